@@ -1,0 +1,89 @@
+#pragma once
+
+// HTTP client of the host application, over libcurl with OpenSSL.
+//
+// A client object performs one exchange at a time and keeps the response body
+// itself. Clients are short-lived (the REST session starts one per request),
+// so connections and TLS sessions are kept per thread and handed from one
+// client to the next: a new client does not mean a new TCP and TLS handshake.
+
+#include <cstddef>
+#include <string>
+
+#include "hnasmgmt/Export.h"
+
+// Header types for RKLibCurlAppendHeader.
+enum _http_hdr_type_ {
+    HTTP_HDR_TYPE_CUSTOM = 0, // a complete "Name:value" header line
+};
+
+// Request types for RKLibCurlSendHttpReq.
+enum _http_req_type_ {
+    HTTP_REQ_TYPE_GET = 0,
+    HTTP_REQ_TYPE_POST = 1,
+    HTTP_REQ_TYPE_PUT = 2,
+    HTTP_REQ_TYPE_DELETE = 3,
+};
+
+// Receives response body bytes instead of the client's own buffer (libcurl's
+// write-callback signature). Returning fewer bytes than given aborts the exchange.
+typedef size_t (*RKLibCurlWriteCallback)(char* data, size_t size, size_t count, void* user);
+
+// Process-wide settings for every client started after setOptions.
+struct HNASMGMT_API RKLibCurlOptions {
+    bool verifyPeer = true;      // verify the gateway's certificate chain
+    bool verifyHost = true;      // verify the name or IP in the certificate
+    std::string caFile;          // PEM file of extra trust anchors; empty: system store
+    long connectTimeoutMs = 10000;
+    long requestTimeoutMs = 120000;
+    unsigned long long maxResponseBytes = 256ULL << 20;
+    std::string pinnedPublicKey; // "sha256//<base64>" as libcurl takes it; empty: no pin
+    std::string proxy;           // empty: no proxy (environment variables are not read)
+
+    // Retries of transient faults: a connection that could not be made (for
+    // every verb), and 429, 502, 503, 504 answers (GET only). A POST, PUT or
+    // DELETE whose bytes were sent is never repeated. The whole exchange,
+    // retries and back-off included, stays within requestTimeoutMs.
+    int maxRetries = 2;
+    long retryFirstDelayMs = 200;
+    long retryMaxDelayMs = 2000;
+};
+
+class HNASMGMT_API RKLibCurl {
+public:
+    static void setOptions(const RKLibCurlOptions& options); // thread-safe; clients started later use them
+    static RKLibCurlOptions getOptions();
+
+    RKLibCurl();
+    ~RKLibCurl();
+    RKLibCurl(const RKLibCurl&) = delete;
+    RKLibCurl& operator=(const RKLibCurl&) = delete;
+
+    // Makes the client ready. `header` (may be null) is sent with every request.
+    // With keepResponse the client collects the response body for
+    // GetHttpResponse; a non-null callback receives the body instead.
+    // reuseConnections lets the client take over the thread's open connections.
+    bool RKLibCurlInit(const char* header, bool keepResponse, bool reuseConnections,
+                       RKLibCurlWriteCallback callback);
+    // Drops the headers appended with RKLibCurlAppendHeader (the Init header stays).
+    bool RKLibCurlFreeHttpHeaderList();
+    bool RKLibCurlAppendHeader(_http_hdr_type_ type, const char* header);
+    // Performs one exchange. False when it could not be made, the answer was
+    // over the size cap, or the gateway answered with a status of 400 or above.
+    // `verbose` turns on libcurl's own trace on stderr; `userAgent` may be null.
+    bool RKLibCurlSendHttpReq(_http_req_type_ type, const char* url, const void* body,
+                              unsigned long length, bool verbose, const char* userAgent);
+    // The response body of the last exchange as NUL-terminated text owned by
+    // the client, valid until the next request; null with length 0 when empty.
+    const char* GetHttpResponse(unsigned long& length, bool copy);
+    // The HTTP status of the last exchange; 0 when no answer was received.
+    long GetHttpErrorCode();
+    // The libcurl error text of the last exchange; empty when it succeeded.
+    std::string GetLastErrorText() const;
+    // Releases the client's connection (back to the thread's cache).
+    void RKLibCurlDeInit();
+
+private:
+    struct Impl;
+    Impl* impl_;
+};

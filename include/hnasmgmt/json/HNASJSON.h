@@ -1,0 +1,10 @@
+#pragma once
+
+// Every record and every message class of the library.
+
+#include "hnasmgmt/json/HNASJSONBase.h"
+#include "hnasmgmt/json/HNASJSONDevice.h"
+#include "hnasmgmt/json/HNASJSONDirectories.h"
+#include "hnasmgmt/json/HNASJSONFileSystems.h"
+#include "hnasmgmt/json/HNASJSONShares.h"
+#include "hnasmgmt/json/HNASRecords.h"

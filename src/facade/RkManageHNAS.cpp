@@ -1,0 +1,34 @@
+// The facade's session: construction, init, destruction.
+
+#include "hnasmgmt/facade/RkManageHNAS.h"
+
+#include "hnasmgmt/host/DbgTrace.h"
+#include "hnasmgmt/rest/HNASRestAPI.h"
+
+RkManageHNAS::RkManageHNAS(const unsigned long long& jobId)
+    : restApi(nullptr), jobId(jobId), initialised(false), lastErrorCode(0) {}
+
+RkManageHNAS::~RkManageHNAS() {
+    delete restApi;
+}
+
+void RkManageHNAS::init(std::string userName, std::string password, std::string subsystemType,
+                        std::string managementIP, std::string metroServer, int metroServerPort) {
+    DbgTrace trace;
+    delete restApi;
+    restApi = nullptr;
+    restApi = new HNASRestAPI(jobId);
+    restApi->setUserName(userName);
+    restApi->setPassword(password);
+    restApi->setSubsystemType(subsystemType);
+    restApi->setManagementIP(managementIP);
+    restApi->setMetroServer(metroServer);
+    restApi->setMetroServerPort(metroServerPort);
+    initialised = true;
+    trace.DebugLvl("RkManageHNAS::init", 0, static_cast<long long>(jobId),
+                   "Initialized HNAS params.");
+}
+
+long long RkManageHNAS::getLastErrorCode() const {
+    return lastErrorCode;
+}
