@@ -1,0 +1,221 @@
+// Ready-made log writers and the shared printf-style formatter.
+
+#include "hnasmgmt/host/LogWriters.h"
+
+#include <cerrno>
+#include <chrono>
+#include <cstring>
+#include <ctime>
+
+std::string hnasFormatV(const char* format, va_list args) {
+    if (format == nullptr) {
+        return std::string();
+    }
+    try {
+        char stackBuf[1024];
+        va_list copy;
+        va_copy(copy, args);
+        const int needed = std::vsnprintf(stackBuf, sizeof stackBuf, format, copy);
+        va_end(copy);
+        if (needed < 0) {
+            return std::string(format);
+        }
+        if (static_cast<size_t>(needed) < sizeof stackBuf) {
+            return std::string(stackBuf, static_cast<size_t>(needed));
+        }
+        std::string result(static_cast<size_t>(needed) + 1, '\0');
+        va_list copy2;
+        va_copy(copy2, args);
+        const int written = std::vsnprintf(&result[0], result.size(), format, copy2);
+        va_end(copy2);
+        if (written < 0) {
+            return std::string(format);
+        }
+        result.resize(static_cast<size_t>(written) < result.size()
+                          ? static_cast<size_t>(written)
+                          : result.size() - 1);
+        return result;
+    } catch (...) {
+        try {
+            return std::string(format);
+        } catch (...) {
+            return std::string();
+        }
+    }
+}
+
+namespace {
+
+// Appends text with every control character (below 0x20 and 0x7F) escaped,
+// and the backslash doubled, so that one record stays one line.
+void appendEscaped(std::string& out, const char* text) {
+    static const char hex[] = "0123456789ABCDEF";
+    for (const char* p = text; *p != '\0'; ++p) {
+        const unsigned char c = static_cast<unsigned char>(*p);
+        switch (c) {
+        case '\n': out += "\\n"; break;
+        case '\r': out += "\\r"; break;
+        case '\t': out += "\\t"; break;
+        case '\\': out += "\\\\"; break;
+        default:
+            if (c < 0x20 || c == 0x7F) {
+                out += "\\x";
+                out += hex[c >> 4];
+                out += hex[c & 0x0F];
+            } else {
+                out += static_cast<char>(c);
+            }
+        }
+    }
+}
+
+std::string utcTimestamp() {
+    const auto now = std::chrono::system_clock::now();
+    const auto ms = std::chrono::duration_cast<std::chrono::milliseconds>(
+                        now.time_since_epoch()) %
+                    1000;
+    const std::time_t secs = std::chrono::system_clock::to_time_t(now);
+    std::tm tmUtc{};
+    gmtime_r(&secs, &tmUtc);
+    char buf[64];
+    const size_t n = std::strftime(buf, sizeof buf, "%Y-%m-%dT%H:%M:%S", &tmUtc);
+    char out[80];
+    std::snprintf(out, sizeof out, "%.*s.%03dZ", static_cast<int>(n), buf,
+                  static_cast<int>(ms.count()));
+    return out;
+}
+
+} // namespace
+
+// --- StreamLogWriter ---
+
+StreamLogWriter::StreamLogWriter(int level) : level_(level), out_(stderr), ownsFile_(false) {}
+
+StreamLogWriter::StreamLogWriter(int level, const std::string& path)
+    : level_(level), out_(stderr), ownsFile_(false) {
+    std::FILE* f = std::fopen(path.c_str(), "a");
+    if (f != nullptr) {
+        out_ = f;
+        ownsFile_ = true;
+    }
+}
+
+StreamLogWriter::~StreamLogWriter() {
+    std::lock_guard<std::mutex> lock(mutex_);
+    if (ownsFile_ && out_ != nullptr) {
+        std::fclose(out_);
+    } else if (out_ != nullptr) {
+        std::fflush(out_);
+    }
+    out_ = nullptr;
+}
+
+int StreamLogWriter::GetLevel() const {
+    std::lock_guard<std::mutex> lock(mutex_);
+    return level_;
+}
+
+void StreamLogWriter::SetLevel(int level) {
+    std::lock_guard<std::mutex> lock(mutex_);
+    level_ = level;
+}
+
+void StreamLogWriter::Write(int level, const char* function, int /*line*/, long long jobId,
+                            int /*flags*/, const char* format, ...) {
+    try {
+        va_list args;
+        va_start(args, format);
+        const std::string text = hnasFormatV(format, args);
+        va_end(args);
+
+        std::string record;
+        record.reserve(text.size() + 96);
+        record += utcTimestamp();
+        char head[64];
+        std::snprintf(head, sizeof head, " L%d job=%lld ", level, jobId);
+        record += head;
+        appendEscaped(record, function ? function : "");
+        record += ": ";
+        appendEscaped(record, text.c_str());
+        record += '\n';
+
+        std::lock_guard<std::mutex> lock(mutex_);
+        if (out_ != nullptr) {
+            std::fwrite(record.data(), 1, record.size(), out_);
+            std::fflush(out_);
+        }
+    } catch (...) {
+    }
+}
+
+// --- CapturingLogWriter ---
+
+CapturingLogWriter::CapturingLogWriter(int level) : level_(level) {}
+
+int CapturingLogWriter::GetLevel() const {
+    std::lock_guard<std::mutex> lock(mutex_);
+    return level_;
+}
+
+void CapturingLogWriter::SetLevel(int level) {
+    std::lock_guard<std::mutex> lock(mutex_);
+    level_ = level;
+}
+
+void CapturingLogWriter::Write(int level, const char* function, int /*line*/, long long jobId,
+                               int /*flags*/, const char* format, ...) {
+    try {
+        va_list args;
+        va_start(args, format);
+        LogRecord record;
+        record.text = hnasFormatV(format, args);
+        va_end(args);
+        record.level = level;
+        record.function = function ? function : "";
+        record.jobId = jobId;
+        std::lock_guard<std::mutex> lock(mutex_);
+        records_.push_back(std::move(record));
+    } catch (...) {
+    }
+}
+
+std::vector<LogRecord> CapturingLogWriter::records() const {
+    std::lock_guard<std::mutex> lock(mutex_);
+    return records_;
+}
+
+void CapturingLogWriter::clear() {
+    std::lock_guard<std::mutex> lock(mutex_);
+    records_.clear();
+}
+
+bool CapturingLogWriter::contains(const std::string& text) const {
+    std::lock_guard<std::mutex> lock(mutex_);
+    for (const LogRecord& r : records_) {
+        if (r.text == text) {
+            return true;
+        }
+    }
+    return false;
+}
+
+bool CapturingLogWriter::contains(const std::string& text, int level) const {
+    std::lock_guard<std::mutex> lock(mutex_);
+    for (const LogRecord& r : records_) {
+        if (r.text == text && r.level == level) {
+            return true;
+        }
+    }
+    return false;
+}
+
+size_t CapturingLogWriter::count(const std::string& text) const {
+    std::lock_guard<std::mutex> lock(mutex_);
+    size_t n = 0;
+    for (const LogRecord& r : records_) {
+        if (r.text == text) {
+            ++n;
+        }
+    }
+    return n;
+}
