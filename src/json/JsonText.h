@@ -1,0 +1,20 @@
+#pragma once
+
+// Checks for values that the request-body builders insert verbatim between
+// the quotes of a JSON string or bare as a JSON number. A value that passes
+// cannot change the structure of the body it is written into.
+
+#include <string>
+
+namespace hnasjson {
+
+// True when `text` can stand between two double quotes as it is: no
+// unescaped double quote, no byte below 0x20, and every backslash starts a
+// valid escape (\" \\ \/ \b \f \n \r \t or \u and four hex digits). Bytes of
+// 0x80 and above are not checked.
+bool isJsonStringContent(const std::string& text);
+
+// True when `text` is one JSON number, with nothing around it.
+bool isJsonNumber(const std::string& text);
+
+} // namespace hnasjson
