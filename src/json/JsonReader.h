@@ -102,6 +102,9 @@ public:
     bool empty() const { return !valid_ || array_.begin() == array_.end(); }
     // Number of elements; linear in the array's length.
     std::size_t size() const;
+    // Number of elements, read in constant time; saturates at 2^24 - 1, so
+    // it serves to reserve room, not to count.
+    std::size_t sizeHint() const { return valid_ ? array_.size() : 0; }
     // The first element; false when the array is empty.
     bool first(JsonValue& out) const;
 

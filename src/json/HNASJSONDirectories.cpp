@@ -1,0 +1,189 @@
+// Messages of the directory listing and of the CIFS share permissions.
+
+#include "hnasmgmt/json/HNASJSONDirectories.h"
+
+#include <sstream>
+
+#include "hnasmgmt/host/DbgTrace.h"
+#include "json/JsonReader.h"
+#include "json/JsonText.h"
+#include "json/ParseFrame.h"
+
+using hnasjson::JsonArray;
+using hnasjson::JsonObject;
+using hnasjson::JsonValue;
+
+namespace {
+
+// "objectId" is required; of a "displayName" array only the first element is
+// taken (required to be a string), and without such an array the name stays
+// empty.
+bool readDirectory(const JsonObject& object, __HNASFileSystemDirectories& directory) {
+    if (!object.readString("objectId", directory.objectId)) {
+        return false;
+    }
+    JsonArray names;
+    if (object.readArray("displayName", names)) {
+        JsonValue first;
+        std::string name;
+        if (!names.first(first) || !first.toString(name)) {
+            return false;
+        }
+        directory.displayName.push_back(std::move(name));
+    }
+    return true;
+}
+
+// Every backslash of `text` doubled, so the name can be written back into a
+// request body as it stands.
+std::string doubleBackslashes(const std::string& text) {
+    std::string out;
+    out.reserve(text.size() + 8);
+    for (char c : text) {
+        out += c;
+        if (c == '\\') {
+            out += '\\';
+        }
+    }
+    return out;
+}
+
+// One permission entry; the four keys are required.
+bool readAuthentication(const JsonObject& object, __HNASCIFSAuthentication& entry) {
+    std::string name;
+    if (!object.readString("name", name) || !object.readString("encodedName", entry.encodedName) ||
+        !object.readString("type", entry.type) ||
+        !object.readInt32("permission", entry.permission)) {
+        return false;
+    }
+    entry.name = doubleBackslashes(name);
+    return true;
+}
+
+} // namespace
+
+// --- HNASJSONGetFileSystemDirectories ---
+
+HNASJSONGetFileSystemDirectories::HNASJSONGetFileSystemDirectories(const unsigned long long& jobId)
+    : HNASJSONBase(jobId) {}
+
+bool HNASJSONGetFileSystemDirectories::parseResponse(std::string& response) {
+    try {
+        hnasjson::JsonDocument document;
+        if (!hnasjson::openResponse("HNASJSONGetFileSystemDirectories::parseResponse", jobId,
+                                    response, document)) {
+            return false;
+        }
+        JsonArray list;
+        if (!document.root().readArray("directories", list)) {
+            return true; // no listing: nothing to add
+        }
+        std::vector<__HNASFileSystemDirectories> parsed;
+        hnasjson::reserveFor(parsed, list);
+        for (JsonValue element : list) {
+            JsonObject object;
+            parsed.emplace_back();
+            if (!element.toObject(object) || !readDirectory(object, parsed.back())) {
+                return false;
+            }
+        }
+        hnasjson::appendParsed(directories, parsed);
+        return true;
+    } catch (...) {
+        return false;
+    }
+}
+
+std::vector<__HNASFileSystemDirectories>
+HNASJSONGetFileSystemDirectories::getFileSystemDirectories() {
+    return directories;
+}
+
+// --- HNASJSONGetCIFSAuthentication ---
+
+HNASJSONGetCIFSAuthentication::HNASJSONGetCIFSAuthentication(const unsigned long long& jobId)
+    : HNASJSONBase(jobId) {}
+
+bool HNASJSONGetCIFSAuthentication::parseResponse(std::string& response) {
+    try {
+        hnasjson::JsonDocument document;
+        if (!hnasjson::openResponse("parseResponse", jobId, response, document)) {
+            return false;
+        }
+        JsonArray list;
+        if (!document.root().readArray("cifsAuthentications", list)) {
+            return true; // no listing: nothing to add
+        }
+        std::vector<__HNASCIFSAuthentication> parsed;
+        hnasjson::reserveFor(parsed, list);
+        for (JsonValue element : list) {
+            JsonObject object;
+            parsed.emplace_back();
+            if (!element.toObject(object) || !readAuthentication(object, parsed.back())) {
+                return false;
+            }
+        }
+        hnasjson::appendParsed(cifsAuthentications, parsed);
+        return true;
+    } catch (...) {
+        return false;
+    }
+}
+
+std::vector<__HNASCIFSAuthentication> HNASJSONGetCIFSAuthentication::getCIFSAuth() {
+    return cifsAuthentications;
+}
+
+// --- HNASJSONSetCIFSAuthentication ---
+
+HNASJSONSetCIFSAuthentication::HNASJSONSetCIFSAuthentication(
+    const unsigned long long& jobId, std::vector<__HNASCIFSAuthentication>& entries)
+    : HNASJSONBase(jobId), cifsAuthentications(entries) {}
+
+// {"cifsAuthentications":[{"encodedName":"E", "name":"N", "permission":P, "type":"T" }]}
+// Values go in verbatim, so each text must already be valid JSON string
+// content (names read from the array carry their backslashes doubled).
+bool HNASJSONSetCIFSAuthentication::buildRequest(std::string& body) {
+    body.clear();
+    DbgTrace trace(nullptr);
+    const long long job = static_cast<long long>(jobId);
+    if (cifsAuthentications.empty()) {
+        trace.DebugLvl("buildRequest", 0, job, "Nothing to build. No CIFS Authentication set.");
+        return true;
+    }
+    for (const __HNASCIFSAuthentication& entry : cifsAuthentications) {
+        if (!hnasjson::isJsonStringContent(entry.encodedName) ||
+            !hnasjson::isJsonStringContent(entry.name) ||
+            !hnasjson::isJsonStringContent(entry.type)) {
+            trace.DebugLvl("buildRequest", -1, job, "Invalid parameters!!");
+            return false;
+        }
+    }
+    try {
+        std::string text = "{\"cifsAuthentications\":[";
+        for (const __HNASCIFSAuthentication& entry : cifsAuthentications) {
+            std::ostringstream permission;
+            permission << entry.permission;
+            text += "{\"encodedName\":\"";
+            text += entry.encodedName;
+            text += "\", \"name\":\"";
+            text += entry.name;
+            text += "\", \"permission\":";
+            text += permission.str();
+            text += ", \"type\":\"";
+            text += entry.type;
+            text += "\" },";
+        }
+        text.pop_back(); // the comma after the last entry
+        text += "]}";
+        body.swap(text);
+        return true;
+    } catch (...) {
+        body.clear();
+        return false;
+    }
+}
+
+bool HNASJSONSetCIFSAuthentication::parseResponse(std::string& /*response*/) {
+    return true;
+}
