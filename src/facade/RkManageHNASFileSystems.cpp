@@ -1,0 +1,185 @@
+// File systems: the listing, the lookups of a file system's ID by label or by
+// share, and the virtual server that serves a file system.
+
+#include <locale>
+#include <string>
+#include <utility>
+#include <vector>
+
+#include <boost/algorithm/string/case_conv.hpp>
+
+#include "facade/NoThrow.h"
+#include "hnasmgmt/facade/RkManageHNAS.h"
+#include "hnasmgmt/host/DbgTrace.h"
+#include "hnasmgmt/json/HNASJSONDevice.h"
+#include "hnasmgmt/json/HNASJSONFileSystems.h"
+#include "hnasmgmt/rest/HNASRestAPI.h"
+
+namespace {
+
+// Resource type codes of the requests sent here.
+constexpr int kFileSystemsResource = 9;
+constexpr int kFileSystemVirtualServerResource = 14;
+
+// Lower-case copy under the process's global locale, as every
+// case-insensitive name comparison of the facade makes it.
+std::string lowerCopy(const std::string& text) {
+    return boost::algorithm::to_lower_copy(text, std::locale());
+}
+
+} // namespace
+
+bool RkManageHNAS::getFileSystemsInfo(const std::string& filesystemId,
+                                      std::vector<__HNASFileSystemInfo>& filesystems) {
+    static const char* const kFunction = "RkManageHNAS::getFileSystemsInfo";
+    return hnasNoThrow(kFunction, jobId, [&] {
+        DbgTrace trace;
+        const long long job = static_cast<long long>(jobId);
+        if (!initialised || restApi == nullptr) {
+            trace.DebugLvl(kFunction, -1, job, "Initialize HNAS params.");
+            return false;
+        }
+        if (filesystemId.empty()) {
+            trace.DebugLvl(kFunction, -1, job,
+                           "FileSystemID is empty. Getting all File Systems info.");
+        } else {
+            trace.DebugLvl(kFunction, -1, job, "Getting File System info for FileSystemID [%s]",
+                           filesystemId.c_str());
+        }
+
+        std::string response;
+        if (!restApi->get("filesystems/" + filesystemId, response, kFileSystemsResource)) {
+            trace.DebugLvl(kFunction, -1, job, "Unable to get file systems list.");
+            return false;
+        }
+        if (response.empty()) {
+            trace.DebugLvl(kFunction, -1, job, "Empty response from the array");
+            return false;
+        }
+        trace.DebugLvl(kFunction, 5, job, "Successfully got file systems. Response [%s]",
+                       response.c_str());
+
+        HNASJSONGetFileSystems message(jobId);
+        if (!message.parseResponse(response)) {
+            trace.DebugLvl(kFunction, -1, job, "Unable to parse JSON response");
+            return false;
+        }
+        // The getter hands out a fresh vector: take it over rather than copy it.
+        filesystems = message.getFileSystems();
+        return true;
+    });
+}
+
+bool RkManageHNAS::getFileSystemID(__HNASVirtualServers virtualServer, const std::string& shareName,
+                                   const std::string& shareType, std::string& filesystemId) {
+    static const char* const kFunction = "RkManageHNAS::getFileSystemID";
+    return hnasNoThrow(kFunction, jobId, [&] {
+        DbgTrace trace;
+        const long long job = static_cast<long long>(jobId);
+        if (!initialised || restApi == nullptr) {
+            trace.DebugLvl(kFunction, -1, job, "Initialize HNAS params.");
+            return false;
+        }
+        if (shareName.empty() || virtualServer.objectId.empty() || shareType.empty()) {
+            trace.DebugLvl(kFunction, -1, job, "Invalid input.");
+            return false;
+        }
+
+        // An empty filter lists every share of the virtual server; the
+        // listing logs its own failures.
+        std::vector<__HNASFileSystemShares> shares;
+        if (!getFilesystemShares(virtualServer, shareType, shares, false)) {
+            return false;
+        }
+
+        const std::string wanted = lowerCopy(shareName);
+        for (const __HNASFileSystemShares& share : shares) {
+            if (lowerCopy(share.name) == wanted) {
+                trace.DebugLvl(kFunction, 0, job, "Share [%s] found.", share.name.c_str());
+                filesystemId = share.filesystemId;
+                return true;
+            }
+        }
+        trace.DebugLvl(kFunction, -1, job, "Share [%s] not found in Virtual Server [%s].",
+                       shareName.c_str(), virtualServer.name.c_str());
+        return false;
+    });
+}
+
+bool RkManageHNAS::getFileSystemID(const std::string& filesystemName, std::string& filesystemId) {
+    static const char* const kFunction = "RkManageHNAS::getFileSystemID";
+    return hnasNoThrow(kFunction, jobId, [&] {
+        DbgTrace trace;
+        const long long job = static_cast<long long>(jobId);
+        if (filesystemName.empty()) {
+            trace.DebugLvl(kFunction, -1, job, "Invalid Input. File System name is empty.");
+            return false;
+        }
+
+        std::vector<__HNASFileSystemInfo> filesystems;
+        if (!getFileSystemsInfo(std::string(), filesystems)) {
+            trace.DebugLvl(kFunction, -1, job, "Unable to get the File Systems list.");
+            return false;
+        }
+        if (filesystems.empty()) {
+            trace.DebugLvl(kFunction, -1, job, "File Systems list is empty.");
+            return false;
+        }
+
+        // Every match is logged; the last one listed wins.
+        const std::string wanted = lowerCopy(filesystemName);
+        const __HNASFileSystemInfo* match = nullptr;
+        for (const __HNASFileSystemInfo& filesystem : filesystems) {
+            if (lowerCopy(filesystem.label) == wanted) {
+                trace.DebugLvl(kFunction, 0, job, "File System[%s] found. FS ID [%s]",
+                               filesystem.label.c_str(), filesystem.filesystemId.c_str());
+                match = &filesystem;
+            }
+        }
+        if (match == nullptr) {
+            return false;
+        }
+        filesystemId = match->filesystemId;
+        return true;
+    });
+}
+
+bool RkManageHNAS::getEVSIdAssociatedWithFileSystemID(const std::string& filesystemId,
+                                                      unsigned long long& virtualServerId) {
+    static const char* const kFunction = "RkManageHNAS::getEVSIdAssociatedWithFileSystemID";
+    return hnasNoThrow(kFunction, jobId, [&] {
+        DbgTrace trace;
+        const long long job = static_cast<long long>(jobId);
+        if (!initialised || restApi == nullptr) {
+            trace.DebugLvl(kFunction, -1, job, "Initialize HNAS params.");
+            return false;
+        }
+        if (filesystemId.empty()) {
+            trace.DebugLvl(kFunction, -1, job, "Invalid Input. File System ID is empty.");
+            return false;
+        }
+
+        std::string response;
+        if (!restApi->get("filesystems/" + filesystemId + "/virtual-servers", response,
+                          kFileSystemVirtualServerResource)) {
+            trace.DebugLvl(kFunction, -1, job,
+                           "Unable to get the virtual server info associated with File System[%s]",
+                           filesystemId.c_str());
+            return false;
+        }
+        if (response.empty()) {
+            trace.DebugLvl(kFunction, -1, job, "Empty response from the array");
+            return false;
+        }
+        trace.DebugLvl(kFunction, 5, job, "Successfully got the Virtual Server info. Response [%s]",
+                       response.c_str());
+
+        HNASJSONGetVirtualServerAssociatedWithFS message(jobId);
+        if (!message.parseResponse(response)) {
+            trace.DebugLvl(kFunction, -1, job, "Unable to parse JSON response");
+            return false;
+        }
+        virtualServerId = message.getVirtualServer().virtualServerId;
+        return true;
+    });
+}

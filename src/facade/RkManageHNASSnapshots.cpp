@@ -1,0 +1,284 @@
+// File system snapshots: creation, listings, lookup, deletion and recovery.
+
+#include <iterator>
+#include <string>
+#include <utility>
+#include <vector>
+
+#include "facade/NoThrow.h"
+#include "hnasmgmt/facade/RkManageHNAS.h"
+#include "hnasmgmt/host/DbgTrace.h"
+#include "hnasmgmt/json/HNASJSONFileSystems.h"
+#include "hnasmgmt/rest/HNASRestAPI.h"
+
+namespace {
+
+// Resource type codes of the requests sent here.
+constexpr int kCreateSnapshotResource = 4;
+constexpr int kListSnapshotsResource = 10;
+constexpr int kDeleteSnapshotResource = 11;
+constexpr int kRecoverSnapshotResource = 12;
+
+// Name filter under which the library's own snapshots are listed.
+const char* const kLibrarySnapshotFilter = "RKHNAS";
+
+} // namespace
+
+bool RkManageHNAS::createFileSystemSnapshot(const std::string& displayName,
+                                            const std::string& filesystemId,
+                                            const std::string& appSearchId,
+                                            __HNASFileSystemSnapshot& snapshot) {
+    static const char* const kFunction = "RkManageHNAS::createFileSystemSnapshot";
+    return hnasNoThrow(kFunction, jobId, [&] {
+        DbgTrace trace;
+        const long long job = static_cast<long long>(jobId);
+        HNASJSONCreateFileSystemSnapshot message(jobId, displayName, filesystemId, appSearchId);
+        if (!initialised || restApi == nullptr) {
+            trace.DebugLvl(kFunction, -1, job, "Initialize HNAS params.");
+            return false;
+        }
+        if (displayName.empty() || filesystemId.empty() || appSearchId.empty()) {
+            trace.DebugLvl(kFunction, -1, job, "Invalid input.");
+            return false;
+        }
+
+        std::string body;
+        if (!message.buildRequest(body) || body.empty()) {
+            trace.DebugLvl(kFunction, -1, job, "Unable to build the request body");
+            return false;
+        }
+
+        std::string response;
+        if (!restApi->post("filesystem-snapshots", body, response, kCreateSnapshotResource)) {
+            trace.DebugLvl(kFunction, -1, job,
+                           "Unable to create Snapshot[%s] for File System ID[%s]",
+                           displayName.c_str(), filesystemId.c_str());
+            return false;
+        }
+        if (response.empty()) {
+            trace.DebugLvl(kFunction, -1, job, "Empty response from the array");
+            return false;
+        }
+        trace.DebugLvl(kFunction, 0, job,
+                       "Successfully created Snapshot[%s] for File System ID[%s]",
+                       displayName.c_str(), filesystemId.c_str());
+
+        if (!message.parseResponse(response)) {
+            trace.DebugLvl(kFunction, -1, job, "Unable to parse JSON response");
+            return false;
+        }
+        snapshot = message.getSnapshot();
+        return true;
+    });
+}
+
+bool RkManageHNAS::getFileSystemSnapshots(const std::string& filesystemId,
+                                          const std::string& nameFilter,
+                                          std::vector<__HNASFileSystemSnapshot>& snapshots) {
+    static const char* const kFunction = "RkManageHNAS::getFileSystemSnapshots";
+    return hnasNoThrow(kFunction, jobId, [&] {
+        DbgTrace trace;
+        const long long job = static_cast<long long>(jobId);
+        if (!initialised || restApi == nullptr) {
+            trace.DebugLvl(kFunction, -1, job, "Initialize HNAS params.");
+            return false;
+        }
+        if (filesystemId.empty() || nameFilter.empty()) {
+            trace.DebugLvl(kFunction, -1, job, "Invalid input.");
+            return false;
+        }
+
+        std::string response;
+        if (!restApi->get("filesystem-snapshots/" + filesystemId + "/" + nameFilter, response,
+                          kListSnapshotsResource)) {
+            trace.DebugLvl(kFunction, -1, job, "Unable to get file systems snapshots.");
+            return false;
+        }
+        if (response.empty()) {
+            trace.DebugLvl(kFunction, -1, job, "Empty response from the array");
+            return false;
+        }
+        trace.DebugLvl(kFunction, 5, job, "Successfully got file system snapshots. Response [%s]",
+                       response.c_str());
+
+        HNASJSONGetFileSystemSnapshots message(jobId);
+        if (!message.parseResponse(response)) {
+            trace.DebugLvl(kFunction, -1, job, "Unable to parse JSON response");
+            return false;
+        }
+        // The getter hands out a fresh vector: take it over rather than copy it.
+        snapshots = message.getFileSystemSnapshots();
+        return true;
+    });
+}
+
+bool RkManageHNAS::getAllSnapshots(std::vector<__HNASFileSystemSnapshot>& snapshots) {
+    static const char* const kFunction = "RkManageHNAS::getAllSnapshots";
+    return hnasNoThrow(kFunction, jobId, [&] {
+        DbgTrace trace;
+        const long long job = static_cast<long long>(jobId);
+        snapshots.clear();
+
+        std::vector<__HNASFileSystemInfo> filesystems;
+        if (!getFileSystemsInfo(std::string(), filesystems)) {
+            trace.DebugLvl(kFunction, -1, job, "Unable to get the File Systems list.");
+            return false;
+        }
+        if (filesystems.empty()) {
+            trace.DebugLvl(kFunction, -1, job, "File Systems list is empty.");
+            return false;
+        }
+
+        // A file system whose listing fails is logged and skipped; the others
+        // are appended in the order of the file system listing.
+        const std::string nameFilter(kLibrarySnapshotFilter);
+        std::vector<__HNASFileSystemSnapshot> working;
+        for (const __HNASFileSystemInfo& filesystem : filesystems) {
+            working.clear();
+            if (!getFileSystemSnapshots(filesystem.filesystemId, nameFilter, working)) {
+                trace.DebugLvl(kFunction, -1, job,
+                               "Unable to get File System Snapshots for File System[%s]",
+                               filesystem.label.c_str());
+                continue;
+            }
+            snapshots.insert(snapshots.end(), std::make_move_iterator(working.begin()),
+                             std::make_move_iterator(working.end()));
+        }
+        return true;
+    });
+}
+
+bool RkManageHNAS::isSnapshotPresent(const std::string& filesystemId,
+                                     const std::string& displayName,
+                                     const std::string& nameFilter) {
+    static const char* const kFunction = "RkManageHNAS::isSnapshotPresent";
+    return hnasNoThrow(kFunction, jobId, [&] {
+        DbgTrace trace;
+        const long long job = static_cast<long long>(jobId);
+        if (filesystemId.empty() || displayName.empty()) {
+            trace.DebugLvl(kFunction, -1, job,
+                           "Invalid Input. File System name or Snap UUID is empty.");
+            return false;
+        }
+
+        std::vector<__HNASFileSystemSnapshot> snapshots;
+        if (!getFileSystemSnapshots(filesystemId, nameFilter, snapshots)) {
+            trace.DebugLvl(kFunction, -1, job, "Unable to get the File System snapshots list.");
+            return false;
+        }
+        if (snapshots.empty()) {
+            trace.DebugLvl(kFunction, -1, job, "File System snapshot list is empty.");
+            return false;
+        }
+
+        // Display names are compared exactly; every match is logged.
+        bool found = false;
+        for (const __HNASFileSystemSnapshot& snapshot : snapshots) {
+            if (snapshot.displayName == displayName) {
+                trace.DebugLvl(kFunction, 0, job, "File System Snapshot[%s] found. FS ID [%s]",
+                               snapshot.displayName.c_str(), snapshot.filesystemId.c_str());
+                found = true;
+            }
+        }
+        return found;
+    });
+}
+
+bool RkManageHNAS::deleteFileSystemSnapshot(__HNASFileSystemSnapshot snapshot,
+                                            const std::string& nameFilter) {
+    static const char* const kFunction = "RkManageHNAS::deleteFileSystemSnapshot";
+    return hnasNoThrow(kFunction, jobId, [&] {
+        DbgTrace trace;
+        const long long job = static_cast<long long>(jobId);
+        if (!initialised || restApi == nullptr) {
+            trace.DebugLvl(kFunction, -1, job, "Initialize HNAS params.");
+            return false;
+        }
+        if (snapshot.filesystemId.empty() || snapshot.displayName.empty() || nameFilter.empty()) {
+            trace.DebugLvl(kFunction, -1, job, "Invalid input.");
+            return false;
+        }
+
+        std::vector<__HNASFileSystemSnapshot> snapshots;
+        if (!getFileSystemSnapshots(snapshot.filesystemId, nameFilter, snapshots)) {
+            trace.DebugLvl(kFunction, -1, job, "Unable to get the snapshots list.");
+            return false;
+        }
+
+        // The listed snapshot's object ID is used, not the one in the record:
+        // the first one listed under the exact display name is deleted.
+        const __HNASFileSystemSnapshot* match = nullptr;
+        for (const __HNASFileSystemSnapshot& listed : snapshots) {
+            if (listed.displayName == snapshot.displayName) {
+                trace.DebugLvl(kFunction, 0, job, "Found the snapshot[%s] that has to be deleted.",
+                               listed.displayName.c_str());
+                match = &listed;
+                break;
+            }
+        }
+        if (match == nullptr) {
+            trace.DebugLvl(kFunction, -1, job,
+                           "Snapshot[%s] to delete not found. It may be externally deleted. "
+                           "Considering this operation as successful.",
+                           snapshot.displayName.c_str());
+            return true;
+        }
+
+        if (!deleteFileSystemSnapshot(match->objectId)) {
+            trace.DebugLvl(kFunction, -1, job, "Unable to delete the Snapshot[%s].",
+                           snapshot.displayName.c_str());
+            return false;
+        }
+        return true;
+    });
+}
+
+bool RkManageHNAS::deleteFileSystemSnapshot(const std::string& objectId) {
+    static const char* const kFunction = "RkManageHNAS::deleteFileSystemSnapshot";
+    return hnasNoThrow(kFunction, jobId, [&] {
+        DbgTrace trace;
+        const long long job = static_cast<long long>(jobId);
+        if (!initialised || restApi == nullptr) {
+            trace.DebugLvl(kFunction, -1, job, "Initialize HNAS params.");
+            return false;
+        }
+        if (objectId.empty()) {
+            trace.DebugLvl(kFunction, -1, job, "Invalid input.");
+            return false;
+        }
+
+        std::string response;
+        if (!restApi->del("filesystem-snapshots/" + objectId, std::string(), response,
+                          kDeleteSnapshotResource)) {
+            trace.DebugLvl(kFunction, -1, job, "Unable to delete Snapshot with ObjectID [%s]",
+                           objectId.c_str());
+            return false;
+        }
+        return true;
+    });
+}
+
+bool RkManageHNAS::recoverFileSystemSnapshot(const std::string& objectId) {
+    static const char* const kFunction = "RkManageHNAS::recoverFileSystemSnapshot";
+    return hnasNoThrow(kFunction, jobId, [&] {
+        DbgTrace trace;
+        const long long job = static_cast<long long>(jobId);
+        if (!initialised || restApi == nullptr) {
+            trace.DebugLvl(kFunction, -1, job, "Initialize HNAS params.");
+            return false;
+        }
+        if (objectId.empty()) {
+            trace.DebugLvl(kFunction, -1, job, "Invalid input.");
+            return false;
+        }
+
+        std::string response;
+        if (!restApi->post("filesystem-snapshots/" + objectId + "/recover", std::string(), response,
+                           kRecoverSnapshotResource)) {
+            trace.DebugLvl(kFunction, -1, job, "Unable to recover Snapshot with ObjectID [%s]",
+                           objectId.c_str());
+            return false;
+        }
+        return true;
+    });
+}
