@@ -177,7 +177,8 @@ TEST_F(SnapshotsTest, ListingFailuresLeaveTheCallersVector) {
 TEST_F(SnapshotsTest, AllSnapshotsSkipsAFailedFileSystemAndKeepsListingOrder) {
     gateway.on("GET", "filesystems/", {200, kThreeFileSystems});
     gateway.on("GET", "filesystem-snapshots/1001/RKHNAS", {200, kSnapshotsOf1001});
-    gateway.on("GET", "filesystem-snapshots/1002/RKHNAS", {503, R"({"errorCode": 503})"});
+    gateway.on("GET", "filesystem-snapshots/1002/RKHNAS",
+               {500, R"({"errorCode": 500, "errorMsg": "Internal error"})"});
     gateway.on("GET", "filesystem-snapshots/1003/RKHNAS", {200, kSnapshotsOf1003});
 
     std::vector<__HNASFileSystemSnapshot> snapshots(2, callerSnapshot());
