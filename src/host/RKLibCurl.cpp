@@ -278,6 +278,7 @@ struct RKLibCurl::Impl {
             set(curl_easy_setopt(h, CURLOPT_NOPROXY, "*"));
         } else {
             set(curl_easy_setopt(h, CURLOPT_PROXY, options.proxy.c_str()));
+            set(curl_easy_setopt(h, CURLOPT_NOPROXY, "")); // not NO_PROXY from the environment
         }
         // Time-outs and size cap
         set(curl_easy_setopt(h, CURLOPT_CONNECTTIMEOUT_MS, connectTimeoutMs));

@@ -4,10 +4,14 @@
 
 #include <arpa/inet.h>
 #include <netinet/in.h>
+#include <poll.h>
 #include <sys/socket.h>
 #include <unistd.h>
 
 #include <atomic>
+#include <cstdlib>
+#include <functional>
+#include <mutex>
 #include <chrono>
 #include <memory>
 #include <string>
@@ -109,6 +113,82 @@ ScriptedResponse answer(int status, std::string body = "{}") {
     r.body = std::move(body);
     return r;
 }
+
+
+// A plain-HTTP server on 127.0.0.1 that answers with raw scripted responses
+// (the last one repeats), for what the HTTPS gateway cannot script: response
+// headers such as Retry-After, and chunked bodies.
+class RawHttpServer {
+public:
+    explicit RawHttpServer(std::vector<std::string> responses) : responses_(std::move(responses)) {
+        listenFd_ = ::socket(AF_INET, SOCK_STREAM, 0);
+        sockaddr_in addr{};
+        addr.sin_family = AF_INET;
+        addr.sin_addr.s_addr = htonl(INADDR_LOOPBACK);
+        const int one = 1;
+        ::setsockopt(listenFd_, SOL_SOCKET, SO_REUSEADDR, &one, sizeof one);
+        if (::bind(listenFd_, reinterpret_cast<sockaddr*>(&addr), sizeof addr) != 0 ||
+            ::listen(listenFd_, 16) != 0) {
+            ADD_FAILURE() << "cannot listen";
+        }
+        socklen_t len = sizeof addr;
+        ::getsockname(listenFd_, reinterpret_cast<sockaddr*>(&addr), &len);
+        port_ = ntohs(addr.sin_port);
+        thread_ = std::thread([this] { run(); });
+    }
+    ~RawHttpServer() {
+        stop_ = true;
+        thread_.join();
+        ::close(listenFd_);
+    }
+    int port() const { return port_; }
+    int requests() const { return requests_.load(); }
+    std::string url() const { return "http://127.0.0.1:" + std::to_string(port_) + "/x"; }
+
+private:
+    void run() {
+        while (!stop_) {
+            pollfd p{listenFd_, POLLIN, 0};
+            if (::poll(&p, 1, 20) <= 0) continue;
+            const int fd = ::accept(listenFd_, nullptr, nullptr);
+            if (fd < 0) continue;
+            serve(fd);
+            ::close(fd);
+        }
+    }
+    void serve(int fd) {
+        std::string in;
+        while (!stop_) {
+            const size_t end = in.find("\r\n\r\n");
+            if (end == std::string::npos) {
+                pollfd p{fd, POLLIN, 0};
+                if (::poll(&p, 1, 20) <= 0) continue;
+                char buf[4096];
+                const ssize_t n = ::recv(fd, buf, sizeof buf, 0);
+                if (n <= 0) return;
+                in.append(buf, static_cast<size_t>(n));
+                continue;
+            }
+            in.erase(0, end + 4); // requests carry no body in these tests
+            const int index = requests_++;
+            const std::string& out =
+                responses_[std::min<size_t>(static_cast<size_t>(index), responses_.size() - 1)];
+            size_t sent = 0;
+            while (sent < out.size()) {
+                const ssize_t n = ::send(fd, out.data() + sent, out.size() - sent, MSG_NOSIGNAL);
+                if (n <= 0) return;
+                sent += static_cast<size_t>(n);
+            }
+        }
+    }
+
+    std::vector<std::string> responses_;
+    int listenFd_ = -1;
+    int port_ = 0;
+    std::atomic<bool> stop_{false};
+    std::atomic<int> requests_{0};
+    std::thread thread_;
+};
 
 } // namespace
 
@@ -499,4 +579,96 @@ TEST_F(RKLibCurlTest, OptionsRoundTrip) {
     EXPECT_EQ(back.connectTimeoutMs, 1234);
     EXPECT_EQ(back.maxRetries, 7);
     EXPECT_EQ(back.proxy, "http://proxy:3128");
+}
+
+namespace {
+
+bool plainGet(const std::string& url, long& status, std::string& error) {
+    RKLibCurl client;
+    if (!client.RKLibCurlInit(kInitHeader, true, true, nullptr)) return false;
+    const bool ok =
+        client.RKLibCurlSendHttpReq(HTTP_REQ_TYPE_GET, url.c_str(), nullptr, 0, false, nullptr);
+    status = client.GetHttpErrorCode();
+    error = client.GetLastErrorText();
+    return ok;
+}
+
+const char* const k503RetryAfter1 =
+    "HTTP/1.1 503 Service Unavailable\r\nRetry-After: 1\r\nContent-Length: 4\r\n\r\nbusy";
+const char* const k200 = "HTTP/1.1 200 OK\r\nContent-Length: 2\r\n\r\n{}";
+
+} // namespace
+
+TEST_F(RKLibCurlTest, RetryAfterIsHonoured) {
+    update([](RKLibCurlOptions& o) {
+        o.retryFirstDelayMs = 10;
+        o.retryMaxDelayMs = 2000;
+    });
+    RawHttpServer server({k503RetryAfter1, k200});
+    long status = 0;
+    std::string error;
+    const auto start = std::chrono::steady_clock::now();
+    EXPECT_TRUE(plainGet(server.url(), status, error)) << error;
+    const long long elapsed = msSince(start);
+    EXPECT_EQ(status, 200);
+    EXPECT_EQ(server.requests(), 2);
+    EXPECT_GE(elapsed, 950);
+    EXPECT_LT(elapsed, 1800);
+}
+
+TEST_F(RKLibCurlTest, RetryAfterIsCappedAtTheMaximumDelay) {
+    update([](RKLibCurlOptions& o) {
+        o.retryFirstDelayMs = 10;
+        o.retryMaxDelayMs = 100;
+    });
+    RawHttpServer server({k503RetryAfter1, k200});
+    long status = 0;
+    std::string error;
+    const auto start = std::chrono::steady_clock::now();
+    EXPECT_TRUE(plainGet(server.url(), status, error)) << error;
+    const long long elapsed = msSince(start);
+    EXPECT_EQ(server.requests(), 2);
+    EXPECT_GE(elapsed, 90);
+    EXPECT_LT(elapsed, 700);
+}
+
+TEST_F(RKLibCurlTest, ChunkedResponseOverTheCapFails) {
+    update([](RKLibCurlOptions& o) { o.maxResponseBytes = 1000; });
+    std::string chunked = "HTTP/1.1 200 OK\r\nTransfer-Encoding: chunked\r\n\r\n";
+    for (int i = 0; i < 10; ++i) {
+        chunked += "1f4\r\n" + std::string(500, 'c') + "\r\n";
+    }
+    chunked += "0\r\n\r\n";
+    RawHttpServer server({chunked});
+    long status = 0;
+    std::string error;
+    EXPECT_FALSE(plainGet(server.url(), status, error));
+    EXPECT_EQ(status, 0);
+    EXPECT_NE(error.find("cap"), std::string::npos) << error;
+}
+
+TEST_F(RKLibCurlTest, ProxyEnvironmentVariablesAreIgnored) {
+    RawHttpServer server({k200});
+    const std::string deadProxy = "http://127.0.0.1:" + std::to_string(refusedPort());
+    ::setenv("http_proxy", deadProxy.c_str(), 1);
+    ::setenv("HTTPS_PROXY", deadProxy.c_str(), 1);
+    ::setenv("ALL_PROXY", deadProxy.c_str(), 1);
+    long status = 0;
+    std::string error;
+    const bool ok = plainGet(server.url(), status, error);
+    ::unsetenv("http_proxy");
+    ::unsetenv("HTTPS_PROXY");
+    ::unsetenv("ALL_PROXY");
+    EXPECT_TRUE(ok) << error;
+    EXPECT_EQ(status, 200);
+}
+
+TEST_F(RKLibCurlTest, RedirectsAreNotFollowed) {
+    RawHttpServer server(
+        {"HTTP/1.1 302 Found\r\nLocation: http://127.0.0.1:1/elsewhere\r\nContent-Length: 0\r\n\r\n"});
+    long status = 0;
+    std::string error;
+    EXPECT_TRUE(plainGet(server.url(), status, error)) << error;
+    EXPECT_EQ(status, 302);
+    EXPECT_EQ(server.requests(), 1);
 }
