@@ -1,0 +1,3 @@
+// The body text checks are internal to the library and not exported from it;
+// their unit tests compile them in.
+#include "json/JsonText.cpp"
