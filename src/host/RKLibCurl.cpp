@@ -268,6 +268,12 @@ struct RKLibCurl::Impl {
         set(curl_easy_setopt(h, CURLOPT_SSL_VERIFYHOST, options.verifyHost ? 2L : 0L));
         if (!options.caFile.empty()) {
             set(curl_easy_setopt(h, CURLOPT_CAINFO, options.caFile.c_str()));
+#if LIBCURL_VERSION_NUM >= 0x075700
+            // libcurl caches a parsed CA store by file name (24 h by default);
+            // a file replaced in place must count from the next connection on.
+            // Connections are reused, so the file is read only per new connection.
+            set(curl_easy_setopt(h, CURLOPT_CA_CACHE_TIMEOUT, 0L));
+#endif
         }
         if (!options.pinnedPublicKey.empty()) {
             set(curl_easy_setopt(h, CURLOPT_PINNEDPUBLICKEY, options.pinnedPublicKey.c_str()));

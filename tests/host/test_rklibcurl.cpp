@@ -10,6 +10,7 @@
 
 #include <atomic>
 #include <cstdlib>
+#include <fstream>
 #include <functional>
 #include <mutex>
 #include <chrono>
@@ -671,4 +672,33 @@ TEST_F(RKLibCurlTest, RedirectsAreNotFollowed) {
     EXPECT_TRUE(plainGet(server.url(), status, error)) << error;
     EXPECT_EQ(status, 302);
     EXPECT_EQ(server.requests(), 1);
+}
+
+TEST_F(RKLibCurlTest, CaFileReplacedInPlaceCountsForNewConnections) {
+    TestGateway second;
+    char dir[] = "/tmp/hnas-ca-XXXXXX";
+    ASSERT_NE(::mkdtemp(dir), nullptr);
+    const std::string path = std::string(dir) + "/ca.pem";
+    auto copyFile = [](const std::string& from, const std::string& to) {
+        std::ifstream in(from, std::ios::binary);
+        std::ofstream out(to, std::ios::binary | std::ios::trunc);
+        out << in.rdbuf();
+    };
+    copyFile(gateway.caFile(), path);
+    update([&](RKLibCurlOptions& o) { o.caFile = path; });
+    gateway.on("GET", "x", answer(200, "{}"));
+    second.on("GET", "x", answer(200, "{}"));
+    EXPECT_TRUE(exchange(HTTP_REQ_TYPE_GET, "x").ok);
+
+    copyFile(second.caFile(), path); // same name, other trust anchor
+    RKLibCurl client;
+    ASSERT_TRUE(client.RKLibCurlInit(kInitHeader, true, true, nullptr));
+    const std::string u =
+        "https://127.0.0.1:" + std::to_string(second.port()) + "/v4/storage/x";
+    EXPECT_TRUE(client.RKLibCurlSendHttpReq(HTTP_REQ_TYPE_GET, u.c_str(), nullptr, 0, false,
+                                            nullptr))
+        << client.GetLastErrorText();
+    client.RKLibCurlDeInit();
+    std::remove(path.c_str());
+    ::rmdir(dir);
 }
