@@ -228,18 +228,4 @@ TEST_F(FacadeSessionTest, ASecondInitSendsTheNextRequestToTheNewGateway) {
     EXPECT_EQ(log->count("Initialized HNAS params."), 1u);
 }
 
-TEST_F(FacadeSessionTest, DestroyingAnInitialisedFacadeClosesItsSession) {
-    gateway.on("GET", "filesystems/", {200, kFileSystemsDocument});
-    {
-        RkManageHNAS hnas(kJobId);
-        GatewayLogin login;
-        hnas.init(login.user, login.password, login.subsystemType, login.managementIP,
-                  gateway.host(), gateway.port());
-        std::vector<__HNASFileSystemInfo> filesystems;
-        ASSERT_TRUE(hnas.getFileSystemsInfo("", filesystems));
-        log->clear();
-    }
-    EXPECT_TRUE(log->contains("Closing the curl session.", 2));
-}
-
 } // namespace

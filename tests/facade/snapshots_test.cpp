@@ -220,7 +220,7 @@ TEST_F(SnapshotsTest, AllSnapshotsEmptiesTheOutputEvenWhenItFails) {
 
 // --- isSnapshotPresent ---
 
-TEST_F(SnapshotsTest, PresenceLogsEveryExactMatch) {
+TEST_F(SnapshotsTest, PresenceLogsEveryExactMatchAndFailsOtherwise) {
     gateway.on("GET", "filesystem-snapshots/1001/RKHNAS", {200, kSnapshotsOf1001});
     EXPECT_TRUE(hnas.isSnapshotPresent("1001", "RKHNAS_daily", "RKHNAS"));
     EXPECT_EQ(log->count("File System Snapshot[RKHNAS_daily] found. FS ID [1001]"), 2u);
@@ -232,9 +232,8 @@ TEST_F(SnapshotsTest, PresenceLogsEveryExactMatch) {
     for (const LogRecord& record : log->records()) {
         EXPECT_EQ(record.text.find("found."), std::string::npos) << record.text;
     }
-}
 
-TEST_F(SnapshotsTest, PresenceFailures) {
+    log->clear();
     EXPECT_FALSE(hnas.isSnapshotPresent("", "RKHNAS_daily", "RKHNAS"));
     EXPECT_FALSE(hnas.isSnapshotPresent("1001", "", "RKHNAS"));
     EXPECT_EQ(log->count("Invalid Input. File System name or Snap UUID is empty."), 2u);
@@ -243,10 +242,10 @@ TEST_F(SnapshotsTest, PresenceFailures) {
     EXPECT_FALSE(hnas.isSnapshotPresent("1001", "RKHNAS_daily", ""));
     EXPECT_TRUE(log->contains("Invalid input.", -1));
     EXPECT_TRUE(log->contains("Unable to get the File System snapshots list.", -1));
-    EXPECT_EQ(gateway.requestCount(), 0u);
+    EXPECT_EQ(gateway.requestCount(), 3u);
 
-    gateway.on("GET", "filesystem-snapshots/1001/RKHNAS", {200, R"({"snapshots": []})"});
-    EXPECT_FALSE(hnas.isSnapshotPresent("1001", "RKHNAS_daily", "RKHNAS"));
+    gateway.on("GET", "filesystem-snapshots/1002/RKHNAS", {200, R"({"snapshots": []})"});
+    EXPECT_FALSE(hnas.isSnapshotPresent("1002", "RKHNAS_daily", "RKHNAS"));
     EXPECT_TRUE(log->contains("File System snapshot list is empty.", -1));
 }
 
@@ -320,45 +319,33 @@ TEST_F(SnapshotsTest, DeletionByRecordFailures) {
     EXPECT_TRUE(log->contains("Unable to delete the Snapshot[RKHNAS_daily].", -1));
 }
 
-TEST_F(SnapshotsTest, DeletionByObjectIdSucceedsOnlyOn204) {
-    gateway.on("DELETE", "filesystem-snapshots/SNAP-A2", {204, ""});
-    ASSERT_TRUE(hnas.deleteFileSystemSnapshot(std::string("SNAP-A2")));
-    ASSERT_EQ(gateway.requestCount(), 1u);
-    EXPECT_EQ(gateway.requests()[0].method, "DELETE");
-    EXPECT_EQ(gateway.requests()[0].path, storagePath("filesystem-snapshots/SNAP-A2"));
-    EXPECT_TRUE(gateway.requests()[0].body.empty());
-
-    gateway.on("DELETE", "filesystem-snapshots/SNAP-A3", {200, R"({"deleted": true})"});
-    EXPECT_FALSE(hnas.deleteFileSystemSnapshot(std::string("SNAP-A3")));
-    EXPECT_TRUE(log->contains("Unable to delete Snapshot with ObjectID [SNAP-A3]", -1));
-
-    EXPECT_FALSE(hnas.deleteFileSystemSnapshot(std::string()));
-    EXPECT_TRUE(log->contains("Invalid input.", -1));
-    EXPECT_EQ(gateway.requestCount(), 2u);
-}
-
-// --- recoverFileSystemSnapshot ---
-
-TEST_F(SnapshotsTest, RecoveryPostsAnEmptyBodyAndSucceedsOnlyOn204) {
-    gateway.on("POST", "filesystem-snapshots/SNAP-A1/recover", {204, ""});
-    ASSERT_TRUE(hnas.recoverFileSystemSnapshot("SNAP-A1"));
-    ASSERT_EQ(gateway.requestCount(), 1u);
-    EXPECT_EQ(gateway.requests()[0].method, "POST");
-    EXPECT_EQ(gateway.requests()[0].path, storagePath("filesystem-snapshots/SNAP-A1/recover"));
-    EXPECT_TRUE(gateway.requests()[0].body.empty());
-
-    for (int status : {200, 201}) {
+TEST_F(SnapshotsTest, DeletionByObjectIdAndRecoverySendNoBodyAndSucceedOnlyOn204) {
+    for (int status : {204, 200, 201}) {
         SCOPED_TRACE(status);
+        gateway.reset();
         log->clear();
-        gateway.on("POST", "filesystem-snapshots/SNAP-A2/recover", {status, "{}"});
-        EXPECT_FALSE(hnas.recoverFileSystemSnapshot("SNAP-A2"));
-        EXPECT_TRUE(log->contains("Unable to recover Snapshot with ObjectID [SNAP-A2]", -1));
+        gateway.on("DELETE", "filesystem-snapshots/SNAP-A2", {status, ""});
+        gateway.on("POST", "filesystem-snapshots/SNAP-A2/recover", {status, ""});
+        EXPECT_EQ(hnas.deleteFileSystemSnapshot(std::string("SNAP-A2")), status == 204);
+        EXPECT_EQ(hnas.recoverFileSystemSnapshot("SNAP-A2"), status == 204);
+        EXPECT_EQ(sent(), (std::vector<std::string>{
+                              "DELETE /v4/storage/filesystem-snapshots/SNAP-A2",
+                              "POST /v4/storage/filesystem-snapshots/SNAP-A2/recover",
+                          }));
+        for (const hnastest::RecordedRequest& request : gateway.requests()) {
+            EXPECT_TRUE(request.body.empty()) << request.path;
+        }
+        EXPECT_EQ(log->contains("Unable to delete Snapshot with ObjectID [SNAP-A2]", -1),
+                  status != 204);
+        EXPECT_EQ(log->contains("Unable to recover Snapshot with ObjectID [SNAP-A2]", -1),
+                  status != 204);
     }
 
     log->clear();
+    EXPECT_FALSE(hnas.deleteFileSystemSnapshot(std::string()));
     EXPECT_FALSE(hnas.recoverFileSystemSnapshot(""));
-    EXPECT_TRUE(log->contains("Invalid input.", -1));
-    EXPECT_EQ(gateway.requestCount(), 3u);
+    EXPECT_EQ(log->count("Invalid input."), 2u);
+    EXPECT_EQ(gateway.requestCount(), 2u);
 }
 
 } // namespace
