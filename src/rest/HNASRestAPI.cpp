@@ -63,11 +63,14 @@ long expectedStatus(int resourceType) {
     }
 }
 
-bool isControl(unsigned char c) { return c < 0x20 || c == 0x7F; }
+bool isControl(unsigned char c) {
+    return c < 0x20 || c == 0x7F;
+}
 
 bool hasControlChar(const std::string& s) {
     for (unsigned char c : s) {
-        if (isControl(c)) return true;
+        if (isControl(c))
+            return true;
     }
     return false;
 }
@@ -77,12 +80,14 @@ bool hasControlChar(const std::string& s) {
 // the HTTP client would fold such segments and the request would reach
 // another resource than the one named.
 bool isUnsafeResource(const std::string& resource) {
-    if (hasControlChar(resource)) return true;
+    if (hasControlChar(resource))
+        return true;
     const std::string path = resource.substr(0, resource.find_first_of("?#"));
     size_t start = 0;
     while (start <= path.size()) {
         size_t end = path.find('/', start);
-        if (end == std::string::npos) end = path.size();
+        if (end == std::string::npos)
+            end = path.size();
         const size_t len = end - start;
         if ((len == 1 && path[start] == '.') ||
             (len == 2 && path[start] == '.' && path[start + 1] == '.'))
@@ -92,7 +97,9 @@ bool isUnsafeResource(const std::string& resource) {
     return false;
 }
 
-long long logJob(unsigned long long jobId) { return static_cast<long long>(jobId); }
+long long logJob(unsigned long long jobId) {
+    return static_cast<long long>(jobId);
+}
 
 // Logs an exception caught at a public entry point. Never throws.
 void logException(const char* function, unsigned long long jobId, const char* what) noexcept {
@@ -113,7 +120,8 @@ HNASRestAPI::HNASRestAPI(const unsigned long long& jobId)
     : jobId(jobId), curlClient(nullptr), metroServerPort(0), lastHttpError(0) {}
 
 HNASRestAPI::~HNASRestAPI() {
-    if (!curlClient) return;
+    if (!curlClient)
+        return;
     try {
         boost::shared_ptr<CLogWriterInterface> writer = g_ptrLogWriter;
         if (writer && writer->GetLevel() > 1) {
@@ -181,17 +189,20 @@ void HNASRestAPI::setMetroServer(const std::string& value) {
     }
 }
 
-void HNASRestAPI::setMetroServerPort(const int& value) { metroServerPort = value; }
+void HNASRestAPI::setMetroServerPort(const int& value) {
+    metroServerPort = value;
+}
 
 bool HNASRestAPI::validateServerParams() {
     try {
         DbgTrace trace;
         const bool valid = !userName.empty() && !password.empty() && !managementIP.empty() &&
-                           !subsystemType.empty() && !metroServer.empty() &&
-                           metroServerPort >= 1 && !hasControlChar(userName) &&
-                           !hasControlChar(password) && !hasControlChar(subsystemType) &&
-                           !hasControlChar(managementIP) && !hasControlChar(metroServer);
-        if (valid) return true;
+                           !subsystemType.empty() && !metroServer.empty() && metroServerPort >= 1 &&
+                           !hasControlChar(userName) && !hasControlChar(password) &&
+                           !hasControlChar(subsystemType) && !hasControlChar(managementIP) &&
+                           !hasControlChar(metroServer);
+        if (valid)
+            return true;
         const std::string params = userName + ":" + (password.empty() ? "" : "********") + ":" +
                                    managementIP + ":" + subsystemType + ":" + metroServer + ":" +
                                    std::to_string(metroServerPort);
@@ -251,8 +262,7 @@ bool HNASRestAPI::setCommonCurlHeaders() {
         };
         for (const Header& h : headers) {
             const std::string text = h.name + *h.value;
-            if (!curlClient->RKLibCurlAppendHeader(static_cast<_http_hdr_type_>(0),
-                                                   text.c_str())) {
+            if (!curlClient->RKLibCurlAppendHeader(static_cast<_http_hdr_type_>(0), text.c_str())) {
                 trace.DebugLvl(kHeadersFn, -1, logJob(jobId), "%s", h.failure);
                 return false;
             }
@@ -312,7 +322,8 @@ bool HNASRestAPI::sendReq(int requestType, const std::string& resource, const st
             return false;
         }
         formRequestURL(resource);
-        if (requestURL.empty()) return false; // formRequestURL has logged why
+        if (requestURL.empty())
+            return false; // formRequestURL has logged why
         if (!setCommonCurlHeaders()) {
             trace.DebugLvl(kSendFn, -1, job, "Unable to set the required headers.");
             return false;
@@ -337,8 +348,7 @@ bool HNASRestAPI::sendReq(int requestType, const std::string& resource, const st
                 trace.DebugLvl(kSendFn, -1, job,
                                "Error while sending the request OR Error was returned from "
                                "server. URL[%s] Resource[%s] Body[%s]. Http error code [%ld].",
-                               requestURL.c_str(), resource.c_str(), body.c_str(),
-                               lastHttpError);
+                               requestURL.c_str(), resource.c_str(), body.c_str(), lastHttpError);
             }
             response.clear();
             return false;
@@ -361,7 +371,8 @@ bool HNASRestAPI::sendReq(int requestType, const std::string& resource, const st
                            response.c_str());
         }
 
-        if (lastHttpError == expected) return true;
+        if (lastHttpError == expected)
+            return true;
         trace.DebugLvl(kSendFn, -1, job,
                        "The HTTP request for Resource[%s] failed. URL[%s] Body[%s] "
                        "ResponseCode[%ld]",
@@ -375,8 +386,7 @@ bool HNASRestAPI::sendReq(int requestType, const std::string& resource, const st
     return false;
 }
 
-bool HNASRestAPI::get(const std::string& resource, std::string& response,
-                      const int& resourceType) {
+bool HNASRestAPI::get(const std::string& resource, std::string& response, const int& resourceType) {
     return sendReq(0, resource, std::string(), response, resourceType);
 }
 
@@ -395,6 +405,10 @@ bool HNASRestAPI::del(const std::string& resource, const std::string& body, std:
     return sendReq(3, resource, body, response, resourceType);
 }
 
-long HNASRestAPI::getLastHttpError() const { return lastHttpError; }
+long HNASRestAPI::getLastHttpError() const {
+    return lastHttpError;
+}
 
-const std::string& HNASRestAPI::getRequestURL() const { return requestURL; }
+const std::string& HNASRestAPI::getRequestURL() const {
+    return requestURL;
+}

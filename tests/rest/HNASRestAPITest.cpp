@@ -83,7 +83,8 @@ protected:
     }
     size_t countFunction(const std::string& function) {
         size_t n = 0;
-        for (const auto& r : log->records()) n += r.function == function;
+        for (const auto& r : log->records())
+            n += r.function == function;
         return n;
     }
     std::string dump() {
@@ -134,7 +135,8 @@ TEST_F(RestTest, GetFormsTheUrlSendsTheHeadersAndReturnsTheBody) {
                            "] Resource[file-devices] Body[] Response[{\"fileDevice\":{}}]"))
         << dump();
     // A successful exchange writes nothing at level -1.
-    for (const auto& r : log->records()) EXPECT_NE(r.level, -1) << dump();
+    for (const auto& r : log->records())
+        EXPECT_NE(r.level, -1) << dump();
 }
 
 TEST_F(RestTest, TheFiveHeadersGoOutByteForByte) {
@@ -263,8 +265,7 @@ TEST_F(RestTest, PostExpecting201AnsweredWith200FailsAndKeepsTheBody) {
                            "] Body[{\"displayName\":\"s\"}] ResponseCode[200]"))
         << dump();
     EXPECT_TRUE(logged(kSend, 4,
-                       "Response received for request. Type[1] URL[" +
-                           url("filesystem-snapshots") +
+                       "Response received for request. Type[1] URL[" + url("filesystem-snapshots") +
                            "] Resource[filesystem-snapshots] Body[{\"displayName\":\"s\"}] "
                            "Response[{\"snapshot\":{\"objectId\":\"1\"}}]"))
         << dump();
@@ -411,9 +412,9 @@ TEST_F(RestTest, PortZeroOrNegativeGivesBothLinesAndSendsNothing) {
         std::string response = "stale";
         EXPECT_FALSE(api.get("file-devices", response, 1));
         EXPECT_EQ(response, "");
-        EXPECT_TRUE(logged(kValidate, -1,
-                           paramsLine("admin:********:192.0.2.10:HNAS:127.0.0.1:" +
-                                      std::to_string(port))))
+        EXPECT_TRUE(
+            logged(kValidate, -1,
+                   paramsLine("admin:********:192.0.2.10:HNAS:127.0.0.1:" + std::to_string(port))))
             << dump();
         EXPECT_TRUE(logged(kSend, -1, incorrectLine(0, "file-devices", ""))) << dump();
     }
@@ -469,9 +470,9 @@ TEST_F(RestTest, ThePasswordIsMaskedInTheParameterLine) {
     api.setMetroServer("");
     std::string response;
     EXPECT_FALSE(api.get("file-devices", response, 1));
-    EXPECT_TRUE(logged(kValidate, -1,
-                       paramsLine("admin:********:192.0.2.10:HNAS::" +
-                                  std::to_string(gateway.port()))))
+    EXPECT_TRUE(
+        logged(kValidate, -1,
+               paramsLine("admin:********:192.0.2.10:HNAS::" + std::to_string(gateway.port()))))
         << dump();
     // TearDown checks that the password text appears in no line.
 }
@@ -486,8 +487,8 @@ TEST_F(RestTest, UnsafeResourcesAreRefusedAndNothingIsSent) {
         std::string response = "stale";
         EXPECT_FALSE(api.get(resource, response, 13)) << resource;
         EXPECT_EQ(response, "");
-        EXPECT_TRUE(logged(kSend, -1,
-                           "Unsafe Resource[" + resource + "]. The request was not sent."))
+        EXPECT_TRUE(
+            logged(kSend, -1, "Unsafe Resource[" + resource + "]. The request was not sent."))
             << dump();
         EXPECT_EQ(log->records().size(), 1u) << dump();
         EXPECT_EQ(api.getRequestURL(), "");

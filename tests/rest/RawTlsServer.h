@@ -67,9 +67,11 @@ private:
     void run() {
         while (!stop_) {
             pollfd p{fd_, POLLIN, 0};
-            if (::poll(&p, 1, 20) <= 0) continue;
+            if (::poll(&p, 1, 20) <= 0)
+                continue;
             const int conn = ::accept(fd_, nullptr, nullptr);
-            if (conn < 0) continue;
+            if (conn < 0)
+                continue;
             serve(conn);
             ::close(conn);
         }
@@ -85,7 +87,8 @@ private:
             size_t headEnd = std::string::npos;
             while (headEnd == std::string::npos) {
                 const int n = SSL_read(ssl, buf, sizeof buf);
-                if (n <= 0) break;
+                if (n <= 0)
+                    break;
                 data.append(buf, static_cast<size_t>(n));
                 headEnd = data.find("\r\n\r\n");
             }
@@ -97,7 +100,8 @@ private:
                     want = std::strtoul(head.c_str() + cl + 17, nullptr, 10);
                 while (data.size() - (headEnd + 4) < want) {
                     const int n = SSL_read(ssl, buf, sizeof buf);
-                    if (n <= 0) break;
+                    if (n <= 0)
+                        break;
                     data.append(buf, static_cast<size_t>(n));
                 }
                 {

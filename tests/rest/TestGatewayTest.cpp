@@ -36,9 +36,12 @@ RawResult perform(httplib::SSLClient& c, const std::string& method, const std::s
     const std::string path = "/v4/storage/" + resource;
     httplib::Headers headers{{"X-Test", "one"}};
     auto send = [&]() -> httplib::Result {
-        if (method == "GET") return c.Get(path, headers);
-        if (method == "POST") return c.Post(path, headers, body, "application/json");
-        if (method == "PUT") return c.Put(path, headers, body, "application/json");
+        if (method == "GET")
+            return c.Get(path, headers);
+        if (method == "POST")
+            return c.Post(path, headers, body, "application/json");
+        if (method == "PUT")
+            return c.Put(path, headers, body, "application/json");
         return c.Delete(path, headers, body, "application/json");
     };
     httplib::Result res = send();
@@ -52,9 +55,8 @@ RawResult perform(httplib::SSLClient& c, const std::string& method, const std::s
 }
 
 // One exchange on a new connection that trusts the gateway's CA.
-RawResult rawRequest(const TestGateway& gw, const std::string& method,
-                     const std::string& resource, const std::string& body = "",
-                     const std::string& host = "127.0.0.1") {
+RawResult rawRequest(const TestGateway& gw, const std::string& method, const std::string& resource,
+                     const std::string& body = "", const std::string& host = "127.0.0.1") {
     auto c = client(gw, host);
     c->set_keep_alive(false);
     return perform(*c, method, resource, body);
@@ -149,7 +151,8 @@ TEST(TestGateway, KeptAliveConnectionsAreCountedOnceAndDoNotDelayTheDestructor) 
     auto gw = std::make_unique<TestGateway>();
     gw->on("GET", "a", {200, "ok"});
     auto c = client(*gw);
-    for (int i = 0; i < 12; ++i) ASSERT_EQ(perform(*c, "GET", "a").body, "ok");
+    for (int i = 0; i < 12; ++i)
+        ASSERT_EQ(perform(*c, "GET", "a").body, "ok");
     EXPECT_EQ(gw->requestCount(), 12u);
     EXPECT_EQ(gw->connectionCount(), 1u);
     const auto start = std::chrono::steady_clock::now();
@@ -164,7 +167,8 @@ TEST(TestGateway, DestructorInterruptsADelayedAnswer) {
     gw->on("GET", "slow", slow);
     auto c = client(*gw);
     std::thread caller([&] { perform(*c, "GET", "slow"); });
-    while (gw->requestCount() == 0) std::this_thread::sleep_for(std::chrono::milliseconds(5));
+    while (gw->requestCount() == 0)
+        std::this_thread::sleep_for(std::chrono::milliseconds(5));
     const auto start = std::chrono::steady_clock::now();
     gw.reset();
     EXPECT_LT(std::chrono::steady_clock::now() - start, std::chrono::seconds(3));

@@ -43,7 +43,8 @@ const char* const kStorageRoot = "/v4/storage/";
 constexpr std::chrono::milliseconds kMaxDelay{30000};
 
 bool iequals(const std::string& a, const std::string& b) {
-    if (a.size() != b.size()) return false;
+    if (a.size() != b.size())
+        return false;
     for (size_t i = 0; i < a.size(); ++i) {
         if (std::tolower(static_cast<unsigned char>(a[i])) !=
             std::tolower(static_cast<unsigned char>(b[i])))
@@ -70,21 +71,26 @@ void addExtension(X509* cert, int nid, const char* value) {
     X509V3_set_ctx_nodb(&ctx);
     X509V3_set_ctx(&ctx, cert, cert, nullptr, nullptr, 0);
     X509_EXTENSION* ext = X509V3_EXT_conf_nid(nullptr, &ctx, nid, value);
-    if (!ext) throw std::runtime_error(openSslError("X509V3_EXT_conf_nid"));
+    if (!ext)
+        throw std::runtime_error(openSslError("X509V3_EXT_conf_nid"));
     const int ok = X509_add_ext(cert, ext, -1);
     X509_EXTENSION_free(ext);
-    if (!ok) throw std::runtime_error(openSslError("X509_add_ext"));
+    if (!ok)
+        throw std::runtime_error(openSslError("X509_add_ext"));
 }
 
 // A self-signed EC P-256 certificate for CN localhost, SAN IP:127.0.0.1 and
 // DNS:localhost, valid from an hour ago to a day from now.
 void generateCertificate(PkeyPtr& key, X509Ptr& cert) {
     key.reset(EVP_EC_gen("P-256"));
-    if (!key) throw std::runtime_error(openSslError("EVP_EC_gen"));
+    if (!key)
+        throw std::runtime_error(openSslError("EVP_EC_gen"));
     cert.reset(X509_new());
-    if (!cert) throw std::runtime_error(openSslError("X509_new"));
+    if (!cert)
+        throw std::runtime_error(openSslError("X509_new"));
     X509* x = cert.get();
-    if (!X509_set_version(x, 2)) throw std::runtime_error(openSslError("X509_set_version"));
+    if (!X509_set_version(x, 2))
+        throw std::runtime_error(openSslError("X509_set_version"));
     unsigned char serial[16];
     if (RAND_bytes(serial, sizeof serial) != 1)
         throw std::runtime_error(openSslError("RAND_bytes"));
@@ -99,7 +105,8 @@ void generateCertificate(PkeyPtr& key, X509Ptr& cert) {
     if (!X509_gmtime_adj(X509_getm_notBefore(x), -3600) ||
         !X509_gmtime_adj(X509_getm_notAfter(x), 86400))
         throw std::runtime_error(openSslError("validity"));
-    if (!X509_set_pubkey(x, key.get())) throw std::runtime_error(openSslError("X509_set_pubkey"));
+    if (!X509_set_pubkey(x, key.get()))
+        throw std::runtime_error(openSslError("X509_set_pubkey"));
     X509_NAME* name = X509_get_subject_name(x);
     if (!X509_NAME_add_entry_by_txt(name, "CN", MBSTRING_ASC,
                                     reinterpret_cast<const unsigned char*>("localhost"), -1, -1,
@@ -112,20 +119,23 @@ void generateCertificate(PkeyPtr& key, X509Ptr& cert) {
     addExtension(x, NID_subject_key_identifier, "hash");
     addExtension(x, NID_authority_key_identifier, "keyid:always");
     addExtension(x, NID_subject_alt_name, "IP:127.0.0.1,DNS:localhost");
-    if (!X509_sign(x, key.get(), EVP_sha256())) throw std::runtime_error(openSslError("X509_sign"));
+    if (!X509_sign(x, key.get(), EVP_sha256()))
+        throw std::runtime_error(openSslError("X509_sign"));
 }
 
 // "sha256//" + base64(SHA-256 of the DER SubjectPublicKeyInfo).
 std::string publicKeyPin(EVP_PKEY* key) {
     unsigned char* der = nullptr;
     const int len = i2d_PUBKEY(key, &der);
-    if (len <= 0) throw std::runtime_error(openSslError("i2d_PUBKEY"));
+    if (len <= 0)
+        throw std::runtime_error(openSslError("i2d_PUBKEY"));
     unsigned char digest[EVP_MAX_MD_SIZE];
     unsigned int digestLen = 0;
-    const int ok = EVP_Digest(der, static_cast<size_t>(len), digest, &digestLen, EVP_sha256(),
-                              nullptr);
+    const int ok =
+        EVP_Digest(der, static_cast<size_t>(len), digest, &digestLen, EVP_sha256(), nullptr);
     OPENSSL_free(der);
-    if (!ok) throw std::runtime_error(openSslError("EVP_Digest"));
+    if (!ok)
+        throw std::runtime_error(openSslError("EVP_Digest"));
     std::string b64(4 * ((digestLen + 2) / 3) + 1, '\0');
     const int n = EVP_EncodeBlock(reinterpret_cast<unsigned char*>(&b64[0]), digest,
                                   static_cast<int>(digestLen));
@@ -135,11 +145,13 @@ std::string publicKeyPin(EVP_PKEY* key) {
 
 void writePem(const std::string& path, EVP_PKEY* key, X509* cert) {
     std::FILE* f = std::fopen(path.c_str(), "wb");
-    if (!f) throw std::runtime_error("TestGateway: cannot write " + path);
+    if (!f)
+        throw std::runtime_error("TestGateway: cannot write " + path);
     const bool ok = key ? PEM_write_PrivateKey(f, key, nullptr, nullptr, 0, nullptr, nullptr) == 1
                         : PEM_write_X509(f, cert) == 1;
     std::fclose(f);
-    if (!ok) throw std::runtime_error("TestGateway: cannot write " + path);
+    if (!ok)
+        throw std::runtime_error("TestGateway: cannot write " + path);
 }
 
 // Port of an AF_INET/AF_INET6 address, -1 for anything else.
@@ -156,22 +168,27 @@ int portOf(const sockaddr_storage& addr) {
 // connection return at once.
 void shutdownAcceptedSockets(int port) {
     DIR* dir = opendir("/proc/self/fd");
-    if (!dir) return;
+    if (!dir)
+        return;
     std::vector<int> fds;
     while (dirent* entry = readdir(dir)) {
         char* end = nullptr;
         const long fd = std::strtol(entry->d_name, &end, 10);
-        if (end && *end == '\0' && end != entry->d_name) fds.push_back(static_cast<int>(fd));
+        if (end && *end == '\0' && end != entry->d_name)
+            fds.push_back(static_cast<int>(fd));
     }
     closedir(dir);
     for (int fd : fds) {
         sockaddr_storage local{};
         socklen_t len = sizeof local;
-        if (getsockname(fd, reinterpret_cast<sockaddr*>(&local), &len) != 0) continue;
-        if (portOf(local) != port) continue;
+        if (getsockname(fd, reinterpret_cast<sockaddr*>(&local), &len) != 0)
+            continue;
+        if (portOf(local) != port)
+            continue;
         sockaddr_storage peer{};
         len = sizeof peer;
-        if (getpeername(fd, reinterpret_cast<sockaddr*>(&peer), &len) != 0) continue;
+        if (getpeername(fd, reinterpret_cast<sockaddr*>(&peer), &len) != 0)
+            continue;
         ::shutdown(fd, SHUT_RDWR);
     }
 }
@@ -180,14 +197,16 @@ void shutdownAcceptedSockets(int port) {
 
 std::string RecordedRequest::header(const std::string& name) const {
     for (const auto& h : headers) {
-        if (iequals(h.first, name)) return h.second;
+        if (iequals(h.first, name))
+            return h.second;
     }
     return std::string();
 }
 
 bool RecordedRequest::hasHeader(const std::string& name) const {
     for (const auto& h : headers) {
-        if (iequals(h.first, name)) return true;
+        if (iequals(h.first, name))
+            return true;
     }
     return false;
 }
@@ -226,7 +245,8 @@ struct TestGateway::Impl {
         if (q != queued.end() && !q->second.empty()) {
             out = std::move(q->second.front());
             q->second.pop_front();
-            if (q->second.empty()) queued.erase(q);
+            if (q->second.empty())
+                queued.erase(q);
             return true;
         }
         auto p = persistent.find(key);
@@ -242,7 +262,8 @@ struct TestGateway::Impl {
         rec.method = req.method;
         rec.path = req.path;
         const auto q = req.target.find('?');
-        if (q != std::string::npos) rec.path += req.target.substr(q);
+        if (q != std::string::npos)
+            rec.path += req.target.substr(q);
         rec.body = req.body;
         rec.remoteAddress = req.remote_addr;
         rec.remotePort = req.remote_port;
@@ -289,7 +310,8 @@ struct TestGateway::Impl {
         res.status = answer.status;
         const bool noBody = answer.status == 204 || answer.status == 304 ||
                             (answer.status >= 100 && answer.status < 200);
-        if (noBody) return;
+        if (noBody)
+            return;
         if (!answer.body.empty()) {
             res.set_content(answer.body, answer.contentType.c_str());
         } else if (!answer.contentType.empty()) {
@@ -304,7 +326,8 @@ TestGateway::TestGateway() : impl_(new Impl) {
     impl_->fallback = Impl::defaultFallback();
 
     std::string tmpl = (std::filesystem::temp_directory_path() / "hnastest-gw-XXXXXX").string();
-    if (!mkdtemp(&tmpl[0])) throw std::runtime_error("TestGateway: mkdtemp failed");
+    if (!mkdtemp(&tmpl[0]))
+        throw std::runtime_error("TestGateway: mkdtemp failed");
     impl_->dir = tmpl;
     try {
         PkeyPtr key;
@@ -319,7 +342,8 @@ TestGateway::TestGateway() : impl_(new Impl) {
         impl_->server.reset(
             new httplib::SSLServer(impl_->certPath.c_str(), impl_->keyPath.c_str()));
         httplib::SSLServer& svr = *impl_->server;
-        if (!svr.is_valid()) throw std::runtime_error("TestGateway: SSLServer is not valid");
+        if (!svr.is_valid())
+            throw std::runtime_error("TestGateway: SSLServer is not valid");
         svr.set_tcp_nodelay(true);
         svr.set_keep_alive_max_count(1000000);
         svr.set_keep_alive_timeout(5);
@@ -336,14 +360,16 @@ TestGateway::TestGateway() : impl_(new Impl) {
         svr.Delete(".*", handler);
 
         impl_->port = svr.bind_to_any_port("127.0.0.1");
-        if (impl_->port <= 0) throw std::runtime_error("TestGateway: cannot bind 127.0.0.1");
+        if (impl_->port <= 0)
+            throw std::runtime_error("TestGateway: cannot bind 127.0.0.1");
         impl_->thread = std::thread([impl] {
             impl->server->listen_after_bind();
             impl->listenDone = true;
         });
         const auto deadline = std::chrono::steady_clock::now() + std::chrono::seconds(10);
         while (!svr.is_running() && !impl_->listenDone) {
-            if (std::chrono::steady_clock::now() > deadline) break;
+            if (std::chrono::steady_clock::now() > deadline)
+                break;
             std::this_thread::sleep_for(std::chrono::milliseconds(1));
         }
         if (!svr.is_running()) {
@@ -366,7 +392,8 @@ TestGateway::~TestGateway() {
         impl_->stopping = true;
     }
     impl_->stopCv.notify_all();
-    if (impl_->server) impl_->server->stop();
+    if (impl_->server)
+        impl_->server->stop();
     if (impl_->thread.joinable()) {
         // Workers may wait on kept-alive connections for the keep-alive
         // time-out: shut those connections down until the server has ended.
@@ -383,11 +410,17 @@ TestGateway::~TestGateway() {
     std::filesystem::remove_all(impl_->dir, ec);
 }
 
-int TestGateway::port() const { return impl_->port; }
+int TestGateway::port() const {
+    return impl_->port;
+}
 
-const std::string& TestGateway::caFile() const { return impl_->certPath; }
+const std::string& TestGateway::caFile() const {
+    return impl_->certPath;
+}
 
-const std::string& TestGateway::pin() const { return impl_->pinValue; }
+const std::string& TestGateway::pin() const {
+    return impl_->pinValue;
+}
 
 void TestGateway::on(const std::string& method, const std::string& resource,
                      ScriptedResponse response) {
@@ -441,6 +474,8 @@ TrustGateway::TrustGateway(const TestGateway& gateway)
     RKLibCurl::setOptions(options);
 }
 
-TrustGateway::~TrustGateway() { RKLibCurl::setOptions(saved_->options); }
+TrustGateway::~TrustGateway() {
+    RKLibCurl::setOptions(saved_->options);
+}
 
 } // namespace hnastest
