@@ -1,0 +1,165 @@
+// Fuzz target for the request-body builders. The first byte picks the
+// builder; the rest is split at 0x1f bytes into the values it writes. A body
+// that a builder accepts must be one JSON object with exactly the members the
+// builder writes, whatever the values hold; a refused body must be empty.
+
+#include <cstddef>
+#include <cstdint>
+#include <string>
+#include <vector>
+
+#include <simdjson.h>
+
+#include "FuzzLog.h"
+#include "hnasmgmt/json/HNASJSON.h"
+
+namespace {
+
+const unsigned long long kJob = 1;
+
+std::vector<std::string> split(const std::uint8_t* data, std::size_t size, std::size_t want) {
+    std::vector<std::string> fields(1);
+    for (std::size_t i = 0; i < size; ++i) {
+        if (data[i] == 0x1f) {
+            fields.emplace_back();
+        } else {
+            fields.back().push_back(static_cast<char>(data[i]));
+        }
+    }
+    if (fields.size() < want) {
+        fields.resize(want);
+    }
+    return fields;
+}
+
+std::size_t members(simdjson::dom::object object) {
+    std::size_t count = 0;
+    for (auto field : object) {
+        (void)field;
+        ++count;
+    }
+    return count;
+}
+
+void check(bool built, const std::string& body, std::size_t bodyMembers,
+           std::size_t settingsMembers) {
+    if (!built) {
+        if (!body.empty()) {
+            __builtin_trap();
+        }
+        return;
+    }
+    if (!simdjson::validate_utf8(body.data(), body.size())) {
+        return; // byte values above 0x7f are passed on unchecked
+    }
+    simdjson::dom::parser parser;
+    simdjson::dom::object root;
+    if (parser.parse(body).get(root) != simdjson::SUCCESS || members(root) != bodyMembers) {
+        __builtin_trap();
+    }
+    if (settingsMembers != 0) {
+        simdjson::dom::object settings;
+        if (root.at_key("settings").get(settings) != simdjson::SUCCESS ||
+            members(settings) != settingsMembers) {
+            __builtin_trap();
+        }
+    }
+}
+
+void checkAuthentications(bool built, const std::string& body, std::size_t entries) {
+    if (!built || body.empty()) {
+        if (!built && !body.empty()) {
+            __builtin_trap();
+        }
+        return;
+    }
+    if (!simdjson::validate_utf8(body.data(), body.size())) {
+        return; // byte values above 0x7f are passed on unchecked
+    }
+    simdjson::dom::parser parser;
+    simdjson::dom::object root;
+    simdjson::dom::array list;
+    if (parser.parse(body).get(root) != simdjson::SUCCESS || members(root) != 1 ||
+        root.at_key("cifsAuthentications").get(list) != simdjson::SUCCESS) {
+        __builtin_trap();
+    }
+    std::size_t count = 0;
+    for (auto element : list) {
+        simdjson::dom::object entry;
+        if (element.get(entry) != simdjson::SUCCESS || members(entry) != 4) {
+            __builtin_trap();
+        }
+        ++count;
+    }
+    if (count != entries) {
+        __builtin_trap();
+    }
+}
+
+__HNASFileSystemShareSettings settingsFrom(const std::vector<std::string>& f, std::uint8_t flags) {
+    __HNASFileSystemShareSettings s;
+    s.accessConfig = f[4];
+    s.comment = f[5];
+    s.userHomeDirectoryPath = f[6];
+    s.cacheOption = f[7];
+    s.snapshotOption = f[8];
+    s.transferToReplicationTargetSetting = f[9];
+    s.userHomeDirectoryMode = f[10];
+    s.localReadCacheOption = f[11];
+    s.isFollowSymbolicLinks = flags & 1;
+    s.isFollowGlobalSymbolicLinks = flags & 2;
+    s.isABEEnabled = flags & 4;
+    s.isForceFileNameToLowercase = flags & 8;
+    s.isScanForVirusesEnabled = flags & 16;
+    s.maxConcurrentUsers = static_cast<int>(f[12].size()) - (flags & 32 ? 1000 : 0);
+    return s;
+}
+
+} // namespace
+
+extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size) {
+    if (size < 2) {
+        return 0;
+    }
+    installFuzzLogWriter();
+    const std::uint8_t selector = data[0];
+    const std::uint8_t flags = data[1];
+    const std::vector<std::string> f = split(data + 2, size - 2, 13);
+    std::string body = "old";
+    switch (selector % 4) {
+    case 0: {
+        HNASJSONCreateFileSystemSnapshot message(kJob, f[0], f[1], f[2]);
+        check(message.buildRequest(body), body, 3, 0);
+        break;
+    }
+    case 1:
+    case 2: {
+        HNASJSONCreateFileSystemShare message(kJob, f[0], f[1], f[2], f[3]);
+        __HNASFileSystemShareSettings settings = settingsFrom(f, flags);
+        if (selector % 4 == 1) {
+            check(message.buildRequestCIFS(body, settings), body, 5, 13);
+        } else {
+            check(message.buildRequestNFS(body, settings), body, 5, 4);
+        }
+        break;
+    }
+    default: {
+        std::vector<__HNASCIFSAuthentication> entries;
+        for (std::size_t i = 0; i + 2 < f.size(); i += 3) {
+            __HNASCIFSAuthentication entry;
+            entry.name = f[i];
+            entry.encodedName = f[i + 1];
+            entry.type = f[i + 2];
+            entry.permission = static_cast<int>(f[i].size()) - (flags & 1 ? 100 : 0);
+            entries.push_back(entry);
+        }
+        if (flags & 2) {
+            entries.clear();
+        }
+        HNASJSONSetCIFSAuthentication message(kJob, entries);
+        checkAuthentications(message.buildRequest(body), body, entries.size());
+        break;
+    }
+    }
+    return 0;
+}
