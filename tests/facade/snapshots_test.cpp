@@ -348,4 +348,19 @@ TEST_F(SnapshotsTest, DeletionByObjectIdAndRecoverySendNoBodyAndSucceedOnlyOn204
     EXPECT_EQ(gateway.requestCount(), 2u);
 }
 
+TEST_F(SnapshotsTest, IdentifiersThatWouldLeaveTheirResourceAreNotSent) {
+    gateway.setFallback({204, ""});
+    std::vector<__HNASFileSystemSnapshot> snapshots;
+    EXPECT_FALSE(hnas.deleteFileSystemSnapshot(std::string("../filesystems/1001")));
+    EXPECT_FALSE(hnas.recoverFileSystemSnapshot(".."));
+    EXPECT_FALSE(hnas.getFileSystemSnapshots("1001", "..", snapshots));
+    EXPECT_EQ(gateway.requestCount(), 0u);
+    EXPECT_TRUE(log->contains(
+        "Unsafe Resource[filesystem-snapshots/../filesystems/1001]. The request was not sent.",
+        -1));
+    EXPECT_TRUE(log->contains("Unable to delete Snapshot with ObjectID [../filesystems/1001]", -1));
+    EXPECT_TRUE(log->contains("Unable to recover Snapshot with ObjectID [..]", -1));
+    EXPECT_TRUE(log->contains("Unable to get file systems snapshots.", -1));
+}
+
 } // namespace
