@@ -81,9 +81,18 @@ struct IdleHandle {
     uint64_t trustGeneration;
 };
 
+// False once the thread's cache (and options snapshot) are being destroyed at
+// thread or process exit; a client released after that (such as one held by a
+// static object) closes its handle instead of touching the dead cache.
+// Trivially destructible, so it stays readable to the very end.
+enum class CacheState : unsigned char { NotYet, Alive, Dead };
+thread_local CacheState t_cacheState = CacheState::NotYet;
+
 struct HandleCache {
     std::vector<IdleHandle> idle;
+    HandleCache() { t_cacheState = CacheState::Alive; }
     ~HandleCache() {
+        t_cacheState = CacheState::Dead;
         for (IdleHandle& h : idle) {
             curl_easy_cleanup(h.handle);
         }
@@ -98,7 +107,7 @@ HandleCache& threadCache() {
 
 // Takes an idle handle of the current trust generation, or creates one.
 CURL* acquireHandle(uint64_t trustGeneration, bool reuse) {
-    if (reuse) {
+    if (reuse && t_cacheState != CacheState::Dead) {
         HandleCache& cache = threadCache();
         while (!cache.idle.empty()) {
             IdleHandle h = cache.idle.back();
@@ -119,7 +128,7 @@ void releaseHandle(CURL* handle, uint64_t trustGeneration, bool reuse) {
         return;
     }
     curl_easy_reset(handle); // drops pointers into the client; keeps connections
-    if (reuse) {
+    if (reuse && t_cacheState == CacheState::Alive) {
         const uint64_t current = currentOptions().trustGeneration;
         HandleCache& cache = threadCache();
         if (trustGeneration == current && cache.idle.size() < kMaxIdleHandlesPerThread) {
@@ -264,6 +273,7 @@ struct RKLibCurl::Impl {
         set(curl_easy_setopt(h, CURLOPT_REDIR_PROTOCOLS, static_cast<long>(CURLPROTO_HTTP | CURLPROTO_HTTPS)));
 #endif
         // TLS
+        set(curl_easy_setopt(h, CURLOPT_SSLVERSION, static_cast<long>(CURL_SSLVERSION_TLSv1_2)));
         set(curl_easy_setopt(h, CURLOPT_SSL_VERIFYPEER, options.verifyPeer ? 1L : 0L));
         set(curl_easy_setopt(h, CURLOPT_SSL_VERIFYHOST, options.verifyHost ? 2L : 0L));
         if (!options.caFile.empty()) {
@@ -394,9 +404,16 @@ bool RKLibCurl::RKLibCurlInit(const char* header, bool keepResponse, bool reuseC
         if (impl_->handle != nullptr) {
             impl_->releaseHandle();
         }
-        const OptionsSnapshot& snapshot = currentOptions();
-        impl_->options = snapshot.options;
-        impl_->trustGeneration = snapshot.trustGeneration;
+        if (t_cacheState == CacheState::Dead) {
+            // Thread (or process) exit: the per-thread snapshot is gone.
+            std::lock_guard<std::mutex> lock(g_optionsMutex);
+            impl_->options = g_options;
+            impl_->trustGeneration = g_trustGeneration;
+        } else {
+            const OptionsSnapshot& snapshot = currentOptions();
+            impl_->options = snapshot.options;
+            impl_->trustGeneration = snapshot.trustGeneration;
+        }
         impl_->keepResponse = keepResponse;
         impl_->reuseConnections = reuseConnections;
         impl_->callback = callback;

@@ -702,3 +702,19 @@ TEST_F(RKLibCurlTest, CaFileReplacedInPlaceCountsForNewConnections) {
     std::remove(path.c_str());
     ::rmdir(dir);
 }
+
+TEST(RKLibCurlDeathTest, ClientHeldByStaticObjectIsReleasedAtExit) {
+    // At process exit the thread's handle cache goes first; a client in a
+    // static object released afterwards must not touch the dead cache.
+    EXPECT_EXIT(
+        {
+            {
+                RKLibCurl warmUp; // constructs the thread's cache
+                warmUp.RKLibCurlInit(kInitHeader, true, true, nullptr);
+            }
+            static RKLibCurl held;
+            held.RKLibCurlInit(kInitHeader, true, true, nullptr);
+            std::exit(0);
+        },
+        ::testing::ExitedWithCode(0), "");
+}
