@@ -5,6 +5,8 @@
 #include "hnasmgmt/host/DbgTrace.h"
 #include "hnasmgmt/rest/HNASRestAPI.h"
 
+#include "facade/NoThrow.h"
+
 RkManageHNAS::RkManageHNAS(const unsigned long long& jobId)
     : restApi(nullptr), jobId(jobId), initialised(false), lastErrorCode(0) {}
 
@@ -14,19 +16,24 @@ RkManageHNAS::~RkManageHNAS() {
 
 void RkManageHNAS::init(std::string userName, std::string password, std::string subsystemType,
                         std::string managementIP, std::string metroServer, int metroServerPort) {
-    DbgTrace trace;
-    delete restApi;
-    restApi = nullptr;
-    restApi = new HNASRestAPI(jobId);
-    restApi->setUserName(userName);
-    restApi->setPassword(password);
-    restApi->setSubsystemType(subsystemType);
-    restApi->setManagementIP(managementIP);
-    restApi->setMetroServer(metroServer);
-    restApi->setMetroServerPort(metroServerPort);
-    initialised = true;
-    trace.DebugLvl("RkManageHNAS::init", 0, static_cast<long long>(jobId),
-                   "Initialized HNAS params.");
+    // An allocation failure leaves the facade without a session; every
+    // operation then refuses as if init had not run.
+    hnasNoThrow("RkManageHNAS::init", jobId, [&] {
+        DbgTrace trace;
+        delete restApi;
+        restApi = nullptr;
+        restApi = new HNASRestAPI(jobId);
+        restApi->setUserName(userName);
+        restApi->setPassword(password);
+        restApi->setSubsystemType(subsystemType);
+        restApi->setManagementIP(managementIP);
+        restApi->setMetroServer(metroServer);
+        restApi->setMetroServerPort(metroServerPort);
+        initialised = true;
+        trace.DebugLvl("RkManageHNAS::init", 0, static_cast<long long>(jobId),
+                       "Initialized HNAS params.");
+        return true;
+    });
 }
 
 long long RkManageHNAS::getLastErrorCode() const {
