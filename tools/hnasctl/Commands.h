@@ -1,0 +1,42 @@
+#pragma once
+
+// The subcommands of hnasctl, one family per file. Parsing a subcommand
+// selects its action; main runs the action against a Session.
+
+#include <functional>
+#include <string>
+
+#include "Connection.h"
+
+namespace CLI {
+class App;
+}
+
+namespace hnasctl {
+
+// Runs one subcommand; returns the exit status (0 done, 1 failed).
+using Action = std::function<int(Session&)>;
+
+struct Selection {
+    std::string name; // e.g. "snapshot create"
+    Action action;
+};
+
+void addDeviceCommands(CLI::App& app, Selection& selection);     // info, evs
+void addFileSystemCommands(CLI::App& app, Selection& selection); // fs
+void addSnapshotCommands(CLI::App& app, Selection& selection);   // snapshot
+void addShareCommands(CLI::App& app, Selection& selection);      // share, share perms
+void addDirectoryCommands(CLI::App& app, Selection& selection);  // dir
+
+// Finds a virtual server by name, IP address or EVS number (all digits).
+// On failure reports it on stderr and returns false.
+bool findVirtualServer(Session& session, const std::string& evs, __HNASVirtualServers& server);
+
+// Prints the answer of an "exists" question and returns the exit status:
+// 0 when present, 1 when absent or when the question could not be answered.
+int reportExists(Session& session, const std::string& what, bool present, bool failed);
+
+// Prints the outcome of an operation that returns nothing but success.
+void reportDone(Session& session, const std::string& message);
+
+} // namespace hnasctl

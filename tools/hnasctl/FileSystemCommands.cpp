@@ -1,0 +1,135 @@
+// fs list, fs id, fs evs.
+
+#include <iostream>
+#include <memory>
+#include <vector>
+
+#include <CLI/CLI.hpp>
+
+#include "Checks.h"
+#include "Commands.h"
+#include "RecordOutput.h"
+
+namespace hnasctl {
+
+namespace {
+
+struct FsIdArgs {
+    std::string label;
+    std::string share;
+    std::string evs;
+    std::string type = "CIFS";
+};
+
+} // namespace
+
+void addFileSystemCommands(CLI::App& app, Selection& sel) {
+    auto* fs = app.add_subcommand("fs", "File systems");
+    fs->require_subcommand(1);
+
+    auto* list = fs->add_subcommand("list", "List the file systems (or one, with --id)");
+    auto id = std::make_shared<std::string>();
+    list->add_option("--id", *id, "Show only the file system with this ID");
+    list->callback([&sel, id] {
+        if (!id->empty()) {
+            requirePathSegment("--id", *id);
+        }
+        sel = {"fs list", [id](Session& s) {
+                   std::vector<__HNASFileSystemInfo> filesystems;
+                   s.begin();
+                   if (!s.hnas().getFileSystemsInfo(*id, filesystems)) {
+                       return s.fail("fs list");
+                   }
+                   if (s.json()) {
+                       writeJsonArray(std::cout, filesystems);
+                   } else {
+                       printTable(std::cout, filesystems);
+                   }
+                   return 0;
+               }};
+    });
+
+    auto* fsid = fs->add_subcommand(
+        "id", "Find a file system's ID by its label (--label), or by a share on a virtual "
+              "server (--share, --evs, --type); names match whatever their letter case");
+    auto a = std::make_shared<FsIdArgs>();
+    auto* label = fsid->add_option("--label", a->label, "The file system's label");
+    auto* share = fsid->add_option("--share", a->share, "Name of a share on the file system");
+    auto* evs = fsid->add_option("--evs", a->evs,
+                                 "Virtual server of the share: name, IP or "
+                                 "EVS number");
+    fsid->add_option("--type", a->type, "Share type")
+        ->transform(CLI::IsMember({"CIFS", "NFS"}, CLI::ignore_case))
+        ->capture_default_str();
+    label->excludes(share);
+    share->needs(evs);
+    evs->needs(share);
+    fsid->callback([&sel, a, label, share] {
+        if (label->count() == 0 && share->count() == 0) {
+            throw UsageError("fs id needs --label, or --share with --evs");
+        }
+        if (label->count()) {
+            requireNonEmpty("--label", a->label);
+        } else {
+            requireNonEmpty("--share", a->share);
+            requireNonEmpty("--evs", a->evs);
+        }
+        sel = {"fs id", [a](Session& s) {
+                   std::string filesystemId;
+                   s.begin();
+                   bool ok = false;
+                   if (!a->label.empty()) {
+                       ok = s.hnas().getFileSystemID(a->label, filesystemId);
+                   } else {
+                       __HNASVirtualServers server;
+                       if (!findVirtualServer(s, a->evs, server)) {
+                           return 1;
+                       }
+                       s.begin();
+                       ok = s.hnas().getFileSystemID(server, a->share, a->type, filesystemId);
+                   }
+                   if (!ok) {
+                       if (!s.errorLogged()) {
+                           std::cerr << "hnasctl: fs id: no file system with the label "
+                                     << printable(a->label) << '\n';
+                           return 1;
+                       }
+                       return s.fail("fs id");
+                   }
+                   if (s.json()) {
+                       JsonWriter json(std::cout);
+                       json.beginObject().field("filesystemId", filesystemId).endObject();
+                   } else {
+                       std::cout << printable(filesystemId) << '\n';
+                   }
+                   return 0;
+               }};
+    });
+
+    auto* fsevs = fs->add_subcommand("evs", "Show the number of the virtual server that serves "
+                                            "a file system");
+    auto fsId = std::make_shared<std::string>();
+    fsevs->add_option("FILESYSTEM_ID", *fsId, "The file system's ID")->required();
+    fsevs->callback([&sel, fsId] {
+        requirePathSegment("FILESYSTEM_ID", *fsId);
+        sel = {"fs evs", [fsId](Session& s) {
+                   unsigned long long evsId = 0;
+                   s.begin();
+                   if (!s.hnas().getEVSIdAssociatedWithFileSystemID(*fsId, evsId)) {
+                       return s.fail("fs evs");
+                   }
+                   if (s.json()) {
+                       JsonWriter json(std::cout);
+                       json.beginObject()
+                           .field("filesystemId", *fsId)
+                           .field("virtualServerId", evsId)
+                           .endObject();
+                   } else {
+                       std::cout << evsId << '\n';
+                   }
+                   return 0;
+               }};
+    });
+}
+
+} // namespace hnasctl

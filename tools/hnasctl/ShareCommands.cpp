@@ -1,0 +1,404 @@
+// share list, exists, create, delete; share perms get, set, delete.
+
+#include <iostream>
+#include <memory>
+#include <vector>
+
+#include <CLI/CLI.hpp>
+
+#include "Checks.h"
+#include "Commands.h"
+#include "RecordOutput.h"
+#include "ShareSpec.h"
+
+namespace hnasctl {
+
+namespace {
+
+struct ShareArgs {
+    std::string evs;
+    std::string type;
+    std::vector<std::string> names;
+    std::string name;
+    std::string fs;
+    std::string path;
+    std::string objectId;
+    bool withPermissions = false;
+    ShareSpecArgs spec;
+};
+
+CLI::Option* addTypeOption(CLI::App* app, std::string& type, const std::string& help) {
+    return app->add_option("--type", type, help)
+        ->transform(CLI::IsMember({"CIFS", "NFS"}, CLI::ignore_case));
+}
+
+CLI::Option* addEvsOption(CLI::App* app, std::string& evs) {
+    return app->add_option("--evs", evs, "The virtual server: its name, IP address or EVS number");
+}
+
+// One share type's listing, with the type added to each record in `types`.
+bool listShares(Session& s, __HNASVirtualServers& server, const std::string& type,
+                const std::vector<std::string>& names, bool withPermissions,
+                std::vector<__HNASFileSystemShares>& shares, std::vector<std::string>& types) {
+    std::vector<__HNASFileSystemShares> found;
+    for (const auto& name : names) {
+        __HNASFileSystemShares filter;
+        filter.name = name;
+        found.push_back(filter);
+    }
+    if (!s.hnas().getFilesystemShares(server, type, found, withPermissions)) {
+        return false;
+    }
+    if (names.empty() && withPermissions && type == "CIFS" && !found.empty()) {
+        // Permissions come with a listing by name: ask again for every share found.
+        std::vector<__HNASFileSystemShares> named;
+        for (const auto& share : found) {
+            __HNASFileSystemShares filter;
+            filter.name = share.name;
+            named.push_back(filter);
+        }
+        if (!s.hnas().getFilesystemShares(server, type, named, true)) {
+            return false;
+        }
+        found.swap(named);
+    }
+    for (auto& share : found) {
+        shares.push_back(std::move(share));
+        types.push_back(type);
+    }
+    return true;
+}
+
+void addListCommand(CLI::App* share, Selection& sel) {
+    auto a = std::make_shared<ShareArgs>();
+    auto* c = share->add_subcommand("list", "List the shares of a virtual server");
+    addEvsOption(c, a->evs)->required();
+    addTypeOption(c, a->type, "Only CIFS or only NFS shares (default: both)");
+    c->add_option("--name", a->names,
+                  "Only shares of this name (any letter case); repeat for more");
+    c->add_flag("--with-perms", a->withPermissions, "Show the permission entries of CIFS shares");
+    c->callback([&sel, a] {
+        requireNonEmpty("--evs", a->evs);
+        for (const auto& name : a->names) {
+            requireNonEmpty("--name", name);
+        }
+        sel = {
+            "share list", [a](Session& s) {
+                __HNASVirtualServers server;
+                s.begin();
+                if (!findVirtualServer(s, a->evs, server)) {
+                    return 1;
+                }
+                std::vector<__HNASFileSystemShares> shares;
+                std::vector<std::string> types;
+                const std::vector<std::string> wanted =
+                    a->type.empty() ? std::vector<std::string>{"CIFS", "NFS"}
+                                    : std::vector<std::string>{a->type};
+                for (const auto& type : wanted) {
+                    s.begin();
+                    if (!listShares(s, server, type, a->names, a->withPermissions, shares, types)) {
+                        return s.fail("share list");
+                    }
+                }
+                if (s.json()) {
+                    JsonWriter json(std::cout);
+                    json.beginArray();
+                    for (size_t i = 0; i < shares.size(); ++i) {
+                        // The record with its type in front.
+                        json.beginObject().field("type", types[i]);
+                        const auto& sh = shares[i];
+                        json.field("name", sh.name)
+                            .field("objectId", sh.objectId)
+                            .field("shareId", sh.shareId)
+                            .field("virtualServerId", sh.virtualServerId)
+                            .field("filesystemId", sh.filesystemId)
+                            .field("path", sh.path)
+                            .key("settings");
+                        writeJson(json, sh.settings);
+                        json.endObject();
+                    }
+                    json.endArray();
+                } else {
+                    Table t(a->withPermissions
+                                ? std::vector<std::string>{"TYPE", "NAME", "PATH", "FILESYSTEM ID",
+                                                           "ACCESS", "OBJECT ID", "PERMISSIONS"}
+                                : std::vector<std::string>{"TYPE", "NAME", "PATH", "FILESYSTEM ID",
+                                                           "ACCESS", "OBJECT ID"});
+                    for (size_t i = 0; i < shares.size(); ++i) {
+                        const auto& sh = shares[i];
+                        std::vector<std::string> row = {
+                            types[i],   sh.name, sh.path, sh.filesystemId, sh.settings.accessConfig,
+                            sh.objectId};
+                        if (a->withPermissions) {
+                            std::string perms;
+                            for (const auto& e : sh.settings.cifsAuthentications) {
+                                perms += (perms.empty() ? "" : ", ") + undoubleBackslashes(e.name) +
+                                         "=" + std::to_string(e.permission);
+                            }
+                            row.push_back(perms);
+                        }
+                        t.addRow(row);
+                    }
+                    t.print(std::cout);
+                }
+                return 0;
+            }};
+    });
+}
+
+void addExistsCommand(CLI::App* share, Selection& sel) {
+    auto a = std::make_shared<ShareArgs>();
+    auto* c = share->add_subcommand("exists", "Tell whether a share of this exact name exists "
+                                              "(exit status 0: present, 1: absent or failed)");
+    addEvsOption(c, a->evs)->required();
+    addTypeOption(c, a->type, "Share type")->required();
+    c->add_option("--name", a->name, "Share name (exact, case-sensitive)")->required();
+    c->callback([&sel, a] {
+        requireNonEmpty("--evs", a->evs);
+        requireNonEmpty("--name", a->name);
+        sel = {"share exists", [a](Session& s) {
+                   __HNASVirtualServers server;
+                   s.begin();
+                   if (!findVirtualServer(s, a->evs, server)) {
+                       return 1;
+                   }
+                   s.begin();
+                   const bool present = s.hnas().isSharePresent(a->name, server, a->type);
+                   return reportExists(s, "share exists", present, !present && s.errorLogged());
+               }};
+    });
+}
+
+void addCreateCommand(CLI::App* share, Selection& sel) {
+    auto a = std::make_shared<ShareArgs>();
+    auto* c = share->add_subcommand(
+        "create", "Create a CIFS or NFS share; a CIFS share's permission entries (--perm or "
+                  "the settings file) replace the default entry");
+    c->add_option("--name", a->name, "Name of the new share")->required();
+    addEvsOption(c, a->evs)->required();
+    c->add_option("--fs", a->fs, "ID of the file system")->required();
+    c->add_option("--path", a->path, "Directory inside the file system, e.g. /projects")
+        ->required();
+    addTypeOption(c, a->type, "Share type")->required();
+    addShareSpecOptions(*c, a->spec);
+    c->callback([&sel, a] {
+        requireNonEmpty("--name", a->name);
+        requireNonEmpty("--evs", a->evs);
+        requireNonEmpty("--fs", a->fs);
+        requireNonEmpty("--path", a->path);
+        auto settings =
+            std::make_shared<__HNASFileSystemShareSettings>(buildShareSettings(a->spec));
+        if (a->type != "CIFS" && !settings->cifsAuthentications.empty()) {
+            throw UsageError("permission entries apply to CIFS shares only");
+        }
+        sel = {"share create", [a, settings](Session& s) {
+                   __HNASVirtualServers server;
+                   s.begin();
+                   if (!findVirtualServer(s, a->evs, server)) {
+                       return 1;
+                   }
+                   __HNASFileSystemShares share;
+                   share.settings = *settings;
+                   const bool withPermissions = !settings->cifsAuthentications.empty();
+                   s.begin();
+                   if (!s.hnas().createFileSystemShare(jsonContent(a->name),
+                                                       std::to_string(server.virtualServerId),
+                                                       jsonContent(a->fs), jsonContent(a->path),
+                                                       a->type, share, withPermissions)) {
+                       return s.fail("share create");
+                   }
+                   if (s.json()) {
+                       JsonWriter json(std::cout);
+                       writeJson(json, share, false);
+                   } else {
+                       printTable(std::cout, share);
+                   }
+                   if (withPermissions && s.errorLogged()) {
+                       std::cerr << "hnasctl: the share was created, but its permission entries "
+                                    "were not all applied: "
+                                 << printable(s.lastError()) << '\n';
+                       return 1;
+                   }
+                   return 0;
+               }};
+    });
+}
+
+void addDeleteCommand(CLI::App* share, Selection& sel) {
+    auto a = std::make_shared<ShareArgs>();
+    auto* c = share->add_subcommand(
+        "delete", "Delete a share by its object ID (--id), or by its exact name on a virtual "
+                  "server (--name, --evs; a share already gone counts as deleted)");
+    auto* id = c->add_option("--id", a->objectId, "Object ID of the share");
+    auto* name = c->add_option("--name", a->name, "Share name (exact, case-sensitive)");
+    auto* evs = addEvsOption(c, a->evs);
+    addTypeOption(c, a->type, "Share type")->required();
+    id->excludes(name)->excludes(evs);
+    name->needs(evs);
+    evs->needs(name);
+    c->callback([&sel, a, id] {
+        if (id->count()) {
+            requirePathSegment("--id", a->objectId);
+        } else if (a->name.empty() || a->evs.empty()) {
+            throw UsageError("share delete needs --id, or --name with --evs");
+        }
+        sel = {"share delete", [a](Session& s) {
+                   s.begin();
+                   if (!a->objectId.empty()) {
+                       if (!s.hnas().deleteFileSystemShare(a->objectId, a->type)) {
+                           return s.fail("share delete");
+                       }
+                       reportDone(s, "Deleted " + a->type + " share " + a->objectId + ".");
+                       return 0;
+                   }
+                   __HNASVirtualServers server;
+                   if (!findVirtualServer(s, a->evs, server)) {
+                       return 1;
+                   }
+                   s.begin();
+                   if (!s.hnas().deleteFileSystemShare(a->name, server, a->type)) {
+                       if (!s.errorLogged()) {
+                           std::cerr << "hnasctl: share delete failed: the gateway did not "
+                                        "delete the share "
+                                     << printable(a->name) << " (run with -v for details)\n";
+                           return 1;
+                       }
+                       return s.fail("share delete");
+                   }
+                   reportDone(s, "The " + a->type + " share " + a->name + " on " + server.name +
+                                     " is deleted.");
+                   return 0;
+               }};
+    });
+}
+
+void addPermsCommands(CLI::App* share, Selection& sel) {
+    auto* perms = share->add_subcommand("perms", "Permission entries of a CIFS share");
+    perms->require_subcommand(1);
+
+    {
+        auto shareId = std::make_shared<std::string>();
+        auto* c = perms->add_subcommand("get", "List the permission entries of a CIFS share");
+        c->add_option("SHARE_ID", *shareId, "Object ID of the CIFS share")->required();
+        c->callback([&sel, shareId] {
+            requirePathSegment("SHARE_ID", *shareId);
+            sel = {"share perms get", [shareId](Session& s) {
+                       std::vector<__HNASCIFSAuthentication> entries;
+                       s.begin();
+                       if (!s.hnas().getCIFSAuthentication(*shareId, entries)) {
+                           return s.fail("share perms get");
+                       }
+                       if (s.json()) {
+                           writeJsonArray(std::cout, entries);
+                       } else {
+                           printTable(std::cout, entries);
+                       }
+                       return 0;
+                   }};
+        });
+    }
+    {
+        auto shareId = std::make_shared<std::string>();
+        auto spec = std::make_shared<ShareSpecArgs>();
+        auto* c = perms->add_subcommand("set", "Add permission entries to a CIFS share");
+        c->add_option("SHARE_ID", *shareId, "Object ID of the CIFS share")->required();
+        c->add_option("--perm", spec->permissions,
+                      "An entry NAME=PERMISSION[,TYPE[,ENCODED_NAME]] (TYPE defaults to "
+                      "USER); repeat for more");
+        c->add_option("--file", spec->settingsFile,
+                      "JSON file {\"cifsAuthentications\": [{\"name\": ..., \"permission\": "
+                      "..., \"type\": ...}]}")
+            ->check(CLI::ExistingFile);
+        c->callback([&sel, shareId, spec] {
+            requirePathSegment("SHARE_ID", *shareId);
+            auto entries = std::make_shared<std::vector<__HNASCIFSAuthentication>>(
+                buildShareSettings(*spec).cifsAuthentications);
+            if (entries->empty()) {
+                throw UsageError("share perms set needs --perm or --file with entries");
+            }
+            sel = {"share perms set", [shareId, entries](Session& s) {
+                       s.begin();
+                       if (!s.hnas().setCIFSAuthentication(*shareId, *entries)) {
+                           return s.fail("share perms set");
+                       }
+                       reportDone(s, "Set " + std::to_string(entries->size()) + " permission entr" +
+                                         (entries->size() == 1 ? "y" : "ies") + " on share " +
+                                         *shareId + ".");
+                       return 0;
+                   }};
+        });
+    }
+    {
+        auto shareId = std::make_shared<std::string>();
+        auto encoded = std::make_shared<std::string>();
+        auto name = std::make_shared<std::string>();
+        auto* c = perms->add_subcommand(
+            "delete", "Remove one permission entry of a CIFS share, named by its encoded name "
+                      "or by its name");
+        c->add_option("SHARE_ID", *shareId, "Object ID of the CIFS share")->required();
+        auto* byEncoded = c->add_option("--encoded-name", *encoded,
+                                        "The entry's encoded name (see share perms get)");
+        auto* byName = c->add_option("--name", *name, "The entry's user or group name");
+        byEncoded->excludes(byName);
+        c->callback([&sel, shareId, encoded, name, byEncoded, byName] {
+            requirePathSegment("SHARE_ID", *shareId);
+            if (byEncoded->count() == 0 && byName->count() == 0) {
+                throw UsageError("share perms delete needs --encoded-name or --name");
+            }
+            if (byEncoded->count()) {
+                requirePathSegment("--encoded-name", *encoded);
+            } else {
+                requireNonEmpty("--name", *name);
+            }
+            sel = {"share perms delete", [shareId, encoded, name](Session& s) {
+                       std::string encodedName = *encoded;
+                       s.begin();
+                       if (encodedName.empty()) {
+                           std::vector<__HNASCIFSAuthentication> entries;
+                           if (!s.hnas().getCIFSAuthentication(*shareId, entries)) {
+                               return s.fail("share perms delete");
+                           }
+                           for (const auto& e : entries) {
+                               if (undoubleBackslashes(e.name) == *name) {
+                                   encodedName = e.encodedName;
+                                   break;
+                               }
+                           }
+                           if (encodedName.empty()) {
+                               std::cerr << "hnasctl: share perms delete failed: share "
+                                         << printable(*shareId) << " has no entry named "
+                                         << printable(*name) << '\n';
+                               return 1;
+                           }
+                           if (encodedName.find_first_of("/?# ") != std::string::npos) {
+                               std::cerr << "hnasctl: share perms delete failed: the entry's "
+                                            "encoded name cannot be used in a request: "
+                                         << printable(encodedName) << '\n';
+                               return 1;
+                           }
+                       }
+                       if (!s.hnas().deleteCIFSAuthentication(*shareId, encodedName)) {
+                           return s.fail("share perms delete");
+                       }
+                       reportDone(s, "Removed the permission entry " +
+                                         (name->empty() ? encodedName : *name) + " from share " +
+                                         *shareId + ".");
+                       return 0;
+                   }};
+        });
+    }
+}
+
+} // namespace
+
+void addShareCommands(CLI::App& app, Selection& sel) {
+    auto* share = app.add_subcommand("share", "CIFS and NFS shares");
+    share->require_subcommand(1);
+    addListCommand(share, sel);
+    addExistsCommand(share, sel);
+    addCreateCommand(share, sel);
+    addDeleteCommand(share, sel);
+    addPermsCommands(share, sel);
+}
+
+} // namespace hnasctl
