@@ -1,8 +1,7 @@
 #pragma once
 
-// The REST session: connection parameters of one management gateway, the
-// request URL, the credential headers, one request at a time through the
-// host's HTTP client, and the judgement of the HTTP status by resource type.
+/// @file
+/// The REST session HNASRestAPI.
 
 #include <string>
 
@@ -10,44 +9,127 @@
 
 class RKLibCurl;
 
+/// The REST session: connection parameters of one management gateway, the
+/// request URL, the credential headers, one request at a time through the
+/// host's HTTP client, and the judgement of the HTTP status by resource type.
+///
+/// Each request starts a fresh RKLibCurl client (releasing the previous one)
+/// and is sent to "https://" + host + ":" + port + "/v4/storage/" + resource
+/// with the headers "Content-Type: application/json", "X-Subsystem-User",
+/// "X-Subsystem-Password", "X-Subsystem-Type" and "X-Management-IPs". The
+/// parameters are checked again before every request, so a session with a
+/// missing value fails every request without touching the network. No
+/// exception leaves the session.
+///
+/// Resource type codes and the HTTP status each expects:
+/// | Code | Status | Request |
+/// |---|---|---|
+/// | 1 | 200 | GET "file-devices" |
+/// | 2 | 200 | GET "virtual-servers" |
+/// | 3 | 200 | GET a share listing |
+/// | 4 | 201 | POST a snapshot |
+/// | 5, 6 | 201 | POST a CIFS, an NFS share |
+/// | 7, 8 | 204 | DELETE a CIFS, an NFS share |
+/// | 9 | 200 | GET a file system listing |
+/// | 10 | 200 | GET a snapshot listing |
+/// | 11 | 204 | DELETE a snapshot |
+/// | 12 | 204 | POST a snapshot recovery |
+/// | 13 | 200 | GET a directory listing |
+/// | 14 | 200 | GET the virtual server of a file system |
+/// | 15 | 200 | GET the permission entries of a CIFS share |
+/// | 16 | 201 | POST permission entries |
+/// | 17 | 204 | DELETE a permission entry |
 class HNASMGMT_API HNASRestAPI {
 public:
+    /// A session without parameters, tagged with a fixed job identifier.
     HNASRestAPI();
+    /// A session without parameters.
+    /// @param jobId the job identifier carried by every log line.
     explicit HNASRestAPI(const unsigned long long& jobId);
+    /// Closes the HTTP client of the last request, if any.
     ~HNASRestAPI();
+    /// Not copyable: the session owns its HTTP client.
     HNASRestAPI(const HNASRestAPI&) = delete;
+    /// Not assignable: the session owns its HTTP client.
     HNASRestAPI& operator=(const HNASRestAPI&) = delete;
 
+    /// Sets the user name, sent as "X-Subsystem-User". @param value the user name.
     void setUserName(const std::string& value);
+    /// Sets the password, sent as "X-Subsystem-Password"; never logged.
+    /// @param value the password.
     void setPassword(const std::string& value);
+    /// Sets the subsystem type, sent as "X-Subsystem-Type". @param value the type.
     void setSubsystemType(const std::string& value);
+    /// Sets the array's management IP, sent as "X-Management-IPs".
+    /// @param value the address.
     void setManagementIP(const std::string& value);
+    /// Sets the gateway's host name or address. @param value the host.
     void setMetroServer(const std::string& value);
+    /// Sets the gateway's TCP port. @param value the port (1 or more).
     void setMetroServerPort(const int& value);
-
-    // True when every parameter is set (and free of control characters) and
-    // the port is at least 1; otherwise logs the parameters, password masked.
+    /// True when every parameter is set (and free of control characters) and
+    /// the port is at least 1; otherwise logs the parameters, password masked.
     bool validateServerParams();
-    // Starts a fresh HTTP client, releasing the previous one.
+    /// Starts a fresh HTTP client, releasing the previous one.
+    /// @return true when the new client is ready.
     bool Init();
-    // Replaces the client's headers with the four credential headers.
+    /// Replaces the client's headers with the four credential headers.
+    /// @return false when there is no client or a header cannot be added.
     bool setCommonCurlHeaders();
-    // requestURL = "https://" + host + ":" + port + "/v4/storage/" + resource.
+    /// Forms the request URL: "https://" + host + ":" + port + "/v4/storage/"
+    /// + resource, with nothing escaped.
+    /// @param resource the resource path, without a leading slash.
     void formRequestURL(std::string resource);
-    // Sends one request (type 0 GET, 1 POST, 2 PUT, 3 DELETE); true when the
-    // gateway answered with the status that resourceType (1..17) expects.
+    /// Sends one request and judges its status.
+    /// @param requestType 0 GET, 1 POST, 2 PUT, 3 DELETE.
+    /// @param resource the resource path below "/v4/storage/", e.g.
+    ///        "file-devices"; must not be empty, hold a control character or a
+    ///        "." or ".." segment.
+    /// @param body the request body; empty for none.
+    /// @param[out] response emptied first; the response body when one was
+    ///             received, also when the status was not the expected one
+    ///             (then usually the gateway's error document).
+    /// @param resourceType the resource type code (1 to 17) that decides which
+    ///        HTTP status counts as success.
+    /// @return true when the gateway answered with the status that
+    ///         `resourceType` expects; false when the request was refused, not
+    ///         sent, not answered or answered with another status.
     bool sendReq(int requestType, const std::string& resource, const std::string& body,
                  std::string& response, const int& resourceType);
+    /// Sends a GET request; see sendReq().
+    /// @param resource the resource path.
+    /// @param[out] response the response body.
+    /// @param resourceType the resource type code.
+    /// @return true when the expected status came back.
     bool get(const std::string& resource, std::string& response, const int& resourceType);
+    /// Sends a POST request; see sendReq().
+    /// @param resource the resource path.
+    /// @param body the request body.
+    /// @param[out] response the response body.
+    /// @param resourceType the resource type code.
+    /// @return true when the expected status came back.
     bool post(const std::string& resource, const std::string& body, std::string& response,
               const int& resourceType);
+    /// Sends a PUT request; see sendReq().
+    /// @param resource the resource path.
+    /// @param body the request body.
+    /// @param[out] response the response body.
+    /// @param resourceType the resource type code.
+    /// @return true when the expected status came back.
     bool put(const std::string& resource, const std::string& body, std::string& response,
              const int& resourceType);
+    /// Sends a DELETE request; see sendReq().
+    /// @param resource the resource path.
+    /// @param body the request body (the facade sends none).
+    /// @param[out] response the response body.
+    /// @param resourceType the resource type code.
+    /// @return true when the expected status came back.
     bool del(const std::string& resource, const std::string& body, std::string& response,
              const int& resourceType);
-    // HTTP status of the last request that was sent; 0 until then.
+    /// HTTP status of the last request that was sent; 0 until then, and 0
+    /// when the last request received no answer.
     long getLastHttpError() const;
-    // URL of the last request formed.
+    /// URL of the last request formed.
     const std::string& getRequestURL() const;
 
 private:
