@@ -1,8 +1,8 @@
-// The REST session (spec Part 2.1): connection parameters of one management
+// The REST session: connection parameters of one management
 // gateway, the request URL, the credential headers, one request at a time
 // through the host's HTTP client, and the judgement of the HTTP status.
 //
-// Deviations from the spec that hold over it:
+// Safety rules on top of the plain protocol:
 //  - the password is never logged: the parameter line shows "********" for a
 //    non-empty password;
 //  - a parameter holding a control character (below 0x20, or 0x7F) is refused

@@ -1,4 +1,4 @@
-// The REST session (spec Part 2.1 and the session's contract deviations)
+// The REST session and its safety rules
 // against the scripted test gateway, through the real libcurl client.
 
 #include <gtest/gtest.h>
@@ -41,7 +41,7 @@ struct Code {
     int code;
     long status;
 };
-// Spec Part 2.1: resource type code -> expected status.
+// Resource type code -> expected status.
 const Code kCodes[] = {{1, 200},  {2, 200},  {3, 200},  {4, 201},  {5, 201},  {6, 201},
                        {7, 204},  {8, 204},  {9, 200},  {10, 200}, {11, 204}, {12, 204},
                        {13, 200}, {14, 200}, {15, 200}, {16, 201}, {17, 204}};
