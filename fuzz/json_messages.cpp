@@ -1,8 +1,10 @@
 // Fuzz target for every response reader. The first byte picks the reader,
-// the rest is the response text.
+// the rest is the response text. HNAS_FUZZ_READER=N (0 to 10, see README.md)
+// pins the target to one reader: the first byte is then ignored.
 
 #include <cstddef>
 #include <cstdint>
+#include <cstdlib>
 #include <string>
 
 #include "FuzzLog.h"
@@ -43,6 +45,19 @@ public:
     bool parseResponse(std::string&) override { return true; }
 };
 
+// The selector byte forced by HNAS_FUZZ_READER, or -1 when it is not set.
+int forcedSelector() {
+    const char* value = std::getenv("HNAS_FUZZ_READER");
+    if (value == nullptr || *value == '\0') {
+        return -1;
+    }
+    const int reader = std::atoi(value);
+    if (reader < 0 || reader > 10) {
+        return -1;
+    }
+    return reader == 10 ? 19 : reader; // 9: CIFS permissions, 19: the error document
+}
+
 } // namespace
 
 extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size) {
@@ -50,8 +65,10 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
         return 0;
     }
     installFuzzLogWriter();
+    static const int forced = forcedSelector();
+    const unsigned selector = forced >= 0 ? static_cast<unsigned>(forced) : data[0];
     const std::string text(reinterpret_cast<const char*>(data) + 1, size - 1);
-    switch (data[0] % 10) {
+    switch (selector % 10) {
     case 0:
         runSingle<HNASJSONGetFileDevice>(text, &HNASJSONGetFileDevice::getSubsystemInfo);
         break;
@@ -92,7 +109,7 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
             text, &HNASJSONGetFileSystemDirectories::getFileSystemDirectories);
         break;
     default: {
-        if (data[0] % 20 == 9) {
+        if (selector % 20 == 9) {
             runListing<HNASJSONGetCIFSAuthentication>(text,
                                                       &HNASJSONGetCIFSAuthentication::getCIFSAuth);
         } else {
