@@ -1,6 +1,7 @@
 #pragma once
 
-// Every record and every message class of the library.
+/// @file
+/// Every record and every message class of the library.
 
 #include "hnasmgmt/json/HNASJSONBase.h"
 #include "hnasmgmt/json/HNASJSONDevice.h"
