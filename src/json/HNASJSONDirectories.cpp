@@ -3,6 +3,8 @@
 #include "hnasmgmt/json/HNASJSONDirectories.h"
 
 #include <sstream>
+#include <string_view>
+#include <utility>
 
 #include "hnasmgmt/host/DbgTrace.h"
 #include "json/JsonReader.h"
@@ -19,17 +21,19 @@ namespace {
 // taken (required to be a string), and without such an array the name stays
 // empty.
 bool readDirectory(const JsonObject& object, __HNASFileSystemDirectories& directory) {
-    if (!object.readString("objectId", directory.objectId)) {
+    static constexpr std::string_view kKeys[] = {"objectId", "displayName"};
+    JsonValue v[2];
+    object.lookup(kKeys, v, 2);
+    if (!v[0].toString(directory.objectId)) {
         return false;
     }
     JsonArray names;
-    if (object.readArray("displayName", names)) {
+    if (v[1].toArray(names)) {
         JsonValue first;
-        std::string name;
-        if (!names.first(first) || !first.toString(name)) {
+        directory.displayName.emplace_back();
+        if (!names.first(first) || !first.toString(directory.displayName.back())) {
             return false;
         }
-        directory.displayName.push_back(std::move(name));
     }
     return true;
 }
@@ -50,10 +54,11 @@ std::string doubleBackslashes(const std::string& text) {
 
 // One permission entry; the four keys are required.
 bool readAuthentication(const JsonObject& object, __HNASCIFSAuthentication& entry) {
+    static constexpr std::string_view kKeys[] = {"name", "encodedName", "type", "permission"};
+    JsonValue v[4];
     std::string name;
-    if (!object.readString("name", name) || !object.readString("encodedName", entry.encodedName) ||
-        !object.readString("type", entry.type) ||
-        !object.readInt32("permission", entry.permission)) {
+    if (!object.lookupAll(kKeys, v) || !v[0].toString(name) || !v[1].toString(entry.encodedName) ||
+        !v[2].toString(entry.type) || !v[3].toInt32(entry.permission)) {
         return false;
     }
     entry.name = doubleBackslashes(name);

@@ -2,6 +2,7 @@
 
 #include "hnasmgmt/json/HNASJSONFileSystems.h"
 
+#include <string_view>
 #include <utility>
 
 #include "hnasmgmt/host/DbgTrace.h"
@@ -17,23 +18,25 @@ namespace {
 
 // One file system object; every key is required.
 bool readFileSystem(const JsonObject& object, __HNASFileSystemInfo& fs) {
-    return object.readBool("isReadOnly", fs.isReadOnly) &&
-           object.readUInt64("capacity", fs.capacity) &&
-           object.readUInt64("freeCapacity", fs.freeCapacity) &&
-           object.readUInt64("usedCapacity", fs.usedCapacity) &&
-           object.readString("filesystemId", fs.filesystemId) &&
-           object.readString("label", fs.label) && object.readString("objectId", fs.objectId) &&
-           object.readString("status", fs.status);
+    static constexpr std::string_view kKeys[] = {"isReadOnly",   "capacity",     "freeCapacity",
+                                                 "usedCapacity", "filesystemId", "label",
+                                                 "objectId",     "status"};
+    JsonValue v[8];
+    return object.lookupAll(kKeys, v) && v[0].toBool(fs.isReadOnly) && v[1].toUInt64(fs.capacity) &&
+           v[2].toUInt64(fs.freeCapacity) && v[3].toUInt64(fs.usedCapacity) &&
+           v[4].toString(fs.filesystemId) && v[5].toString(fs.label) &&
+           v[6].toString(fs.objectId) && v[7].toString(fs.status);
 }
 
 // One snapshot object of the listing; every key is required.
 bool readSnapshot(const JsonObject& object, __HNASFileSystemSnapshot& snapshot) {
-    return object.readString("displayName", snapshot.displayName) &&
-           object.readString("filesystemId", snapshot.filesystemId) &&
-           object.readString("objectId", snapshot.objectId) &&
-           object.readString("state", snapshot.state) &&
-           object.readString("creationReason", snapshot.creationReason) &&
-           object.readUInt64("creationTime", snapshot.creationTime);
+    static constexpr std::string_view kKeys[] = {"displayName", "filesystemId",   "objectId",
+                                                 "state",       "creationReason", "creationTime"};
+    JsonValue v[6];
+    return object.lookupAll(kKeys, v) && v[0].toString(snapshot.displayName) &&
+           v[1].toString(snapshot.filesystemId) && v[2].toString(snapshot.objectId) &&
+           v[3].toString(snapshot.state) && v[4].toString(snapshot.creationReason) &&
+           v[5].toUInt64(snapshot.creationTime);
 }
 
 } // namespace

@@ -3,6 +3,7 @@
 #include "hnasmgmt/json/HNASJSONShares.h"
 
 #include <sstream>
+#include <string_view>
 #include <utility>
 
 #include "hnasmgmt/host/DbgTrace.h"
@@ -30,21 +31,28 @@ bool readVirtualServerId(const JsonObject& object, long long& out) {
 // object are required; the four settings keys are read only when they hold
 // strings, otherwise the defaults stay.
 bool readShare(const JsonObject& object, __HNASFileSystemShares& share) {
+    static constexpr std::string_view kKeys[] = {
+        "settings", "virtualServerId", "filesystemId", "objectId", "shareId", "name", "path"};
+    JsonValue v[7];
     JsonObject settings;
-    if (!object.readObject("settings", settings) ||
-        !readVirtualServerId(object, share.virtualServerId) ||
-        !object.readString("filesystemId", share.filesystemId) ||
-        !object.readString("objectId", share.objectId) ||
-        !object.readString("shareId", share.shareId) || !object.readString("name", share.name) ||
-        !object.readString("path", share.path)) {
+    int virtualServerId = 0;
+    if (!object.lookupAll(kKeys, v) || !v[0].toObject(settings) || !v[1].toInt32(virtualServerId) ||
+        !v[2].toString(share.filesystemId) || !v[3].toString(share.objectId) ||
+        !v[4].toString(share.shareId) || !v[5].toString(share.name) || !v[6].toString(share.path)) {
         return false;
     }
-    // readString is typed: a key of another type leaves the default.
-    settings.readString("accessConfig", share.settings.accessConfig);
-    settings.readString("localReadCacheOption", share.settings.localReadCacheOption);
-    settings.readString("snapshotOption", share.settings.snapshotOption);
-    settings.readString("transferToReplicationTargetSetting",
-                        share.settings.transferToReplicationTargetSetting);
+    share.virtualServerId = virtualServerId;
+
+    static constexpr std::string_view kSettingsKeys[] = {"accessConfig", "localReadCacheOption",
+                                                         "snapshotOption",
+                                                         "transferToReplicationTargetSetting"};
+    JsonValue s[4];
+    settings.lookup(kSettingsKeys, s, 4);
+    // toString is typed: an absent key or one of another type leaves the default.
+    s[0].toString(share.settings.accessConfig);
+    s[1].toString(share.settings.localReadCacheOption);
+    s[2].toString(share.settings.snapshotOption);
+    s[3].toString(share.settings.transferToReplicationTargetSetting);
     return true;
 }
 

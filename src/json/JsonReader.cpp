@@ -2,6 +2,7 @@
 
 #include "json/JsonReader.h"
 
+#include <cstring>
 #include <limits>
 #include <memory>
 #include <new>
@@ -84,6 +85,9 @@ int toInt32(std::uint64_t value) {
 // --- JsonValue ---
 
 bool JsonValue::toString(std::string& out) const {
+    if (!present_) {
+        return false;
+    }
     std::string_view text;
     if (element_.get_string().get(text) != simdjson::SUCCESS) {
         return false;
@@ -93,6 +97,9 @@ bool JsonValue::toString(std::string& out) const {
 }
 
 bool JsonValue::toObject(JsonObject& out) const {
+    if (!present_) {
+        return false;
+    }
     simdjson::dom::object object;
     if (element_.get_object().get(object) != simdjson::SUCCESS) {
         return false;
@@ -102,6 +109,9 @@ bool JsonValue::toObject(JsonObject& out) const {
 }
 
 bool JsonValue::toArray(JsonArray& out) const {
+    if (!present_) {
+        return false;
+    }
     simdjson::dom::array array;
     if (element_.get_array().get(array) != simdjson::SUCCESS) {
         return false;
@@ -111,6 +121,9 @@ bool JsonValue::toArray(JsonArray& out) const {
 }
 
 bool JsonValue::toBool(bool& out) const {
+    if (!present_) {
+        return false;
+    }
     bool value = false;
     if (element_.get_bool().get(value) != simdjson::SUCCESS) {
         return false;
@@ -120,6 +133,9 @@ bool JsonValue::toBool(bool& out) const {
 }
 
 bool JsonValue::toUInt64(unsigned long long& out) const {
+    if (!present_) {
+        return false;
+    }
     switch (element_.type()) {
     case element_type::UINT64:
         out = element_.get_uint64().value_unsafe();
@@ -136,6 +152,9 @@ bool JsonValue::toUInt64(unsigned long long& out) const {
 }
 
 bool JsonValue::toInt32(int& out) const {
+    if (!present_) {
+        return false;
+    }
     switch (element_.type()) {
     case element_type::UINT64:
         out = hnasjson::toInt32(element_.get_uint64().value_unsafe());
@@ -163,6 +182,31 @@ bool JsonObject::find(std::string_view key, JsonValue& out) const {
     }
     out = JsonValue(element);
     return true;
+}
+
+std::size_t JsonObject::lookup(const std::string_view* keys, JsonValue* values,
+                               std::size_t count) const {
+    std::size_t found = 0;
+    if (!valid_ || count == 0) {
+        return 0;
+    }
+    for (auto it = object_.begin(); it != object_.end(); ++it) {
+        const std::size_t length = it.key_length();
+        for (std::size_t i = 0; i < count; ++i) {
+            if (keys[i].size() != length || values[i].present()) {
+                continue;
+            }
+            if (std::memcmp(it.key_c_str(), keys[i].data(), length) != 0) {
+                continue;
+            }
+            values[i] = JsonValue(it.value());
+            if (++found == count) {
+                return found;
+            }
+            break;
+        }
+    }
+    return found;
 }
 
 bool JsonObject::hasString(std::string_view key) const {

@@ -1,0 +1,162 @@
+// Throughput of the response readers on large generated listings, next to a
+// bare simdjson parse of the same bytes.
+
+#include <benchmark/benchmark.h>
+
+#include <cstdio>
+#include <string>
+
+#include <simdjson.h>
+
+#include "hnasmgmt/json/HNASJSON.h"
+
+namespace {
+
+std::string fileSystems(int count) {
+    std::string doc = "{\"filesystems\":[";
+    char item[512];
+    for (int i = 0; i < count; ++i) {
+        std::snprintf(item, sizeof item,
+                      "%s{\"objectId\":\"3037353a38453841%08X\",\"label\":\"fs-data-%d\","
+                      "\"filesystemId\":\"075E8E1A%08X\",\"status\":\"MOUNTED\","
+                      "\"capacity\":%llu,\"usedCapacity\":%llu,\"freeCapacity\":%llu,"
+                      "\"isReadOnly\":%s,\"virtualServerId\":%d,\"blockSize\":4096,"
+                      "\"storagePoolId\":\"pool-%d\"}",
+                      i ? "," : "", i, i, i, 10995116277760ull + i, 4398046511104ull + i,
+                      6597069766656ull, i % 7 ? "false" : "true", i % 4, i % 3);
+        doc += item;
+    }
+    return doc + "]}";
+}
+
+std::string shares(int count) {
+    std::string doc = "{\"filesystemShares\":[";
+    char item[1024];
+    for (int i = 0; i < count; ++i) {
+        std::snprintf(
+            item, sizeof item,
+            "%s{\"objectId\":\"736861726530303%08X\",\"shareId\":\"a1b2c3d4-%08X\","
+            "\"name\":\"projects-%d\",\"virtualServerId\":%d,"
+            "\"filesystemId\":\"075E8E1A%08X\",\"path\":\"\\\\projects\\\\p%d\","
+            "\"settings\":{\"accessConfig\":\"10.0.0.0/8(rw)\",\"comment\":\"team share\","
+            "\"userHomeDirectoryPath\":\"\",\"cacheOption\":\"CACHING_OFF\","
+            "\"snapshotOption\":\"SHOW_AND_ALLOW_ACCESS\","
+            "\"transferToReplicationTargetSetting\":\"DO_NOT_TRANSFER\","
+            "\"userHomeDirectoryMode\":\"OFF\",\"localReadCacheOption\":\"DISABLED\","
+            "\"isFollowSymbolicLinks\":false,\"isFollowGlobalSymbolicLinks\":false,"
+            "\"isABEEnabled\":true,\"isForceFileNameToLowercase\":false,"
+            "\"isScanForVirusesEnabled\":false,\"maxConcurrentUsers\":-1}}",
+            i ? "," : "", i, i, i, i % 4 + 1, i % 100, i);
+        doc += item;
+    }
+    return doc + "]}";
+}
+
+std::string snapshots(int count) {
+    std::string doc = "{\"snapshots\":[";
+    char item[512];
+    for (int i = 0; i < count; ++i) {
+        std::snprintf(item, sizeof item,
+                      "%s{\"objectId\":\"736e617073686f74%08X\",\"displayName\":\"nightly-%d\","
+                      "\"filesystemId\":\"075E8E1A%08X\",\"state\":\"READY\","
+                      "\"creationReason\":\"USER\",\"creationTime\":%d,\"sizeInBytes\":%d}",
+                      i ? "," : "", i, i, i % 100, 1764547200 + i, i * 4096);
+        doc += item;
+    }
+    return doc + "]}";
+}
+
+std::string directories(int count) {
+    std::string doc = "{\"directories\":[";
+    char item[512];
+    for (int i = 0; i < count; ++i) {
+        std::snprintf(item, sizeof item,
+                      "%s{\"objectId\":\"ZGlyZWN0b3J5%08X\",\"displayName\":[\"dir-%d\"],"
+                      "\"type\":\"DIRECTORY\",\"owner\":\"root\",\"mode\":\"0755\"}",
+                      i ? "," : "", i, i);
+        doc += item;
+    }
+    return doc + "]}";
+}
+
+const std::string& document(int which) {
+    static const std::string docs[] = {fileSystems(10000), shares(20000), snapshots(50000),
+                                       directories(20000)};
+    return docs[which];
+}
+
+void bareParse(benchmark::State& state, int which) {
+    const std::string& doc = document(which);
+    simdjson::dom::parser parser;
+    for (auto _ : state) {
+        simdjson::dom::element root;
+        if (parser.parse(doc.data(), doc.size(), true).get(root) != simdjson::SUCCESS) {
+            state.SkipWithError("parse failed");
+            break;
+        }
+        benchmark::DoNotOptimize(root);
+    }
+    state.SetBytesProcessed(static_cast<int64_t>(state.iterations() * doc.size()));
+}
+
+// Times parseResponse alone: the message is built and destroyed, with the
+// records it holds, outside the timed region.
+template <typename Message, typename Records>
+void messageParse(benchmark::State& state, int which, Records (Message::*get)(),
+                  std::size_t expected) {
+    std::string doc = document(which);
+    for (auto _ : state) {
+        state.PauseTiming();
+        {
+            Message message(1);
+            state.ResumeTiming();
+            const bool ok = message.parseResponse(doc);
+            state.PauseTiming();
+            if (!ok || (message.*get)().size() != expected) {
+                state.SkipWithError("parseResponse failed");
+                break;
+            }
+        }
+        state.ResumeTiming();
+    }
+    state.counters["records"] = static_cast<double>(expected);
+    state.SetBytesProcessed(static_cast<int64_t>(state.iterations() * doc.size()));
+}
+
+void BM_FileSystems_Bare(benchmark::State& s) {
+    bareParse(s, 0);
+}
+void BM_FileSystems_Parse(benchmark::State& s) {
+    messageParse(s, 0, &HNASJSONGetFileSystems::getFileSystems, 10000);
+}
+void BM_Shares_Bare(benchmark::State& s) {
+    bareParse(s, 1);
+}
+void BM_Shares_Parse(benchmark::State& s) {
+    messageParse(s, 1, &HNASJSONGetFileSystemShares::getFileSystemShares, 20000);
+}
+void BM_Snapshots_Bare(benchmark::State& s) {
+    bareParse(s, 2);
+}
+void BM_Snapshots_Parse(benchmark::State& s) {
+    messageParse(s, 2, &HNASJSONGetFileSystemSnapshots::getFileSystemSnapshots, 50000);
+}
+void BM_Directories_Bare(benchmark::State& s) {
+    bareParse(s, 3);
+}
+void BM_Directories_Parse(benchmark::State& s) {
+    messageParse(s, 3, &HNASJSONGetFileSystemDirectories::getFileSystemDirectories, 20000);
+}
+
+BENCHMARK(BM_FileSystems_Bare)->Unit(benchmark::kMillisecond);
+BENCHMARK(BM_FileSystems_Parse)->Unit(benchmark::kMillisecond);
+BENCHMARK(BM_Shares_Bare)->Unit(benchmark::kMillisecond);
+BENCHMARK(BM_Shares_Parse)->Unit(benchmark::kMillisecond);
+BENCHMARK(BM_Snapshots_Bare)->Unit(benchmark::kMillisecond);
+BENCHMARK(BM_Snapshots_Parse)->Unit(benchmark::kMillisecond);
+BENCHMARK(BM_Directories_Bare)->Unit(benchmark::kMillisecond);
+BENCHMARK(BM_Directories_Parse)->Unit(benchmark::kMillisecond);
+
+} // namespace
+
+BENCHMARK_MAIN();
