@@ -3,15 +3,12 @@
 
 #include <algorithm>
 #include <climits>
-#include <locale>
 #include <string>
-#include <unordered_set>
 #include <utility>
 #include <vector>
 
-#include <boost/algorithm/string/case_conv.hpp>
-
 #include "facade/NoThrow.h"
+#include "facade/ShareFilter.h"
 #include "hnasmgmt/facade/RkManageHNAS.h"
 #include "hnasmgmt/host/DbgTrace.h"
 #include "hnasmgmt/json/HNASJSONShares.h"
@@ -99,25 +96,13 @@ bool RkManageHNAS::getFilesystemShares(__HNASVirtualServers& virtualServer,
             return true;
         }
 
-        // The wanted names, each lower-cased once with the process's global
-        // locale. A listed share matches when its lower-cased name is among
-        // them; which of several equal entries matched makes no difference,
-        // as the result holds the listed record.
-        const std::locale locale;
-        std::unordered_set<std::string> wanted;
-        wanted.reserve(shares.size());
-        for (const __HNASFileSystemShares& entry : shares) {
-            wanted.insert(boost::algorithm::to_lower_copy(entry.name, locale));
-        }
-
         const bool fetchPermissions = withPermissions && shareType == kCIFS;
-        std::vector<__HNASFileSystemShares> result;
-        for (__HNASFileSystemShares& share : listed) {
-            if (wanted.find(boost::algorithm::to_lower_copy(share.name, locale)) == wanted.end()) {
-                continue;
-            }
-            trace.DebugLvl(kFunction, 0, job, "Found Share [%s]", share.name.c_str());
-            if (fetchPermissions) {
+        std::vector<__HNASFileSystemShares> result =
+            shareFilterByName(listed, shares, [&](__HNASFileSystemShares& share) {
+                trace.DebugLvl(kFunction, 0, job, "Found Share [%s]", share.name.c_str());
+                if (!fetchPermissions) {
+                    return;
+                }
                 std::vector<__HNASCIFSAuthentication> permissions;
                 if (!getCIFSAuthentication(share.objectId, permissions)) {
                     trace.DebugLvl(kFunction, -1, job,
@@ -126,9 +111,7 @@ bool RkManageHNAS::getFilesystemShares(__HNASVirtualServers& virtualServer,
                 if (!permissions.empty()) {
                     share.settings.cifsAuthentications = std::move(permissions);
                 }
-            }
-            result.push_back(std::move(share));
-        }
+            });
 
         shares = std::move(result);
         return true;
