@@ -1,7 +1,8 @@
 #pragma once
 
-// Ready-made log writers: a thread-safe line writer for stderr or a file, and
-// a capturing writer for tests.
+/// @file
+/// Ready-made log writers: a thread-safe line writer for stderr or a file, and
+/// a capturing writer for tests.
 
 #include <cstdarg>
 #include <cstdio>
@@ -12,24 +13,42 @@
 #include "hnasmgmt/Export.h"
 #include "hnasmgmt/host/DbgTrace.h"
 
-// Formats printf-style arguments into a string of any length. Never throws;
-// on a formatting error the result holds the format text itself.
+/// Formats printf-style arguments into a string of any length. Never throws;
+/// on a formatting error the result holds the format text itself.
+/// @param format the printf-style format.
+/// @param args its arguments.
+/// @return the formatted text.
 HNASMGMT_API std::string hnasFormatV(const char* format, va_list args);
 
-// Writes one line per record: UTC timestamp, level, job identifier, function
-// and text, with control characters escaped so that one record is one line.
+/// Writes one line per record: UTC timestamp, level, job identifier, function
+/// and text, with control characters escaped so that one record is one line.
 class HNASMGMT_API StreamLogWriter : public CLogWriterInterface {
 public:
-    // Writes to stderr.
+    /// Writes to stderr.
+    /// @param level the highest level written.
     explicit StreamLogWriter(int level);
-    // Appends to the file at path; falls back to stderr when it cannot be opened.
+    /// Appends to the file at path; falls back to stderr when it cannot be opened.
+    /// @param level the highest level written.
+    /// @param path the log file.
     StreamLogWriter(int level, const std::string& path);
+    /// Flushes, and closes the file it opened.
     ~StreamLogWriter() override;
+    /// Not copyable.
     StreamLogWriter(const StreamLogWriter&) = delete;
+    /// Not assignable.
     StreamLogWriter& operator=(const StreamLogWriter&) = delete;
 
+    /// @return the highest level written.
     int GetLevel() const override;
+    /// Changes the highest level written. @param level the new level.
     void SetLevel(int level);
+    /// Writes one line; see CLogWriterInterface::Write.
+    /// @param level the line's level.
+    /// @param function the name of the writing function.
+    /// @param line a source line number.
+    /// @param jobId the job identifier.
+    /// @param flags reserved.
+    /// @param format a printf-style format, followed by its arguments.
     void Write(int level, const char* function, int line, long long jobId, int flags,
                const char* format, ...) override;
 
@@ -40,29 +59,45 @@ private:
     bool ownsFile_;
 };
 
-// One record as a CapturingLogWriter keeps it.
+/// One record as a CapturingLogWriter keeps it.
 struct HNASMGMT_API LogRecord {
-    int level = 0;
-    std::string function;
-    long long jobId = 0;
-    std::string text;
+    int level = 0;        ///< The line's level.
+    std::string function; ///< The name of the writing function.
+    long long jobId = 0;  ///< The job identifier.
+    std::string text;     ///< The formatted text.
 };
 
-// Keeps every record in memory; thread-safe.
+/// Keeps every record in memory; thread-safe.
 class HNASMGMT_API CapturingLogWriter : public CLogWriterInterface {
 public:
+    /// @param level the highest level kept.
     explicit CapturingLogWriter(int level = 5);
+    /// @return the highest level kept.
     int GetLevel() const override;
+    /// Changes the highest level kept. @param level the new level.
     void SetLevel(int level);
+    /// Keeps one record; see CLogWriterInterface::Write.
+    /// @param level the line's level.
+    /// @param function the name of the writing function.
+    /// @param line a source line number.
+    /// @param jobId the job identifier.
+    /// @param flags reserved.
+    /// @param format a printf-style format, followed by its arguments.
     void Write(int level, const char* function, int line, long long jobId, int flags,
                const char* format, ...) override;
 
+    /// @return a copy of the records kept, in the order written.
     std::vector<LogRecord> records() const;
+    /// Drops every record kept.
     void clear();
-    // True when some record has exactly this text (and this level, when given).
+    /// True when some record has exactly this text.
+    /// @param text the text to look for.
     bool contains(const std::string& text) const;
+    /// True when some record has exactly this text and this level.
+    /// @param text the text to look for.
+    /// @param level the level it must have.
     bool contains(const std::string& text, int level) const;
-    // Number of records with exactly this text.
+    /// Number of records with exactly this text. @param text the text to count.
     size_t count(const std::string& text) const;
 
 private:
