@@ -92,7 +92,7 @@ struct HNASMGMT_API __HNASFileSystemShareSettings {
     std::string comment;                            ///< Share comment (CIFS); default empty.
     std::string userHomeDirectoryPath;              ///< User home directory path (CIFS).
     std::string cacheOption;                        ///< Client-side caching (CIFS); "CACHING_OFF".
-    std::string snapshotOption;                     ///< Snapshot visibility; "SHOW_AND_ALLOW_ACCESS".
+    std::string snapshotOption;                     ///< Snapshots shown; "SHOW_AND_ALLOW_ACCESS".
     std::string transferToReplicationTargetSetting; ///< Replication transfer; "DO_NOT_TRANSFER".
     std::string userHomeDirectoryMode;              ///< User home directory mode (CIFS); "OFF".
     std::string localReadCacheOption;               ///< Local read cache (NFS); "DISABLED".
