@@ -80,6 +80,26 @@ TEST(JsonReader, FirstOfDuplicateKeysCounts) {
     EXPECT_EQ(s, "first");
 }
 
+TEST(JsonReader, LookupFindsSeveralKeysInOnePass) {
+    JsonDocument document;
+    ASSERT_TRUE(document.parse(std::string(R"({"b":1,"a":"x","a":"y","c":null,"ab":2})")));
+    static constexpr std::string_view keys[] = {"a", "b", "c", "d"};
+    JsonValue values[4];
+    EXPECT_EQ(document.root().lookup(keys, values, 4), 3u);
+    std::string a;
+    ASSERT_TRUE(values[0].toString(a));
+    EXPECT_EQ(a, "x"); // first of duplicate keys, as find()
+    int b = 0;
+    EXPECT_TRUE(values[1].toInt32(b));
+    EXPECT_EQ(b, 1);
+    EXPECT_TRUE(values[2].present());
+    EXPECT_FALSE(values[2].toString(a));
+    EXPECT_FALSE(values[3].present());
+    EXPECT_FALSE(values[3].toInt32(b));
+    JsonValue all[4];
+    EXPECT_FALSE(document.root().lookupAll(keys, all));
+}
+
 TEST(JsonReader, UnsignedConversionTruncatesAndSaturates) {
     JsonDocument document;
     ASSERT_TRUE(document.parse(
