@@ -17,9 +17,11 @@ using simdjson::dom::element_type;
 constexpr double kTwoPow64 = 18446744073709551616.0;
 constexpr double kTwoPow31 = 2147483648.0;
 
-// A parser capacity above this is given back after the document closes, so
-// that one huge answer does not pin its memory to the thread for good.
-constexpr std::size_t kKeptCapacity = 32u * 1024u * 1024u;
+// The thread's parser keeps its buffers from one document to the next. After
+// a document larger than this it gives them back, so that one huge answer
+// does not pin tens of megabytes to the thread for good; the buffers of a
+// parser are several times the size of the document it last read.
+constexpr std::size_t kKeptCapacity = 16u * 1024u * 1024u;
 
 struct ThreadParser {
     simdjson::dom::parser parser;

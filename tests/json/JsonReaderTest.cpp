@@ -200,6 +200,22 @@ TEST(JsonReader, NestedDocumentsOnOneThreadStayIndependent) {
     ASSERT_TRUE(again.parse(std::string(R"({"k":"again"})")));
 }
 
+TEST(JsonReader, ParserServesSmallDocumentsAfterAHugeOne) {
+    const std::string big = "{\"k\":\"" + std::string(17u * 1024u * 1024u, 'x') + "\"}";
+    {
+        JsonDocument document;
+        ASSERT_TRUE(document.parse(big));
+        std::string s;
+        ASSERT_TRUE(document.root().readString("k", s));
+        EXPECT_EQ(s.size(), 17u * 1024u * 1024u);
+    }
+    JsonDocument document;
+    ASSERT_TRUE(document.parse(std::string(R"({"k":"small"})")));
+    std::string s;
+    ASSERT_TRUE(document.root().readString("k", s));
+    EXPECT_EQ(s, "small");
+}
+
 TEST(JsonText, StringContent) {
     for (const char* ok : {"", "plain", "DOMAIN\\\\user", "q\\\"q", "\\/\\b\\f\\n\\r\\t",
                            "\\u00e9\\uABCD", "caf\xc3\xa9", "\x7f"}) {
