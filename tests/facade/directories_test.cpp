@@ -229,7 +229,7 @@ TEST_F(DirectoriesTest, WalkFailuresKeepTheCallersList) {
     EXPECT_FALSE(hnas.getFileSystemDirectoriesUnderPath("FS-7", "/x/y/a/b", list));
     EXPECT_TRUE(logged(kWalk, -1, "Unable to get the dirs list under [//a]"));
 
-    gateway.on("GET", kRootResource, {503, kError});
+    gateway.on("GET", kRootResource, {500, kError});
     EXPECT_FALSE(hnas.getFileSystemDirectoriesUnderPath("FS-7", "/x/y/a", list));
     EXPECT_TRUE(logged(kWalk, -1, "Unable to get the dirs list under the root of the FS"));
 
