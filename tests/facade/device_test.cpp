@@ -20,7 +20,7 @@ const char* const kFileDevice = R"({
   "model": "HNAS 5300",
   "nodeCount": 2,
   "storageHealth": "ROBUST",
-  "vendor": "Rekanto",
+  "vendor": "Example Storage",
   "licenses": ["CIFS", "NFS", "FILE_CLONE"]
 })";
 
@@ -96,7 +96,7 @@ TEST_F(DeviceTest, FileDeviceReadsTheSubsystemAndDumpsItsFields) {
     EXPECT_EQ(info.model, "HNAS 5300");
     EXPECT_EQ(info.nodeCount, 2);
     EXPECT_EQ(info.storageHealth, "ROBUST");
-    EXPECT_EQ(info.vendor, "Rekanto");
+    EXPECT_EQ(info.vendor, "Example Storage");
     EXPECT_EQ(info.licenses, (std::vector<std::string>{"CIFS", "NFS", "FILE_CLONE"}));
 
     EXPECT_TRUE(logged(kDevice, -1,
@@ -111,7 +111,7 @@ TEST_F(DeviceTest, FileDeviceReadsTheSubsystemAndDumpsItsFields) {
                                                "Firmware Version [14.2.7822.02]",
                                                "Model [HNAS 5300]",
                                                "Storage Health [ROBUST]",
-                                               "Vendor [Rekanto]",
+                                               "Vendor [Example Storage]",
                                                "Licenses... [3]",
                                                "[CIFS]",
                                                "[NFS]",
@@ -123,7 +123,7 @@ TEST_F(DeviceTest, FileDeviceWithoutLicencesLogsTheHeaderOnly) {
     gateway.on("GET", "file-devices",
                {200, R"({"name": "single", "clusterUUID": "", "firmwareVersion": "13.9",
                          "isCluster": false, "model": "HNAS 4060", "nodeCount": 1,
-                         "storageHealth": "DEGRADED", "vendor": "Rekanto", "licenses": []})"});
+                         "storageHealth": "DEGRADED", "vendor": "Example Storage", "licenses": []})"});
     __HNASStorageSubSystemInfo info;
     info.licenses = {"stale"};
 
