@@ -1,0 +1,197 @@
+// Walks against the gateway simulator, through the facade and raw.
+//
+//   Walk_AllSnapshots_Facade/N   RkManageHNAS::getAllSnapshots over N file
+//                                systems with 10 snapshots each: the file
+//                                system listing, then one snapshot listing per
+//                                file system (1 + N requests).
+//   Walk_AllSnapshots_Raw/N      the same 1 + N GETs with libcurl over one
+//                                connection, no parsing.
+//   Walk_Directories_Facade      getFileSystemDirectoriesUnderPath on a path
+//                                ten directories deep below the file system's
+//                                root, 20 entries at each level (11 requests).
+//   Walk_Directories_Raw         the same 11 GETs raw over one connection.
+//
+// N = 1000 is the 1x size; 2x and 4x show how the walk grows. One iteration
+// is one whole walk.
+
+#include <cstdio>
+#include <map>
+#include <memory>
+#include <mutex>
+#include <string>
+#include <vector>
+
+#include "BenchSupport.h"
+
+namespace {
+
+constexpr int kSnapshotsPerFileSystem = 10;
+constexpr int kDepth = 10;
+constexpr int kWidth = 20;
+
+hnasbench::Gateway& snapshotGateway(int filesystems) {
+    static std::mutex mutex;
+    static std::map<int, std::unique_ptr<hnasbench::Gateway>> gateways;
+    std::lock_guard<std::mutex> lock(mutex);
+    std::unique_ptr<hnasbench::Gateway>& gateway = gateways[filesystems];
+    if (!gateway) {
+        hnasgwsim::GenerateOptions options;
+        options.virtualServers = 4;
+        options.fileSystems = filesystems;
+        options.shares = 0;
+        options.snapshotsPerFileSystem = kSnapshotsPerFileSystem;
+        options.directoriesPerFileSystem = 0;
+        gateway = std::make_unique<hnasbench::Gateway>(hnasgwsim::generateArray(options));
+    }
+    return *gateway;
+}
+
+void BM_Walk_AllSnapshots_Facade(benchmark::State& state) {
+    const int filesystems = static_cast<int>(state.range(0));
+    hnasbench::Gateway& gateway = snapshotGateway(filesystems);
+    RkManageHNAS hnas(1);
+    gateway.connect(hnas);
+    std::vector<__HNASFileSystemSnapshot> snapshots;
+    const size_t expected = static_cast<size_t>(filesystems) * kSnapshotsPerFileSystem;
+    gateway.clearLog();
+    for (auto _ : state) {
+        if (!hnas.getAllSnapshots(snapshots) || snapshots.size() != expected) {
+            state.SkipWithError("getAllSnapshots failed");
+            break;
+        }
+    }
+    state.counters["requests"] = 1.0 + filesystems;
+    state.counters["snapshots"] = static_cast<double>(expected);
+    gateway.reportConnections(state);
+}
+
+void BM_Walk_AllSnapshots_Raw(benchmark::State& state) {
+    const int filesystems = static_cast<int>(state.range(0));
+    hnasbench::Gateway& gateway = snapshotGateway(filesystems);
+    std::vector<std::string> urls;
+    urls.push_back(gateway.url("filesystems/"));
+    {
+        auto array = gateway.simulator().model();
+        for (const hnasgwsim::FileSystem& fs : array->fileSystems) {
+            urls.push_back(gateway.url("filesystem-snapshots/" + fs.filesystemId + "/RKHNAS"));
+        }
+    }
+    hnasbench::RawClient client(gateway, hnasbench::RawClient::Mode::KeepAlive);
+    gateway.clearLog();
+    for (auto _ : state) {
+        for (const std::string& url : urls) {
+            if (!client.get(url)) {
+                state.SkipWithError("GET failed");
+                break;
+            }
+        }
+    }
+    state.counters["requests"] = 1.0 + filesystems;
+    gateway.reportConnections(state);
+}
+
+// A file system of the default array with a chain /d01/d02/.../d10, kWidth
+// entries at each level (the chain's directory and its siblings) and kWidth
+// entries under the deepest one.
+struct DirectorySetup {
+    std::unique_ptr<hnasbench::Gateway> gateway;
+    std::string filesystemId;
+    std::string path;              // as the caller passes it
+    std::vector<std::string> urls; // the walk's requests, in order
+
+    DirectorySetup() {
+        hnasgwsim::ArrayState array = hnasgwsim::defaultArray();
+        hnasgwsim::FileSystem& fs = array.fileSystems.front();
+        filesystemId = fs.filesystemId;
+        path = "/" + fs.label + "/root";
+        std::string parent;
+        std::vector<std::string> chain;
+        char name[16];
+        for (int level = 1; level <= kDepth + 1; ++level) {
+            for (int sibling = 1; sibling < kWidth; ++sibling) {
+                std::snprintf(name, sizeof name, "/s%02d", sibling);
+                array.addDirectory(fs, parent + name);
+            }
+            if (level > kDepth) {
+                std::snprintf(name, sizeof name, "/leaf");
+                array.addDirectory(fs, parent + name);
+                break;
+            }
+            std::snprintf(name, sizeof name, "/d%02d", level);
+            parent += name;
+            chain.push_back(array.addDirectory(fs, parent).objectId);
+            path += name;
+        }
+        gateway = std::make_unique<hnasbench::Gateway>(std::move(array));
+        urls.push_back(gateway->url("filesystems/" + filesystemId + "/directories/"));
+        for (const std::string& objectId : chain) {
+            urls.push_back(
+                gateway->url("filesystems/" + filesystemId + "/directories/" + objectId));
+        }
+    }
+};
+
+DirectorySetup& directorySetup() {
+    static DirectorySetup instance;
+    return instance;
+}
+
+void BM_Walk_Directories_Facade(benchmark::State& state) {
+    DirectorySetup& s = directorySetup();
+    RkManageHNAS hnas(1);
+    s.gateway->connect(hnas);
+    std::vector<__HNASFileSystemDirectories> directories;
+    s.gateway->clearLog();
+    for (auto _ : state) {
+        if (!hnas.getFileSystemDirectoriesUnderPath(s.filesystemId, s.path, directories) ||
+            directories.size() != static_cast<size_t>(kWidth)) {
+            state.SkipWithError("getFileSystemDirectoriesUnderPath failed");
+            break;
+        }
+    }
+    state.counters["requests"] = static_cast<double>(s.urls.size());
+    s.gateway->reportConnections(state);
+}
+
+void BM_Walk_Directories_Raw(benchmark::State& state) {
+    DirectorySetup& s = directorySetup();
+    hnasbench::RawClient client(*s.gateway, hnasbench::RawClient::Mode::KeepAlive);
+    s.gateway->clearLog();
+    for (auto _ : state) {
+        for (const std::string& url : s.urls) {
+            if (!client.get(url)) {
+                state.SkipWithError("GET failed");
+                break;
+            }
+        }
+    }
+    state.counters["requests"] = static_cast<double>(s.urls.size());
+    s.gateway->reportConnections(state);
+}
+
+} // namespace
+
+BENCHMARK(BM_Walk_AllSnapshots_Facade)
+    ->Arg(hnasbench::size(1000, 10))
+    ->Arg(hnasbench::size(2000, 20))
+    ->Arg(hnasbench::size(4000, 40))
+    ->Iterations(hnasbench::iterations(4))
+    ->Unit(benchmark::kMillisecond)
+    ->UseRealTime();
+BENCHMARK(BM_Walk_AllSnapshots_Raw)
+    ->Arg(hnasbench::size(1000, 10))
+    ->Arg(hnasbench::size(2000, 20))
+    ->Arg(hnasbench::size(4000, 40))
+    ->Iterations(hnasbench::iterations(4))
+    ->Unit(benchmark::kMillisecond)
+    ->UseRealTime();
+BENCHMARK(BM_Walk_Directories_Facade)
+    ->Iterations(hnasbench::iterations(200))
+    ->Unit(benchmark::kMillisecond)
+    ->UseRealTime();
+BENCHMARK(BM_Walk_Directories_Raw)
+    ->Iterations(hnasbench::iterations(200))
+    ->Unit(benchmark::kMillisecond)
+    ->UseRealTime();
+
+HNASBENCH_MAIN()
