@@ -306,6 +306,7 @@ void Simulator::Impl::handle(const httplib::Request& req, httplib::Response& res
     rec.method = req.method;
     rec.path = req.path;
     rec.body = req.body;
+    rec.remotePort = req.remote_port;
 
     FaultDecision fault;
     if (!startsWith(req.path, kAdminRoot))

@@ -59,7 +59,8 @@ struct RequestRecord {
     std::string body; // request body bytes
     int status = 0;   // status answered; 0 when the connection was closed instead
     double durationMs = 0;
-    std::string fault; // the fault applied (FaultRule::describe), empty if none
+    std::string fault;  // the fault applied (FaultRule::describe), empty if none
+    int remotePort = 0; // the client's port: tells the connections apart
 };
 
 // Exclusive access to the array while the object lives.
