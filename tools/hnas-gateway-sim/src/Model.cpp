@@ -115,7 +115,8 @@ std::string ArrayState::newObjectId(char kind) {
     return buf;
 }
 
-Directory& ArrayState::addDirectory(FileSystem& fs, const std::string& rawPath) {
+Directory& ArrayState::addDirectory(FileSystem& fs, const std::string& rawPath,
+                                    const std::string& objectId) {
     const std::string path = normalisePath(rawPath);
     for (auto& dir : fs.directories)
         if (dir.path == path)
@@ -123,7 +124,7 @@ Directory& ArrayState::addDirectory(FileSystem& fs, const std::string& rawPath) 
     const std::string parent = parentOf(path);
     if (parent != "/")
         addDirectory(fs, parent);
-    fs.directories.push_back(Directory{newObjectId('D'), path});
+    fs.directories.push_back(Directory{objectId.empty() ? newObjectId('D') : objectId, path});
     return fs.directories.back();
 }
 

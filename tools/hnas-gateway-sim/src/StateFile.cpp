@@ -47,7 +47,8 @@ Share readShare(ArrayState& a, const JsonFields& f, const VirtualServer& evs) {
     share.objectId = f.string("objectId").value_or("");
     if (share.objectId.empty())
         share.objectId = a.newObjectId(share.protocol == "CIFS" ? 'C' : 'N');
-    share.shareId = f.string("shareId").value_or(std::to_string(a.nextId++));
+    auto shareId = f.string("shareId");
+    share.shareId = shareId ? *shareId : std::to_string(a.nextId++);
     share.name = f.requiredString("name");
     share.virtualServerId = evs.virtualServerId;
     share.filesystemId = f.requiredString("filesystemId");
@@ -131,9 +132,8 @@ ArrayState loadStateJson(const std::string& json) {
                             continue;
                         }
                         JsonFields df(d, "a directory of " + fs.label);
-                        auto& dir = a.addDirectory(fs, df.requiredString("path"));
-                        if (auto id = df.string("objectId"); id && !id->empty())
-                            dir.objectId = *id;
+                        a.addDirectory(fs, df.requiredString("path"),
+                                       df.string("objectId").value_or(""));
                     }
                 }
                 a.fileSystems.push_back(std::move(fs));

@@ -104,8 +104,10 @@ struct HNASGWSIM_API ArrayState {
 
     // A fresh object ID, unique within this array: 32 hex digits.
     std::string newObjectId(char kind);
-    // Adds a directory and any missing parents; returns the directory.
-    Directory& addDirectory(FileSystem& fs, const std::string& path);
+    // Adds a directory and any missing parents; returns the directory. The
+    // new directory gets `objectId` when it is given, else a fresh one.
+    Directory& addDirectory(FileSystem& fs, const std::string& path,
+                            const std::string& objectId = std::string());
     // Sets the default settings and, for CIFS, the default permission entry.
     void initialiseShare(Share& share);
 };

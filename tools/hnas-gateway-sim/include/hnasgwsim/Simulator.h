@@ -96,6 +96,9 @@ public:
     const std::string& pin() const;    // public-key pin, "sha256//<base64>"
     const Credentials& credentials() const;
 
+    // Holds the array's lock while the result lives: do not keep it (not
+    // even as a temporary in the same expression) across a request to this
+    // simulator, which would wait for the lock.
     LockedArray model();
 
     void addFault(const FaultRule& rule);

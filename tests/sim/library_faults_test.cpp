@@ -1,0 +1,118 @@
+// Each fault the simulator injects, as the library reports it: the failure
+// lines of the session and of the facade operation that met it.
+
+#include "sim/LibraryFixture.h"
+
+using hnasgwsim::parseFaultRule;
+using simtest::LibraryTest;
+
+namespace {
+
+const std::string kSendError =
+    "Error while sending the request OR Error was returned from server. URL[";
+
+class LibraryFaults : public LibraryTest {};
+
+TEST_F(LibraryFaults, ErrorStatusFailsTheOperationWithTheStatusInTheLog) {
+    sim->addFault(parseFaultRule("GET file-devices status=500"));
+    __HNASStorageSubSystemInfo info;
+    info.name = "untouched";
+    EXPECT_FALSE(hnas.getFileDevice(info)) << dump();
+    EXPECT_EQ(info.name, "untouched");
+    EXPECT_TRUE(log->contains(kSendError + url("file-devices") +
+                              "] Resource[file-devices]. Http error code [500]."))
+        << dump();
+    EXPECT_TRUE(log->contains("Unable to get the storage subsystem information. Response []", -1))
+        << dump();
+}
+
+TEST_F(LibraryFaults, WrongCredentialsAreRefusedWith401AndRecorded) {
+    const auto& c = sim->credentials();
+    hnas.init(c.user, "not-the-password", c.subsystemType, c.managementIPs, sim->host(),
+              sim->port());
+    std::vector<__HNASVirtualServers> servers;
+    EXPECT_FALSE(hnas.getVirtualServers(servers));
+    EXPECT_EQ(hnas.getLastErrorCode(), 5);
+    EXPECT_TRUE(log->contains(kSendError + url("virtual-servers") +
+                              "] Resource[virtual-servers]. Http error code [401]."))
+        << dump();
+    EXPECT_EQ(sim->requestLog().back().status, 401);
+}
+
+TEST_F(LibraryFaults, ClosedConnectionIsASendFailureWithoutStatus) {
+    sim->addFault(parseFaultRule("GET filesystems/* close"));
+    std::vector<__HNASFileSystemInfo> filesystems;
+    EXPECT_FALSE(hnas.getFileSystemsInfo("", filesystems));
+    EXPECT_TRUE(log->contains(kSendError + url("filesystems/") +
+                              "] Resource[filesystems/]. Http error code [0]."))
+        << dump();
+    EXPECT_TRUE(log->contains("Unable to get file systems list.", -1)) << dump();
+}
+
+TEST_F(LibraryFaults, TruncatedBodyIsASendFailure) {
+    sim->addFault(parseFaultRule("GET virtual-servers truncate"));
+    std::vector<__HNASVirtualServers> servers;
+    EXPECT_FALSE(hnas.getVirtualServers(servers));
+    EXPECT_TRUE(servers.empty());
+    bool found = false;
+    for (const auto& r : log->records())
+        found |= r.text.rfind(kSendError + url("virtual-servers") + "] Resource[virtual-servers].",
+                              0) == 0;
+    EXPECT_TRUE(found) << dump();
+    EXPECT_TRUE(log->contains("Unable to get virtual server list. Response []", -1)) << dump();
+    EXPECT_EQ(hnas.getLastErrorCode(), 0);
+}
+
+TEST_F(LibraryFaults, NonJsonBodyIsAParseFailure) {
+    sim->addFault(parseFaultRule("GET filesystem-snapshots/* notjson"));
+    std::vector<__HNASFileSystemSnapshot> snapshots;
+    EXPECT_FALSE(hnas.getFileSystemSnapshots(fsId("fs-finance"), "RKHNAS", snapshots));
+    EXPECT_TRUE(log->contains("Unable to parse JSON response", -1)) << dump();
+}
+
+TEST_F(LibraryFaults, TruncatedCreationAnswerFailsAlthoughTheArrayCreatedIt) {
+    sim->addFault(parseFaultRule("POST filesystem-snapshots truncate"));
+    __HNASFileSystemSnapshot snap;
+    const auto fs = fsId("fs-scratch");
+    EXPECT_FALSE(hnas.createFileSystemSnapshot("RKHNAS_lost", fs, "12", snap));
+    EXPECT_TRUE(
+        log->contains("Unable to create Snapshot[RKHNAS_lost] for File System ID[" + fs + "]", -1))
+        << dump();
+    // The caller can find out: the snapshot is there.
+    sim->clearFaults();
+    EXPECT_TRUE(hnas.isSnapshotPresent(fs, "RKHNAS_lost", "RKHNAS")) << dump();
+}
+
+TEST_F(LibraryFaults, LatencyOnlySlowsTheOperation) {
+    sim->addFault(parseFaultRule("GET file-devices latency=100"));
+    __HNASStorageSubSystemInfo info;
+    EXPECT_TRUE(hnas.getFileDevice(info)) << dump();
+    EXPECT_EQ(info.name, "hnas-sim-cluster");
+    EXPECT_GE(sim->requestLog().back().durationMs, 100.0);
+}
+
+TEST_F(LibraryFaults, OnlyTheNthListingFailsDuringAWalkOfAllFileSystems) {
+    // The second file system's snapshot listing fails; the walk goes on.
+    sim->addFault(parseFaultRule("GET filesystem-snapshots/* status=500 nth=2"));
+    std::vector<__HNASFileSystemSnapshot> snapshots;
+    EXPECT_TRUE(hnas.getAllSnapshots(snapshots)) << dump();
+    EXPECT_TRUE(
+        log->contains("Unable to get File System Snapshots for File System[fs-engineering]", -1))
+        << dump();
+    ASSERT_EQ(snapshots.size(), 2u); // fs-finance's two RKHNAS snapshots
+    EXPECT_EQ(snapshots[0].displayName, "RKHNAS_daily_1");
+    EXPECT_EQ(snapshots[1].displayName, "RKHNAS_daily_2");
+}
+
+TEST_F(LibraryFaults, OneUnavailableAnswerToAGetIsRetriedByTheClient) {
+    sim->addFault(parseFaultRule("GET virtual-servers status=503 times=1"));
+    std::vector<__HNASVirtualServers> servers;
+    EXPECT_TRUE(hnas.getVirtualServers(servers)) << dump();
+    EXPECT_EQ(servers.size(), 2u);
+    auto requests = sim->requestLog();
+    ASSERT_EQ(requests.size(), 2u);
+    EXPECT_EQ(requests[0].status, 503);
+    EXPECT_EQ(requests[1].status, 200);
+}
+
+} // namespace
