@@ -304,6 +304,10 @@ struct RKLibCurl::Impl {
                                  static_cast<curl_off_t>(options.maxResponseBytes)));
         }
         set(curl_easy_setopt(h, CURLOPT_TCP_KEEPALIVE, 1L));
+        // libcurl silently sends a request again when a reused connection
+        // closes before the answer; the gateway may already have carried out
+        // a POST, PUT or DELETE, so those always go on a fresh connection.
+        set(curl_easy_setopt(h, CURLOPT_FRESH_CONNECT, type == HTTP_REQ_TYPE_GET ? 0L : 1L));
         // Callbacks
         set(curl_easy_setopt(h, CURLOPT_WRITEFUNCTION, &Impl::onBody));
         set(curl_easy_setopt(h, CURLOPT_WRITEDATA, this));

@@ -1,0 +1,349 @@
+#pragma once
+
+// Every facade operation against the simulator's built-in array, with the
+// requests it sends in order and what each request's failure does to it.
+
+#include <functional>
+#include <string>
+#include <vector>
+
+#include "hnasmgmt/facade/RkManageHNAS.h"
+#include "reliability/SimHarness.h"
+
+namespace reltest {
+
+// What an operation left in its out-parameter.
+enum class Out {
+    None,      // the operation has no out-parameter
+    Unchanged, // the caller's value is still there
+    Empty,     // emptied
+    Changed,   // filled with the array's records
+};
+
+inline const char* outName(Out o) {
+    switch (o) {
+    case Out::None:
+        return "none";
+    case Out::Unchanged:
+        return "unchanged";
+    case Out::Empty:
+        return "empty";
+    case Out::Changed:
+        return "changed";
+    }
+    return "?";
+}
+
+struct Outcome {
+    bool ok = false;
+    Out out = Out::None;
+};
+
+// One request of an operation.
+struct Step {
+    std::string method;
+    int okStatus = 200;     // the status that counts as success
+    bool reads = true;      // the operation reads the answer's body
+    std::string failLine;   // the operation's line when this request fails
+    bool tolerated = false; // a failure here is logged and skipped; the operation succeeds
+    bool wraps = false;     // failLine also follows an answer that cannot be read
+    Out failOut = Out::Unchanged;
+    bool virtualServerListing = false; // a 401 here sets the facade's last error code to 5
+    bool bodyOnWire() const { return reads || okStatus == 201; }
+};
+
+struct OpCase {
+    std::string family;
+    std::string name;
+    std::function<Outcome(RkManageHNAS&)> run;
+    std::vector<Step> steps; // requests in the order sent
+    Out okOut = Out::None;
+};
+
+inline std::vector<OpCase> operationTable(const ArrayIds& ids) {
+    const auto prod = virtualServer(ids.evsProdObject, "evs-prod");
+    const auto backup = virtualServer(ids.evsBackupObject, "evs-backup");
+    const std::string shareListFail = "Unable to get file system shares for virtual server [";
+    std::vector<OpCase> t;
+
+    // --- device and virtual servers ---
+    t.push_back(
+        {"device",
+         "getFileDevice",
+         [](RkManageHNAS& h) {
+             __HNASStorageSubSystemInfo info;
+             info.name = "sentinel";
+             const bool ok = h.getFileDevice(info);
+             return Outcome{ok, info.name == "sentinel" ? Out::Unchanged : Out::Changed};
+         },
+         {{"GET", 200, true, "Unable to get the storage subsystem information. Response ["}},
+         Out::Changed});
+    t.push_back({"virtual servers",
+                 "getVirtualServers",
+                 [](RkManageHNAS& h) {
+                     std::vector<__HNASVirtualServers> list(1);
+                     const bool ok = h.getVirtualServers(list);
+                     return Outcome{ok, list.empty() ? Out::Empty : Out::Changed};
+                 },
+                 {{"GET", 200, true, "Unable to get virtual server list. Response [", false, false,
+                   Out::Empty, true}},
+                 Out::Changed});
+    t.push_back({"virtual servers",
+                 "getVirtualServerInfo",
+                 [](RkManageHNAS& h) {
+                     __HNASVirtualServers evs;
+                     evs.name = "sentinel";
+                     const bool ok = h.getVirtualServerInfo("192.0.2.31", evs);
+                     return Outcome{ok, evs.name == "sentinel" ? Out::Unchanged : Out::Changed};
+                 },
+                 {{"GET", 200, true, "Unable to get the list of all virtual servers", false, true,
+                   Out::Unchanged, true}},
+                 Out::Changed});
+
+    // --- file systems ---
+    t.push_back({"file systems",
+                 "getFileSystemsInfo",
+                 [](RkManageHNAS& h) {
+                     std::vector<__HNASFileSystemInfo> list(1);
+                     list[0].label = "sentinel";
+                     const bool ok = h.getFileSystemsInfo("", list);
+                     return Outcome{ok, list.size() == 1 && list[0].label == "sentinel"
+                                            ? Out::Unchanged
+                                            : Out::Changed};
+                 },
+                 {{"GET", 200, true, "Unable to get file systems list."}},
+                 Out::Changed});
+    t.push_back({"file systems",
+                 "getFileSystemID(label)",
+                 [](RkManageHNAS& h) {
+                     std::string id = "sentinel";
+                     const bool ok = h.getFileSystemID("FS-Archive", id);
+                     return Outcome{ok, id == "sentinel" ? Out::Unchanged : Out::Changed};
+                 },
+                 {{"GET", 200, true, "Unable to get the File Systems list.", false, true}},
+                 Out::Changed});
+    t.push_back({"file systems",
+                 "getFileSystemID(share)",
+                 [prod](RkManageHNAS& h) {
+                     std::string id = "sentinel";
+                     const bool ok = h.getFileSystemID(prod, "FINANCE", "CIFS", id);
+                     return Outcome{ok, id == "sentinel" ? Out::Unchanged : Out::Changed};
+                 },
+                 {{"GET", 200, true, shareListFail}},
+                 Out::Changed});
+    t.push_back({"file systems",
+                 "getEVSIdAssociatedWithFileSystemID",
+                 [ids](RkManageHNAS& h) {
+                     unsigned long long evs = 77;
+                     const bool ok = h.getEVSIdAssociatedWithFileSystemID(ids.fsArchive, evs);
+                     return Outcome{ok, evs == 77 ? Out::Unchanged : Out::Changed};
+                 },
+                 {{"GET", 200, true,
+                   "Unable to get the virtual server info associated with File System[" +
+                       ids.fsArchive + "]"}},
+                 Out::Changed});
+
+    // --- snapshots ---
+    t.push_back(
+        {"snapshots",
+         "createFileSystemSnapshot",
+         [ids](RkManageHNAS& h) {
+             __HNASFileSystemSnapshot snap;
+             snap.displayName = "sentinel";
+             const bool ok = h.createFileSystemSnapshot("RKHNAS_new", ids.fsFinance, "job-1", snap);
+             return Outcome{ok, snap.displayName == "sentinel" ? Out::Unchanged : Out::Changed};
+         },
+         {{"POST", 201, true,
+           "Unable to create Snapshot[RKHNAS_new] for File System ID[" + ids.fsFinance + "]"}},
+         Out::Changed});
+    t.push_back({"snapshots",
+                 "getFileSystemSnapshots",
+                 [ids](RkManageHNAS& h) {
+                     std::vector<__HNASFileSystemSnapshot> list(1);
+                     list[0].displayName = "sentinel";
+                     const bool ok = h.getFileSystemSnapshots(ids.fsFinance, "RKHNAS", list);
+                     return Outcome{ok, list.size() == 1 && list[0].displayName == "sentinel"
+                                            ? Out::Unchanged
+                                            : Out::Changed};
+                 },
+                 {{"GET", 200, true, "Unable to get file systems snapshots."}},
+                 Out::Changed});
+    {
+        OpCase all{
+            "snapshots",
+            "getAllSnapshots",
+            [](RkManageHNAS& h) {
+                std::vector<__HNASFileSystemSnapshot> list(1);
+                const bool ok = h.getAllSnapshots(list);
+                return Outcome{ok, list.empty() ? Out::Empty : Out::Changed};
+            },
+            {{"GET", 200, true, "Unable to get the File Systems list.", false, true, Out::Empty}},
+            Out::Changed};
+        for (const char* label : {"fs-finance", "fs-engineering", "fs-archive", "fs-scratch"})
+            all.steps.push_back(
+                {"GET", 200, true,
+                 std::string("Unable to get File System Snapshots for File System[") + label + "]",
+                 true, true});
+        t.push_back(all);
+    }
+    t.push_back(
+        {"snapshots",
+         "isSnapshotPresent",
+         [ids](RkManageHNAS& h) {
+             return Outcome{h.isSnapshotPresent(ids.fsFinance, "RKHNAS_daily_2", "RKHNAS"),
+                            Out::None};
+         },
+         {{"GET", 200, true, "Unable to get the File System snapshots list.", false, true}}});
+    t.push_back({"snapshots",
+                 "deleteFileSystemSnapshot(record)",
+                 [ids](RkManageHNAS& h) {
+                     __HNASFileSystemSnapshot snap;
+                     snap.filesystemId = ids.fsFinance;
+                     snap.displayName = "RKHNAS_daily_1";
+                     return Outcome{h.deleteFileSystemSnapshot(snap, "RKHNAS"), Out::None};
+                 },
+                 {{"GET", 200, true, "Unable to get the snapshots list.", false, true},
+                  {"DELETE", 204, false, "Unable to delete the Snapshot[RKHNAS_daily_1]."}}});
+    t.push_back({"snapshots",
+                 "deleteFileSystemSnapshot(objectId)",
+                 [ids](RkManageHNAS& h) {
+                     return Outcome{h.deleteFileSystemSnapshot(ids.snapDaily2), Out::None};
+                 },
+                 {{"DELETE", 204, false,
+                   "Unable to delete Snapshot with ObjectID [" + ids.snapDaily2 + "]"}}});
+    t.push_back({"snapshots",
+                 "recoverFileSystemSnapshot",
+                 [ids](RkManageHNAS& h) {
+                     return Outcome{h.recoverFileSystemSnapshot(ids.snapDaily1), Out::None};
+                 },
+                 {{"POST", 204, false,
+                   "Unable to recover Snapshot with ObjectID [" + ids.snapDaily1 + "]"}}});
+
+    // --- shares ---
+    t.push_back({"shares",
+                 "getFilesystemShares(permissions)",
+                 [prod](RkManageHNAS& h) {
+                     __HNASVirtualServers evs = prod;
+                     std::vector<__HNASFileSystemShares> list(2);
+                     list[0].name = "finance";
+                     list[1].name = "Projects";
+                     const bool ok = h.getFilesystemShares(evs, "CIFS", list, true);
+                     const bool same =
+                         list.size() == 2 && list[0].objectId.empty() && list[1].name == "Projects";
+                     return Outcome{ok, same ? Out::Unchanged : Out::Changed};
+                 },
+                 {{"GET", 200, true, shareListFail},
+                  {"GET", 200, true, "Unable to get CIFS Authentication Information.", true, true},
+                  {"GET", 200, true, "Unable to get CIFS Authentication Information.", true, true}},
+                 Out::Changed});
+    t.push_back({"shares",
+                 "isSharePresent",
+                 [prod](RkManageHNAS& h) {
+                     __HNASVirtualServers evs = prod;
+                     return Outcome{h.isSharePresent("home", evs, "NFS"), Out::None};
+                 },
+                 {{"GET", 200, true, "Unable to get the shares list.", false, true}}});
+    t.push_back(
+        {"shares",
+         "createFileSystemShare(CIFS, permissions)",
+         [ids](RkManageHNAS& h) {
+             __HNASFileSystemShares share;
+             share.name = "sentinel";
+             __HNASCIFSAuthentication entry;
+             entry.name = "CORP\\\\backup-operators";
+             entry.permission = 3;
+             entry.type = "GROUP";
+             share.settings.cifsAuthentications.push_back(entry);
+             const bool ok = h.createFileSystemShare("newshare", "1", ids.fsFinance, "/finance",
+                                                     "CIFS", share, true);
+             return Outcome{ok, share.name == "sentinel" ? Out::Unchanged : Out::Changed};
+         },
+         {{"POST", 201, true, "Unable to create Share[newshare] for File System Path[/finance]"},
+          {"GET", 200, true, "Unable to get CIFS Authentication Permission for share [newshare].",
+           true, true},
+          {"DELETE", 204, false,
+           "Unable to delete the default[Everyone] CIFS Authentication Permission for "
+           "share[newshare].",
+           true},
+          {"POST", 201, false, "Unable to set CIFS Authentication Permissions.", true}},
+         Out::Changed});
+    t.push_back(
+        {"shares",
+         "deleteFileSystemShare(objectId)",
+         [ids](RkManageHNAS& h) {
+             return Outcome{h.deleteFileSystemShare(ids.nfsHomeShare, "NFS"), Out::None};
+         },
+         {{"DELETE", 204, false,
+           "Unable to delete Share [Type]:[NFS] with Object Id[" + ids.nfsHomeShare + "]"}}});
+    t.push_back({"shares",
+                 "deleteFileSystemShare(name)",
+                 [backup](RkManageHNAS& h) {
+                     __HNASVirtualServers evs = backup;
+                     return Outcome{h.deleteFileSystemShare("scratch", evs, "NFS"), Out::None};
+                 },
+                 {{"GET", 200, true, "Unable to get the shares list.", false, true},
+                  {"DELETE", 204, false, "Failed to delete share [scratch]"}}});
+
+    // --- directories ---
+    t.push_back({"directories",
+                 "getFileSystemDirectories",
+                 [ids](RkManageHNAS& h) {
+                     std::vector<__HNASFileSystemDirectories> list(1);
+                     const bool ok = h.getFileSystemDirectories(ids.fsEngineering, "", list);
+                     return Outcome{ok, list.empty() ? Out::Empty : Out::Changed};
+                 },
+                 {{"GET", 200, true, "Unable to get directories list under directory ID[]", false,
+                   false, Out::Empty}},
+                 Out::Changed});
+    t.push_back(
+        {"directories",
+         "getFileSystemDirectoriesUnderPath",
+         [ids](RkManageHNAS& h) {
+             std::vector<__HNASFileSystemDirectories> list(1);
+             list[0].objectId = "sentinel";
+             const bool ok =
+                 h.getFileSystemDirectoriesUnderPath(ids.fsFinance, "/x/y/finance", list);
+             return Outcome{ok, list.size() == 1 && list[0].objectId == "sentinel" ? Out::Unchanged
+                                                                                   : Out::Changed};
+         },
+         {{"GET", 200, true, "Unable to get the dirs list under the root of the FS", false, true},
+          {"GET", 200, true, "Unable to get the dirs list under [//finance]", false, true}},
+         Out::Changed});
+
+    // --- CIFS share permissions ---
+    t.push_back({"permissions",
+                 "getCIFSAuthentication",
+                 [ids](RkManageHNAS& h) {
+                     std::vector<__HNASCIFSAuthentication> list(1);
+                     list[0].name = "sentinel";
+                     const bool ok = h.getCIFSAuthentication(ids.cifsFinanceShare, list);
+                     return Outcome{ok, list.size() == 1 && list[0].name == "sentinel"
+                                            ? Out::Unchanged
+                                            : Out::Changed};
+                 },
+                 {{"GET", 200, true, "Unable to get CIFS Authentication."}},
+                 Out::Changed});
+    t.push_back({"permissions",
+                 "setCIFSAuthentication",
+                 [ids](RkManageHNAS& h) {
+                     std::vector<__HNASCIFSAuthentication> list(1);
+                     list[0].name = "CORP\\\\auditors";
+                     list[0].permission = 1;
+                     list[0].type = "GROUP";
+                     return Outcome{h.setCIFSAuthentication(ids.cifsFinanceShare, list), Out::None};
+                 },
+                 {{"POST", 201, false,
+                   "Unable to set CIFS Authentication for CIFS Share Object ID[" +
+                       ids.cifsFinanceShare + "]"}}});
+    t.push_back({"permissions",
+                 "deleteCIFSAuthentication",
+                 [ids](RkManageHNAS& h) {
+                     return Outcome{
+                         h.deleteCIFSAuthentication(ids.cifsFinanceShare, ids.financeAdminsEncoded),
+                         Out::None};
+                 },
+                 {{"DELETE", 204, false, "Unable to delete permission."}}});
+    return t;
+}
+
+} // namespace reltest

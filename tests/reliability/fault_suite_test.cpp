@@ -1,0 +1,308 @@
+// Every operation against every gateway and network fault, at each of the
+// requests it sends: the operation ends with false (or its documented
+// tolerance) and its failure line, leaves its out-parameter as documented,
+// ends within the configured time-out and never logs the password.
+
+#include <chrono>
+#include <map>
+#include <sstream>
+#include <thread>
+
+#include <gtest/gtest.h>
+
+#include "reliability/OpTable.h"
+#include "support/CaptureLog.h"
+
+using namespace reltest;
+
+namespace {
+
+enum class Kind {
+    Refused, // nothing listens on the port
+    Close,   // connection closed before the answer
+    MidBody, // connection closed in the middle of the body
+    NotJson, // an HTML body
+    Status401,
+    Status404,
+    Status500,
+    WrongSuccess, // 200 for 201, 201 for 204 and for 200
+    OverCap,      // a body over the client's size cap
+    Latency,      // an answer later than the request time-out
+    Untrusted,    // a certificate the client does not trust
+    WrongName,    // a trusted certificate for another name
+};
+
+const char* kindName(Kind k) {
+    switch (k) {
+    case Kind::Refused:
+        return "refused";
+    case Kind::Close:
+        return "close";
+    case Kind::MidBody:
+        return "mid-body";
+    case Kind::NotJson:
+        return "not-json";
+    case Kind::Status401:
+        return "401";
+    case Kind::Status404:
+        return "404";
+    case Kind::Status500:
+        return "500";
+    case Kind::WrongSuccess:
+        return "wrong-success";
+    case Kind::OverCap:
+        return "over-cap";
+    case Kind::Latency:
+        return "latency";
+    case Kind::Untrusted:
+        return "untrusted";
+    case Kind::WrongName:
+        return "wrong-name";
+    }
+    return "?";
+}
+
+// Faults placed on one request by a simulator rule.
+const Kind kTargeted[] = {Kind::Close,     Kind::MidBody,   Kind::NotJson,      Kind::Status401,
+                          Kind::Status404, Kind::Status500, Kind::WrongSuccess, Kind::Latency};
+// Faults of the whole connection: they strike the first request (the size cap,
+// the first answer with a body).
+const Kind kWholeConnection[] = {Kind::Refused, Kind::OverCap, Kind::Untrusted, Kind::WrongName};
+
+// How far a delayed answer comes after the request time-out.
+constexpr long kOvershootMs = 150;
+
+enum class Effect { Fail, BadBody, Pass };
+
+Effect effectOf(Kind kind, const Step& step) {
+    if (kind != Kind::NotJson)
+        return Effect::Fail;
+    if (step.reads)
+        return Effect::BadBody;
+    // The simulator sends 200 in place of a 204; a 201 keeps its status.
+    return step.okStatus == 204 ? Effect::Fail : Effect::Pass;
+}
+
+// The rule for `kind` on every request with this method and full path.
+std::string ruleFor(Kind kind, const Step& step, const std::string& path) {
+    std::string action;
+    switch (kind) {
+    case Kind::Close:
+        action = "close";
+        break;
+    case Kind::MidBody:
+        action = "truncate";
+        break;
+    case Kind::NotJson:
+        action = "notjson";
+        break;
+    case Kind::Status401:
+        action = "status=401";
+        break;
+    case Kind::Status404:
+        action = "status=404";
+        break;
+    case Kind::Status500:
+        action = "status=500";
+        break;
+    case Kind::WrongSuccess:
+        action = step.okStatus == 201 ? "status=200" : "status=201";
+        break;
+    case Kind::Latency:
+        action = "latency=" + std::to_string(kRequestTimeoutMs + kOvershootMs);
+        break;
+    default:
+        break;
+    }
+    return step.method + " " + path + " " + action;
+}
+
+bool hasLineStartingWith(const std::vector<LogRecord>& records, const std::string& prefix) {
+    for (const auto& r : records)
+        if (r.text.compare(0, prefix.size(), prefix) == 0)
+            return true;
+    return false;
+}
+
+std::string dump(const std::vector<LogRecord>& records) {
+    std::ostringstream out;
+    for (const auto& r : records)
+        if (r.level < 4)
+            out << "  [" << r.level << "] " << r.function << ": " << r.text << "\n";
+    return out.str();
+}
+
+class FaultSuite : public ::testing::Test {
+protected:
+    static void SetUpTestSuite() {
+        sim = startSimulator().release();
+        foreign = new ForeignCertificate();
+        hnasgwsim::SimulatorOptions o;
+        o.certFile = foreign->certFile();
+        o.keyFile = foreign->keyFile();
+        otherName = startSimulator(o).release();
+    }
+    static void TearDownTestSuite() {
+        delete otherName;
+        delete foreign;
+        delete sim;
+    }
+
+    void resetArray() {
+        sim->clearFaults();
+        sim->clearRequestLog();
+        *sim->model() = hnasgwsim::defaultArray();
+    }
+
+    // Runs the operation once under `kind` with the fault on request `nth`
+    // (1-based; whole-connection faults ignore it) and checks the outcome.
+    void runCase(const OpCase& op, Kind kind, size_t stepIndex,
+                 const std::vector<std::string>& paths) {
+        const Step& step = op.steps[stepIndex];
+        SCOPED_TRACE(op.name + " / " + kindName(kind) + " at request " +
+                     std::to_string(stepIndex + 1) + " (" + step.method + ")");
+        resetArray();
+        RKLibCurlOptions options = fastOptions(*sim);
+        std::string host;
+        int port = 0;
+        switch (kind) {
+        case Kind::Refused:
+            port = closedPort();
+            break;
+        case Kind::OverCap:
+            options.maxResponseBytes = 8;
+            break;
+        case Kind::Untrusted:
+            options.caFile.clear();
+            break;
+        case Kind::WrongName:
+            options.caFile = foreign->certFile();
+            port = otherName->port();
+            break;
+        default:
+            sim->addFault(hnasgwsim::parseFaultRule(ruleFor(kind, step, paths[stepIndex])));
+        }
+        ClientOptions scoped(options);
+        hnastest::CaptureLog log(5);
+        const auto start = std::chrono::steady_clock::now();
+        Outcome run;
+        {
+            RkManageHNAS hnas(kJobId);
+            initFacade(hnas, *sim, host, port);
+            run = op.run(hnas);
+            const bool lastError401 = kind == Kind::Status401 && step.virtualServerListing;
+            EXPECT_EQ(hnas.getLastErrorCode(), lastError401 ? 5 : 0);
+        }
+        const long long took = elapsedMs(start);
+        const auto records = log->records();
+        ++faultsInjected[op.family];
+
+        const Effect effect = effectOf(kind, step);
+        if (effect == Effect::Pass) {
+            EXPECT_TRUE(run.ok) << dump(records);
+            EXPECT_EQ(outName(run.out), outName(op.okOut));
+        } else {
+            EXPECT_EQ(run.ok, step.tolerated) << dump(records);
+            const Out expected = op.okOut == Out::None ? Out::None
+                                 : step.tolerated      ? op.okOut
+                                                       : step.failOut;
+            EXPECT_EQ(outName(run.out), outName(expected));
+            if (effect == Effect::BadBody) {
+                EXPECT_TRUE(log->contains("Unable to parse JSON response", -1)) << dump(records);
+            }
+            if (effect == Effect::Fail || step.wraps) {
+                EXPECT_TRUE(hasLineStartingWith(records, step.failLine))
+                    << "missing: " << step.failLine << "\n"
+                    << dump(records);
+            }
+        }
+        // Ends within the time-out of the requests it sent, plus a margin.
+        EXPECT_LT(took, static_cast<long long>(op.steps.size()) *
+                                (kConnectTimeoutMs + kRequestTimeoutMs) +
+                            1500);
+        if (kind == Kind::Latency) // let the late answer go out before the next case
+            std::this_thread::sleep_for(std::chrono::milliseconds(kOvershootMs + 100));
+        const std::string& password = sim->credentials().password;
+        for (const auto& r : records)
+            EXPECT_EQ(r.text.find(password), std::string::npos) << r.text;
+
+        // The fault struck the request the table names. The simulator records
+        // a request once it has answered it, so wait for the record.
+        if (kind == Kind::Refused || kind == Kind::Untrusted || kind == Kind::WrongName) {
+            EXPECT_TRUE(sim->requestLog().empty());
+        } else if (kind != Kind::OverCap) {
+            std::vector<hnasgwsim::RequestRecord> faulted;
+            for (int i = 0; i < 100 && faulted.empty(); ++i) {
+                for (const auto& r : sim->requestLog())
+                    if (!r.fault.empty())
+                        faulted.push_back(r);
+                if (faulted.empty())
+                    std::this_thread::sleep_for(std::chrono::milliseconds(10));
+            }
+            ASSERT_FALSE(faulted.empty());
+            EXPECT_EQ(faulted[0].method, step.method);
+            EXPECT_EQ(faulted[0].path, paths[stepIndex]);
+            // A change the array may have made is never sent twice.
+            if (step.method != "GET") {
+                EXPECT_EQ(faulted.size(), 1u);
+            }
+        }
+    }
+
+    static constexpr unsigned long long kJobId = 9001;
+    static hnasgwsim::Simulator* sim;
+    static hnasgwsim::Simulator* otherName;
+    static ForeignCertificate* foreign;
+    static std::map<std::string, int> faultsInjected;
+};
+
+hnasgwsim::Simulator* FaultSuite::sim = nullptr;
+hnasgwsim::Simulator* FaultSuite::otherName = nullptr;
+ForeignCertificate* FaultSuite::foreign = nullptr;
+std::map<std::string, int> FaultSuite::faultsInjected;
+
+TEST_F(FaultSuite, EveryOperationAtEveryRequestUnderEveryFault) {
+    const auto table = operationTable(arrayIds());
+    for (const OpCase& op : table) {
+        std::vector<std::string> paths;
+        // Without a fault the operation succeeds with the requests the table lists.
+        {
+            SCOPED_TRACE(op.name + " without a fault");
+            resetArray();
+            ClientOptions scoped(fastOptions(*sim));
+            hnastest::CaptureLog log(5);
+            RkManageHNAS hnas(kJobId);
+            initFacade(hnas, *sim);
+            const Outcome run = op.run(hnas);
+            ASSERT_TRUE(run.ok) << dump(log->records());
+            EXPECT_EQ(outName(run.out), outName(op.okOut));
+            const auto requests = sim->requestLog();
+            ASSERT_EQ(requests.size(), op.steps.size());
+            for (size_t i = 0; i < requests.size(); ++i) {
+                paths.push_back(requests[i].path);
+                EXPECT_EQ(requests[i].method, op.steps[i].method) << i;
+                EXPECT_EQ(requests[i].status, op.steps[i].okStatus) << i;
+            }
+        }
+        for (size_t i = 0; i < op.steps.size(); ++i)
+            for (Kind kind : kTargeted)
+                runCase(op, kind, i, paths);
+        size_t firstBody = 0;
+        while (firstBody + 1 < op.steps.size() && !op.steps[firstBody].bodyOnWire())
+            ++firstBody;
+        for (Kind kind : kWholeConnection) {
+            if (kind == Kind::OverCap && !op.steps[firstBody].bodyOnWire())
+                continue;
+            runCase(op, kind, kind == Kind::OverCap ? firstBody : 0, paths);
+        }
+    }
+    std::ostringstream counts;
+    int total = 0;
+    for (const auto& [family, n] : faultsInjected) {
+        counts << "  " << family << ": " << n << "\n";
+        total += n;
+    }
+    std::printf("faults injected per family:\n%s  total: %d\n", counts.str().c_str(), total);
+}
+
+} // namespace
