@@ -35,6 +35,12 @@ const char* const kSendFn = "HNASRestAPI::sendReq";
 // as a 64-bit two's-complement value.
 constexpr unsigned long long kDefaultJobId = static_cast<unsigned long long>(-123456LL);
 
+// Room left behind a response body in the caller's string: the JSON reader
+// needs this many readable bytes past the text (its SIMD loads run over the
+// end) and parses the string where it lies when they are there, instead of
+// copying the whole document into a padded buffer of its own.
+constexpr size_t kResponsePadding = 64;
+
 // Expected HTTP status of a resource type code; 0 for an unknown code.
 long expectedStatus(int resourceType) {
     switch (resourceType) {
@@ -363,7 +369,10 @@ bool HNASRestAPI::sendReq(int requestType, const std::string& resource, const st
                            "Body[%s]",
                            requestType, requestURL.c_str(), resource.c_str(), body.c_str());
         } else {
-            response.assign(text, strnlen(text, length));
+            const size_t size = strnlen(text, length);
+            if (response.capacity() < size + kResponsePadding)
+                response.reserve(size + kResponsePadding);
+            response.assign(text, size);
             trace.DebugLvl(kSendFn, 4, job,
                            "Response received for request. Type[%d] URL[%s] Resource[%s] "
                            "Body[%s] Response[%s]",
