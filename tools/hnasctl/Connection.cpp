@@ -146,6 +146,10 @@ void addConnectionOptions(CLI::App& app, ConnectionOptions& o) {
         ->group(conn);
 
     const std::string out = "Output";
+    // Refused with a message that does not repeat the value.
+    app.add_option("--password", o.passwordOnCommandLine)
+        ->each([&o](const std::string&) { o.passwordGiven = true; })
+        ->group("");
     app.add_flag("--json", o.json, "Print JSON for scripts instead of tables")->group(out);
     app.add_flag("-v,--verbose", o.verbosity,
                  "Show the library's log on stderr; -vv adds wire detail, -vvv response dumps")
@@ -197,8 +201,10 @@ CliLogWriter::CliLogWriter(int verbosity, std::string password)
 
 CliLogWriter::~CliLogWriter() = default;
 
+// Lines of level 0 and below are always taken: they tell an answer ("not
+// found") from a failure.
 int CliLogWriter::GetLevel() const {
-    return level_;
+    return level_ > 0 ? level_ : 0;
 }
 
 std::string CliLogWriter::redact(std::string text) const {
@@ -220,6 +226,9 @@ void CliLogWriter::Write(int level, const char* function, int line, long long jo
         va_start(args, format);
         const std::string text = redact(hnasFormatV(format, args));
         va_end(args);
+        if (level <= 0 && lines_.size() < 10000) {
+            lines_.push_back(text);
+        }
         if (level <= -1) {
             ++errorCount_;
             lastError_ = text.size() > kMaxErrorLine ? text.substr(0, kMaxErrorLine) + "..." : text;
@@ -243,6 +252,7 @@ void CliLogWriter::Write(int level, const char* function, int line, long long jo
 }
 
 void CliLogWriter::reset() {
+    lines_.clear();
     lastError_.clear();
     errorCount_ = 0;
     lastHttpStatus_ = -1;
@@ -258,9 +268,31 @@ long CliLogWriter::lastHttpStatus() const {
     return lastHttpStatus_;
 }
 
+bool CliLogWriter::logged(const std::string& text) const {
+    for (const auto& line : lines_) {
+        if (line == text) {
+            return true;
+        }
+    }
+    return false;
+}
+
+bool CliLogWriter::loggedPrefix(const std::string& prefix) const {
+    for (const auto& line : lines_) {
+        if (line.compare(0, prefix.size(), prefix) == 0) {
+            return true;
+        }
+    }
+    return false;
+}
+
 // --- Session ---
 
 Session::Session(const ConnectionOptions& o) : json_(o.json) {
+    if (o.passwordGiven) {
+        throw UsageError("the password is not taken from the command line: set " + o.passwordEnv +
+                         ", use --password-file, or run on a terminal");
+    }
     std::string host;
     int port = 0;
     if (o.gateway.empty()) {

@@ -5,6 +5,7 @@
 
 #include <memory>
 #include <string>
+#include <vector>
 
 #include <boost/shared_ptr.hpp>
 
@@ -32,6 +33,8 @@ struct ConnectionOptions {
     unsigned long long jobId = 0;
     int verbosity = 0; // number of -v
     bool json = false;
+    std::string passwordOnCommandLine; // refused
+    bool passwordGiven = false;
 };
 
 // Adds the connection and output options to the top-level command.
@@ -50,8 +53,12 @@ public:
     void Write(int level, const char* function, int line, long long jobId, int flags,
                const char* format, ...) override;
 
-    // Forgets the error lines seen so far.
+    // Forgets the lines seen so far.
     void reset();
+    // True when a line of level 0 or below with exactly this text, or
+    // starting with this prefix, was written since reset().
+    bool logged(const std::string& text) const;
+    bool loggedPrefix(const std::string& prefix) const;
     // The last error line since reset(); empty when there was none.
     std::string lastError() const;
     size_t errorCount() const;
@@ -62,8 +69,9 @@ public:
 private:
     std::string redact(std::string text) const;
 
-    int level_;
+    int level_; // lines up to this level go to stderr
     std::string password_;
+    std::vector<std::string> lines_; // texts of level 0 and below since reset()
     boost::shared_ptr<CLogWriterInterface> stream_;
     std::string lastError_;
     size_t errorCount_ = 0;
@@ -89,6 +97,10 @@ public:
     bool errorLogged() const { return writer_->errorCount() > 0; }
     size_t errorCount() const { return writer_->errorCount(); }
     std::string lastError() const { return writer_->lastError(); }
+    // True when the library wrote exactly this line (or a line starting with
+    // this prefix) since begin(); levels 0 and below are kept.
+    bool logged(const std::string& text) const { return writer_->logged(text); }
+    bool loggedPrefix(const std::string& prefix) const { return writer_->loggedPrefix(prefix); }
     // Reports a failed operation on stderr with the library's last error
     // line, and returns the exit status 1.
     int fail(const std::string& what) const;

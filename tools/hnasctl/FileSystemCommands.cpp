@@ -89,7 +89,8 @@ void addFileSystemCommands(CLI::App& app, Selection& sel) {
                        ok = s.hnas().getFileSystemID(server, a->share, a->type, filesystemId);
                    }
                    if (!ok) {
-                       if (!s.errorLogged()) {
+                       // Not found is no failure of the listing.
+                       if (!a->label.empty() && !s.logged("Unable to get the File Systems list.")) {
                            std::cerr << "hnasctl: fs id: no file system with the label "
                                      << printable(a->label) << '\n';
                            return 1;

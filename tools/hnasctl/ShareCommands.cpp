@@ -164,7 +164,8 @@ void addExistsCommand(CLI::App* share, Selection& sel) {
                    }
                    s.begin();
                    const bool present = s.hnas().isSharePresent(a->name, server, a->type);
-                   return reportExists(s, "share exists", present, !present && s.errorLogged());
+                   const bool absent = s.logged("Share [" + a->name + "] not found.");
+                   return reportExists(s, "share exists", present, !present && !absent);
                }};
     });
 }
@@ -213,11 +214,36 @@ void addCreateCommand(CLI::App* share, Selection& sel) {
                    } else {
                        printTable(std::cout, share);
                    }
-                   if (withPermissions && s.errorLogged()) {
-                       std::cerr << "hnasctl: the share was created, but its permission entries "
-                                    "were not all applied: "
-                                 << printable(s.lastError()) << '\n';
-                       return 1;
+                   if (withPermissions) {
+                       // The creation succeeds even when its permissions could not be set:
+                       // read them back.
+                       std::vector<__HNASCIFSAuthentication> applied;
+                       s.begin();
+                       const bool read = s.hnas().getCIFSAuthentication(share.objectId, applied);
+                       std::vector<std::string> missing;
+                       for (const auto& wanted : settings->cifsAuthentications) {
+                           bool found = false;
+                           for (const auto& entry : applied) {
+                               found = found ||
+                                       jsonContent(undoubleBackslashes(entry.name)) == wanted.name;
+                           }
+                           if (!found) {
+                               missing.push_back(undoubleBackslashes(wanted.name));
+                           }
+                       }
+                       if (!read || !missing.empty()) {
+                           std::cerr << "hnasctl: the share was created, but its permission "
+                                        "entries were not all applied";
+                           if (!missing.empty()) {
+                               std::cerr << " (missing:";
+                               for (const auto& name : missing) {
+                                   std::cerr << ' ' << printable(name);
+                               }
+                               std::cerr << ')';
+                           }
+                           std::cerr << "; see: hnasctl share perms get " << share.objectId << '\n';
+                           return 1;
+                       }
                    }
                    return 0;
                }};
@@ -257,12 +283,6 @@ void addDeleteCommand(CLI::App* share, Selection& sel) {
                    }
                    s.begin();
                    if (!s.hnas().deleteFileSystemShare(a->name, server, a->type)) {
-                       if (!s.errorLogged()) {
-                           std::cerr << "hnasctl: share delete failed: the gateway did not "
-                                        "delete the share "
-                                     << printable(a->name) << " (run with -v for details)\n";
-                           return 1;
-                       }
                        return s.fail("share delete");
                    }
                    reportDone(s, "The " + a->type + " share " + a->name + " on " + server.name +

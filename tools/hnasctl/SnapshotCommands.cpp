@@ -108,7 +108,8 @@ void addSnapshotCommands(CLI::App& app, Selection& sel) {
                        if (!s.hnas().getAllSnapshots(snapshots)) {
                            return s.fail("snapshot list-all");
                        }
-                       if (s.errorLogged()) {
+                       if (s.loggedPrefix("Unable to get File System Snapshots for File "
+                                          "System[")) {
                            std::cerr << "hnasctl: warning: some file systems could not be "
                                         "listed (run with -v for details)\n";
                        }
@@ -133,11 +134,9 @@ void addSnapshotCommands(CLI::App& app, Selection& sel) {
             sel = {"snapshot exists", [a](Session& s) {
                        s.begin();
                        const bool present = s.hnas().isSnapshotPresent(a->fs, a->name, a->filter);
-                       // An empty listing is an answer, not a failure.
+                       // An empty listing or no match is an answer, not a failure.
                        const bool failed =
-                           !present && s.errorLogged() &&
-                           !(s.errorCount() == 1 &&
-                             s.lastError() == "File System snapshot list is empty.");
+                           !present && s.logged("Unable to get the File System snapshots list.");
                        return reportExists(s, "snapshot exists", present, failed);
                    }};
         });

@@ -1,0 +1,212 @@
+// Exit status 2 for usage errors, the password's sources and secrecy, and
+// the trust and reachability of the gateway.
+
+#include <cstdio>
+#include <fstream>
+
+#include "hnasctl/HnasctlFixture.h"
+
+namespace hnasctltest {
+namespace {
+
+using Usage = HnasctlTest;
+
+TEST_F(Usage, MistakesInTheCommandLineExitWithTwoAndSendNothing) {
+    const std::vector<std::vector<std::string>> mistakes = {
+        {},                                // no command
+        {"frobnicate"},                    // unknown command
+        {"snapshot"},                      // family without a command
+        {"evs", "show"},                   // missing positional
+        {"info", "--no-such-option"},      // unknown option
+        {"--password", kPassword, "info"}, // no password on the command line
+        {"fs", "evs", "a/b"},              // identifier that would change the path
+        {"fs", "evs", ".."},               //
+        {"snapshot", "list", "--fs", "x", "--filter", "a?b"},
+        {"snapshot", "delete"}, // needs --id or --fs/--name
+        {"snapshot", "delete", "--id", "1", "--fs", "x", "--name", "y"},
+        {"share", "create", "--name", "s", "--evs", "evs-prod", "--fs", "F", "--path", "/p",
+         "--type", "NFS", "--perm", "CORP\\alice=7"}, // permissions on NFS
+        {"share", "create", "--name", "s", "--evs", "evs-prod", "--fs", "F", "--path", "/p",
+         "--type", "CIFS", "--perm", "alice"}, // malformed entry
+        {"share", "create", "--name", "s", "--evs", "evs-prod", "--fs", "F", "--path", "/p",
+         "--type", "SMB"},               // unknown share type
+        {"share", "perms", "set", "C1"}, // nothing to set
+        {"--timeout", "0", "info"},
+    };
+    for (const auto& args : mistakes) {
+        const ToolResult r = run(args);
+        std::string joined;
+        for (const auto& a : args) {
+            joined += a + " ";
+        }
+        EXPECT_EQ(r.exitCode, 2) << joined << "\n" << r.err;
+        EXPECT_FALSE(r.err.empty()) << joined;
+        EXPECT_EQ(r.err.find(kPassword), std::string::npos) << joined;
+    }
+    EXPECT_TRUE(sim->requestLog().empty());
+}
+
+TEST_F(Usage, MissingConnectionValuesAreUsageErrors) {
+    EXPECT_EQ(runTool({"info"}, env()).exitCode, 2);
+    EXPECT_EQ(
+        runTool({"--gateway", "nohost", "--user", "admin", "--management-ip", "192.0.2.10", "info"},
+                env())
+            .exitCode,
+        2);
+    EXPECT_EQ(runTool({"--gateway", "127.0.0.1:70000", "--user", "admin", "--management-ip",
+                       "192.0.2.10", "info"},
+                      env())
+                  .exitCode,
+              2);
+    const ToolResult noUser =
+        runTool({"--gateway", gateway(), "--management-ip", "192.0.2.10", "info"}, env());
+    EXPECT_EQ(noUser.exitCode, 2);
+    EXPECT_NE(noUser.err.find("--user"), std::string::npos) << noUser.err;
+}
+
+TEST_F(Usage, WithoutAPasswordAndWithoutATerminalItExitsWithTwo) {
+    std::vector<std::string> args = connection();
+    args.push_back("info");
+    const ToolResult noPassword = runTool(args, {});
+    EXPECT_EQ(noPassword.exitCode, 2);
+    EXPECT_NE(noPassword.err.find("HNAS_PASSWORD"), std::string::npos) << noPassword.err;
+    EXPECT_TRUE(sim->requestLog().empty());
+}
+
+TEST_F(Usage, HelpAndVersionExitWithZero) {
+    const ToolResult help = runTool({"--help"}, {});
+    EXPECT_EQ(help.exitCode, 0);
+    for (const char* command : {"info", "evs", "fs", "snapshot", "share", "dir"}) {
+        EXPECT_NE(help.out.find(command), std::string::npos) << command;
+    }
+    EXPECT_EQ(runTool({"share", "create", "--help"}, {}).exitCode, 0);
+    EXPECT_EQ(runTool({"--version"}, {}).exitCode, 0);
+}
+
+using Password = HnasctlTest;
+
+TEST_F(Password, AWrongPasswordFailsWithOneAndSaysSo) {
+    std::vector<std::string> args = connection();
+    args.insert(args.end(), {"-vvv", "info"});
+    const ToolResult r = runTool(args, {{"HNAS_PASSWORD", "not-the-password"}});
+    EXPECT_EQ(r.exitCode, 1);
+    EXPECT_NE(r.err.find("info failed"), std::string::npos) << r.err;
+    EXPECT_NE(r.err.find("refused the credentials (HTTP 401)"), std::string::npos) << r.err;
+    EXPECT_EQ(r.err.find("not-the-password"), std::string::npos) << r.err;
+    EXPECT_EQ(r.out, "");
+}
+
+TEST_F(Password, NeverAppearsInTheMostVerboseLog) {
+    const ToolResult r = run({"-vvv", "info"});
+    ASSERT_EQ(r.exitCode, 0) << r.err;
+    EXPECT_NE(r.err.find("Response"), std::string::npos) << "no log at -vvv:\n" << r.err;
+    EXPECT_EQ(r.err.find(kPassword), std::string::npos);
+    EXPECT_EQ(r.out.find(kPassword), std::string::npos);
+    // The password was sent all the same.
+    EXPECT_EQ(sim->requestLog().size(), 1u);
+}
+
+TEST_F(Password, VerbosityRaisesTheLogLevelStepByStep) {
+    const size_t quiet = run({"evs", "list"}).err.size();
+    const size_t v = run({"-v", "evs", "list"}).err.size();
+    const size_t vv = run({"-vv", "evs", "list"}).err.size();
+    const size_t vvv = run({"-vvv", "evs", "list"}).err.size();
+    EXPECT_EQ(quiet, 0u);
+    EXPECT_LT(v, vv);
+    EXPECT_LT(vv, vvv);
+}
+
+TEST_F(Password, ComesFromAFileOrANamedVariable) {
+    const std::string file = ::testing::TempDir() + "hnasctl-password.txt";
+    {
+        std::ofstream out(file);
+        out << kPassword << "\n";
+    }
+    std::vector<std::string> args = connection();
+    args.insert(args.end(), {"--password-file", file, "info"});
+    EXPECT_EQ(runTool(args, {}).exitCode, 0);
+
+    args = connection();
+    args.insert(args.end(), {"--password-env", "MY_ARRAY_PW", "info"});
+    EXPECT_EQ(runTool(args, {{"MY_ARRAY_PW", kPassword}}).exitCode, 0);
+
+    args = connection();
+    args.insert(args.end(), {"--password-file", file + ".missing", "info"});
+    EXPECT_EQ(runTool(args, env()).exitCode, 2);
+    std::remove(file.c_str());
+}
+
+using Trust = HnasctlTest;
+
+std::vector<std::string> withoutCacert(std::vector<std::string> args) {
+    for (size_t i = 0; i + 1 < args.size(); ++i) {
+        if (args[i] == "--cacert") {
+            args.erase(args.begin() + static_cast<long>(i),
+                       args.begin() + static_cast<long>(i) + 2);
+            break;
+        }
+    }
+    return args;
+}
+
+TEST_F(Trust, AnUntrustedGatewayIsRefusedBeforeThePasswordIsSent) {
+    std::vector<std::string> args = withoutCacert(connection());
+    args.push_back("info");
+    const ToolResult r = runTool(args, env());
+    EXPECT_EQ(r.exitCode, 1);
+    EXPECT_NE(r.err.find("no answer from the gateway"), std::string::npos) << r.err;
+    EXPECT_TRUE(sim->requestLog().empty());
+}
+
+TEST_F(Trust, APinAloneTrustsASelfSignedGateway) {
+    std::vector<std::string> args = withoutCacert(connection());
+    args.insert(args.end(), {"--pin", sim->pin(), "info"});
+    const ToolResult r = runTool(args, env());
+    EXPECT_EQ(r.exitCode, 0) << r.err;
+    EXPECT_EQ(r.err, "");
+}
+
+TEST_F(Trust, AWrongPinIsRefused) {
+    std::vector<std::string> args = withoutCacert(connection());
+    args.insert(args.end(),
+                {"--pin", "sha256//AAAAAAAAAAAAAAAAAAAAAAAAAAAAAAAAAAAAAAAAAAA=", "info"});
+    const ToolResult r = runTool(args, env());
+    EXPECT_EQ(r.exitCode, 1);
+    EXPECT_TRUE(sim->requestLog().empty());
+    // Not a pin at all: a usage error.
+    args.back() = "info";
+    args[args.size() - 2] = "sha256//not base64!";
+    EXPECT_EQ(runTool(args, env()).exitCode, 2);
+}
+
+TEST_F(Trust, InsecureWorksButWarns) {
+    std::vector<std::string> args = withoutCacert(connection());
+    args.insert(args.end(), {"--insecure", "info"});
+    const ToolResult r = runTool(args, env());
+    EXPECT_EQ(r.exitCode, 0) << r.err;
+    EXPECT_NE(r.err.find("warning: --insecure"), std::string::npos) << r.err;
+}
+
+TEST_F(Trust, AGatewayThatIsNotThereFailsWithinTheTimeLimit) {
+    const int port = sim->port();
+    sim->stop();
+    const ToolResult r = runTool({"--gateway", "127.0.0.1:" + std::to_string(port), "--user",
+                                  "admin", "--management-ip", "192.0.2.10", "--connect-timeout",
+                                  "2", "--timeout", "5", "info"},
+                                 env(), std::chrono::seconds(20));
+    EXPECT_FALSE(r.timedOut);
+    EXPECT_EQ(r.exitCode, 1);
+    EXPECT_NE(r.err.find("no answer from the gateway"), std::string::npos) << r.err;
+}
+
+TEST_F(Trust, AnErrorStatusIsReportedWithIt) {
+    sim->addFault(hnasgwsim::parseFaultRule("GET filesystems/* status=500"));
+    const ToolResult r = run({"fs", "list"});
+    EXPECT_EQ(r.exitCode, 1);
+    EXPECT_NE(r.err.find("fs list failed: Unable to get file systems list."), std::string::npos)
+        << r.err;
+    EXPECT_NE(r.err.find("HTTP status 500"), std::string::npos) << r.err;
+}
+
+} // namespace
+} // namespace hnasctltest
