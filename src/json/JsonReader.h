@@ -97,6 +97,7 @@ class JsonArray {
 public:
     class Iterator {
     public:
+        Iterator() = default; // the begin and end of an array that is not there
         explicit Iterator(simdjson::dom::array::iterator it) : it_(it) {}
         JsonValue operator*() const { return JsonValue(*it_); }
         Iterator& operator++() {
@@ -121,8 +122,8 @@ public:
     // The first element; false when the array is empty.
     bool first(JsonValue& out) const;
 
-    Iterator begin() const { return Iterator(valid_ ? array_.begin() : array_.end()); }
-    Iterator end() const { return Iterator(array_.end()); }
+    Iterator begin() const { return valid_ ? Iterator(array_.begin()) : Iterator(); }
+    Iterator end() const { return valid_ ? Iterator(array_.end()) : Iterator(); }
 
 private:
     simdjson::dom::array array_;

@@ -181,6 +181,13 @@ TEST(JsonReader, ArraysIterateInOrder) {
     JsonValue first;
     EXPECT_FALSE(empty.first(first));
     EXPECT_EQ(empty.size(), 0u);
+
+    const JsonArray absent; // as left by a failed read
+    EXPECT_TRUE(absent.empty());
+    EXPECT_EQ(absent.size(), 0u);
+    for (JsonValue value : absent) {
+        ADD_FAILURE() << value.present();
+    }
 }
 
 TEST(JsonReader, NestedDocumentsOnOneThreadStayIndependent) {
