@@ -1,0 +1,244 @@
+// Safe retries, TLS verification and the secrecy of the password, through
+// the facade against the simulator.
+
+#include <unistd.h>
+
+#include <array>
+#include <cstdio>
+#include <filesystem>
+
+#include <gtest/gtest.h>
+
+#include "reliability/OpTable.h"
+#include "support/CaptureLog.h"
+
+using namespace reltest;
+
+namespace {
+
+constexpr unsigned long long kJobId = 77;
+
+size_t countStartingWith(const std::vector<LogRecord>& records, const std::string& prefix) {
+    size_t n = 0;
+    for (const auto& r : records)
+        n += r.text.compare(0, prefix.size(), prefix) == 0;
+    return n;
+}
+
+size_t countRequests(const hnasgwsim::Simulator& sim, const std::string& method,
+                     const std::string& resource) {
+    size_t n = 0;
+    for (const auto& r : sim.requestLog())
+        n += r.method == method && r.path == "/v4/storage/" + resource;
+    return n;
+}
+
+class Transport : public ::testing::Test {
+protected:
+    void SetUp() override { sim = startSimulator(); }
+
+    // Retries on, with short delays; a request time-out that leaves room for them.
+    RKLibCurlOptions retrying() const {
+        RKLibCurlOptions o = fastOptions(*sim);
+        o.requestTimeoutMs = 3000;
+        o.maxRetries = 2;
+        o.retryFirstDelayMs = 20;
+        o.retryMaxDelayMs = 80;
+        return o;
+    }
+
+    std::unique_ptr<hnasgwsim::Simulator> sim;
+    hnastest::CaptureLog log{5};
+};
+
+TEST_F(Transport, AGetAnsweredWithATransientStatusIsRetriedToSuccess) {
+    ClientOptions options(retrying());
+    for (int status : {429, 502, 503, 504}) {
+        SCOPED_TRACE(status);
+        sim->clearRequestLog();
+        log->clear();
+        sim->addFault(hnasgwsim::parseFaultRule(
+            "GET file-devices status=" + std::to_string(status) + " times=1"));
+        RkManageHNAS hnas(kJobId);
+        initFacade(hnas, *sim);
+        __HNASStorageSubSystemInfo info;
+        EXPECT_TRUE(hnas.getFileDevice(info));
+        EXPECT_EQ(info.name, "hnas-sim-cluster");
+        EXPECT_EQ(countRequests(*sim, "GET", "file-devices"), 2u);
+        const auto records = log->records();
+        ASSERT_EQ(countStartingWith(records, "Retrying GET request (retry 1 of 2) in "), 1u);
+        EXPECT_TRUE(std::any_of(records.begin(), records.end(), [&](const LogRecord& r) {
+            return r.text.find("HTTP status " + std::to_string(status)) != std::string::npos;
+        }));
+        sim->clearFaults();
+    }
+}
+
+TEST_F(Transport, AWriteAnsweredWithATransientStatusIsSentOnce) {
+    ClientOptions options(retrying());
+    const ArrayIds ids = arrayIds();
+    struct Write {
+        const char* method;
+        std::string resource;
+        std::function<bool(RkManageHNAS&)> run;
+    };
+    const Write writes[] = {
+        {"POST", "filesystem-snapshots",
+         [&](RkManageHNAS& h) {
+             __HNASFileSystemSnapshot s;
+             return h.createFileSystemSnapshot("RKHNAS_x", ids.fsFinance, "job", s);
+         }},
+        {"POST", "filesystem-snapshots/" + ids.snapDaily1 + "/recover",
+         [&](RkManageHNAS& h) { return h.recoverFileSystemSnapshot(ids.snapDaily1); }},
+        {"DELETE", "filesystem-snapshots/" + ids.snapDaily2,
+         [&](RkManageHNAS& h) { return h.deleteFileSystemSnapshot(ids.snapDaily2); }},
+    };
+    for (const Write& w : writes)
+        for (int status : {429, 502, 503, 504}) {
+            SCOPED_TRACE(std::string(w.method) + " " + w.resource + " " + std::to_string(status));
+            sim->clearFaults();
+            sim->clearRequestLog();
+            log->clear();
+            sim->addFault(hnasgwsim::parseFaultRule(std::string(w.method) + " " + w.resource +
+                                                    " status=" + std::to_string(status)));
+            RkManageHNAS hnas(kJobId);
+            initFacade(hnas, *sim);
+            EXPECT_FALSE(w.run(hnas));
+            EXPECT_EQ(countRequests(*sim, w.method, w.resource), 1u);
+            EXPECT_EQ(countStartingWith(log->records(), "Retrying"), 0u);
+        }
+}
+
+TEST_F(Transport, ARefusedConnectionIsRetriedThenReportedForEveryVerb) {
+    ClientOptions options(retrying());
+    const ArrayIds ids = arrayIds();
+    RkManageHNAS hnas(kJobId);
+    initFacade(hnas, *sim, "", closedPort());
+    const auto start = std::chrono::steady_clock::now();
+    __HNASStorageSubSystemInfo info;
+    EXPECT_FALSE(hnas.getFileDevice(info));
+    EXPECT_FALSE(hnas.deleteFileSystemSnapshot(ids.snapDaily2));
+    __HNASFileSystemSnapshot snap;
+    EXPECT_FALSE(hnas.createFileSystemSnapshot("RKHNAS_x", ids.fsFinance, "job", snap));
+    EXPECT_LT(elapsedMs(start), 3 * 3000);
+    const auto records = log->records();
+    for (const char* verb : {"GET", "DELETE", "POST"}) {
+        SCOPED_TRACE(verb);
+        const std::string retry = std::string("Retrying ") + verb + " request (retry ";
+        EXPECT_EQ(countStartingWith(records, retry + "1 of 2)"), 1u);
+        EXPECT_EQ(countStartingWith(records, retry + "2 of 2)"), 1u);
+    }
+    EXPECT_EQ(countStartingWith(records, "Error while sending the request OR Error was returned "
+                                         "from server."),
+              3u);
+    EXPECT_TRUE(log->contains("Unable to get the storage subsystem information. Response []", -1));
+    EXPECT_TRUE(sim->requestLog().empty());
+}
+
+TEST_F(Transport, CertificatesAreVerifiedByDefaultAndTrustedOnlyThroughTheOptions) {
+    const RKLibCurlOptions defaults;
+    EXPECT_TRUE(defaults.verifyPeer);
+    EXPECT_TRUE(defaults.verifyHost);
+    EXPECT_TRUE(defaults.caFile.empty());
+    EXPECT_TRUE(defaults.pinnedPublicKey.empty());
+
+    auto attempt = [&](const RKLibCurlOptions& o) {
+        ClientOptions scoped(o);
+        RkManageHNAS hnas(kJobId);
+        initFacade(hnas, *sim);
+        std::vector<__HNASVirtualServers> list;
+        return hnas.getVirtualServers(list);
+    };
+    RKLibCurlOptions o = defaults;
+    o.connectTimeoutMs = kConnectTimeoutMs;
+    o.requestTimeoutMs = kRequestTimeoutMs;
+    o.maxRetries = 0;
+    EXPECT_FALSE(attempt(o)) << "a self-signed gateway is refused";
+    EXPECT_TRUE(sim->requestLog().empty());
+    o.pinnedPublicKey = sim->pin();
+    EXPECT_FALSE(attempt(o)) << "a pin does not replace the chain check";
+    o.caFile = sim->caFile();
+    EXPECT_TRUE(attempt(o));
+    o.pinnedPublicKey = "sha256//AAAAAAAAAAAAAAAAAAAAAAAAAAAAAAAAAAAAAAAAAAA=";
+    EXPECT_FALSE(attempt(o)) << "a trusted certificate with another key";
+    EXPECT_EQ(sim->requestLog().size(), 1u);
+}
+
+TEST_F(Transport, ThePasswordReachesNoLogLineOfAnyOperation) {
+    ClientOptions options(fastOptions(*sim));
+    const std::string password = sim->credentials().password;
+    for (const OpCase& op : operationTable(arrayIds())) {
+        *sim->model() = hnasgwsim::defaultArray();
+        RkManageHNAS hnas(kJobId);
+        initFacade(hnas, *sim);
+        EXPECT_TRUE(op.run(hnas).ok) << op.name;
+    }
+    // Refusals show the parameters, masked.
+    const auto& c = sim->credentials();
+    RkManageHNAS bad(kJobId);
+    bad.init("", password, c.subsystemType, c.managementIPs, sim->host(), sim->port());
+    __HNASStorageSubSystemInfo info;
+    EXPECT_FALSE(bad.getFileDevice(info));
+    EXPECT_TRUE(log->contains("Set the server params correctly. Params: [:********:192.0.2.10:"
+                              "HNAS:127.0.0.1:" +
+                              std::to_string(sim->port()) + "]"));
+    const auto records = log->records();
+    EXPECT_GT(records.size(), 100u);
+    for (const auto& r : records)
+        EXPECT_EQ(r.text.find(password), std::string::npos) << r.function << ": " << r.text;
+}
+
+// The command-line tool built next to this test, or empty.
+std::string hnasctlPath() {
+    std::error_code ec;
+    const auto self = std::filesystem::read_symlink("/proc/self/exe", ec);
+    if (ec)
+        return {};
+    const auto tool = self.parent_path().parent_path() / "tools" / "hnasctl" / "hnasctl";
+    return std::filesystem::exists(tool, ec) ? tool.string() : std::string();
+}
+
+// Runs a shell command; stdout and stderr together.
+std::string runCommand(const std::string& command, int& status) {
+    std::string out;
+    FILE* pipe = ::popen((command + " 2>&1").c_str(), "r");
+    if (!pipe) {
+        status = -1;
+        return out;
+    }
+    std::array<char, 4096> buf;
+    size_t n;
+    while ((n = std::fread(buf.data(), 1, buf.size(), pipe)) > 0)
+        out.append(buf.data(), n);
+    status = ::pclose(pipe);
+    return out;
+}
+
+TEST_F(Transport, HnasctlKeepsThePasswordOutOfItsOutputAndWarnsWhenInsecure) {
+    const std::string tool = hnasctlPath();
+    if (tool.empty())
+        GTEST_SKIP() << "hnasctl is not built";
+    const auto& c = sim->credentials();
+    const std::string common = "HNAS_TEST_PASSWORD='" + c.password + "' " + tool +
+                               " --gateway 127.0.0.1:" + std::to_string(sim->port()) + " --user " +
+                               c.user + " --management-ip " + c.managementIPs +
+                               " --password-env HNAS_TEST_PASSWORD --timeout 5 -vvv ";
+    const std::string trusted = common + "--cacert " + sim->caFile() + " ";
+    for (const char* command : {"info", "evs list", "fs list", "snapshot list-all"}) {
+        SCOPED_TRACE(command);
+        int status = 0;
+        const std::string out = runCommand(trusted + command, status);
+        EXPECT_EQ(status, 0) << out;
+        EXPECT_NE(out.find("Closing the curl session."), std::string::npos) << out;
+        EXPECT_EQ(out.find(c.password), std::string::npos) << out;
+    }
+    int status = 0;
+    std::string out = runCommand(common + "info", status);
+    EXPECT_NE(status, 0) << "an untrusted gateway is refused: " << out;
+    out = runCommand(common + "--insecure info", status);
+    EXPECT_EQ(status, 0) << out;
+    EXPECT_NE(out.find("warning: --insecure"), std::string::npos) << out;
+    EXPECT_EQ(out.find(c.password), std::string::npos) << out;
+}
+
+} // namespace
