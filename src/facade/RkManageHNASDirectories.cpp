@@ -12,6 +12,7 @@
 #include "hnasmgmt/host/DbgTrace.h"
 #include "hnasmgmt/json/HNASJSONDirectories.h"
 #include "hnasmgmt/rest/HNASRestAPI.h"
+#include "json/ListingReaders.h"
 
 namespace {
 
@@ -40,7 +41,6 @@ bool RkManageHNAS::getFileSystemDirectories(const std::string& filesystemId,
     return hnasNoThrow(kFunction, jobId, [&] {
         DbgTrace trace;
         const long long job = static_cast<long long>(jobId);
-        HNASJSONGetFileSystemDirectories message(jobId);
 
         directories.clear();
         if (!initialised || restApi == nullptr) {
@@ -66,11 +66,14 @@ bool RkManageHNAS::getFileSystemDirectories(const std::string& filesystemId,
         }
         trace.DebugLvl(kFunction, 5, job, "Successfully got file system directories. Response [%s]",
                        response.c_str());
-        if (!message.parseResponse(response)) {
+        // The listing's reader (HNASJSONGetFileSystemDirectories::parseResponse)
+        // fills a vector that is moved to the caller: no record vector is copied.
+        std::vector<__HNASFileSystemDirectories> parsed;
+        if (!hnasjson::readDirectoriesListing(jobId, response, parsed)) {
             trace.DebugLvl(kFunction, -1, job, "Unable to parse JSON response");
             return false;
         }
-        directories = message.getFileSystemDirectories();
+        directories.swap(parsed);
         return true;
     });
 }

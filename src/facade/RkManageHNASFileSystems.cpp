@@ -14,6 +14,7 @@
 #include "hnasmgmt/json/HNASJSONDevice.h"
 #include "hnasmgmt/json/HNASJSONFileSystems.h"
 #include "hnasmgmt/rest/HNASRestAPI.h"
+#include "json/ListingReaders.h"
 
 namespace {
 
@@ -59,13 +60,14 @@ bool RkManageHNAS::getFileSystemsInfo(const std::string& filesystemId,
         trace.DebugLvl(kFunction, 5, job, "Successfully got file systems. Response [%s]",
                        response.c_str());
 
-        HNASJSONGetFileSystems message(jobId);
-        if (!message.parseResponse(response)) {
+        // The listing's reader (HNASJSONGetFileSystems::parseResponse) fills a
+        // vector that is moved to the caller: no record vector is copied.
+        std::vector<__HNASFileSystemInfo> parsed;
+        if (!hnasjson::readFileSystemsListing(jobId, response, parsed)) {
             trace.DebugLvl(kFunction, -1, job, "Unable to parse JSON response");
             return false;
         }
-        // The getter hands out a fresh vector: take it over rather than copy it.
-        filesystems = message.getFileSystems();
+        filesystems.swap(parsed);
         return true;
     });
 }

@@ -13,6 +13,7 @@
 #include "hnasmgmt/host/DbgTrace.h"
 #include "hnasmgmt/json/HNASJSONShares.h"
 #include "hnasmgmt/rest/HNASRestAPI.h"
+#include "json/ListingReaders.h"
 
 namespace {
 
@@ -81,14 +82,12 @@ bool RkManageHNAS::getFilesystemShares(__HNASVirtualServers& virtualServer,
                        "Response [%s]",
                        virtualServer.name.c_str(), response.c_str());
 
+        // The listing's reader (HNASJSONGetFileSystemShares::parseResponse)
+        // fills a vector whose records are moved on: none is copied.
         std::vector<__HNASFileSystemShares> listed;
-        {
-            HNASJSONGetFileSystemShares message(jobId);
-            if (!message.parseResponse(response)) {
-                trace.DebugLvl(kFunction, -1, job, "Unable to parse JSON response");
-                return false;
-            }
-            listed = message.getFileSystemShares();
+        if (!hnasjson::readSharesListing(jobId, response, listed)) {
+            trace.DebugLvl(kFunction, -1, job, "Unable to parse JSON response");
+            return false;
         }
 
         if (shares.empty()) {

@@ -10,6 +10,7 @@
 #include "hnasmgmt/host/DbgTrace.h"
 #include "hnasmgmt/json/HNASJSONFileSystems.h"
 #include "hnasmgmt/rest/HNASRestAPI.h"
+#include "json/ListingReaders.h"
 
 namespace {
 
@@ -101,13 +102,14 @@ bool RkManageHNAS::getFileSystemSnapshots(const std::string& filesystemId,
         trace.DebugLvl(kFunction, 5, job, "Successfully got file system snapshots. Response [%s]",
                        response.c_str());
 
-        HNASJSONGetFileSystemSnapshots message(jobId);
-        if (!message.parseResponse(response)) {
+        // The listing's reader (HNASJSONGetFileSystemSnapshots::parseResponse)
+        // fills a vector that is moved to the caller: no record vector is copied.
+        std::vector<__HNASFileSystemSnapshot> parsed;
+        if (!hnasjson::readSnapshotsListing(jobId, response, parsed)) {
             trace.DebugLvl(kFunction, -1, job, "Unable to parse JSON response");
             return false;
         }
-        // The getter hands out a fresh vector: take it over rather than copy it.
-        snapshots = message.getFileSystemSnapshots();
+        snapshots.swap(parsed);
         return true;
     });
 }

@@ -9,6 +9,7 @@
 #include "hnasmgmt/host/DbgTrace.h"
 #include "json/JsonReader.h"
 #include "json/JsonText.h"
+#include "json/ListingReaders.h"
 #include "json/ParseFrame.h"
 
 using hnasjson::JsonArray;
@@ -72,25 +73,38 @@ bool readAuthentication(const JsonObject& object, __HNASCIFSAuthentication& entr
 HNASJSONGetFileSystemDirectories::HNASJSONGetFileSystemDirectories(const unsigned long long& jobId)
     : HNASJSONBase(jobId) {}
 
-bool HNASJSONGetFileSystemDirectories::parseResponse(std::string& response) {
+bool hnasjson::readDirectoriesListing(unsigned long long jobId, std::string& response,
+                                      std::vector<__HNASFileSystemDirectories>& records) noexcept {
     try {
         hnasjson::JsonDocument document;
         if (!hnasjson::openResponse("HNASJSONGetFileSystemDirectories::parseResponse", jobId,
                                     response, document)) {
             return false;
         }
-        JsonArray list;
-        if (!document.root().readArray("directories", list)) {
-            return true; // no listing: nothing to add
-        }
         std::vector<__HNASFileSystemDirectories> parsed;
-        hnasjson::reserveFor(parsed, list);
-        for (JsonValue element : list) {
-            JsonObject object;
-            parsed.emplace_back();
-            if (!element.toObject(object) || !readDirectory(object, parsed.back())) {
-                return false;
+        JsonArray list;
+        if (document.root().readArray("directories", list)) { // none: no records
+            hnasjson::reserveFor(parsed, list);
+            for (JsonValue element : list) {
+                JsonObject object;
+                parsed.emplace_back();
+                if (!element.toObject(object) || !readDirectory(object, parsed.back())) {
+                    return false;
+                }
             }
+        }
+        records.swap(parsed);
+        return true;
+    } catch (...) {
+        return false;
+    }
+}
+
+bool HNASJSONGetFileSystemDirectories::parseResponse(std::string& response) {
+    try {
+        std::vector<__HNASFileSystemDirectories> parsed;
+        if (!hnasjson::readDirectoriesListing(jobId, response, parsed)) {
+            return false;
         }
         hnasjson::appendParsed(directories, parsed);
         return true;

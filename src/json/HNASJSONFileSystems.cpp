@@ -8,6 +8,7 @@
 #include "hnasmgmt/host/DbgTrace.h"
 #include "json/JsonReader.h"
 #include "json/JsonText.h"
+#include "json/ListingReaders.h"
 #include "json/ParseFrame.h"
 
 using hnasjson::JsonArray;
@@ -48,7 +49,8 @@ HNASJSONGetFileSystems::HNASJSONGetFileSystems(const unsigned long long& jobId)
 
 // A "filesystems" array, or else a single "filesystem" object; neither gives
 // an empty result.
-bool HNASJSONGetFileSystems::parseResponse(std::string& response) {
+bool hnasjson::readFileSystemsListing(unsigned long long jobId, std::string& response,
+                                      std::vector<__HNASFileSystemInfo>& records) noexcept {
     try {
         hnasjson::JsonDocument document;
         if (!hnasjson::openResponse("HNASJSONGetFileSystems::parseResponse", jobId, response,
@@ -74,6 +76,19 @@ bool HNASJSONGetFileSystems::parseResponse(std::string& response) {
                 return false;
             }
         }
+        records.swap(parsed);
+        return true;
+    } catch (...) {
+        return false;
+    }
+}
+
+bool HNASJSONGetFileSystems::parseResponse(std::string& response) {
+    try {
+        std::vector<__HNASFileSystemInfo> parsed;
+        if (!hnasjson::readFileSystemsListing(jobId, response, parsed)) {
+            return false;
+        }
         hnasjson::appendParsed(filesystems, parsed);
         return true;
     } catch (...) {
@@ -90,25 +105,38 @@ std::vector<__HNASFileSystemInfo> HNASJSONGetFileSystems::getFileSystems() {
 HNASJSONGetFileSystemSnapshots::HNASJSONGetFileSystemSnapshots(const unsigned long long& jobId)
     : HNASJSONBase(jobId) {}
 
-bool HNASJSONGetFileSystemSnapshots::parseResponse(std::string& response) {
+bool hnasjson::readSnapshotsListing(unsigned long long jobId, std::string& response,
+                                    std::vector<__HNASFileSystemSnapshot>& records) noexcept {
     try {
         hnasjson::JsonDocument document;
         if (!hnasjson::openResponse("HNASJSONGetFileSystemSnapshots::parseResponse", jobId,
                                     response, document)) {
             return false;
         }
-        JsonArray list;
-        if (!document.root().readArray("snapshots", list)) {
-            return true; // no listing: nothing to add
-        }
         std::vector<__HNASFileSystemSnapshot> parsed;
-        hnasjson::reserveFor(parsed, list);
-        for (JsonValue element : list) {
-            JsonObject object;
-            parsed.emplace_back();
-            if (!element.toObject(object) || !readSnapshot(object, parsed.back())) {
-                return false;
+        JsonArray list;
+        if (document.root().readArray("snapshots", list)) { // none: no records
+            hnasjson::reserveFor(parsed, list);
+            for (JsonValue element : list) {
+                JsonObject object;
+                parsed.emplace_back();
+                if (!element.toObject(object) || !readSnapshot(object, parsed.back())) {
+                    return false;
+                }
             }
+        }
+        records.swap(parsed);
+        return true;
+    } catch (...) {
+        return false;
+    }
+}
+
+bool HNASJSONGetFileSystemSnapshots::parseResponse(std::string& response) {
+    try {
+        std::vector<__HNASFileSystemSnapshot> parsed;
+        if (!hnasjson::readSnapshotsListing(jobId, response, parsed)) {
+            return false;
         }
         hnasjson::appendParsed(snapshots, parsed);
         return true;

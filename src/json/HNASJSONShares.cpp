@@ -9,6 +9,7 @@
 #include "hnasmgmt/host/DbgTrace.h"
 #include "json/JsonReader.h"
 #include "json/JsonText.h"
+#include "json/ListingReaders.h"
 #include "json/ParseFrame.h"
 
 using hnasjson::JsonArray;
@@ -91,25 +92,38 @@ std::string formatInt(int value) {
 HNASJSONGetFileSystemShares::HNASJSONGetFileSystemShares(const unsigned long long& jobId)
     : HNASJSONBase(jobId) {}
 
-bool HNASJSONGetFileSystemShares::parseResponse(std::string& response) {
+bool hnasjson::readSharesListing(unsigned long long jobId, std::string& response,
+                                 std::vector<__HNASFileSystemShares>& records) noexcept {
     try {
         hnasjson::JsonDocument document;
         if (!hnasjson::openResponse("HNASJSONGetFileSystemShares::parseResponse", jobId, response,
                                     document)) {
             return false;
         }
-        JsonArray list;
-        if (!document.root().readArray("filesystemShares", list)) {
-            return true; // no listing: nothing to add
-        }
         std::vector<__HNASFileSystemShares> parsed;
-        hnasjson::reserveFor(parsed, list);
-        for (JsonValue element : list) {
-            JsonObject object;
-            parsed.emplace_back();
-            if (!element.toObject(object) || !readShare(object, parsed.back())) {
-                return false;
+        JsonArray list;
+        if (document.root().readArray("filesystemShares", list)) { // none: no records
+            hnasjson::reserveFor(parsed, list);
+            for (JsonValue element : list) {
+                JsonObject object;
+                parsed.emplace_back();
+                if (!element.toObject(object) || !readShare(object, parsed.back())) {
+                    return false;
+                }
             }
+        }
+        records.swap(parsed);
+        return true;
+    } catch (...) {
+        return false;
+    }
+}
+
+bool HNASJSONGetFileSystemShares::parseResponse(std::string& response) {
+    try {
+        std::vector<__HNASFileSystemShares> parsed;
+        if (!hnasjson::readSharesListing(jobId, response, parsed)) {
+            return false;
         }
         hnasjson::appendParsed(shares, parsed);
         return true;
