@@ -1,24 +1,32 @@
 // Memory while parsing the listing of 20,000 CIFS shares with their settings,
-// as the gateway simulator writes it, as a multiple of the document's size.
+// as the gateway simulator writes it and the REST session hands it over, as
+// a multiple of the document's size.
 //
-//   Memory_ShareListing/cold   the first parse on a fresh thread (its parser
-//                              buffers are allocated during the parse)
-//   Memory_ShareListing/warm   a second parse on the same thread
+//   Memory_ShareListing_Cold          the facade's way: the listing reader
+//                                     behind parseResponse fills a vector that
+//                                     is moved on; the first parse on a fresh
+//                                     thread (its parser buffers are allocated
+//                                     during the parse)
+//   Memory_ShareListing_Warm          the same, second parse on the thread
+//   Memory_ShareListing_Message_Cold  a caller of the message class:
+//                                     HNASJSONGetFileSystemShares::parseResponse,
+//                                     then the copy from getFileSystemShares()
 //
-// Each run parses with HNASJSONGetFileSystemShares::parseResponse and takes
-// the records with getFileSystemShares(), as the facade does, and reports
-//   rss_ratio   (peak resident set during the parse - resident set before) /
-//               document size; the peak is the kernel's VmHWM, reset through
-//               /proc/self/clear_refs just before the parse
+// Counters:
+//   rss_ratio   (peak resident set during the parse and hand-over - resident
+//               set before) / document size; the peak is the kernel's VmHWM,
+//               reset through /proc/self/clear_refs just before the parse
 //   heap_ratio  (peak bytes live on the heap - bytes live before) / document
 //               size, from the counting operator new/delete of this program;
 //               this counts reserved capacity that is never touched as well
-//   rss_ratio_parse, heap_ratio_parse   the same up to the end of
-//               parseResponse, before the records are handed over
+//   rss_ratio_parse, heap_ratio_parse   the same up to the end of the parse,
+//               before the records are handed over
 //   doc_bytes   the document's size
 // One iteration; the time is the parse's (informational).
 
 #include <malloc.h>
+#include <sys/wait.h>
+#include <unistd.h>
 
 #include <atomic>
 #include <cstdio>
@@ -31,6 +39,8 @@
 
 #include "BenchSupport.h"
 #include "hnasmgmt/json/HNASJSONShares.h"
+#include "hnasmgmt/rest/HNASRestAPI.h"
+#include "json/ListingReaders.h"
 
 // --- counting allocator ---
 
@@ -168,8 +178,9 @@ bool resetPeak() {
     return static_cast<bool>(clear);
 }
 
-// The listing document, fetched once from a simulator that is gone before
-// any measurement (its threads would blur the figures).
+// The listing document as the REST session hands it to the reader (with the
+// room it leaves behind the text), fetched once from a simulator that is gone
+// before any measurement (its threads would blur the figures).
 const std::string& document() {
     static const std::string doc = [] {
         hnasgwsim::GenerateOptions options;
@@ -184,13 +195,29 @@ const std::string& document() {
             auto array = gateway.simulator().model();
             evs = array->virtualServers.front().objectId;
         }
-        hnasbench::RawClient client(gateway, hnasbench::RawClient::Mode::KeepAlive);
-        if (!client.get(gateway.url("virtual-servers/" + evs + "/CIFS"))) {
-            return std::string();
+        const hnasgwsim::Credentials& c = gateway.simulator().credentials();
+        HNASRestAPI session(1);
+        session.setUserName(c.user);
+        session.setPassword(c.password);
+        session.setSubsystemType(c.subsystemType);
+        session.setManagementIP(c.managementIPs);
+        session.setMetroServer(gateway.simulator().host());
+        session.setMetroServerPort(gateway.simulator().port());
+        std::string response;
+        if (!session.get("virtual-servers/" + evs + "/CIFS", response, 3)) {
+            response.clear();
         }
-        return client.body();
+        return response;
     }();
     return doc;
+}
+
+// A copy of the document with the same room behind the text.
+std::string copyOf(const std::string& doc) {
+    std::string text;
+    text.reserve(doc.capacity());
+    text.assign(doc);
+    return text;
 }
 
 struct Figures {
@@ -204,21 +231,34 @@ struct Figures {
     long long heapPeakParse = 0;
 };
 
+enum class Path { Facade, Message };
+
 // One parse and hand-over of the records, measured.
-Figures measureOnce(const std::string& doc) {
+Figures measureOnce(const std::string& doc, Path path) {
     Figures f;
-    std::string text = doc; // parseResponse takes a modifiable string
+    std::string text = copyOf(doc);
     f.heapBefore = g_live.load();
     g_peak.store(f.heapBefore);
     const bool reset = resetPeak();
     f.rssBefore = statusBytes("VmRSS");
-    {
+    std::vector<__HNASFileSystemShares> shares;
+    if (path == Path::Facade) {
+        std::vector<__HNASFileSystemShares> listed;
+        f.ok = hnasjson::readSharesListing(1, text, listed);
+        f.rssPeakParse = reset ? statusBytes("VmHWM") : -1;
+        f.heapPeakParse = g_peak.load();
+        shares = std::move(listed);
+    } else {
         HNASJSONGetFileSystemShares message(1);
         f.ok = message.parseResponse(text);
         f.rssPeakParse = reset ? statusBytes("VmHWM") : -1;
         f.heapPeakParse = g_peak.load();
-        std::vector<__HNASFileSystemShares> shares = message.getFileSystemShares();
-        f.records = shares.size();
+        shares = message.getFileSystemShares();
+        f.rssPeak = reset ? statusBytes("VmHWM") : -1;
+        f.heapPeak = g_peak.load();
+    }
+    f.records = shares.size();
+    if (path == Path::Facade) {
         f.rssPeak = reset ? statusBytes("VmHWM") : -1;
         f.heapPeak = g_peak.load();
     }
@@ -236,43 +276,87 @@ void report(benchmark::State& state, const Figures& f, size_t docBytes) {
     state.counters["heap_ratio_parse"] = (f.heapPeakParse - f.heapBefore) / size;
 }
 
-void BM_Memory_ShareListing_Cold(benchmark::State& state) {
+// Measures in a child process of its own, so that memory that an earlier
+// measurement gave back to the allocator cannot make a later one look
+// smaller; the first parse on the child's thread is a cold one (no parser
+// buffers yet).
+bool measureInChild(const std::string& doc, Path path, bool warm, Figures& out) {
+    int fds[2];
+    if (pipe(fds) != 0) {
+        return false;
+    }
+    const pid_t child = fork();
+    if (child < 0) {
+        close(fds[0]);
+        close(fds[1]);
+        return false;
+    }
+    if (child == 0) {
+        close(fds[0]);
+        // A fresh thread allocates from an arena of its own: no memory freed
+        // earlier in the process (and still resident) is reused, so the
+        // resident set grows by all that the parse touches.
+        Figures f;
+        std::thread worker([&] {
+            if (warm) {
+                measureOnce(doc, path);
+            }
+            f = measureOnce(doc, path);
+        });
+        worker.join();
+        const ssize_t written = write(fds[1], &f, sizeof f);
+        _exit(written == static_cast<ssize_t>(sizeof f) ? 0 : 1);
+    }
+    close(fds[1]);
+    Figures f;
+    const ssize_t got = read(fds[0], &f, sizeof f);
+    close(fds[0]);
+    int status = 0;
+    waitpid(child, &status, 0);
+    if (got != static_cast<ssize_t>(sizeof f) || !WIFEXITED(status) || WEXITSTATUS(status) != 0) {
+        return false;
+    }
+    out = f;
+    return true;
+}
+
+void run(benchmark::State& state, Path path, bool warm) {
     const std::string& doc = document();
     if (!hnasbench::check(state, !doc.empty(), "could not fetch the listing")) {
         return;
     }
     Figures f;
+    bool measured = false;
     for (auto _ : state) {
-        // A fresh thread: its parser has no buffers yet.
-        std::thread worker([&] { f = measureOnce(doc); });
-        worker.join();
+        measured = measureInChild(doc, path, warm, f);
     }
-    if (hnasbench::check(state, f.ok, "parseResponse failed")) {
+    if (hnasbench::check(state, measured, "the measuring process failed") &&
+        hnasbench::check(state,
+                         f.ok && f.records == static_cast<size_t>(hnasbench::size(kShares, 200)),
+                         "the listing was not read")) {
         report(state, f, doc.size());
     }
 }
 
+void BM_Memory_ShareListing_Cold(benchmark::State& state) {
+    run(state, Path::Facade, false);
+}
+
 void BM_Memory_ShareListing_Warm(benchmark::State& state) {
-    const std::string& doc = document();
-    if (!hnasbench::check(state, !doc.empty(), "could not fetch the listing")) {
-        return;
-    }
-    Figures f;
-    for (auto _ : state) {
-        std::thread worker([&] {
-            measureOnce(doc);
-            f = measureOnce(doc);
-        });
-        worker.join();
-    }
-    if (hnasbench::check(state, f.ok, "parseResponse failed")) {
-        report(state, f, doc.size());
-    }
+    run(state, Path::Facade, true);
+}
+
+void BM_Memory_ShareListing_Message_Cold(benchmark::State& state) {
+    run(state, Path::Message, false);
 }
 
 } // namespace
 
 BENCHMARK(BM_Memory_ShareListing_Cold)->Iterations(1)->Unit(benchmark::kMillisecond)->UseRealTime();
 BENCHMARK(BM_Memory_ShareListing_Warm)->Iterations(1)->Unit(benchmark::kMillisecond)->UseRealTime();
+BENCHMARK(BM_Memory_ShareListing_Message_Cold)
+    ->Iterations(1)
+    ->Unit(benchmark::kMillisecond)
+    ->UseRealTime();
 
 HNASBENCH_MAIN()
