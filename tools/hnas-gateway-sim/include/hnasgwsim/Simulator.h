@@ -46,7 +46,8 @@ struct SimulatorOptions {
     ArrayState array = defaultArray();
     std::vector<FaultRule> faults;
     // Receives one access-log line per request (method, path, status,
-    // duration; never credentials); null: no access log.
+    // duration; never credentials), called on the worker threads, possibly
+    // at the same time; null: no access log.
     std::function<void(const std::string&)> accessLog;
     int threads = 32; // worker threads, one per open connection
     int keepAliveTimeoutSec = 5;
