@@ -6,6 +6,8 @@
 #include <boost/make_shared.hpp>
 #include <boost/shared_ptr.hpp>
 
+#include <string>
+
 #include "hnasmgmt/host/DbgTrace.h"
 #include "hnasmgmt/host/LogWriters.h"
 
@@ -23,6 +25,30 @@ public:
 
     CapturingLogWriter& writer() { return *writer_; }
     CapturingLogWriter* operator->() { return writer_.get(); }
+
+    // True when a record has exactly this function, level, job identifier and text.
+    bool logged(const std::string& function, int level, const std::string& text,
+                long long jobId) const {
+        for (const LogRecord& r : writer_->records())
+            if (r.function == function && r.level == level && r.text == text && r.jobId == jobId)
+                return true;
+        return false;
+    }
+    // Number of records written under this function name.
+    size_t countFunction(const std::string& function) const {
+        size_t n = 0;
+        for (const LogRecord& r : writer_->records())
+            n += r.function == function;
+        return n;
+    }
+    // Every record, one per line, for failure messages.
+    std::string dump() const {
+        std::string out = "log:\n";
+        for (const LogRecord& r : writer_->records())
+            out += "  " + std::to_string(r.level) + " " + r.function + " [" +
+                   std::to_string(r.jobId) + "] " + r.text + "\n";
+        return out;
+    }
 
 private:
     boost::shared_ptr<CLogWriterInterface> previous_;

@@ -78,6 +78,18 @@ struct GatewayLogin {
     std::string managementIP = "192.0.2.10";
 };
 
+// Hands the GatewayLogin values and the gateway's address to a REST session
+// (HNASRestAPI), in the order init() does.
+template <class Session> void configureSession(Session& session, const TestGateway& gateway) {
+    const GatewayLogin login;
+    session.setUserName(login.user);
+    session.setPassword(login.password);
+    session.setSubsystemType(login.subsystemType);
+    session.setManagementIP(login.managementIP);
+    session.setMetroServer(gateway.host());
+    session.setMetroServerPort(gateway.port());
+}
+
 // Points RKLibCurl at the gateway's CA file (process-wide) for the life of
 // the object, and restores the previous options afterwards.
 class TrustGateway {
