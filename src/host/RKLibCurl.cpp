@@ -202,11 +202,33 @@ struct RKLibCurl::Impl {
                 return taken;
             }
             if (self->keepResponse) {
+                if (self->response.empty()) {
+                    self->reserveForBody();
+                }
                 self->response.append(data, n);
             }
             return n;
         } catch (...) {
             return 0;
+        }
+    }
+
+    // Makes room for the whole body at its first bytes when the answer
+    // announced its length (within the cap): one allocation instead of a
+    // chain of reallocations and copies as a large listing arrives.
+    void reserveForBody() {
+        curl_off_t announced = -1;
+        if (handle != nullptr &&
+            curl_easy_getinfo(handle, CURLINFO_CONTENT_LENGTH_DOWNLOAD_T, &announced) ==
+                CURLE_OK &&
+            announced > 0 &&
+            static_cast<unsigned long long>(announced) <= options.maxResponseBytes &&
+            static_cast<unsigned long long>(announced) > response.capacity()) {
+            try {
+                response.reserve(static_cast<size_t>(announced));
+            } catch (...) {
+                // Without the room the body still arrives, piece by piece.
+            }
         }
     }
 
