@@ -35,8 +35,7 @@ TEST_F(Snapshots, CreateListFindRecoverDelete) {
     EXPECT_EQ(absent.exitCode, 1);
     EXPECT_NE(absent.out.find("\"exists\": false"), std::string::npos) << absent.out;
 
-    const ToolResult recovered = run({"snapshot", "recover", id});
-    EXPECT_EQ(recovered.exitCode, 0) << recovered.err;
+    EXPECT_TRUE(bool(runJson({"snapshot", "recover", id})["ok"]));
     EXPECT_EQ(sim->model()->recoveries, 1u);
 
     EXPECT_EQ(run({"snapshot", "delete", "--id", id}).exitCode, 0);
@@ -100,6 +99,12 @@ TEST_F(Shares, ListAllOrByTypeOrByName) {
     const simdjson::dom::element perms = named.at(0)["settings"]["cifsAuthentications"];
     ASSERT_EQ(count(perms), 2u);
     EXPECT_EQ(str(perms.at(1), "name"), "CORP\\finance-admins"); // one backslash
+
+    // Permissions of every CIFS share, without naming them.
+    const auto withPerms = runJson({"share", "list", "--evs", "evs-prod", "--with-perms"});
+    ASSERT_EQ(count(withPerms), 4u);
+    EXPECT_EQ(count(withPerms.at(0)["settings"]["cifsAuthentications"]), 2u);
+    EXPECT_EQ(count(withPerms.at(1)["settings"]["cifsAuthentications"]), 1u);
 
     EXPECT_EQ(run({"share", "list", "--evs", "evs-nowhere"}).exitCode, 1);
 }

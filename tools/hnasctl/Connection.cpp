@@ -126,8 +126,8 @@ void addConnectionOptions(CLI::App& app, ConnectionOptions& o) {
         ->envname("HNAS_CACERT")
         ->group(conn);
     app.add_option("--pin", o.pin,
-                   "Trust the gateway whose public key has this pin, \"sha256//BASE64\" "
-                   "; enough on its own for a self-signed gateway")
+                   "Trust the gateway whose public key has this pin, \"sha256//BASE64\"; "
+                   "enough on its own for a self-signed gateway")
         ->envname("HNAS_PIN")
         ->group(conn);
     app.add_flag("--insecure", o.insecure,

@@ -31,7 +31,7 @@ int main(int argc, char** argv) {
     app.fallthrough();
     app.require_subcommand(1);
     app.footer(kFooter);
-    app.set_version_flag("--version", "hnasctl 0.1.0");
+    app.set_version_flag("--version", std::string("hnasctl ") + HNASCTL_VERSION);
 
     ConnectionOptions options;
     Selection selection;
