@@ -319,10 +319,17 @@ void Simulator::Impl::handle(const httplib::Request& req, httplib::Response& res
     std::string why;
     if (fault.kind == FaultKind::Close) {
         // Drop the connection before anything is written: the client sees
-        // the connection closed without an answer.
+        // the connection closed without an answer. The request is logged
+        // first, so that a client that saw the close also finds it logged.
+        rec.status = 0;
+        rec.durationMs =
+            std::chrono::duration<double, std::milli>(std::chrono::steady_clock::now() - start)
+                .count();
+        record(std::move(rec));
         if (fd >= 0)
             ::shutdown(fd, SHUT_RDWR);
-        reply = Reply{0, ""};
+        res.status = 500; // never reaches the client
+        return;
     } else if (fault.kind == FaultKind::Status) {
         reply = errorReply(fault.status, "Injected fault.", "fault rule " + fault.description);
     } else if (!credentialsOk(req, why)) {
@@ -337,9 +344,7 @@ void Simulator::Impl::handle(const httplib::Request& req, httplib::Response& res
         reply = errorReply(404, "The requested object does not exist.", "no resource " + req.path);
     }
 
-    if (fault.kind == FaultKind::Close) {
-        res.status = 500; // never reaches the client
-    } else if (fault.kind == FaultKind::Truncate) {
+    if (fault.kind == FaultKind::Truncate) {
         auto body = std::make_shared<std::string>(
             reply.body.empty() ? std::string("{\"result\":\"done\"}") : reply.body);
         res.status = reply.status == 204 ? 200 : reply.status;
@@ -361,7 +366,7 @@ void Simulator::Impl::handle(const httplib::Request& req, httplib::Response& res
             res.set_content(reply.body, "application/json");
     }
 
-    rec.status = fault.kind == FaultKind::Close ? 0 : res.status;
+    rec.status = res.status;
     rec.durationMs =
         std::chrono::duration<double, std::milli>(std::chrono::steady_clock::now() - start).count();
     record(std::move(rec));
