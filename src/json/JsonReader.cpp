@@ -299,10 +299,16 @@ void JsonDocument::release() noexcept {
 }
 
 bool JsonDocument::parse(const std::string& text) noexcept {
-    return parse(text.data(), text.size());
+    // The bytes up to capacity() belong to the string and may be read.
+    return parse(text.data(), text.size(),
+                 text.capacity() - text.size() >= simdjson::SIMDJSON_PADDING);
 }
 
 bool JsonDocument::parse(const char* data, std::size_t length) noexcept {
+    return parse(data, length, false);
+}
+
+bool JsonDocument::parse(const char* data, std::size_t length, bool padded) noexcept {
     release();
     ThreadParser& shared = threadParser();
     if (!shared.busy) {
@@ -317,7 +323,7 @@ bool JsonDocument::parse(const char* data, std::size_t length) noexcept {
     }
 
     simdjson::dom::element element;
-    simdjson::error_code error = parser_->parse(data, length, true).get(element);
+    simdjson::error_code error = parser_->parse(data, length, !padded).get(element);
     if (error == simdjson::NUMBER_ERROR) {
         // Out-of-range numbers saturate instead of failing the document.
         try {

@@ -141,7 +141,9 @@ public:
     JsonDocument& operator=(const JsonDocument&) = delete;
 
     // Parses `text`; returns false when the root is empty (see above).
-    // Never throws.
+    // Never throws. A string with simdjson::SIMDJSON_PADDING bytes of room
+    // behind its text (as the REST session leaves them) is parsed where it
+    // lies; other input is first copied into a padded buffer.
     bool parse(const std::string& text) noexcept;
     bool parse(const char* data, std::size_t length) noexcept;
 
@@ -149,6 +151,7 @@ public:
 
 private:
     void release() noexcept;
+    bool parse(const char* data, std::size_t length, bool padded) noexcept;
 
     simdjson::dom::parser* parser_ = nullptr;
     bool ownsParser_ = false;
