@@ -4,6 +4,8 @@
 #include <cstdio>
 #include <fstream>
 
+#include <unistd.h>
+
 #include "hnasctl/HnasctlFixture.h"
 
 namespace hnasctltest {
@@ -178,7 +180,8 @@ TEST_F(Shares, CreateCifsWithTwoPermissionsThenDelete) {
 }
 
 TEST_F(Shares, CreateNfsFromASettingsFile) {
-    const std::string file = ::testing::TempDir() + "hnasctl-share.json";
+    const std::string file =
+        ::testing::TempDir() + "hnasctl-share-" + std::to_string(getpid()) + ".json";
     {
         std::ofstream out(file);
         out << "{\"accessConfig\": \"10.0.0.0/8(rw)\", \"localReadCacheOption\": \"ENABLED\"}";

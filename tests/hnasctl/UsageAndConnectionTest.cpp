@@ -4,6 +4,8 @@
 #include <cstdio>
 #include <fstream>
 
+#include <unistd.h>
+
 #include "hnasctl/HnasctlFixture.h"
 
 namespace hnasctltest {
@@ -117,7 +119,8 @@ TEST_F(Password, VerbosityRaisesTheLogLevelStepByStep) {
 }
 
 TEST_F(Password, ComesFromAFileOrANamedVariable) {
-    const std::string file = ::testing::TempDir() + "hnasctl-password.txt";
+    const std::string file =
+        ::testing::TempDir() + "hnasctl-password-" + std::to_string(getpid()) + ".txt";
     {
         std::ofstream out(file);
         out << kPassword << "\n";
