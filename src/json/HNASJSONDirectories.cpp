@@ -2,7 +2,6 @@
 
 #include "hnasmgmt/json/HNASJSONDirectories.h"
 
-#include <sstream>
 #include <string_view>
 #include <utility>
 
@@ -181,14 +180,12 @@ bool HNASJSONSetCIFSAuthentication::buildRequest(std::string& body) {
     try {
         std::string text = "{\"cifsAuthentications\":[";
         for (const __HNASCIFSAuthentication& entry : cifsAuthentications) {
-            std::ostringstream permission;
-            permission << entry.permission;
             text += "{\"encodedName\":\"";
             text += entry.encodedName;
             text += "\", \"name\":\"";
             text += entry.name;
             text += "\", \"permission\":";
-            text += permission.str();
+            text += hnasjson::jsonInteger(entry.permission);
             text += ", \"type\":\"";
             text += entry.type;
             text += "\" },";

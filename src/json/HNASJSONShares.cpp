@@ -2,7 +2,6 @@
 
 #include "hnasmgmt/json/HNASJSONShares.h"
 
-#include <sstream>
 #include <string_view>
 #include <utility>
 
@@ -75,14 +74,6 @@ void addBare(std::string& out, const char* key, const std::string& value) {
 
 void addBool(std::string& out, const char* key, bool value) {
     addBare(out, key, value ? "true" : "false");
-}
-
-// Decimal text of an integer as an output string stream writes it under the
-// global locale.
-std::string formatInt(int value) {
-    std::ostringstream stream;
-    stream << value;
-    return stream.str();
 }
 
 } // namespace
@@ -248,7 +239,7 @@ bool HNASJSONCreateFileSystemShare::buildRequestCIFS(std::string& body,
         s += ", ";
         addBool(s, "isScanForVirusesEnabled", settings.isScanForVirusesEnabled);
         s += ", ";
-        addBare(s, "maxConcurrentUsers", formatInt(settings.maxConcurrentUsers));
+        addBare(s, "maxConcurrentUsers", hnasjson::jsonInteger(settings.maxConcurrentUsers));
         s += ", ";
         addString(s, "snapshotOption", settings.snapshotOption);
         s += ", ";

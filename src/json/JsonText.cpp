@@ -99,4 +99,8 @@ bool isJsonNumber(const std::string& text) {
     return i == length;
 }
 
+std::string jsonInteger(int value) {
+    return std::to_string(value);
+}
+
 } // namespace hnasjson

@@ -17,4 +17,10 @@ bool isJsonStringContent(const std::string& text);
 // True when `text` is one JSON number, with nothing around it.
 bool isJsonNumber(const std::string& text);
 
+// Decimal text of an integer for a request body: plain digits with a leading
+// minus sign for a negative value, whatever the process's global locale (a
+// locale that groups thousands would otherwise turn 1000 into "1.000" or
+// "1,000" and corrupt the body).
+std::string jsonInteger(int value);
+
 } // namespace hnasjson
