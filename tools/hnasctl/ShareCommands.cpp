@@ -9,7 +9,7 @@
 #include "Checks.h"
 #include "Commands.h"
 #include "RecordOutput.h"
-#include "ShareSpec.h"
+#include "ShareSettings.h"
 
 namespace hnasctl {
 
@@ -24,7 +24,7 @@ struct ShareArgs {
     std::string path;
     std::string objectId;
     bool withPermissions = false;
-    ShareSpecArgs spec;
+    ShareSettingsArgs settingsArgs;
 };
 
 CLI::Option* addTypeOption(CLI::App* app, std::string& type, const std::string& help) {
@@ -181,14 +181,14 @@ void addCreateCommand(CLI::App* share, Selection& sel) {
     c->add_option("--path", a->path, "Directory inside the file system, e.g. /projects")
         ->required();
     addTypeOption(c, a->type, "Share type")->required();
-    addShareSpecOptions(*c, a->spec);
+    addShareSettingsOptions(*c, a->settingsArgs);
     c->callback([&sel, a] {
         requireNonEmpty("--name", a->name);
         requireNonEmpty("--evs", a->evs);
         requireNonEmpty("--fs", a->fs);
         requireNonEmpty("--path", a->path);
         auto settings =
-            std::make_shared<__HNASFileSystemShareSettings>(buildShareSettings(a->spec));
+            std::make_shared<__HNASFileSystemShareSettings>(buildShareSettings(a->settingsArgs));
         if (a->type != "CIFS" && !settings->cifsAuthentications.empty()) {
             throw UsageError("permission entries apply to CIFS shares only");
         }
@@ -319,20 +319,20 @@ void addPermsCommands(CLI::App* share, Selection& sel) {
     }
     {
         auto shareId = std::make_shared<std::string>();
-        auto spec = std::make_shared<ShareSpecArgs>();
+        auto settingsArgs = std::make_shared<ShareSettingsArgs>();
         auto* c = perms->add_subcommand("set", "Add permission entries to a CIFS share");
         c->add_option("SHARE_ID", *shareId, "Object ID of the CIFS share")->required();
-        c->add_option("--perm", spec->permissions,
+        c->add_option("--perm", settingsArgs->permissions,
                       "An entry NAME=PERMISSION[,TYPE[,ENCODED_NAME]] (TYPE defaults to "
                       "USER); repeat for more");
-        c->add_option("--file", spec->settingsFile,
+        c->add_option("--file", settingsArgs->settingsFile,
                       "JSON file {\"cifsAuthentications\": [{\"name\": ..., \"permission\": "
                       "..., \"type\": ...}]}")
             ->check(CLI::ExistingFile);
-        c->callback([&sel, shareId, spec] {
+        c->callback([&sel, shareId, settingsArgs] {
             requirePathSegment("SHARE_ID", *shareId);
             auto entries = std::make_shared<std::vector<__HNASCIFSAuthentication>>(
-                buildShareSettings(*spec).cifsAuthentications);
+                buildShareSettings(*settingsArgs).cifsAuthentications);
             if (entries->empty()) {
                 throw UsageError("share perms set needs --perm or --file with entries");
             }

@@ -18,7 +18,7 @@ namespace hnasctl {
 
 // What the user gave; options that were not given leave the file's value or
 // the default in place.
-struct ShareSpecArgs {
+struct ShareSettingsArgs {
     std::string settingsFile;
     std::map<std::string, std::string> text; // settings key -> value
     std::map<std::string, bool> flags;       // settings key -> value
@@ -28,18 +28,18 @@ struct ShareSpecArgs {
 };
 
 // Adds the settings and permission options to a subcommand.
-void addShareSpecOptions(CLI::App& app, ShareSpecArgs& args);
+void addShareSettingsOptions(CLI::App& app, ShareSettingsArgs& args);
 
 // Reads a settings document: a JSON object whose members are settings keys
 // (accessConfig, comment, ..., maxConcurrentUsers) and, optionally,
 // "cifsAuthentications": [{"name", "permission", "type", "encodedName"}].
 // Throws UsageError naming the problem.
-void readShareSpecFile(const std::string& path, __HNASFileSystemShareSettings& settings);
+void readShareSettingsFile(const std::string& path, __HNASFileSystemShareSettings& settings);
 
 // The settings and permissions to send: defaults, then the file, then the
 // options. Every text is in the form the request body takes (JSON string
 // content). Throws UsageError.
-__HNASFileSystemShareSettings buildShareSettings(const ShareSpecArgs& args);
+__HNASFileSystemShareSettings buildShareSettings(const ShareSettingsArgs& args);
 
 // Reads one "NAME=PERMISSION[,TYPE[,ENCODED_NAME]]" entry. Throws UsageError.
 __HNASCIFSAuthentication parsePermission(const std::string& text);

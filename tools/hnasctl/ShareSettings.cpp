@@ -1,6 +1,6 @@
 // Settings and CIFS permissions of a share to create.
 
-#include "ShareSpec.h"
+#include "ShareSettings.h"
 
 #include <climits>
 
@@ -137,7 +137,7 @@ void readPermissions(const std::string& path, simdjson::dom::array array,
 
 } // namespace
 
-void addShareSpecOptions(CLI::App& app, ShareSpecArgs& a) {
+void addShareSettingsOptions(CLI::App& app, ShareSettingsArgs& a) {
     const std::string group = "Share settings";
     app.add_option("--settings-file", a.settingsFile,
                    "JSON file with the settings and permissions, e.g. {\"comment\": \"...\", "
@@ -166,7 +166,7 @@ void addShareSpecOptions(CLI::App& app, ShareSpecArgs& a) {
         ->group(group);
 }
 
-void readShareSpecFile(const std::string& path, __HNASFileSystemShareSettings& settings) {
+void readShareSettingsFile(const std::string& path, __HNASFileSystemShareSettings& settings) {
     simdjson::padded_string content;
     if (simdjson::padded_string::load(path).get(content)) {
         throw UsageError("cannot read the settings file " + JsonWriter::quote(path));
@@ -214,10 +214,10 @@ void readShareSpecFile(const std::string& path, __HNASFileSystemShareSettings& s
     }
 }
 
-__HNASFileSystemShareSettings buildShareSettings(const ShareSpecArgs& a) {
+__HNASFileSystemShareSettings buildShareSettings(const ShareSettingsArgs& a) {
     __HNASFileSystemShareSettings settings;
     if (!a.settingsFile.empty()) {
-        readShareSpecFile(a.settingsFile, settings);
+        readShareSettingsFile(a.settingsFile, settings);
     }
     const auto wasGiven = [&](const std::string& key) {
         const auto it = a.given.find(key);
