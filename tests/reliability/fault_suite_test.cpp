@@ -11,6 +11,7 @@
 #include <gtest/gtest.h>
 
 #include "reliability/OpTable.h"
+#include "reliability/RewritingProxy.h"
 #include "support/CaptureLog.h"
 
 using namespace reltest;
@@ -30,6 +31,8 @@ enum class Kind {
     Latency,      // an answer later than the request time-out
     Untrusted,    // a certificate the client does not trust
     WrongName,    // a trusted certificate for another name
+    EmptyBody,    // the success status with an empty body
+    ShortJson,    // the success status with the first half of the body
 };
 
 const char* kindName(Kind k) {
@@ -58,13 +61,18 @@ const char* kindName(Kind k) {
         return "untrusted";
     case Kind::WrongName:
         return "wrong-name";
+    case Kind::EmptyBody:
+        return "empty-body";
+    case Kind::ShortJson:
+        return "short-json";
     }
     return "?";
 }
 
 // Faults placed on one request by a simulator rule.
 const Kind kTargeted[] = {Kind::Close,     Kind::MidBody,   Kind::NotJson,      Kind::Status401,
-                          Kind::Status404, Kind::Status500, Kind::WrongSuccess, Kind::Latency};
+                          Kind::Status404, Kind::Status500, Kind::WrongSuccess, Kind::Latency,
+                          Kind::EmptyBody, Kind::ShortJson};
 // Faults of the whole connection: they strike the first request (the size cap,
 // the first answer with a body).
 const Kind kWholeConnection[] = {Kind::Refused, Kind::OverCap, Kind::Untrusted, Kind::WrongName};
@@ -72,9 +80,13 @@ const Kind kWholeConnection[] = {Kind::Refused, Kind::OverCap, Kind::Untrusted, 
 // How far a delayed answer comes after the request time-out.
 constexpr long kOvershootMs = 150;
 
-enum class Effect { Fail, BadBody, Pass };
+enum class Effect { Fail, BadBody, EmptyBody, Pass };
 
 Effect effectOf(Kind kind, const Step& step) {
+    if (kind == Kind::EmptyBody)
+        return step.reads ? Effect::EmptyBody : Effect::Pass;
+    if (kind == Kind::ShortJson)
+        return step.reads ? Effect::BadBody : Effect::Pass;
     if (kind != Kind::NotJson)
         return Effect::Fail;
     if (step.reads)
@@ -132,7 +144,7 @@ std::string dump(const std::vector<LogRecord>& records) {
     return out.str();
 }
 
-class FaultSuite : public ::testing::Test {
+class FaultSuite : public ::testing::TestWithParam<const char*> {
 protected:
     static void SetUpTestSuite() {
         sim = startSimulator().release();
@@ -141,8 +153,10 @@ protected:
         o.certFile = foreign->certFile();
         o.keyFile = foreign->keyFile();
         otherName = startSimulator(o).release();
+        proxy = new RewritingProxy(*sim);
     }
     static void TearDownTestSuite() {
+        delete proxy;
         delete otherName;
         delete foreign;
         delete sim;
@@ -179,6 +193,13 @@ protected:
             options.caFile = foreign->certFile();
             port = otherName->port();
             break;
+        case Kind::EmptyBody:
+        case Kind::ShortJson:
+            port = proxy->port();
+            proxy->rewrite(step.method, paths[stepIndex],
+                           kind == Kind::EmptyBody ? RewritingProxy::Mode::Empty
+                                                   : RewritingProxy::Mode::FirstHalf);
+            break;
         default:
             sim->addFault(hnasgwsim::parseFaultRule(ruleFor(kind, step, paths[stepIndex])));
         }
@@ -210,6 +231,9 @@ protected:
             if (effect == Effect::BadBody) {
                 EXPECT_TRUE(log->contains("Unable to parse JSON response", -1)) << dump(records);
             }
+            if (effect == Effect::EmptyBody) {
+                EXPECT_TRUE(log->contains("Empty response from the array", -1)) << dump(records);
+            }
             if (effect == Effect::Fail || step.wraps) {
                 EXPECT_TRUE(hasLineStartingWith(records, step.failLine))
                     << "missing: " << step.failLine << "\n"
@@ -230,6 +254,11 @@ protected:
         // a request once it has answered it, so wait for the record.
         if (kind == Kind::Refused || kind == Kind::Untrusted || kind == Kind::WrongName) {
             EXPECT_TRUE(sim->requestLog().empty());
+        } else if (kind == Kind::EmptyBody || kind == Kind::ShortJson) {
+            EXPECT_GE(proxy->rewritten(), 1);
+            if (step.method != "GET") {
+                EXPECT_EQ(proxy->rewritten(), 1);
+            }
         } else if (kind != Kind::OverCap) {
             std::vector<hnasgwsim::RequestRecord> faulted;
             for (int i = 0; i < 100 && faulted.empty(); ++i) {
@@ -253,17 +282,21 @@ protected:
     static hnasgwsim::Simulator* sim;
     static hnasgwsim::Simulator* otherName;
     static ForeignCertificate* foreign;
+    static RewritingProxy* proxy;
     static std::map<std::string, int> faultsInjected;
 };
 
 hnasgwsim::Simulator* FaultSuite::sim = nullptr;
 hnasgwsim::Simulator* FaultSuite::otherName = nullptr;
 ForeignCertificate* FaultSuite::foreign = nullptr;
+RewritingProxy* FaultSuite::proxy = nullptr;
 std::map<std::string, int> FaultSuite::faultsInjected;
 
-TEST_F(FaultSuite, EveryOperationAtEveryRequestUnderEveryFault) {
+TEST_P(FaultSuite, EveryOperationAtEveryRequestUnderEveryFault) {
     const auto table = operationTable(arrayIds());
     for (const OpCase& op : table) {
+        if (op.family != GetParam())
+            continue;
         std::vector<std::string> paths;
         // Without a fault the operation succeeds with the requests the table lists.
         {
@@ -296,13 +329,18 @@ TEST_F(FaultSuite, EveryOperationAtEveryRequestUnderEveryFault) {
             runCase(op, kind, kind == Kind::OverCap ? firstBody : 0, paths);
         }
     }
-    std::ostringstream counts;
-    int total = 0;
-    for (const auto& [family, n] : faultsInjected) {
-        counts << "  " << family << ": " << n << "\n";
-        total += n;
-    }
-    std::printf("faults injected per family:\n%s  total: %d\n", counts.str().c_str(), total);
+    std::printf("faults injected, %s: %d\n", GetParam(), faultsInjected[GetParam()]);
 }
+
+INSTANTIATE_TEST_SUITE_P(Family, FaultSuite,
+                         ::testing::Values("device", "virtual servers", "file systems", "snapshots",
+                                           "shares", "directories", "permissions"),
+                         [](const ::testing::TestParamInfo<const char*>& info) {
+                             std::string name = info.param;
+                             for (char& c : name)
+                                 if (c == ' ')
+                                     c = '_';
+                             return name;
+                         });
 
 } // namespace

@@ -1,0 +1,106 @@
+#pragma once
+
+// An HTTPS proxy on 127.0.0.1 in front of the simulator, with the simulator's
+// certificate, that passes every request on and rewrites the answer to one
+// METHOD and path: its body emptied, or cut to its first half, with the
+// status and framing of a complete answer.
+
+#include <atomic>
+#include <filesystem>
+#include <mutex>
+#include <string>
+#include <thread>
+
+#include <httplib.h>
+
+#include "hnasgwsim/Simulator.h"
+
+namespace reltest {
+
+class RewritingProxy {
+public:
+    enum class Mode { Empty, FirstHalf };
+
+    explicit RewritingProxy(const hnasgwsim::Simulator& sim)
+        : sim_(sim),
+          server_(sim.caFile().c_str(),
+                  (std::filesystem::path(sim.caFile()).parent_path() / "key.pem").c_str()) {
+        auto handler = [this](const httplib::Request& req, httplib::Response& res) {
+            forward(req, res);
+        };
+        server_.Get(".*", handler);
+        server_.Post(".*", handler);
+        server_.Put(".*", handler);
+        server_.Delete(".*", handler);
+        port_ = server_.bind_to_any_port("127.0.0.1");
+        thread_ = std::thread([this] { server_.listen_after_bind(); });
+        for (int i = 0; i < 500 && !server_.is_running(); ++i)
+            std::this_thread::sleep_for(std::chrono::milliseconds(10));
+    }
+    ~RewritingProxy() {
+        server_.stop();
+        if (thread_.joinable())
+            thread_.join();
+    }
+    RewritingProxy(const RewritingProxy&) = delete;
+    RewritingProxy& operator=(const RewritingProxy&) = delete;
+
+    int port() const { return port_; }
+
+    // Rewrites every answer to METHOD path (the full path, e.g. "/v4/storage/...").
+    void rewrite(const std::string& method, const std::string& path, Mode mode) {
+        std::lock_guard<std::mutex> lock(mutex_);
+        method_ = method;
+        path_ = path;
+        mode_ = mode;
+        rewritten_ = 0;
+    }
+    int rewritten() const { return rewritten_.load(); }
+
+private:
+    void forward(const httplib::Request& req, httplib::Response& res) {
+        httplib::SSLClient client(sim_.host(), sim_.port());
+        client.set_ca_cert_path(sim_.caFile().c_str());
+        client.enable_server_certificate_verification(true);
+        httplib::Headers headers;
+        for (const auto& [name, value] : req.headers)
+            if (name.rfind("X-", 0) == 0)
+                headers.emplace(name, value);
+        const std::string type = req.get_header_value("Content-Type");
+        httplib::Result r{nullptr, httplib::Error::Unknown};
+        if (req.method == "GET")
+            r = client.Get(req.path.c_str(), headers);
+        else if (req.method == "POST")
+            r = client.Post(req.path.c_str(), headers, req.body, type.c_str());
+        else if (req.method == "PUT")
+            r = client.Put(req.path.c_str(), headers, req.body, type.c_str());
+        else
+            r = client.Delete(req.path.c_str(), headers, req.body, type.c_str());
+        if (!r) {
+            res.status = 502;
+            return;
+        }
+        res.status = r->status;
+        std::string body = r->body;
+        {
+            std::lock_guard<std::mutex> lock(mutex_);
+            if (req.method == method_ && req.path == path_) {
+                body = mode_ == Mode::Empty ? std::string() : body.substr(0, body.size() / 2);
+                ++rewritten_;
+            }
+        }
+        if (!body.empty() || res.status != 204)
+            res.set_content(body, "application/json");
+    }
+
+    const hnasgwsim::Simulator& sim_;
+    httplib::SSLServer server_;
+    std::thread thread_;
+    int port_ = 0;
+    std::mutex mutex_;
+    std::string method_, path_;
+    Mode mode_ = Mode::Empty;
+    std::atomic<int> rewritten_{0};
+};
+
+} // namespace reltest
