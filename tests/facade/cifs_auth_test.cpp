@@ -1,4 +1,5 @@
 // CIFS share permissions through the real client against the scripted gateway.
+// These operations log under the bare method name.
 
 #include <string>
 #include <vector>
@@ -15,50 +16,29 @@ const char* const kPermissions = R"({"cifsAuthentications": [
   {"name": "CORP\\backup-svc", "encodedName": "AQUAAAAAAAUVAAAA", "type": "USER",
    "permission": 3}
 ]})";
-
 const char* const kShareId = "CIFS-SHARE-0042";
-const char* const kAuthResource = "filesystem-shares/cifs/CIFS-SHARE-0042/authentications";
+const std::string kAuth = "filesystem-shares/cifs/CIFS-SHARE-0042/authentications";
 
-class CIFSAuthTest : public hnastest::FacadeTest {
-protected:
-    bool logged(const std::string& function, int level, const std::string& text,
-                long long job = static_cast<long long>(kJobId)) {
-        for (const LogRecord& record : log->records()) {
-            if (record.function == function && record.level == level && record.text == text &&
-                record.jobId == job) {
-                return true;
-            }
-        }
-        return false;
-    }
+__HNASCIFSAuthentication entry(const std::string& name, const std::string& encoded, int permission,
+                               const std::string& type) {
+    __HNASCIFSAuthentication result;
+    result.name = name;
+    result.encodedName = encoded;
+    result.permission = permission;
+    result.type = type;
+    return result;
+}
 
-    static __HNASCIFSAuthentication entry(const std::string& name, const std::string& encoded,
-                                          int permission, const std::string& type) {
-        __HNASCIFSAuthentication result;
-        result.name = name;
-        result.encodedName = encoded;
-        result.permission = permission;
-        result.type = type;
-        return result;
-    }
-};
+using CIFSAuthTest = hnastest::FacadeTest;
 
-// --- getCIFSAuthentication ---
-
-TEST_F(CIFSAuthTest, ListingReplacesTheCallersEntries) {
-    gateway.on("GET", kAuthResource, {200, kPermissions});
+TEST_F(CIFSAuthTest, ListingReplacesTheCallersEntriesAndCanBeSentBack) {
+    gateway.on("GET", kAuth, {200, kPermissions});
+    gateway.on("POST", "filesystem-shares/cifs/CIFS-SHARE-0043/authentications", {201, "{}"});
     std::vector<__HNASCIFSAuthentication> entries = {entry("old", "x", 1, "USER")};
-
     ASSERT_TRUE(hnas.getCIFSAuthentication(kShareId, entries));
-
-    const auto requests = gateway.requests();
-    ASSERT_EQ(requests.size(), 1u);
-    EXPECT_EQ(requests[0].method, "GET");
-    EXPECT_EQ(requests[0].path, storagePath(kAuthResource));
     ASSERT_EQ(entries.size(), 2u);
-    EXPECT_EQ(entries[0].name, "Everyone");
-    EXPECT_EQ(entries[0].encodedName, "AQEAAAAAAAEAAAAA");
-    EXPECT_EQ(entries[0].type, "GROUP");
+    EXPECT_EQ(entries[0].name + "|" + entries[0].encodedName + "|" + entries[0].type,
+              "Everyone|AQEAAAAAAAEAAAAA|GROUP");
     EXPECT_EQ(entries[0].permission, 7);
     // One backslash on the array comes back doubled, ready to be sent back.
     EXPECT_EQ(entries[1].name, "CORP\\\\backup-svc");
@@ -66,146 +46,82 @@ TEST_F(CIFSAuthTest, ListingReplacesTheCallersEntries) {
     EXPECT_TRUE(logged("getCIFSAuthentication", 5,
                        std::string("Successfully got the CIFS Authentication info. Response [") +
                            kPermissions + "]"));
-}
+    ASSERT_TRUE(hnas.setCIFSAuthentication("CIFS-SHARE-0043", entries));
+    EXPECT_EQ(sent(),
+              (std::vector<std::string>{
+                  "GET " + kAuth, "POST filesystem-shares/cifs/CIFS-SHARE-0043/authentications"}));
+    EXPECT_NE(gateway.requests()[1].body.find(R"("name":"CORP\\backup-svc")"), std::string::npos)
+        << gateway.requests()[1].body;
 
-TEST_F(CIFSAuthTest, ListingFailuresKeepTheCallersEntries) {
-    std::vector<__HNASCIFSAuthentication> entries = {entry("kept", "k", 1, "USER")};
-
-    // Two lines are written without the job identifier.
-    EXPECT_FALSE(hnas.getCIFSAuthentication("", entries));
-    EXPECT_TRUE(logged("getCIFSAuthentication", -1, "The CIFS Share object ID is empty.", 0));
-    EXPECT_EQ(gateway.requestCount(), 0u);
-
-    gateway.on("GET", kAuthResource, {404, R"({"errorCode": 404, "errorMsg": "No share"})"});
-    EXPECT_FALSE(hnas.getCIFSAuthentication(kShareId, entries));
-    EXPECT_TRUE(logged("getCIFSAuthentication", -1, "Unable to get CIFS Authentication.", 0));
-
-    gateway.on("GET", kAuthResource, {200, ""});
-    EXPECT_FALSE(hnas.getCIFSAuthentication(kShareId, entries));
-    EXPECT_TRUE(logged("getCIFSAuthentication", -1, "Empty response from the array"));
-
-    gateway.on("GET", kAuthResource, {200, "{}"});
-    EXPECT_FALSE(hnas.getCIFSAuthentication(kShareId, entries));
-    EXPECT_TRUE(logged("getCIFSAuthentication", -1, "Unable to parse JSON response"));
-
-    RkManageHNAS fresh{kJobId};
-    const size_t sent = gateway.requestCount();
-    EXPECT_FALSE(fresh.getCIFSAuthentication(kShareId, entries));
-    EXPECT_TRUE(logged("getCIFSAuthentication", -1, "Initialize HNAS params."));
-    EXPECT_EQ(gateway.requestCount(), sent);
-
-    ASSERT_EQ(entries.size(), 1u);
-    EXPECT_EQ(entries[0].name, "kept");
-}
-
-TEST_F(CIFSAuthTest, ADocumentWithoutEntriesIsAnEmptyList) {
-    gateway.on("GET", kAuthResource, {200, R"({"shareId": "42"})"});
-    std::vector<__HNASCIFSAuthentication> entries = {entry("old", "x", 1, "USER")};
+    gateway.on("GET", kAuth, {200, R"({"shareId": "42"})"}); // no entries: an empty list
     EXPECT_TRUE(hnas.getCIFSAuthentication(kShareId, entries));
     EXPECT_TRUE(entries.empty());
 }
 
-// --- setCIFSAuthentication ---
+TEST_F(CIFSAuthTest, ListingFailuresKeepTheCallersEntries) {
+    std::vector<__HNASCIFSAuthentication> entries = {entry("kept", "k", 1, "USER")};
+    auto list = [&] { return hnas.getCIFSAuthentication(kShareId, entries); };
+    // Two lines are written without the job identifier.
+    EXPECT_FALSE(hnas.getCIFSAuthentication("", entries));
+    EXPECT_TRUE(logged("getCIFSAuthentication", -1, "The CIFS Share object ID is empty.", 0));
+    EXPECT_EQ(gateway.requestCount(), 0u);
+    gateway.on("GET", kAuth, {404, R"({"errorCode": 404, "errorMsg": "No share"})"});
+    EXPECT_FALSE(list());
+    EXPECT_TRUE(logged("getCIFSAuthentication", -1, "Unable to get CIFS Authentication.", 0));
+    gateway.on("GET", kAuth, {200, ""});
+    EXPECT_TRUE(fails(list, "getCIFSAuthentication", "Empty response from the array", 1));
+    gateway.on("GET", kAuth, {200, "{}"});
+    EXPECT_TRUE(fails(list, "getCIFSAuthentication", "Unable to parse JSON response", 1));
+    ASSERT_EQ(entries.size(), 1u);
+    EXPECT_EQ(entries[0].name, "kept");
+}
 
 TEST_F(CIFSAuthTest, SettingPostsTheEntriesAsTheyStand) {
-    gateway.on("POST", kAuthResource, {201, R"({"cifsAuthentications": []})"});
+    gateway.on("POST", kAuth, {201, R"({"cifsAuthentications": []})"});
     std::vector<__HNASCIFSAuthentication> entries = {
         entry("CORP\\\\backup-svc", "AQUAAAAAAAUVAAAA", 3, "USER"),
         entry("CORP\\\\Domain Admins", "AQUAAAAAAAUVAAAB", 7, "GROUP")};
-
     ASSERT_TRUE(hnas.setCIFSAuthentication(kShareId, entries));
-
-    const auto requests = gateway.requests();
-    ASSERT_EQ(requests.size(), 1u);
-    EXPECT_EQ(requests[0].method, "POST");
-    EXPECT_EQ(requests[0].path, storagePath(kAuthResource));
-    EXPECT_EQ(requests[0].body,
+    EXPECT_EQ(sent(), std::vector<std::string>{"POST " + kAuth});
+    EXPECT_EQ(gateway.requests()[0].body,
               R"({"cifsAuthentications":[)"
               R"({"encodedName":"AQUAAAAAAAUVAAAA", "name":"CORP\\backup-svc", "permission":3, )"
               R"("type":"USER" },)"
               R"({"encodedName":"AQUAAAAAAAUVAAAB", "name":"CORP\\Domain Admins", )"
               R"("permission":7, "type":"GROUP" }]})");
-    EXPECT_EQ(entries.size(), 2u);
     EXPECT_EQ(entries[0].name, "CORP\\\\backup-svc");
 }
 
-TEST_F(CIFSAuthTest, EntriesReadBackCanBeSentBackUnchanged) {
-    const std::string other = "filesystem-shares/cifs/CIFS-SHARE-0043/authentications";
-    gateway.on("GET", kAuthResource, {200, kPermissions});
-    gateway.on("POST", other, {201, "{}"});
-    std::vector<__HNASCIFSAuthentication> entries;
-
-    ASSERT_TRUE(hnas.getCIFSAuthentication(kShareId, entries));
-    ASSERT_TRUE(hnas.setCIFSAuthentication("CIFS-SHARE-0043", entries));
-
-    const auto requests = gateway.requests();
-    ASSERT_EQ(requests.size(), 2u);
-    EXPECT_NE(requests[1].body.find(R"("name":"CORP\\backup-svc")"), std::string::npos)
-        << requests[1].body;
-}
-
-TEST_F(CIFSAuthTest, SettingRefusals) {
-    std::vector<__HNASCIFSAuthentication> entries = {entry("u", "e", 1, "USER")};
-    std::vector<__HNASCIFSAuthentication> none;
-
-    EXPECT_FALSE(hnas.setCIFSAuthentication("", entries));
-    EXPECT_TRUE(logged("setCIFSAuthentication", -1, "Invalid input."));
-
-    EXPECT_FALSE(hnas.setCIFSAuthentication(kShareId, none));
-    EXPECT_TRUE(logged("buildRequest", 0, "Nothing to build. No CIFS Authentication set."));
-    EXPECT_TRUE(logged("setCIFSAuthentication", -1, "The request body is empty"));
-
+TEST_F(CIFSAuthTest, SettingRefusalsAndRejection) {
+    std::vector<__HNASCIFSAuthentication> entries = {entry("u", "e", 1, "USER")}, none;
     // A value that would break out of its JSON string is not sent.
     std::vector<__HNASCIFSAuthentication> hostile = {
         entry("u", "e\", \"permission\":31, \"x\":\"", 1, "USER")};
-    EXPECT_FALSE(hnas.setCIFSAuthentication(kShareId, hostile));
-
-    RkManageHNAS fresh{kJobId};
-    EXPECT_FALSE(fresh.setCIFSAuthentication(kShareId, entries));
-    EXPECT_TRUE(logged("setCIFSAuthentication", -1, "Initialize HNAS params."));
-
-    EXPECT_EQ(gateway.requestCount(), 0u);
+    const char* const set = "setCIFSAuthentication";
+    EXPECT_FAILS(hnas.setCIFSAuthentication("", entries), set, "Invalid input.");
+    EXPECT_FAILS(hnas.setCIFSAuthentication(kShareId, none), set, "The request body is empty");
+    EXPECT_TRUE(logged("buildRequest", 0, "Nothing to build. No CIFS Authentication set."));
+    EXPECT_FAILS(hnas.setCIFSAuthentication(kShareId, hostile), set, "The request body is empty");
+    gateway.on("POST", kAuth, {400, R"({"errorCode": 400, "errorMsg": "Bad entry"})"});
+    EXPECT_FAILS(hnas.setCIFSAuthentication(kShareId, entries), set,
+                 "Unable to set CIFS Authentication for CIFS Share Object "
+                 "ID[CIFS-SHARE-0042]",
+                 1);
 }
 
-TEST_F(CIFSAuthTest, ARejectedPostNamesTheShare) {
-    gateway.on("POST", kAuthResource, {400, R"({"errorCode": 400, "errorMsg": "Bad entry"})"});
-    std::vector<__HNASCIFSAuthentication> entries = {entry("u", "e", 1, "USER")};
-    EXPECT_FALSE(hnas.setCIFSAuthentication(kShareId, entries));
-    EXPECT_TRUE(
-        logged("setCIFSAuthentication", -1,
-               "Unable to set CIFS Authentication for CIFS Share Object ID[CIFS-SHARE-0042]"));
-}
-
-// --- deleteCIFSAuthentication ---
-
-TEST_F(CIFSAuthTest, DeletionPutsTheEncodedNameInThePath) {
-    const std::string resource = std::string(kAuthResource) + "/AQUAAAAAAAUVAAAA";
+TEST_F(CIFSAuthTest, DeletionPutsTheEncodedNameInThePathAndSucceedsOnlyOn204) {
+    const std::string resource = kAuth + "/AQUAAAAAAAUVAAAA";
+    auto remove = [&] { return hnas.deleteCIFSAuthentication(kShareId, "AQUAAAAAAAUVAAAA"); };
     gateway.on("DELETE", resource, {204, ""});
-
-    ASSERT_TRUE(hnas.deleteCIFSAuthentication(kShareId, "AQUAAAAAAAUVAAAA"));
-
-    const auto requests = gateway.requests();
-    ASSERT_EQ(requests.size(), 1u);
-    EXPECT_EQ(requests[0].method, "DELETE");
-    EXPECT_EQ(requests[0].path, storagePath(resource));
-    EXPECT_EQ(requests[0].body, "");
-}
-
-TEST_F(CIFSAuthTest, DeletionFailures) {
+    ASSERT_TRUE(remove());
+    EXPECT_EQ(sent(), std::vector<std::string>{"DELETE " + resource});
+    EXPECT_EQ(gateway.requests()[0].body, "");
+    gateway.on("DELETE", resource, {200, "{}"});
+    EXPECT_TRUE(fails(remove, "deleteCIFSAuthentication", "Unable to delete permission.", 1));
     EXPECT_FALSE(hnas.deleteCIFSAuthentication(kShareId, ""));
     EXPECT_FALSE(hnas.deleteCIFSAuthentication("", "AQUAAAAAAAUVAAAA"));
     EXPECT_EQ(log->count("Invalid Parameters."), 2u);
-    EXPECT_EQ(gateway.requestCount(), 0u);
-
-    RkManageHNAS fresh{kJobId};
-    EXPECT_FALSE(fresh.deleteCIFSAuthentication(kShareId, "AQUAAAAAAAUVAAAA"));
-    EXPECT_TRUE(logged("deleteCIFSAuthentication", -1, "Initialize HNAS params."));
-    EXPECT_EQ(gateway.requestCount(), 0u);
-
-    // The array answers 200 where 204 is expected: a failure.
-    gateway.on("DELETE", std::string(kAuthResource) + "/AQUAAAAAAAUVAAAA", {200, "{}"});
-    EXPECT_FALSE(hnas.deleteCIFSAuthentication(kShareId, "AQUAAAAAAAUVAAAA"));
-    EXPECT_TRUE(logged("deleteCIFSAuthentication", -1, "Unable to delete permission."));
+    EXPECT_EQ(gateway.requestCount(), 2u);
 }
 
 } // namespace

@@ -6,38 +6,24 @@
 
 #include <gtest/gtest.h>
 
+#include "support/Documents.h"
 #include "support/FacadeFixture.h"
 
 namespace {
 
-using hnastest::FacadeTest;
+using hnastest::listJson;
+using hnastest::snapshotJson;
+using Strings = std::vector<std::string>;
 
-const char* const kCreatedSnapshot = R"({"snapshot": {
-  "objectId": "SNAP-OBJ-7", "displayName": "RKHNAS_job42", "filesystemId": "1001",
-  "state": "CREATED", "creationReason": "USER", "creationTime": 5000000000}})";
-
-const char* const kSnapshotsOf1001 = R"({"snapshots": [
-  {"objectId": "SNAP-A1", "displayName": "RKHNAS_daily", "filesystemId": "1001",
-   "state": "CREATED", "creationReason": "USER", "creationTime": 1700000000},
-  {"objectId": "SNAP-A2", "displayName": "RKHNAS_weekly", "filesystemId": "1001",
-   "state": "CREATED", "creationReason": "USER", "creationTime": 1700000100},
-  {"objectId": "SNAP-A3", "displayName": "RKHNAS_daily", "filesystemId": "1001",
-   "state": "CREATED", "creationReason": "USER", "creationTime": 1700000200}
-]})";
-
-const char* const kThreeFileSystems = R"({"filesystems": [
-  {"objectId": "FS-OBJ-1", "label": "fs-one", "filesystemId": "1001", "status": "MOUNTED",
-   "capacity": 1000, "usedCapacity": 100, "freeCapacity": 900, "isReadOnly": false},
-  {"objectId": "FS-OBJ-2", "label": "fs-two", "filesystemId": "1002", "status": "MOUNTED",
-   "capacity": 1000, "usedCapacity": 100, "freeCapacity": 900, "isReadOnly": false},
-  {"objectId": "FS-OBJ-3", "label": "fs-three", "filesystemId": "1003", "status": "MOUNTED",
-   "capacity": 1000, "usedCapacity": 100, "freeCapacity": 900, "isReadOnly": false}
-]})";
-
-const char* const kSnapshotsOf1003 = R"({"snapshots": [
-  {"objectId": "SNAP-C1", "displayName": "RKHNAS_c", "filesystemId": "1003",
-   "state": "CREATED", "creationReason": "USER", "creationTime": 1700000300}
-]})";
+const std::string kOf1001 =
+    listJson("snapshots", {snapshotJson("SNAP-A1", "RKHNAS_daily", "1001", 1700000000),
+                           snapshotJson("SNAP-A2", "RKHNAS_weekly", "1001", 1700000100),
+                           snapshotJson("SNAP-A3", "RKHNAS_daily", "1001", 1700000200)});
+const std::string kList1001 = "filesystem-snapshots/1001/RKHNAS";
+const char* const kCreate = "RkManageHNAS::createFileSystemSnapshot";
+const char* const kList = "RkManageHNAS::getFileSystemSnapshots";
+const char* const kDelete = "RkManageHNAS::deleteFileSystemSnapshot";
+const char* const kPresent = "RkManageHNAS::isSnapshotPresent";
 
 __HNASFileSystemSnapshot callerSnapshot() {
     __HNASFileSystemSnapshot snapshot;
@@ -47,276 +33,200 @@ __HNASFileSystemSnapshot callerSnapshot() {
     return snapshot;
 }
 
-void expectCallerSnapshot(const __HNASFileSystemSnapshot& snapshot) {
-    EXPECT_EQ(snapshot.objectId, "caller-object");
-    EXPECT_EQ(snapshot.displayName, "caller-name");
-    EXPECT_EQ(snapshot.creationTime, 7u);
+bool isCallers(const __HNASFileSystemSnapshot& s) {
+    return s.objectId == "caller-object" && s.displayName == "caller-name" && s.creationTime == 7;
 }
 
-class SnapshotsTest : public FacadeTest {
-protected:
-    std::vector<std::string> sent() const {
-        std::vector<std::string> lines;
-        for (const hnastest::RecordedRequest& request : gateway.requests()) {
-            lines.push_back(request.method + " " + request.path);
-        }
-        return lines;
-    }
-};
-
-// --- createFileSystemSnapshot ---
+using SnapshotsTest = hnastest::FacadeTest;
 
 TEST_F(SnapshotsTest, CreationPostsTheBodyAndReturnsTheCreatedSnapshot) {
-    gateway.on("POST", "filesystem-snapshots", {201, kCreatedSnapshot});
+    gateway.on("POST", "filesystem-snapshots",
+               {201, "{\"snapshot\": " +
+                         snapshotJson("SNAP-OBJ-7", "RKHNAS_job42", "1001", 5000000000ull) + "}"});
     __HNASFileSystemSnapshot snapshot = callerSnapshot();
     ASSERT_TRUE(hnas.createFileSystemSnapshot("RKHNAS_job42", "1001", "42", snapshot));
-
-    ASSERT_EQ(gateway.requestCount(), 1u);
-    const hnastest::RecordedRequest request = gateway.requests()[0];
-    EXPECT_EQ(request.method, "POST");
-    EXPECT_EQ(request.path, storagePath("filesystem-snapshots"));
-    EXPECT_EQ(request.body,
+    EXPECT_EQ(sent(), Strings{"POST filesystem-snapshots"});
+    EXPECT_EQ(gateway.requests()[0].body,
               R"({"displayName":"RKHNAS_job42", "filesystemId":"1001", "appSearchId":"42" })");
-
-    EXPECT_EQ(snapshot.objectId, "SNAP-OBJ-7");
-    EXPECT_EQ(snapshot.displayName, "RKHNAS_job42");
-    EXPECT_EQ(snapshot.filesystemId, "1001");
-    EXPECT_EQ(snapshot.state, "CREATED");
-    EXPECT_EQ(snapshot.creationReason, "USER");
-    // Read whole, as in the listing: no 32-bit truncation.
-    EXPECT_EQ(snapshot.creationTime, 5000000000ull);
+    EXPECT_EQ(snapshot.objectId + "|" + snapshot.displayName + "|" + snapshot.filesystemId + "|" +
+                  snapshot.state + "|" + snapshot.creationReason,
+              "SNAP-OBJ-7|RKHNAS_job42|1001|CREATED|USER");
+    EXPECT_EQ(snapshot.creationTime, 5000000000ull); // read whole: no 32-bit truncation
     EXPECT_TRUE(
-        log->contains("Successfully created Snapshot[RKHNAS_job42] for File System ID[1001]", 0));
+        logged(kCreate, 0, "Successfully created Snapshot[RKHNAS_job42] for File System ID[1001]"));
 }
 
-TEST_F(SnapshotsTest, CreationRefusedInputsSendNothing) {
+TEST_F(SnapshotsTest, CreationRefusalsAndFailedAnswersLeaveTheRecordUntouched) {
     __HNASFileSystemSnapshot snapshot = callerSnapshot();
-    EXPECT_FALSE(hnas.createFileSystemSnapshot("RKHNAS_1", "1001", "", snapshot));
-    EXPECT_FALSE(hnas.createFileSystemSnapshot("", "1001", "42", snapshot));
-    EXPECT_FALSE(hnas.createFileSystemSnapshot("RKHNAS_1", "", "42", snapshot));
-    EXPECT_EQ(log->count("Invalid input."), 3u);
-
-    // A name that cannot stand inside a JSON string is not sent.
-    log->clear();
-    EXPECT_FALSE(hnas.createFileSystemSnapshot("RKHNAS_\"x", "1001", "42", snapshot));
-    EXPECT_TRUE(log->contains("Unable to build the request body", -1));
-    EXPECT_EQ(gateway.requestCount(), 0u);
-    expectCallerSnapshot(snapshot);
-}
-
-TEST_F(SnapshotsTest, CreationAnswersThatFailLeaveTheRecordUntouched) {
-    struct Case {
-        hnastest::ScriptedResponse answer;
-        const char* line;
+    auto create = [&](const char* name, const char* fs, const char* search) {
+        return [=, &snapshot] { return hnas.createFileSystemSnapshot(name, fs, search, snapshot); };
     };
-    const std::vector<Case> cases = {
-        {{200, kCreatedSnapshot},
-         "Unable to create Snapshot[RKHNAS_job42] for File System ID[1001]"},
-        {{409, R"({"errorCode": 409, "errorMsg": "Exists"})"},
-         "Unable to create Snapshot[RKHNAS_job42] for File System ID[1001]"},
+    EXPECT_TRUE(fails(create("RKHNAS_1", "1001", ""), kCreate, "Invalid input."));
+    EXPECT_TRUE(fails(create("", "1001", "42"), kCreate, "Invalid input."));
+    EXPECT_TRUE(fails(create("RKHNAS_1", "", "42"), kCreate, "Invalid input."));
+    // A name that cannot stand inside a JSON string is not sent.
+    EXPECT_TRUE(
+        fails(create("RKHNAS_\"x", "1001", "42"), kCreate, "Unable to build the request body"));
+    const std::string unable = "Unable to create Snapshot[RKHNAS_job42] for File System ID[1001]";
+    const std::vector<std::pair<hnastest::ScriptedResponse, std::string>> cases = {
+        {{200, R"({"snapshot": {}})"}, unable},
+        {{409, R"({"errorCode": 409, "errorMsg": "Exists"})"}, unable},
         {{201, ""}, "Empty response from the array"},
         {{201, "Created"}, "Unable to parse JSON response"},
         {{201, R"({"result": "ok"})"}, "Unable to parse JSON response"},
     };
-    for (const Case& c : cases) {
-        SCOPED_TRACE(c.answer.body);
-        gateway.reset();
-        log->clear();
-        gateway.on("POST", "filesystem-snapshots", c.answer);
-        __HNASFileSystemSnapshot snapshot = callerSnapshot();
-        EXPECT_FALSE(hnas.createFileSystemSnapshot("RKHNAS_job42", "1001", "42", snapshot));
-        EXPECT_TRUE(log->contains(c.line, -1));
-        EXPECT_EQ(gateway.requestCount(), 1u);
-        expectCallerSnapshot(snapshot);
+    for (const auto& c : cases) {
+        gateway.on("POST", "filesystem-snapshots", c.first);
+        EXPECT_TRUE(fails(create("RKHNAS_job42", "1001", "42"), kCreate, c.second, 1));
+    }
+    EXPECT_TRUE(isCallers(snapshot));
+}
+
+TEST_F(SnapshotsTest, ListingRequestsTheFilterPathAndReplacesTheVector) {
+    gateway.on("GET", kList1001, {200, kOf1001});
+    gateway.on("GET", "filesystem-snapshots/1002/RKHNAS", {200, R"({"count": 0})"});
+    std::vector<__HNASFileSystemSnapshot> snapshots(4);
+    ASSERT_TRUE(hnas.getFileSystemSnapshots("1001", "RKHNAS", snapshots));
+    EXPECT_EQ(sent(), Strings{"GET " + kList1001});
+    ASSERT_EQ(snapshots.size(), 3u);
+    EXPECT_EQ(snapshots[0].objectId + "|" + snapshots[1].displayName, "SNAP-A1|RKHNAS_weekly");
+    EXPECT_EQ(snapshots[2].creationTime, 1700000200u);
+    EXPECT_TRUE(
+        logged(kList, 5, "Successfully got file system snapshots. Response [" + kOf1001 + "]"));
+    ASSERT_TRUE(hnas.getFileSystemSnapshots("1002", "RKHNAS", snapshots));
+    EXPECT_TRUE(snapshots.empty());
+
+    snapshots.assign(1, callerSnapshot());
+    auto list = [&](const char* fs, const char* filter) {
+        return [=, &snapshots] { return hnas.getFileSystemSnapshots(fs, filter, snapshots); };
+    };
+    EXPECT_TRUE(fails(list("1001", ""), kList, "Invalid input."));
+    EXPECT_TRUE(fails(list("", "RKHNAS"), kList, "Invalid input."));
+    const std::vector<std::pair<hnastest::ScriptedResponse, const char*>> cases = {
+        {{500, R"({"errorCode": 1})"}, "Unable to get file systems snapshots."},
+        {{200, ""}, "Empty response from the array"},
+        {{200, "{}"}, "Unable to parse JSON response"},
+    };
+    for (const auto& c : cases) {
+        gateway.on("GET", kList1001, c.first);
+        EXPECT_TRUE(fails(list("1001", "RKHNAS"), kList, c.second, 1));
+    }
+    ASSERT_EQ(snapshots.size(), 1u);
+    EXPECT_TRUE(isCallers(snapshots[0]));
+}
+
+// Every file system is listed in order; one that fails is skipped. The
+// output is emptied first, even when the operation fails.
+TEST_F(SnapshotsTest, AllSnapshots) {
+    gateway.on(
+        "GET", "filesystems/",
+        {200, listJson("filesystems", {hnastest::fileSystemJson("F1", "fs-one", "1001"),
+                                       hnastest::fileSystemJson("F2", "fs-two", "1002"),
+                                       hnastest::fileSystemJson("F3", "fs-three", "1003")})});
+    gateway.on("GET", kList1001, {200, kOf1001});
+    gateway.on("GET", "filesystem-snapshots/1002/RKHNAS", {500, R"({"errorCode": 500})"});
+    gateway.on("GET", "filesystem-snapshots/1003/RKHNAS",
+               {200, listJson("snapshots", {snapshotJson("SNAP-C1", "RKHNAS_c", "1003")})});
+    std::vector<__HNASFileSystemSnapshot> snapshots(2, callerSnapshot());
+    ASSERT_TRUE(hnas.getAllSnapshots(snapshots));
+    EXPECT_EQ(sent(), (Strings{"GET filesystems/", "GET " + kList1001,
+                               "GET filesystem-snapshots/1002/RKHNAS",
+                               "GET filesystem-snapshots/1003/RKHNAS"}));
+    std::string ids;
+    for (const auto& s : snapshots)
+        ids += s.objectId + "/" + s.filesystemId + " ";
+    EXPECT_EQ(ids, "SNAP-A1/1001 SNAP-A2/1001 SNAP-A3/1001 SNAP-C1/1003 ");
+    EXPECT_TRUE(logged("RkManageHNAS::getAllSnapshots", -1,
+                       "Unable to get File System Snapshots for File System[fs-two]"));
+    EXPECT_EQ(log->count("Unable to get File System Snapshots for File System[fs-one]") +
+                  log->count("Unable to get File System Snapshots for File System[fs-three]"),
+              0u);
+
+    for (const hnastest::ScriptedResponse& answer :
+         {hnastest::ScriptedResponse{401, R"({"errorCode": 401})"},
+          hnastest::ScriptedResponse{200, R"({"filesystems": []})"}}) {
+        gateway.on("GET", "filesystems/", answer);
+        snapshots.assign(2, callerSnapshot());
+        EXPECT_FAILS(hnas.getAllSnapshots(snapshots), "RkManageHNAS::getAllSnapshots",
+                     answer.status == 401 ? "Unable to get the File Systems list."
+                                          : "File Systems list is empty.",
+                     1);
+        EXPECT_TRUE(snapshots.empty());
     }
 }
 
-// --- getFileSystemSnapshots ---
-
-TEST_F(SnapshotsTest, ListingRequestsTheFilterPathAndReplacesTheVector) {
-    gateway.on("GET", "filesystem-snapshots/1001/RKHNAS", {200, kSnapshotsOf1001});
-    std::vector<__HNASFileSystemSnapshot> snapshots(4);
-    ASSERT_TRUE(hnas.getFileSystemSnapshots("1001", "RKHNAS", snapshots));
-    EXPECT_EQ(sent(), std::vector<std::string>{"GET /v4/storage/filesystem-snapshots/1001/RKHNAS"});
-    ASSERT_EQ(snapshots.size(), 3u);
-    EXPECT_EQ(snapshots[0].objectId, "SNAP-A1");
-    EXPECT_EQ(snapshots[1].displayName, "RKHNAS_weekly");
-    EXPECT_EQ(snapshots[2].creationTime, 1700000200u);
-    EXPECT_TRUE(log->contains(std::string("Successfully got file system snapshots. Response [") +
-                                  kSnapshotsOf1001 + "]",
-                              5));
-
-    gateway.on("GET", "filesystem-snapshots/1002/RKHNAS", {200, R"({"count": 0})"});
-    ASSERT_TRUE(hnas.getFileSystemSnapshots("1002", "RKHNAS", snapshots));
-    EXPECT_TRUE(snapshots.empty());
-}
-
-TEST_F(SnapshotsTest, ListingFailuresLeaveTheCallersVector) {
-    std::vector<__HNASFileSystemSnapshot> snapshots(1, callerSnapshot());
-    EXPECT_FALSE(hnas.getFileSystemSnapshots("1001", "", snapshots));
-    EXPECT_FALSE(hnas.getFileSystemSnapshots("", "RKHNAS", snapshots));
-    EXPECT_EQ(log->count("Invalid input."), 2u);
-    EXPECT_EQ(gateway.requestCount(), 0u);
-
-    gateway.on("GET", "filesystem-snapshots/1001/RKHNAS", {500, R"({"errorCode": 1})"});
-    EXPECT_FALSE(hnas.getFileSystemSnapshots("1001", "RKHNAS", snapshots));
-    EXPECT_TRUE(log->contains("Unable to get file systems snapshots.", -1));
-    gateway.on("GET", "filesystem-snapshots/1002/RKHNAS", {200, ""});
-    EXPECT_FALSE(hnas.getFileSystemSnapshots("1002", "RKHNAS", snapshots));
-    EXPECT_TRUE(log->contains("Empty response from the array", -1));
-    gateway.on("GET", "filesystem-snapshots/1003/RKHNAS", {200, "{}"});
-    EXPECT_FALSE(hnas.getFileSystemSnapshots("1003", "RKHNAS", snapshots));
-    EXPECT_TRUE(log->contains("Unable to parse JSON response", -1));
-
-    ASSERT_EQ(snapshots.size(), 1u);
-    expectCallerSnapshot(snapshots[0]);
-}
-
-// --- getAllSnapshots ---
-
-TEST_F(SnapshotsTest, AllSnapshotsSkipsAFailedFileSystemAndKeepsListingOrder) {
-    gateway.on("GET", "filesystems/", {200, kThreeFileSystems});
-    gateway.on("GET", "filesystem-snapshots/1001/RKHNAS", {200, kSnapshotsOf1001});
-    gateway.on("GET", "filesystem-snapshots/1002/RKHNAS",
-               {500, R"({"errorCode": 500, "errorMsg": "Internal error"})"});
-    gateway.on("GET", "filesystem-snapshots/1003/RKHNAS", {200, kSnapshotsOf1003});
-
-    std::vector<__HNASFileSystemSnapshot> snapshots(2, callerSnapshot());
-    ASSERT_TRUE(hnas.getAllSnapshots(snapshots));
-    EXPECT_EQ(sent(), (std::vector<std::string>{
-                          "GET /v4/storage/filesystems/",
-                          "GET /v4/storage/filesystem-snapshots/1001/RKHNAS",
-                          "GET /v4/storage/filesystem-snapshots/1002/RKHNAS",
-                          "GET /v4/storage/filesystem-snapshots/1003/RKHNAS",
-                      }));
-    ASSERT_EQ(snapshots.size(), 4u);
-    EXPECT_EQ(snapshots[0].objectId, "SNAP-A1");
-    EXPECT_EQ(snapshots[1].objectId, "SNAP-A2");
-    EXPECT_EQ(snapshots[2].objectId, "SNAP-A3");
-    EXPECT_EQ(snapshots[3].objectId, "SNAP-C1");
-    EXPECT_EQ(snapshots[3].filesystemId, "1003");
-
-    EXPECT_TRUE(log->contains("Unable to get File System Snapshots for File System[fs-two]", -1));
-    EXPECT_EQ(log->count("Unable to get File System Snapshots for File System[fs-one]"), 0u);
-    EXPECT_EQ(log->count("Unable to get File System Snapshots for File System[fs-three]"), 0u);
-}
-
-TEST_F(SnapshotsTest, AllSnapshotsEmptiesTheOutputEvenWhenItFails) {
-    gateway.on("GET", "filesystems/", {401, R"({"errorCode": 401})"});
-    std::vector<__HNASFileSystemSnapshot> snapshots(2, callerSnapshot());
-    EXPECT_FALSE(hnas.getAllSnapshots(snapshots));
-    EXPECT_TRUE(snapshots.empty());
-    EXPECT_TRUE(log->contains("Unable to get the File Systems list.", -1));
-
-    gateway.reset();
-    log->clear();
-    gateway.on("GET", "filesystems/", {200, R"({"filesystems": []})"});
-    snapshots.assign(2, callerSnapshot());
-    EXPECT_FALSE(hnas.getAllSnapshots(snapshots));
-    EXPECT_TRUE(snapshots.empty());
-    EXPECT_TRUE(log->contains("File Systems list is empty.", -1));
-    EXPECT_EQ(gateway.requestCount(), 1u);
-}
-
-// --- isSnapshotPresent ---
-
-TEST_F(SnapshotsTest, PresenceLogsEveryExactMatchAndFailsOtherwise) {
-    gateway.on("GET", "filesystem-snapshots/1001/RKHNAS", {200, kSnapshotsOf1001});
+// Display names are compared exactly; every match is logged.
+TEST_F(SnapshotsTest, Presence) {
+    gateway.on("GET", kList1001, {200, kOf1001});
+    gateway.on("GET", "filesystem-snapshots/1002/RKHNAS", {200, R"({"snapshots": []})"});
     EXPECT_TRUE(hnas.isSnapshotPresent("1001", "RKHNAS_daily", "RKHNAS"));
+    EXPECT_TRUE(logged(kPresent, 0, "File System Snapshot[RKHNAS_daily] found. FS ID [1001]"));
     EXPECT_EQ(log->count("File System Snapshot[RKHNAS_daily] found. FS ID [1001]"), 2u);
-    EXPECT_TRUE(log->contains("File System Snapshot[RKHNAS_daily] found. FS ID [1001]", 0));
-
     log->clear();
     EXPECT_FALSE(hnas.isSnapshotPresent("1001", "rkhnas_DAILY", "RKHNAS"));
     EXPECT_FALSE(hnas.isSnapshotPresent("1001", "RKHNAS_dail", "RKHNAS"));
-    for (const LogRecord& record : log->records()) {
+    for (const LogRecord& record : log->records())
         EXPECT_EQ(record.text.find("found."), std::string::npos) << record.text;
-    }
-
-    log->clear();
-    EXPECT_FALSE(hnas.isSnapshotPresent("", "RKHNAS_daily", "RKHNAS"));
-    EXPECT_FALSE(hnas.isSnapshotPresent("1001", "", "RKHNAS"));
-    EXPECT_EQ(log->count("Invalid Input. File System name or Snap UUID is empty."), 2u);
-
-    log->clear();
-    EXPECT_FALSE(hnas.isSnapshotPresent("1001", "RKHNAS_daily", ""));
-    EXPECT_TRUE(log->contains("Invalid input.", -1));
-    EXPECT_TRUE(log->contains("Unable to get the File System snapshots list.", -1));
-    EXPECT_EQ(gateway.requestCount(), 3u);
-
-    gateway.on("GET", "filesystem-snapshots/1002/RKHNAS", {200, R"({"snapshots": []})"});
-    EXPECT_FALSE(hnas.isSnapshotPresent("1002", "RKHNAS_daily", "RKHNAS"));
-    EXPECT_TRUE(log->contains("File System snapshot list is empty.", -1));
+    EXPECT_FAILS(hnas.isSnapshotPresent("", "RKHNAS_daily", "RKHNAS"), kPresent,
+                 "Invalid Input. File System name or Snap UUID is empty.");
+    EXPECT_FAILS(hnas.isSnapshotPresent("1001", "", "RKHNAS"), kPresent,
+                 "Invalid Input. File System name or Snap UUID is empty.");
+    EXPECT_FAILS(hnas.isSnapshotPresent("1001", "RKHNAS_daily", ""), kPresent,
+                 "Unable to get the File System snapshots list.");
+    EXPECT_TRUE(logged(kList, -1, "Invalid input."));
+    EXPECT_FAILS(hnas.isSnapshotPresent("1002", "RKHNAS_daily", "RKHNAS"), kPresent,
+                 "File System snapshot list is empty.", 1);
 }
 
-// --- deleteFileSystemSnapshot ---
-
-TEST_F(SnapshotsTest, DeletionByRecordDeletesOnlyTheFirstListedMatch) {
-    gateway.on("GET", "filesystem-snapshots/1001/RKHNAS", {200, kSnapshotsOf1001});
+TEST_F(SnapshotsTest, DeletionByRecordDeletesTheFirstListedMatchOnly) {
+    gateway.on("GET", kList1001, {200, kOf1001});
     gateway.on("DELETE", "filesystem-snapshots/SNAP-A1", {204, ""});
+    gateway.on("GET", "filesystem-snapshots/1002/RKHNAS", {200, R"({"snapshots": []})"});
     __HNASFileSystemSnapshot snapshot;
     snapshot.objectId = "STALE-OBJECT"; // the listing's object ID is used instead
     snapshot.filesystemId = "1001";
     snapshot.displayName = "RKHNAS_daily";
     ASSERT_TRUE(hnas.deleteFileSystemSnapshot(snapshot, "RKHNAS"));
-
-    EXPECT_EQ(sent(), (std::vector<std::string>{
-                          "GET /v4/storage/filesystem-snapshots/1001/RKHNAS",
-                          "DELETE /v4/storage/filesystem-snapshots/SNAP-A1",
-                      }));
+    EXPECT_EQ(sent(), (Strings{"GET " + kList1001, "DELETE filesystem-snapshots/SNAP-A1"}));
     EXPECT_TRUE(gateway.requests()[1].body.empty());
+    EXPECT_TRUE(logged(kDelete, 0, "Found the snapshot[RKHNAS_daily] that has to be deleted."));
     EXPECT_EQ(log->count("Found the snapshot[RKHNAS_daily] that has to be deleted."), 1u);
-    EXPECT_TRUE(log->contains("Found the snapshot[RKHNAS_daily] that has to be deleted.", 0));
-}
 
-TEST_F(SnapshotsTest, DeletionByRecordOfAnUnlistedSnapshotSucceedsWithoutDelete) {
-    gateway.on("GET", "filesystem-snapshots/1001/RKHNAS", {200, kSnapshotsOf1001});
+    // Not listed (exact names): gone already, a success without a delete.
+    gateway.reset();
+    gateway.on("GET", kList1001, {200, kOf1001});
     gateway.on("GET", "filesystem-snapshots/1002/RKHNAS", {200, R"({"snapshots": []})"});
-    __HNASFileSystemSnapshot snapshot;
-    snapshot.filesystemId = "1001";
     for (const char* name : {"RKHNAS_gone", "rkhnas_DAILY"}) {
-        SCOPED_TRACE(name);
-        log->clear();
         snapshot.displayName = name;
         EXPECT_TRUE(hnas.deleteFileSystemSnapshot(snapshot, "RKHNAS"));
-        EXPECT_TRUE(log->contains(std::string("Snapshot[") + name +
-                                      "] to delete not found. It may be externally deleted. "
-                                      "Considering this operation as successful.",
-                                  -1));
+        EXPECT_TRUE(logged(kDelete, -1,
+                           std::string("Snapshot[") + name +
+                               "] to delete not found. It may be externally deleted. "
+                               "Considering this operation as successful."));
     }
     snapshot.filesystemId = "1002";
     EXPECT_TRUE(hnas.deleteFileSystemSnapshot(snapshot, "RKHNAS"));
-    for (const hnastest::RecordedRequest& request : gateway.requests()) {
-        EXPECT_EQ(request.method, "GET") << request.path;
-    }
-    EXPECT_EQ(gateway.requestCount(), 3u);
+    EXPECT_EQ(sent(), (Strings{"GET " + kList1001, "GET " + kList1001,
+                               "GET filesystem-snapshots/1002/RKHNAS"}));
 }
 
 TEST_F(SnapshotsTest, DeletionByRecordFailures) {
     __HNASFileSystemSnapshot snapshot;
     snapshot.filesystemId = "1001";
     snapshot.displayName = "RKHNAS_daily";
-    __HNASFileSystemSnapshot noName = snapshot;
+    __HNASFileSystemSnapshot noName = snapshot, noFileSystem = snapshot;
     noName.displayName.clear();
-    __HNASFileSystemSnapshot noFileSystem = snapshot;
     noFileSystem.filesystemId.clear();
-    EXPECT_FALSE(hnas.deleteFileSystemSnapshot(noName, "RKHNAS"));
-    EXPECT_FALSE(hnas.deleteFileSystemSnapshot(noFileSystem, "RKHNAS"));
-    EXPECT_FALSE(hnas.deleteFileSystemSnapshot(snapshot, ""));
-    EXPECT_EQ(log->count("Invalid input."), 3u);
-    EXPECT_EQ(gateway.requestCount(), 0u);
-
-    gateway.on("GET", "filesystem-snapshots/1001/RKHNAS", {500, R"({"errorCode": 1})"});
-    EXPECT_FALSE(hnas.deleteFileSystemSnapshot(snapshot, "RKHNAS"));
-    EXPECT_TRUE(log->contains("Unable to get the snapshots list.", -1));
-
-    gateway.reset();
-    log->clear();
-    gateway.on("GET", "filesystem-snapshots/1001/RKHNAS", {200, kSnapshotsOf1001});
+    for (const auto* s : {&noName, &noFileSystem, &snapshot})
+        EXPECT_FAILS(hnas.deleteFileSystemSnapshot(*s, s == &snapshot ? "" : "R"), kDelete,
+                     "Invalid input.");
+    auto remove = [&] { return hnas.deleteFileSystemSnapshot(snapshot, "RKHNAS"); };
+    gateway.on("GET", kList1001, {500, R"({"errorCode": 1})"});
+    EXPECT_TRUE(fails(remove, kDelete, "Unable to get the snapshots list.", 1));
+    gateway.on("GET", kList1001, {200, kOf1001});
     gateway.on("DELETE", "filesystem-snapshots/SNAP-A1", {409, R"({"errorCode": 409})"});
-    EXPECT_FALSE(hnas.deleteFileSystemSnapshot(snapshot, "RKHNAS"));
-    EXPECT_TRUE(log->contains("Unable to delete Snapshot with ObjectID [SNAP-A1]", -1));
-    EXPECT_TRUE(log->contains("Unable to delete the Snapshot[RKHNAS_daily].", -1));
+    EXPECT_TRUE(fails(remove, kDelete, "Unable to delete the Snapshot[RKHNAS_daily].", 2));
+    EXPECT_TRUE(logged(kDelete, -1, "Unable to delete Snapshot with ObjectID [SNAP-A1]"));
 }
 
 TEST_F(SnapshotsTest, DeletionByObjectIdAndRecoverySendNoBodyAndSucceedOnlyOn204) {
@@ -328,39 +238,33 @@ TEST_F(SnapshotsTest, DeletionByObjectIdAndRecoverySendNoBodyAndSucceedOnlyOn204
         gateway.on("POST", "filesystem-snapshots/SNAP-A2/recover", {status, ""});
         EXPECT_EQ(hnas.deleteFileSystemSnapshot(std::string("SNAP-A2")), status == 204);
         EXPECT_EQ(hnas.recoverFileSystemSnapshot("SNAP-A2"), status == 204);
-        EXPECT_EQ(sent(), (std::vector<std::string>{
-                              "DELETE /v4/storage/filesystem-snapshots/SNAP-A2",
-                              "POST /v4/storage/filesystem-snapshots/SNAP-A2/recover",
-                          }));
-        for (const hnastest::RecordedRequest& request : gateway.requests()) {
+        EXPECT_EQ(sent(), (Strings{"DELETE filesystem-snapshots/SNAP-A2",
+                                   "POST filesystem-snapshots/SNAP-A2/recover"}));
+        for (const hnastest::RecordedRequest& request : gateway.requests())
             EXPECT_TRUE(request.body.empty()) << request.path;
-        }
-        EXPECT_EQ(log->contains("Unable to delete Snapshot with ObjectID [SNAP-A2]", -1),
+        EXPECT_EQ(logged(kDelete, -1, "Unable to delete Snapshot with ObjectID [SNAP-A2]"),
                   status != 204);
-        EXPECT_EQ(log->contains("Unable to recover Snapshot with ObjectID [SNAP-A2]", -1),
+        EXPECT_EQ(logged("RkManageHNAS::recoverFileSystemSnapshot", -1,
+                         "Unable to recover Snapshot with ObjectID [SNAP-A2]"),
                   status != 204);
     }
-
-    log->clear();
-    EXPECT_FALSE(hnas.deleteFileSystemSnapshot(std::string()));
-    EXPECT_FALSE(hnas.recoverFileSystemSnapshot(""));
-    EXPECT_EQ(log->count("Invalid input."), 2u);
-    EXPECT_EQ(gateway.requestCount(), 2u);
+    EXPECT_FAILS(hnas.deleteFileSystemSnapshot(std::string()), kDelete, "Invalid input.");
+    EXPECT_FAILS(hnas.recoverFileSystemSnapshot(""), "RkManageHNAS::recoverFileSystemSnapshot",
+                 "Invalid input.");
 }
 
 TEST_F(SnapshotsTest, IdentifiersThatWouldLeaveTheirResourceAreNotSent) {
     gateway.setFallback({204, ""});
     std::vector<__HNASFileSystemSnapshot> snapshots;
-    EXPECT_FALSE(hnas.deleteFileSystemSnapshot(std::string("../filesystems/1001")));
-    EXPECT_FALSE(hnas.recoverFileSystemSnapshot(".."));
-    EXPECT_FALSE(hnas.getFileSystemSnapshots("1001", "..", snapshots));
-    EXPECT_EQ(gateway.requestCount(), 0u);
-    EXPECT_TRUE(log->contains(
-        "Unsafe Resource[filesystem-snapshots/../filesystems/1001]. The request was not sent.",
-        -1));
-    EXPECT_TRUE(log->contains("Unable to delete Snapshot with ObjectID [../filesystems/1001]", -1));
-    EXPECT_TRUE(log->contains("Unable to recover Snapshot with ObjectID [..]", -1));
-    EXPECT_TRUE(log->contains("Unable to get file systems snapshots.", -1));
+    EXPECT_FAILS(hnas.deleteFileSystemSnapshot(std::string("../filesystems/1001")), kDelete,
+                 "Unable to delete Snapshot with ObjectID [../filesystems/1001]");
+    EXPECT_TRUE(logged("HNASRestAPI::sendReq", -1,
+                       "Unsafe Resource[filesystem-snapshots/../filesystems/1001]. The request was "
+                       "not sent."));
+    EXPECT_FAILS(hnas.recoverFileSystemSnapshot(".."), "RkManageHNAS::recoverFileSystemSnapshot",
+                 "Unable to recover Snapshot with ObjectID [..]");
+    EXPECT_FAILS(hnas.getFileSystemSnapshots("1001", "..", snapshots), kList,
+                 "Unable to get file systems snapshots.");
 }
 
 } // namespace

@@ -5,9 +5,17 @@
 
 #include <gtest/gtest.h>
 
+#include <functional>
+#include <string>
+#include <vector>
+
 #include "hnasmgmt/facade/RkManageHNAS.h"
 #include "support/CaptureLog.h"
 #include "support/TestGateway.h"
+
+// EXPECT_FAILS(call, function, line[, sends[, level]]): `call` returns false,
+// logs `line` under `function` at `level` (-1) and sends `sends` requests (0).
+#define EXPECT_FAILS(call, ...) EXPECT_TRUE(fails([&] { return call; }, __VA_ARGS__))
 
 namespace hnastest {
 
@@ -25,6 +33,37 @@ protected:
     // Path of a resource as the gateway records it.
     static std::string storagePath(const std::string& resource) {
         return "/v4/storage/" + resource;
+    }
+
+    // True when a record has exactly this function, level, text and the job identifier.
+    bool logged(const std::string& function, int level, const std::string& text,
+                long long job = static_cast<long long>(kJobId)) const {
+        return log.logged(function, level, text, job);
+    }
+
+    // "METHOD resource" of every request so far, resource relative to "/v4/storage/".
+    std::vector<std::string> sent() const {
+        std::vector<std::string> lines;
+        for (const RecordedRequest& r : gateway.requests())
+            lines.push_back(r.method + " " + r.path.substr(storagePath("").size()));
+        return lines;
+    }
+
+    // Runs an operation that must fail: it returns false, logs `line` under
+    // `function` at `level`, and sends exactly `sends` requests.
+    ::testing::AssertionResult fails(const std::function<bool()>& operation,
+                                     const std::string& function, const std::string& line,
+                                     size_t sends = 0, int level = -1) {
+        log->clear();
+        const size_t before = gateway.requestCount();
+        if (operation())
+            return ::testing::AssertionFailure() << "succeeded";
+        if (gateway.requestCount() - before != sends)
+            return ::testing::AssertionFailure()
+                   << gateway.requestCount() - before << " requests sent, not " << sends;
+        if (!logged(function, level, line))
+            return ::testing::AssertionFailure() << "no line [" << line << "]\n" << log.dump();
+        return ::testing::AssertionSuccess();
     }
 
     TestGateway gateway;
