@@ -22,7 +22,10 @@
 
 #include <boost/make_shared.hpp>
 
+#include <stdlib.h>
+
 #include <cstdlib>
+#include <filesystem>
 #include <memory>
 #include <set>
 #include <stdexcept>
@@ -57,6 +60,36 @@ inline int size(int full, int smoke) {
     return smokeRun() ? smoke : full;
 }
 
+// A directory for the process's gateway certificate, removed at exit. Every
+// simulator of the process serves the same certificate, so that the trust
+// setting of the library's client stays the same from one to the next.
+class CertificateDirectory {
+public:
+    CertificateDirectory() {
+        const char* base = std::getenv("TMPDIR");
+        std::string pattern =
+            std::string(base != nullptr && *base != '\0' ? base : "/tmp") + "/hnasbench.XXXXXX";
+        if (::mkdtemp(&pattern[0]) == nullptr) {
+            throw std::runtime_error("cannot create a directory for the certificate");
+        }
+        path_ = pattern;
+    }
+    ~CertificateDirectory() {
+        std::error_code ignored;
+        std::filesystem::remove_all(path_, ignored);
+    }
+    CertificateDirectory(const CertificateDirectory&) = delete;
+    CertificateDirectory& operator=(const CertificateDirectory&) = delete;
+
+    static const std::string& path() {
+        static CertificateDirectory directory;
+        return directory.path_;
+    }
+
+private:
+    std::string path_;
+};
+
 // The gateway simulator with one array, started, its certificate trusted by
 // every RKLibCurl client started afterwards.
 class Gateway {
@@ -64,6 +97,7 @@ public:
     explicit Gateway(hnasgwsim::ArrayState array) {
         hnasgwsim::SimulatorOptions options;
         options.array = std::move(array);
+        options.stateDir = CertificateDirectory::path();
         // Idle connections survive the pauses between benchmarks.
         options.keepAliveTimeoutSec = 300;
         simulator_ = std::make_unique<hnasgwsim::Simulator>(std::move(options));
