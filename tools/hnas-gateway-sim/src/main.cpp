@@ -28,7 +28,10 @@ int main(int argc, char** argv) {
         ->capture_default_str();
     app.add_option("--user", options.credentials.user, "Expected X-Subsystem-User")
         ->capture_default_str();
-    app.add_option("--password", options.credentials.password, "Expected X-Subsystem-Password");
+    app.add_option("--password", options.credentials.password,
+                   "Expected X-Subsystem-Password (or the environment variable "
+                   "HNAS_SIM_PASSWORD, which keeps it off the command line)")
+        ->envname("HNAS_SIM_PASSWORD");
     app.add_option("--subsystem-type", options.credentials.subsystemType,
                    "Expected X-Subsystem-Type")
         ->capture_default_str();
