@@ -69,7 +69,7 @@ TEST_F(SnapshotsTest, CreationRefusalsAndFailedAnswersLeaveTheRecordUntouched) {
         fails(create("RKHNAS_\"x", "1001", "42"), kCreate, "Unable to build the request body"));
     const std::string unable = "Unable to create Snapshot[RKHNAS_job42] for File System ID[1001]";
     const std::vector<std::pair<hnastest::ScriptedResponse, std::string>> cases = {
-        {{200, R"({"snapshot": {}})"}, unable},
+        {{200, "{\"snapshot\": " + snapshotJson("S-7", "RKHNAS_job42", "1001") + "}"}, unable},
         {{409, R"({"errorCode": 409, "errorMsg": "Exists"})"}, unable},
         {{201, ""}, "Empty response from the array"},
         {{201, "Created"}, "Unable to parse JSON response"},
