@@ -3,6 +3,7 @@
 
 #include <set>
 #include <thread>
+#include <unistd.h>
 
 #include "sim/SimClient.h"
 
@@ -334,6 +335,31 @@ TEST(Accesslog, HasOneLinePerRequestAndNoCredentials) {
         EXPECT_EQ(line.find(sim.credentials().password), std::string::npos);
         EXPECT_EQ(line.find(sim.credentials().user), std::string::npos);
     }
+}
+
+} // namespace
+
+namespace {
+
+TEST(Lifecycle, PrivateDirectoryKeepsNoKeyAndGoesWithTheSimulator) {
+    std::signal(SIGPIPE, SIG_IGN);
+    std::string dir;
+    {
+        hnasgwsim::Simulator sim;
+        sim.start();
+        dir = sim.caFile().substr(0, sim.caFile().rfind('/'));
+        EXPECT_EQ(::access(sim.caFile().c_str(), R_OK), 0);
+        EXPECT_NE(::access((dir + "/key.pem").c_str(), F_OK), 0);
+        EXPECT_EQ(SimClient(sim).get("file-devices").status, 200);
+
+        // Stopped and started again: a fresh certificate, the same array.
+        sim.stop();
+        EXPECT_FALSE(sim.running());
+        sim.start();
+        EXPECT_EQ(SimClient(sim).get("file-devices").status, 200);
+        EXPECT_EQ(sim.requestLog().size(), 2u);
+    }
+    EXPECT_NE(::access(dir.c_str(), F_OK), 0);
 }
 
 } // namespace

@@ -4,6 +4,7 @@
 #include <atomic>
 #include <chrono>
 #include <csignal>
+#include <cstdio>
 #include <cstdlib>
 #include <ctime>
 #include <deque>
@@ -392,6 +393,11 @@ void Simulator::start() {
     if (!d.server->is_valid())
         throw std::runtime_error("cannot load the certificate " + d.certFile + " and key " +
                                  d.keyFile);
+    // The server holds the key now. A key generated into the private
+    // directory goes at once, so that a process killed before it could clean
+    // up leaves no private key behind (a later start generates a fresh pair).
+    if (!d.tempDir.empty() && d.keyFile == d.tempDir + "/key.pem")
+        std::remove(d.keyFile.c_str());
     SSL_CTX* ctx = d.server->ssl_context();
     SSL_CTX_set_min_proto_version(ctx, TLS1_2_VERSION);
     // Note every connection at its handshake, so stop() can close idle ones.
