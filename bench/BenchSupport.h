@@ -259,9 +259,16 @@ inline bool check(benchmark::State& state, bool ok, const char* what) {
     return ok;
 }
 
-// The host's log writer for the facade benchmarks: level 0 to /dev/null.
+// The host's log writer for the facade benchmarks: level 0 to /dev/null, or
+// the level in HNASBENCH_LOG_LEVEL ("off": no writer at all).
 inline void installHostLog() {
-    g_ptrLogWriter = boost::make_shared<StreamLogWriter>(0, "/dev/null");
+    const char* level = std::getenv("HNASBENCH_LOG_LEVEL");
+    if (level != nullptr && std::string(level) == "off") {
+        g_ptrLogWriter.reset();
+        return;
+    }
+    const int value = level != nullptr && *level != '\0' ? std::atoi(level) : 0;
+    g_ptrLogWriter = boost::make_shared<StreamLogWriter>(value, "/dev/null");
 }
 
 inline int runMain(int argc, char** argv) {

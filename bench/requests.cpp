@@ -18,7 +18,11 @@
 //
 // One iteration is one request; time per iteration is time per request.
 
+#include <chrono>
+#include <condition_variable>
+#include <mutex>
 #include <string>
+#include <thread>
 #include <vector>
 
 #include "BenchSupport.h"
@@ -150,6 +154,189 @@ void BM_Concurrency_Raw_KeepAlive(benchmark::State& state) {
     rawLoop(state, hnasbench::RawClient::Mode::KeepAlive);
 }
 
+// --- paired measurements ---
+//
+// The machine is shared: a load that comes and goes between two benchmarks
+// skews their ratio. The paired benchmarks alternate the figure and its
+// baseline request by request (or phase by phase), so both see the same load;
+// the ratios in the figures table come from them.
+
+using Clock = std::chrono::steady_clock;
+
+double microseconds(Clock::duration d) {
+    return std::chrono::duration<double, std::micro>(d).count();
+}
+
+// Paired_Requests: each iteration is one facade request and one raw
+// keep-alive request for the same resource, in alternating order.
+void BM_Paired_Requests(benchmark::State& state) {
+    Setup& s = setup();
+    RkManageHNAS hnas(1);
+    s.gateway.connect(hnas);
+    hnasbench::RawClient raw(s.gateway, hnasbench::RawClient::Mode::KeepAlive);
+    std::vector<__HNASFileSystemInfo> filesystems;
+    if (!hnasbench::check(state,
+                          hnas.getFileSystemsInfo(s.filesystemId, filesystems) && raw.get(s.url),
+                          "warm-up request failed")) {
+        return;
+    }
+    Clock::duration facadeTime{};
+    Clock::duration rawTime{};
+    bool facadeFirst = true;
+    for (auto _ : state) {
+        for (int turn = 0; turn < 2; ++turn) {
+            const bool facadeTurn = (turn == 0) == facadeFirst;
+            const Clock::time_point start = Clock::now();
+            const bool ok = facadeTurn ? hnas.getFileSystemsInfo(s.filesystemId, filesystems) &&
+                                             filesystems.size() == 1
+                                       : raw.get(s.url);
+            (facadeTurn ? facadeTime : rawTime) += Clock::now() - start;
+            if (!ok) {
+                state.SkipWithError("request failed");
+                return;
+            }
+        }
+        facadeFirst = !facadeFirst;
+    }
+    const double n = static_cast<double>(state.iterations());
+    state.counters["facade_us"] = microseconds(facadeTime) / n;
+    state.counters["raw_us"] = microseconds(rawTime) / n;
+    state.counters["ratio"] = microseconds(facadeTime) / microseconds(rawTime);
+    s.gateway.reportConnections(state);
+}
+
+// A pool of threads, each with its own facade and its own raw client, that
+// run a number of requests on command.
+class Pool {
+public:
+    Pool(Setup& s, int threads) : setup_(s) {
+        for (int i = 0; i < threads; ++i) {
+            workers_.emplace_back([this, i] { work(i); });
+        }
+        // Every worker opens its connections before any phase is timed.
+        std::unique_lock<std::mutex> lock(mutex_);
+        done_.wait(lock, [&] { return ready_ == static_cast<int>(workers_.size()); });
+    }
+    ~Pool() {
+        {
+            std::lock_guard<std::mutex> lock(mutex_);
+            stop_ = true;
+            ++generation_;
+        }
+        go_.notify_all();
+        for (std::thread& t : workers_) {
+            t.join();
+        }
+    }
+
+    // Runs `requests` requests on each of the first `threads` workers, facade
+    // or raw; returns the wall time of the phase, or a negative value when a
+    // request failed.
+    double phase(int threads, int requests, bool facade) {
+        std::unique_lock<std::mutex> lock(mutex_);
+        active_ = threads;
+        requests_ = requests;
+        facade_ = facade;
+        pending_ = threads;
+        failed_ = false;
+        const Clock::time_point start = Clock::now();
+        ++generation_;
+        go_.notify_all();
+        done_.wait(lock, [&] { return pending_ == 0; });
+        const double elapsed = microseconds(Clock::now() - start);
+        return failed_ ? -1.0 : elapsed;
+    }
+
+private:
+    void work(int index) {
+        RkManageHNAS hnas(static_cast<unsigned long long>(index + 1));
+        setup_.gateway.connect(hnas);
+        hnasbench::RawClient raw(setup_.gateway, hnasbench::RawClient::Mode::KeepAlive);
+        std::vector<__HNASFileSystemInfo> filesystems;
+        bool ok = hnas.getFileSystemsInfo(setup_.filesystemId, filesystems) && raw.get(setup_.url);
+        std::unique_lock<std::mutex> lock(mutex_);
+        failed_ = failed_ || !ok;
+        ++ready_;
+        done_.notify_all();
+        unsigned long long seen = generation_;
+        for (;;) {
+            go_.wait(lock, [&] { return generation_ != seen; });
+            seen = generation_;
+            if (stop_) {
+                return;
+            }
+            if (index >= active_) {
+                continue;
+            }
+            const int requests = requests_;
+            const bool facade = facade_;
+            lock.unlock();
+            ok = true;
+            for (int i = 0; i < requests && ok; ++i) {
+                ok = facade ? hnas.getFileSystemsInfo(setup_.filesystemId, filesystems)
+                            : raw.get(setup_.url);
+            }
+            lock.lock();
+            failed_ = failed_ || !ok;
+            if (--pending_ == 0) {
+                done_.notify_all();
+            }
+        }
+    }
+
+    Setup& setup_;
+    std::vector<std::thread> workers_;
+    std::mutex mutex_;
+    std::condition_variable go_;
+    std::condition_variable done_;
+    unsigned long long generation_ = 0;
+    int ready_ = 0;
+    int active_ = 0;
+    int requests_ = 0;
+    int pending_ = 0;
+    bool facade_ = true;
+    bool failed_ = false;
+    bool stop_ = false;
+};
+
+// Paired_Concurrency: each iteration runs four phases back to back - one
+// thread, then eight threads, through the facade, then the same raw - each
+// thread making kPhaseRequests requests; the counters are the aggregate
+// request rates and their ratios.
+void BM_Paired_Concurrency(benchmark::State& state) {
+    constexpr int kThreads = 8;
+    const int kPhaseRequests = hnasbench::smokeRun() ? 2 : 100;
+    Setup& s = setup();
+    Pool pool(s, kThreads);
+    double facade1 = 0;
+    double facade8 = 0;
+    double raw1 = 0;
+    double raw8 = 0;
+    for (auto _ : state) {
+        const double t[] = {
+            pool.phase(1, kPhaseRequests, true), pool.phase(kThreads, kPhaseRequests, true),
+            pool.phase(1, kPhaseRequests, false), pool.phase(kThreads, kPhaseRequests, false)};
+        for (double v : t) {
+            if (v < 0) {
+                state.SkipWithError("request failed");
+                return;
+            }
+        }
+        facade1 += t[0];
+        facade8 += t[1];
+        raw1 += t[2];
+        raw8 += t[3];
+    }
+    const double n = static_cast<double>(state.iterations()) * kPhaseRequests;
+    state.counters["facade_1_rps"] = n / facade1 * 1e6;
+    state.counters["facade_8_rps"] = n * kThreads / facade8 * 1e6;
+    state.counters["raw_1_rps"] = n / raw1 * 1e6;
+    state.counters["raw_8_rps"] = n * kThreads / raw8 * 1e6;
+    state.counters["facade_ratio"] = (n * kThreads / facade8) / (n / facade1);
+    state.counters["raw_ratio"] = (n * kThreads / raw8) / (n / raw1);
+    s.gateway.clearLog();
+}
+
 } // namespace
 
 BENCHMARK(BM_Requests_Facade)
@@ -183,6 +370,15 @@ BENCHMARK(BM_Concurrency_Raw_KeepAlive)
     ->Threads(1)
     ->Threads(8)
     ->Unit(benchmark::kMicrosecond)
+    ->UseRealTime();
+
+BENCHMARK(BM_Paired_Requests)
+    ->Iterations(hnasbench::iterations(kRequests))
+    ->Unit(benchmark::kMicrosecond)
+    ->UseRealTime();
+BENCHMARK(BM_Paired_Concurrency)
+    ->Iterations(hnasbench::iterations(10))
+    ->Unit(benchmark::kMillisecond)
     ->UseRealTime();
 
 HNASBENCH_MAIN()

@@ -14,6 +14,7 @@
 // N = 1000 is the 1x size; 2x and 4x show how the walk grows. One iteration
 // is one whole walk.
 
+#include <chrono>
 #include <cstdio>
 #include <map>
 #include <memory>
@@ -169,6 +170,100 @@ void BM_Walk_Directories_Raw(benchmark::State& state) {
     s.gateway->reportConnections(state);
 }
 
+// --- paired measurements ---
+//
+// The figure and its baseline alternate walk by walk, so that both see the
+// same load of the shared machine; the ratios in the figures table come from
+// these.
+
+using Clock = std::chrono::steady_clock;
+
+double microseconds(Clock::duration d) {
+    return std::chrono::duration<double, std::micro>(d).count();
+}
+
+// Runs facadeWalk and rawWalk alternately, each once per iteration, and
+// reports their mean times and ratio.
+template <typename FacadeWalk, typename RawWalk>
+void paired(benchmark::State& state, FacadeWalk facadeWalk, RawWalk rawWalk) {
+    Clock::duration facadeTime{};
+    Clock::duration rawTime{};
+    bool facadeFirst = true;
+    for (auto _ : state) {
+        for (int turn = 0; turn < 2; ++turn) {
+            const bool facadeTurn = (turn == 0) == facadeFirst;
+            const Clock::time_point start = Clock::now();
+            const bool ok = facadeTurn ? facadeWalk() : rawWalk();
+            (facadeTurn ? facadeTime : rawTime) += Clock::now() - start;
+            if (!ok) {
+                state.SkipWithError(facadeTurn ? "facade walk failed" : "raw walk failed");
+                return;
+            }
+        }
+        facadeFirst = !facadeFirst;
+    }
+    const double n = static_cast<double>(state.iterations());
+    state.counters["facade_us"] = microseconds(facadeTime) / n;
+    state.counters["raw_us"] = microseconds(rawTime) / n;
+    state.counters["ratio"] = microseconds(facadeTime) / microseconds(rawTime);
+}
+
+void BM_Paired_AllSnapshots(benchmark::State& state) {
+    const int filesystems = static_cast<int>(state.range(0));
+    hnasbench::Gateway& gateway = snapshotGateway(filesystems);
+    std::vector<std::string> urls;
+    urls.push_back(gateway.url("filesystems/"));
+    {
+        auto array = gateway.simulator().model();
+        for (const hnasgwsim::FileSystem& fs : array->fileSystems) {
+            urls.push_back(gateway.url("filesystem-snapshots/" + fs.filesystemId + "/RKHNAS"));
+        }
+    }
+    RkManageHNAS hnas(1);
+    gateway.connect(hnas);
+    hnasbench::RawClient client(gateway, hnasbench::RawClient::Mode::KeepAlive);
+    std::vector<__HNASFileSystemSnapshot> snapshots;
+    const size_t expected = static_cast<size_t>(filesystems) * kSnapshotsPerFileSystem;
+    gateway.clearLog();
+    paired(
+        state, [&] { return hnas.getAllSnapshots(snapshots) && snapshots.size() == expected; },
+        [&] {
+            for (const std::string& url : urls) {
+                if (!client.get(url)) {
+                    return false;
+                }
+            }
+            return true;
+        });
+    state.counters["requests"] = 1.0 + filesystems;
+    gateway.reportConnections(state);
+}
+
+void BM_Paired_Directories(benchmark::State& state) {
+    DirectorySetup& s = directorySetup();
+    RkManageHNAS hnas(1);
+    s.gateway->connect(hnas);
+    hnasbench::RawClient client(*s.gateway, hnasbench::RawClient::Mode::KeepAlive);
+    std::vector<__HNASFileSystemDirectories> directories;
+    s.gateway->clearLog();
+    paired(
+        state,
+        [&] {
+            return hnas.getFileSystemDirectoriesUnderPath(s.filesystemId, s.path, directories) &&
+                   directories.size() == static_cast<size_t>(kWidth);
+        },
+        [&] {
+            for (const std::string& url : s.urls) {
+                if (!client.get(url)) {
+                    return false;
+                }
+            }
+            return true;
+        });
+    state.counters["requests"] = static_cast<double>(s.urls.size());
+    s.gateway->reportConnections(state);
+}
+
 } // namespace
 
 BENCHMARK(BM_Walk_AllSnapshots_Facade)
@@ -190,6 +285,18 @@ BENCHMARK(BM_Walk_Directories_Facade)
     ->Unit(benchmark::kMillisecond)
     ->UseRealTime();
 BENCHMARK(BM_Walk_Directories_Raw)
+    ->Iterations(hnasbench::iterations(200))
+    ->Unit(benchmark::kMillisecond)
+    ->UseRealTime();
+
+BENCHMARK(BM_Paired_AllSnapshots)
+    ->Arg(hnasbench::size(1000, 10))
+    ->Arg(hnasbench::size(2000, 20))
+    ->Arg(hnasbench::size(4000, 40))
+    ->Iterations(hnasbench::iterations(4))
+    ->Unit(benchmark::kMillisecond)
+    ->UseRealTime();
+BENCHMARK(BM_Paired_Directories)
     ->Iterations(hnasbench::iterations(200))
     ->Unit(benchmark::kMillisecond)
     ->UseRealTime();
