@@ -356,6 +356,13 @@ bool HNASRestAPI::sendReq(int requestType, const std::string& resource, const st
                                "server. URL[%s] Resource[%s] Body[%s]. Http error code [%ld].",
                                requestURL.c_str(), resource.c_str(), body.c_str(), lastHttpError);
             }
+            // Without an answer the status says nothing: name the cause
+            // (refused, time-out, certificate, size cap...).
+            const std::string reason = lastHttpError == 0 ? curlClient->GetLastErrorText() : "";
+            if (!reason.empty()) {
+                trace.DebugLvl(kSendFn, -1, job, "No answer from the gateway. Reason [%s]",
+                               reason.c_str());
+            }
             response.clear();
             return false;
         }

@@ -6,7 +6,6 @@
 #include <atomic>
 #include <cstdarg>
 #include <cstdlib>
-#include <filesystem>
 #include <mutex>
 #include <string>
 #include <thread>
@@ -222,11 +221,10 @@ TEST(Load, EightJobsInParallelKeepTheirResultsAndLogLinesApart) {
 }
 
 TEST(Load, AFacadeInitialisedAgainBetweenOperationsReleasesEachSession) {
-    auto sim = startSimulator();
-    hnasgwsim::SimulatorOptions same; // the same certificate, so one CA file trusts both
-    same.certFile = sim->caFile();
-    same.keyFile = std::filesystem::path(sim->caFile()).parent_path() / "key.pem";
-    auto other = startSimulator(same);
+    // One certificate for both gateways, so that one CA file trusts both.
+    const Certificate certificate("localhost", "IP:127.0.0.1,DNS:localhost");
+    auto sim = startSimulator(withCertificate(certificate));
+    auto other = startSimulator(withCertificate(certificate));
     ClientOptions options(fastOptions(*sim));
     const ArrayIds ids = arrayIds();
     RkManageHNAS hnas(kFirstJob);

@@ -1,12 +1,11 @@
 #pragma once
 
-// An HTTPS proxy on 127.0.0.1 in front of the simulator, with the simulator's
-// certificate, that passes every request on and rewrites the answer to one
-// METHOD and path: its body emptied, or cut to its first half, with the
-// status and framing of a complete answer.
+// An HTTPS proxy on 127.0.0.1 in front of the simulator, serving the
+// simulator's certificate (given to both), that passes every request on and rewrites the answer to
+// one METHOD and path: its body emptied, or cut to its first half, with the status and framing of a
+// complete answer.
 
 #include <atomic>
-#include <filesystem>
 #include <mutex>
 #include <string>
 #include <thread>
@@ -21,10 +20,9 @@ class RewritingProxy {
 public:
     enum class Mode { Empty, FirstHalf };
 
-    explicit RewritingProxy(const hnasgwsim::Simulator& sim)
-        : sim_(sim),
-          server_(sim.caFile().c_str(),
-                  (std::filesystem::path(sim.caFile()).parent_path() / "key.pem").c_str()) {
+    RewritingProxy(const hnasgwsim::Simulator& sim, const std::string& certFile,
+                   const std::string& keyFile)
+        : sim_(sim), server_(certFile.c_str(), keyFile.c_str()) {
         auto handler = [this](const httplib::Request& req, httplib::Response& res) {
             forward(req, res);
         };

@@ -44,8 +44,8 @@ private:
     RKLibCurlOptions saved_;
 };
 
-constexpr long kConnectTimeoutMs = 300;
-constexpr long kRequestTimeoutMs = 500;
+constexpr long kConnectTimeoutMs = 500;
+constexpr long kRequestTimeoutMs = 700;
 
 // Trusts the simulator's certificate; short time-outs; no retries.
 inline RKLibCurlOptions fastOptions(const hnasgwsim::Simulator& sim) {
@@ -125,11 +125,12 @@ inline void writePem(const std::string& path, EVP_PKEY* key, X509* cert) {
 
 } // namespace detail
 
-// A self-signed certificate and key for the name "gateway.invalid" only, in
+// A self-signed certificate and key for a common name and subject
+// alternative names (OpenSSL's form, e.g. "IP:127.0.0.1,DNS:localhost"), in
 // a temporary directory removed with the object.
-class ForeignCertificate {
+class Certificate {
 public:
-    ForeignCertificate() {
+    Certificate(const char* commonName, const char* altNames) {
         std::string pattern = std::filesystem::temp_directory_path().string() + "/hnasrel.XXXXXX";
         if (!::mkdtemp(pattern.data()))
             throw std::runtime_error("mkdtemp");
@@ -147,12 +148,11 @@ public:
         X509_set_pubkey(x, key);
         X509_NAME* name = X509_get_subject_name(x);
         X509_NAME_add_entry_by_txt(name, "CN", MBSTRING_ASC,
-                                   reinterpret_cast<const unsigned char*>("gateway.invalid"), -1,
-                                   -1, 0);
+                                   reinterpret_cast<const unsigned char*>(commonName), -1, -1, 0);
         X509_set_issuer_name(x, name);
         detail::addExtension(x, NID_basic_constraints, "critical,CA:TRUE");
         detail::addExtension(x, NID_subject_key_identifier, "hash");
-        detail::addExtension(x, NID_subject_alt_name, "DNS:gateway.invalid");
+        detail::addExtension(x, NID_subject_alt_name, altNames);
         if (!X509_sign(x, key, EVP_sha256()))
             throw std::runtime_error("X509_sign");
         detail::writePem(key_, key, nullptr);
@@ -160,18 +160,27 @@ public:
         X509_free(x);
         EVP_PKEY_free(key);
     }
-    ~ForeignCertificate() {
+    ~Certificate() {
         std::error_code ec;
         std::filesystem::remove_all(dir_, ec);
     }
-    ForeignCertificate(const ForeignCertificate&) = delete;
-    ForeignCertificate& operator=(const ForeignCertificate&) = delete;
+    Certificate(const Certificate&) = delete;
+    Certificate& operator=(const Certificate&) = delete;
     const std::string& certFile() const { return cert_; }
     const std::string& keyFile() const { return key_; }
 
 private:
     std::string dir_, cert_, key_;
 };
+
+// Simulator options serving this certificate (the simulator keeps no key of
+// its own on disk; servers that share one certificate use this).
+inline hnasgwsim::SimulatorOptions withCertificate(const Certificate& certificate) {
+    hnasgwsim::SimulatorOptions o;
+    o.certFile = certificate.certFile();
+    o.keyFile = certificate.keyFile();
+    return o;
+}
 
 inline ArrayIds arrayIds() {
     const hnasgwsim::ArrayState a = hnasgwsim::defaultArray();

@@ -80,6 +80,35 @@ const Kind kWholeConnection[] = {Kind::Refused, Kind::OverCap, Kind::Untrusted, 
 // How far a delayed answer comes after the request time-out.
 constexpr long kOvershootMs = 150;
 
+// What the session's reason line names when a fault leaves no answer.
+const char* reasonOf(Kind kind) {
+    switch (kind) {
+    case Kind::Refused:
+        return "Couldn't connect";
+    case Kind::Close:
+        return "returned nothing";
+    case Kind::MidBody:
+        return "partial file";
+    case Kind::OverCap:
+        return "larger than the cap";
+    case Kind::Latency:
+        return "Timeout";
+    case Kind::Untrusted:
+    case Kind::WrongName:
+        return "SSL peer certificate";
+    default:
+        return nullptr; // an answer came
+    }
+}
+
+bool hasReason(const std::vector<LogRecord>& records, const std::string& part) {
+    const std::string prefix = "No answer from the gateway. Reason [";
+    for (const auto& r : records)
+        if (r.text.compare(0, prefix.size(), prefix) == 0 && r.text.find(part) != std::string::npos)
+            return true;
+    return false;
+}
+
 enum class Effect { Fail, BadBody, EmptyBody, Pass };
 
 Effect effectOf(Kind kind, const Step& step) {
@@ -147,19 +176,18 @@ std::string dump(const std::vector<LogRecord>& records) {
 class FaultSuite : public ::testing::TestWithParam<const char*> {
 protected:
     static void SetUpTestSuite() {
-        sim = startSimulator().release();
-        foreign = new ForeignCertificate();
-        hnasgwsim::SimulatorOptions o;
-        o.certFile = foreign->certFile();
-        o.keyFile = foreign->keyFile();
-        otherName = startSimulator(o).release();
-        proxy = new RewritingProxy(*sim);
+        local = new Certificate("localhost", "IP:127.0.0.1,DNS:localhost");
+        sim = startSimulator(withCertificate(*local)).release();
+        foreign = new Certificate("gateway.invalid", "DNS:gateway.invalid");
+        otherName = startSimulator(withCertificate(*foreign)).release();
+        proxy = new RewritingProxy(*sim, local->certFile(), local->keyFile());
     }
     static void TearDownTestSuite() {
         delete proxy;
         delete otherName;
         delete foreign;
         delete sim;
+        delete local;
     }
 
     void resetArray() {
@@ -240,6 +268,9 @@ protected:
                     << dump(records);
             }
         }
+        if (reasonOf(kind)) {
+            EXPECT_TRUE(hasReason(records, reasonOf(kind))) << dump(records);
+        }
         // Ends within the time-out of the requests it sent, plus a margin.
         EXPECT_LT(took, static_cast<long long>(op.steps.size()) *
                                 (kConnectTimeoutMs + kRequestTimeoutMs) +
@@ -281,14 +312,16 @@ protected:
     static constexpr unsigned long long kJobId = 9001;
     static hnasgwsim::Simulator* sim;
     static hnasgwsim::Simulator* otherName;
-    static ForeignCertificate* foreign;
+    static Certificate* local;   // served by the simulator and the proxy
+    static Certificate* foreign; // for another name
     static RewritingProxy* proxy;
     static std::map<std::string, int> faultsInjected;
 };
 
 hnasgwsim::Simulator* FaultSuite::sim = nullptr;
 hnasgwsim::Simulator* FaultSuite::otherName = nullptr;
-ForeignCertificate* FaultSuite::foreign = nullptr;
+Certificate* FaultSuite::local = nullptr;
+Certificate* FaultSuite::foreign = nullptr;
 RewritingProxy* FaultSuite::proxy = nullptr;
 std::map<std::string, int> FaultSuite::faultsInjected;
 
