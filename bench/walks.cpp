@@ -293,7 +293,7 @@ BENCHMARK(BM_Paired_AllSnapshots)
     ->Arg(hnasbench::size(1000, 10))
     ->Arg(hnasbench::size(2000, 20))
     ->Arg(hnasbench::size(4000, 40))
-    ->Iterations(hnasbench::iterations(4))
+    ->Iterations(hnasbench::iterations(6))
     ->Unit(benchmark::kMillisecond)
     ->UseRealTime();
 BENCHMARK(BM_Paired_Directories)
