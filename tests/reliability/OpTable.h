@@ -49,7 +49,6 @@ struct Step {
     bool wraps = false;     // failLine also follows an answer that cannot be read
     Out failOut = Out::Unchanged;
     bool virtualServerListing = false; // a 401 here sets the facade's last error code to 5
-    bool bodyOnWire() const { return reads || okStatus == 201; }
 };
 
 struct OpCase {

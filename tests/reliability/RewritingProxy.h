@@ -18,7 +18,7 @@ namespace reltest {
 
 class RewritingProxy {
 public:
-    enum class Mode { Empty, FirstHalf };
+    enum class Mode { Empty, FirstHalf, Padded };
 
     RewritingProxy(const hnasgwsim::Simulator& sim, const std::string& certFile,
                    const std::string& keyFile)
@@ -83,7 +83,12 @@ private:
         {
             std::lock_guard<std::mutex> lock(mutex_);
             if (req.method == method_ && req.path == path_) {
-                body = mode_ == Mode::Empty ? std::string() : body.substr(0, body.size() / 2);
+                if (mode_ == Mode::Empty)
+                    body.clear();
+                else if (mode_ == Mode::FirstHalf)
+                    body.resize(body.size() / 2);
+                else
+                    body.append(128 * 1024, ' ');
                 ++rewritten_;
             }
         }
