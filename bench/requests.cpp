@@ -300,22 +300,29 @@ private:
 };
 
 // Paired_Concurrency: each iteration runs four phases back to back - one
-// thread, then eight threads, through the facade, then the same raw - each
-// thread making kPhaseRequests requests; the counters are the aggregate
-// request rates and their ratios.
+// thread and eight threads, through the facade and raw, in an order that
+// reverses from one iteration to the next - each thread making
+// kPhaseRequests requests; the counters are the aggregate request rates and
+// their ratios.
 void BM_Paired_Concurrency(benchmark::State& state) {
     constexpr int kThreads = 8;
-    const int kPhaseRequests = hnasbench::smokeRun() ? 2 : 100;
+    const int kPhaseRequests = hnasbench::smokeRun() ? 2 : 400;
     Setup& s = setup();
     Pool pool(s, kThreads);
     double facade1 = 0;
     double facade8 = 0;
     double raw1 = 0;
     double raw8 = 0;
+    bool forward = true;
     for (auto _ : state) {
-        const double t[] = {
-            pool.phase(1, kPhaseRequests, true), pool.phase(kThreads, kPhaseRequests, true),
-            pool.phase(1, kPhaseRequests, false), pool.phase(kThreads, kPhaseRequests, false)};
+        // The phase order reverses from one iteration to the next, so that a
+        // load that rises or falls over an iteration weighs on every phase alike.
+        double t[4] = {0, 0, 0, 0}; // facade 1, facade 8, raw 1, raw 8
+        for (int step = 0; step < 4; ++step) {
+            const int phase = forward ? step : 3 - step;
+            t[phase] = pool.phase(phase % 2 == 0 ? 1 : kThreads, kPhaseRequests, phase < 2);
+        }
+        forward = !forward;
         for (double v : t) {
             if (v < 0) {
                 state.SkipWithError("request failed");
