@@ -215,8 +215,8 @@ TEST(Load, EightJobsInParallelKeepTheirResultsAndLogLinesApart) {
         EXPECT_EQ(array->fileSystems.at(0).snapshots.size(), 3u);
         EXPECT_EQ(array->virtualServers.at(0).shares.size(), 4u);
     }
-    std::printf("load: %d threads x %d operations = %d operations, %ld log lines checked (%ld "
-                "naming objects)\n",
+    std::printf("load: %d threads x %d operations = %d operations, %ld log lines checked, %ld "
+                "at level 0 or below for other jobs' names\n",
                 kThreads, count, total, writer->lines.load(), writer->named.load());
 }
 
