@@ -18,6 +18,8 @@
 //
 // One iteration is one request; time per iteration is time per request.
 
+#include <sys/resource.h>
+
 #include <chrono>
 #include <condition_variable>
 #include <mutex>
@@ -205,6 +207,14 @@ void BM_Paired_Requests(benchmark::State& state) {
     s.gateway.reportConnections(state);
 }
 
+// CPU time of the whole process (client and simulator threads), in µs.
+double processCpuUs() {
+    rusage usage{};
+    getrusage(RUSAGE_SELF, &usage);
+    return (usage.ru_utime.tv_sec + usage.ru_stime.tv_sec) * 1e6 + usage.ru_utime.tv_usec +
+           usage.ru_stime.tv_usec;
+}
+
 // A pool of threads, each with its own facade and its own raw client, that
 // run a number of requests on command.
 class Pool {
@@ -232,7 +242,8 @@ public:
     // Runs `requests` requests on each of the first `threads` workers, facade
     // or raw; returns the wall time of the phase, or a negative value when a
     // request failed.
-    double phase(int threads, int requests, bool facade) {
+    double phase(int threads, int requests, bool facade, double* cpuUs = nullptr) {
+        const double cpuStart = processCpuUs();
         std::unique_lock<std::mutex> lock(mutex_);
         active_ = threads;
         requests_ = requests;
@@ -244,6 +255,9 @@ public:
         go_.notify_all();
         done_.wait(lock, [&] { return pending_ == 0; });
         const double elapsed = microseconds(Clock::now() - start);
+        if (cpuUs != nullptr) {
+            *cpuUs += processCpuUs() - cpuStart;
+        }
         return failed_ ? -1.0 : elapsed;
     }
 
@@ -313,6 +327,7 @@ void BM_Paired_Concurrency(benchmark::State& state) {
     double facade8 = 0;
     double raw1 = 0;
     double raw8 = 0;
+    double cpu[4] = {0, 0, 0, 0}; // process CPU per phase kind, summed
     bool forward = true;
     for (auto _ : state) {
         // The phase order reverses from one iteration to the next, so that a
@@ -320,7 +335,8 @@ void BM_Paired_Concurrency(benchmark::State& state) {
         double t[4] = {0, 0, 0, 0}; // facade 1, facade 8, raw 1, raw 8
         for (int step = 0; step < 4; ++step) {
             const int phase = forward ? step : 3 - step;
-            t[phase] = pool.phase(phase % 2 == 0 ? 1 : kThreads, kPhaseRequests, phase < 2);
+            t[phase] =
+                pool.phase(phase % 2 == 0 ? 1 : kThreads, kPhaseRequests, phase < 2, &cpu[phase]);
         }
         forward = !forward;
         for (double v : t) {
@@ -341,6 +357,12 @@ void BM_Paired_Concurrency(benchmark::State& state) {
     state.counters["raw_8_rps"] = n * kThreads / raw8 * 1e6;
     state.counters["facade_ratio"] = (n * kThreads / facade8) / (n / facade1);
     state.counters["raw_ratio"] = (n * kThreads / raw8) / (n / raw1);
+    // CPU time (client and simulator) per request: a lock that threads queue
+    // on shows as CPU per request that rises from one thread to eight.
+    state.counters["facade_1_cpu_us"] = cpu[0] / n;
+    state.counters["facade_8_cpu_us"] = cpu[1] / (n * kThreads);
+    state.counters["raw_1_cpu_us"] = cpu[2] / n;
+    state.counters["raw_8_cpu_us"] = cpu[3] / (n * kThreads);
     s.gateway.clearLog();
 }
 
