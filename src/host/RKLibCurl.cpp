@@ -330,6 +330,9 @@ struct RKLibCurl::Impl {
         // closes before the answer; the gateway may already have carried out
         // a POST, PUT or DELETE, so those always go on a fresh connection.
         set(curl_easy_setopt(h, CURLOPT_FRESH_CONNECT, type == HTTP_REQ_TYPE_GET ? 0L : 1L));
+        // One idle connection per handle: the one a write opened replaces the
+        // older one instead of piling up at the gateway.
+        set(curl_easy_setopt(h, CURLOPT_MAXCONNECTS, 1L));
         // Callbacks
         set(curl_easy_setopt(h, CURLOPT_WRITEFUNCTION, &Impl::onBody));
         set(curl_easy_setopt(h, CURLOPT_WRITEDATA, this));

@@ -177,7 +177,7 @@ void runJob(const hnasgwsim::Simulator& sim, const ArrayIds& ids, unsigned long 
 
 TEST(Load, EightJobsInParallelKeepTheirResultsAndLogLinesApart) {
     hnasgwsim::SimulatorOptions simOptions;
-    simOptions.threads = 128; // a worker per open connection: writes open their own
+    simOptions.threads = 16; // a worker per open connection: no more than the jobs need
     auto sim = startSimulator(simOptions);
     ClientOptions options([&] {
         RKLibCurlOptions o = fastOptions(*sim);
