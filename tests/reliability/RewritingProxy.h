@@ -1,9 +1,10 @@
 #pragma once
 
 // An HTTPS proxy on 127.0.0.1 in front of the simulator, serving the
-// simulator's certificate (given to both), that passes every request on and rewrites the answer to
-// one METHOD and path: its body emptied, or cut to its first half, with the status and framing of a
-// complete answer.
+// simulator's certificate (given to both), that passes every request on and
+// rewrites the answer to one METHOD and path: its body emptied, cut to its
+// first half, or padded with 128 KiB of blanks, with the status and framing
+// of a complete answer.
 
 #include <atomic>
 #include <mutex>
