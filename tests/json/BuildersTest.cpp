@@ -1,0 +1,228 @@
+// Request bodies byte for byte, the refusal of values that would not stay
+// JSON string content, and the records the bodies are built from.
+
+#include <gtest/gtest.h>
+
+#include <array>
+#include <functional>
+#include <locale>
+
+#include "hnasmgmt/json/HNASJSON.h"
+#include "support/CaptureLog.h"
+
+namespace {
+
+const unsigned long long kJob = 31;
+
+__HNASCIFSAuthentication entry(const std::string& name, const std::string& encoded = "e",
+                               int permission = 1, const std::string& type = "USER") {
+    __HNASCIFSAuthentication e;
+    e.name = name;
+    e.encodedName = encoded;
+    e.permission = permission;
+    e.type = type;
+    return e;
+}
+
+const std::string kDefaultSettings =
+    R"({"accessConfig":"*", "comment":"Rekanto Created Share", "userHomeDirectoryPath":"", )"
+    R"("isScanForVirusesEnabled":false, "maxConcurrentUsers":100, )"
+    R"("snapshotOption":"SHOW_AND_ALLOW_ACCESS", "cacheOption":"CACHING_OFF", )"
+    R"("transferToReplicationTargetSetting":"DO_NOT_TRANSFER", "userHomeDirectoryMode":"OFF", )"
+    R"("isFollowSymbolicLinks":false, "isFollowGlobalSymbolicLinks":false, )"
+    R"("isForceFileNameToLowercase":false, "isABEEnabled":false})";
+const std::string kDefaultNFS =
+    R"({"name":"exp", "virtualServerId":1, "filesystemId":"fs-1", )"
+    R"("filesystemPath":"/exports/a", "settings":{"accessConfig":"*", )"
+    R"("snapshotOption":"SHOW_AND_ALLOW_ACCESS", "localReadCacheOption":"DISABLED", )"
+    R"("transferToReplicationTargetSetting":"DO_NOT_TRANSFER"}})";
+
+// Integers in bodies stay plain digits under a host locale that groups
+// thousands.
+struct GroupingPunct : std::numpunct<char> {
+    char do_thousands_sep() const override { return '.'; }
+    std::string do_grouping() const override { return "\3"; }
+};
+struct GroupingLocale {
+    std::locale previous =
+        std::locale::global(std::locale(std::locale::classic(), new GroupingPunct));
+    ~GroupingLocale() { std::locale::global(previous); }
+};
+
+// The body of a share "share1" (CIFS) or "exp" (NFS) with these settings.
+std::string shareBody(__HNASFileSystemShareSettings settings, bool cifs = true) {
+    HNASJSONCreateFileSystemShare message(kJob, cifs ? "share1" : "exp", cifs ? "2" : "1", "fs-1",
+                                          cifs ? "\\\\dir" : "/exports/a");
+    std::string body;
+    EXPECT_TRUE(cifs ? message.buildRequestCIFS(body, settings)
+                     : message.buildRequestNFS(body, settings));
+    return body;
+}
+
+TEST(Bodies, ShareCreationWithDefaultSettings) {
+    hnastest::CaptureLog log;
+    __HNASFileSystemShareSettings settings;
+    EXPECT_EQ(shareBody(settings),
+              R"({"name":"share1", "virtualServerId":2, "filesystemId":"fs-1", )"
+              R"("filesystemPath":"\\dir", "settings":)" +
+                  kDefaultSettings + "}");
+    ASSERT_EQ(log->records().size(), 1u);
+    EXPECT_TRUE(log.logged("HNASJSONCreateFileSystemShare::buildRequestCIFS", 0,
+                           "Settings: [" + kDefaultSettings + "]", kJob));
+    log->clear();
+    settings.comment = "bad \" ignored by NFS";
+    EXPECT_EQ(shareBody(settings, false), kDefaultNFS);
+    EXPECT_TRUE(log->records().empty());
+}
+
+TEST(Bodies, ShareCreationWithChangedSettingsAndClearRestoringDefaults) {
+    GroupingLocale grouping;
+    HNASJSONCreateFileSystemShare message(kJob, "s", "-3", "f", "/p");
+    __HNASFileSystemShareSettings settings;
+    settings.comment = "my \\\"share\\\"";
+    settings.isScanForVirusesEnabled = settings.isABEEnabled = true;
+    settings.maxConcurrentUsers = -12345;
+    settings.userHomeDirectoryPath = "/home/%u";
+    std::string body;
+    ASSERT_TRUE(message.buildRequestCIFS(body, settings));
+    EXPECT_NE(body.find(R"("virtualServerId":-3, )"), std::string::npos);
+    EXPECT_NE(body.find(R"("comment":"my \"share\"", "userHomeDirectoryPath":"/home/%u", )"
+                        R"("isScanForVirusesEnabled":true, "maxConcurrentUsers":-12345, )"),
+              std::string::npos);
+    EXPECT_NE(body.find(R"("isABEEnabled":true}})"), std::string::npos);
+
+    settings.accessConfig = settings.cacheOption = settings.snapshotOption = "X";
+    settings.transferToReplicationTargetSetting = settings.userHomeDirectoryMode = "X";
+    settings.localReadCacheOption = "X";
+    settings.isFollowSymbolicLinks = settings.isFollowGlobalSymbolicLinks = true;
+    settings.isForceFileNameToLowercase = true;
+    settings.cifsAuthentications.push_back(entry("a"));
+    settings.clear();
+    EXPECT_EQ(shareBody(settings), shareBody(__HNASFileSystemShareSettings()));
+    EXPECT_EQ(shareBody(settings, false), kDefaultNFS);
+    EXPECT_TRUE(settings.cifsAuthentications.empty());
+}
+
+TEST(Bodies, SnapshotCreationPassesValidEscapesThrough) {
+    HNASJSONCreateFileSystemSnapshot message(kJob, "nightly", "fs-1", "42");
+    std::string body = "old";
+    ASSERT_TRUE(message.buildRequest(body));
+    EXPECT_EQ(body, R"({"displayName":"nightly", "filesystemId":"fs-1", "appSearchId":"42" })");
+    HNASJSONCreateFileSystemSnapshot escaped(kJob, R"(a\"b\\c\u00e9)", "fs", "x");
+    ASSERT_TRUE(escaped.buildRequest(body));
+    EXPECT_EQ(body, R"({"displayName":"a\"b\\c\u00e9", "filesystemId":"fs", "appSearchId":"x" })");
+}
+
+TEST(Bodies, CIFSAuthenticationSetKeepsItsOwnCopy) {
+    GroupingLocale grouping;
+    std::vector<__HNASCIFSAuthentication> entries = {entry("DOM\\\\u1", "S-1-5-21", 1000, "USER"),
+                                                     entry("g\\u00e9", "S-1-1-0", -2, "GROUP")};
+    HNASJSONSetCIFSAuthentication message(kJob, entries);
+    entries.clear();
+    std::string body = "old";
+    ASSERT_TRUE(message.buildRequest(body));
+    EXPECT_EQ(body,
+              R"({"cifsAuthentications":[)"
+              R"({"encodedName":"S-1-5-21", "name":"DOM\\u1", "permission":1000, "type":"USER" },)"
+              R"({"encodedName":"S-1-1-0", "name":"g\u00e9", "permission":-2, "type":"GROUP" }]})");
+    std::string response = "anything";
+    EXPECT_TRUE(message.parseResponse(response));
+
+    hnastest::CaptureLog log;
+    HNASJSONSetCIFSAuthentication empty(kJob, entries);
+    body = "old";
+    EXPECT_TRUE(empty.buildRequest(body));
+    EXPECT_EQ(body, "");
+    ASSERT_EQ(log->records().size(), 1u);
+    EXPECT_TRUE(
+        log.logged("buildRequest", 0, "Nothing to build. No CIFS Authentication set.", kJob));
+}
+
+// Every builder refuses an empty required value, a non-numeric
+// "virtualServerId" and anything that is not valid JSON string content, with
+// one "Invalid parameters!!" line, an empty body and false.
+TEST(Bodies, UnsafeOrEmptyValuesAreRefused) {
+    std::vector<std::pair<std::string, std::function<bool(std::string&)>>> cases; // function
+    auto share = [&](std::array<std::string, 4> id, bool cifs,
+                     __HNASFileSystemShareSettings s = {}) {
+        cases.emplace_back(cifs ? "HNASJSONCreateFileSystemShare::buildRequestCIFS"
+                                : "HNASJSONCreateFileSystemShare::buildRequestNFS",
+                           [=](std::string& body) mutable {
+                               HNASJSONCreateFileSystemShare m(kJob, id[0], id[1], id[2], id[3]);
+                               return cifs ? m.buildRequestCIFS(body, s)
+                                           : m.buildRequestNFS(body, s);
+                           });
+    };
+    for (const std::array<std::string, 4>& id :
+         std::vector<std::array<std::string, 4>>{{"", "1", "f", "/p"},
+                                                 {"n", "", "f", "/p"},
+                                                 {"n", "1", "", "/p"},
+                                                 {"n", "1", "f", ""},
+                                                 {"n\"", "1", "f", "/p"},
+                                                 {"n", "1 ", "f", "/p"},
+                                                 {"n", "abc", "f", "/p"},
+                                                 {"n", "1, \"x\":2", "f", "/p"},
+                                                 {"n", "1", "f\\", "/p"},
+                                                 {"n", "1", "f", "\\x"},
+                                                 {"n", "1", "f", "a\tb"}}) {
+        share(id, true);
+        share(id, false);
+    }
+    __HNASFileSystemShareSettings settings;
+    settings.cacheOption = "X\", \"isABEEnabled\":true, \"y\":\"";
+    EXPECT_NE(shareBody(settings, false), ""); // not an NFS member
+    share({"n", "1", "f", "/p"}, true, settings);
+    settings.localReadCacheOption = "\x01";
+    share({"n", "1", "f", "/p"}, false, settings);
+    for (const std::array<std::string, 3>& f :
+         std::vector<std::array<std::string, 3>>{{"", "fs", "id"},
+                                                 {"n", "", "id"},
+                                                 {"n", "fs", ""},
+                                                 {"a\"b", "fs", "id"},
+                                                 {"n", "fs\\", "id"},
+                                                 {"n", "fs", "i\nd"},
+                                                 {"n", "fs", "\\q"},
+                                                 {"n\", \"x\":\"", "fs", "id"}}) {
+        cases.emplace_back("HNASJSONCreateFileSystemSnapshot::buildRequest",
+                           [f](std::string& body) {
+                               HNASJSONCreateFileSystemSnapshot m(kJob, f[0], f[1], f[2]);
+                               return m.buildRequest(body);
+                           });
+    }
+    for (const auto& bad : {entry("DOMAIN\\user"), entry("n", "e\""), entry("n", "e", 1, "US\nER"),
+                            entry("n", "e", 1, "USER\\")}) {
+        cases.emplace_back("buildRequest", [bad](std::string& body) {
+            std::vector<__HNASCIFSAuthentication> list = {entry("ok"), bad};
+            HNASJSONSetCIFSAuthentication m(kJob, list);
+            return m.buildRequest(body);
+        });
+    }
+    hnastest::CaptureLog log;
+    for (size_t i = 0; i < cases.size(); ++i) {
+        SCOPED_TRACE("case " + std::to_string(i) + " " + cases[i].first);
+        log->clear();
+        std::string body = "old";
+        EXPECT_FALSE(cases[i].second(body));
+        EXPECT_EQ(body, "");
+        ASSERT_EQ(log->records().size(), 1u);
+        EXPECT_TRUE(log.logged(cases[i].first, -1, "Invalid parameters!!", kJob)) << log.dump();
+    }
+}
+
+TEST(Records, ShareClearKeepsSettings) {
+    __HNASFileSystemShares share;
+    share.objectId = share.shareId = share.name = share.filesystemId = share.path = "x";
+    share.reserved = "r";
+    share.virtualServerId = 3;
+    share.settings.comment = "kept";
+    share.settings.cifsAuthentications.push_back(entry("a"));
+    share.clear();
+    EXPECT_EQ(share.objectId + share.shareId + share.name + share.filesystemId + share.path +
+                  share.reserved,
+              "");
+    EXPECT_EQ(share.virtualServerId, 0);
+    EXPECT_EQ(share.settings.comment, "kept");
+    EXPECT_EQ(share.settings.cifsAuthentications.size(), 1u);
+}
+
+} // namespace
