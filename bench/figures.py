@@ -251,7 +251,7 @@ def main():
 
     machine_line = ""
     if machine:
-        machine_line = ("Machine: %s, %s cores, %s, Linux %s; libcurl %s, simdjson %s; commit %s; "
+        machine_line = ("Machine: %s, %s cores, %s, Linux %s; %s, simdjson %s; commit %s; "
                         "run %s to %s; load average %s at the start, %s at the end; "
                         "medians of %s repetitions." % (
                             machine.get("cpu"), machine.get("cores"), machine.get("memory"),
