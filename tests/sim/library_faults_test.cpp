@@ -89,6 +89,7 @@ TEST_F(LibraryFaults, LatencyOnlySlowsTheOperation) {
     EXPECT_TRUE(hnas.getFileDevice(info)) << dump();
     EXPECT_EQ(info.name, "hnas-sim-cluster");
     EXPECT_GE(sim->requestLog().back().durationMs, 100.0);
+    EXPECT_EQ(sim->requestLog().back().fault, "GET file-devices latency=100");
 }
 
 TEST_F(LibraryFaults, OnlyTheNthListingFailsDuringAWalkOfAllFileSystems) {

@@ -81,32 +81,6 @@ TEST(GeneratedArray, HasTheRequestedSizeAndUniqueIds) {
     EXPECT_EQ(ids.size(), 500u);
 }
 
-class AdminState : public SimTest {};
-
-TEST_F(AdminState, DumpsAndReplacesTheArray) {
-    auto dump = client->send("GET", "/admin/state");
-    ASSERT_EQ(dump.status, 200);
-    const auto snapshot = sim->model()->fileSystems[0].snapshots[0].objectId;
-    ASSERT_EQ(client->del("filesystem-snapshots/" + snapshot).status, 204);
-    expectErrorDocument(parser, client->send("PUT", "/admin/state", "{\"filesystems\":7}"), 400);
-    ASSERT_EQ(client->send("PUT", "/admin/state", dump.body).status, 204);
-    EXPECT_EQ(sim->model()->fileSystems[0].snapshots.size(), 3u);
-    EXPECT_EQ(client->send("GET", "/admin/state").body, dump.body);
-
-    // The request log, with bodies, and never a credential.
-    auto requests = client->send("GET", "/admin/requests");
-    ASSERT_EQ(requests.status, 200);
-    simdjson::dom::array list;
-    ASSERT_EQ(parse(parser, requests.body)["requests"].get(list), simdjson::SUCCESS);
-    ASSERT_EQ(list.size(), 5u); // not yet this GET itself
-    EXPECT_EQ(str(list.at(2).value(), "method"), "PUT");
-    EXPECT_EQ(str(list.at(2).value(), "body"), "{\"filesystems\":7}");
-    EXPECT_EQ(num(list.at(2).value(), "status"), 400);
-    EXPECT_EQ(requests.body.find(sim->credentials().password), std::string::npos);
-    EXPECT_EQ(client->send("DELETE", "/admin/requests").status, 204);
-    EXPECT_EQ(sim->requestLog().size(), 1u); // the DELETE itself
-}
-
 // ---- the program ----
 
 std::string programPath() {
