@@ -114,28 +114,12 @@ TEST_F(Shares, ListAllOrByTypeOrByName) {
 TEST_F(Shares, CreateCifsWithTwoPermissionsThenDelete) {
     const std::string fs = filesystemId("fs-engineering");
     ToolResult created;
-    const auto share = runJson({"share",
-                                "create",
-                                "--name",
-                                "team-x",
-                                "--evs",
-                                "evs-prod",
-                                "--fs",
-                                fs,
-                                "--path",
-                                "/projects/alpha",
-                                "--type",
-                                "cifs",
-                                "--comment",
-                                "Team \"X\"",
-                                "--max-users",
-                                "25",
-                                "--abe",
-                                "--perm",
-                                "CORP\\alice=7",
-                                "--perm",
-                                "CORP\\auditors=1,GROUP"},
-                               &created);
+    std::vector<std::string> args =
+        words("share create --name team-x --evs evs-prod --fs " + fs +
+              " --path /projects/alpha --type cifs --max-users 25 --abe --perm CORP\\alice=7"
+              " --perm CORP\\auditors=1,GROUP --comment");
+    args.push_back("Team \"X\"");
+    const auto share = runJson(args, &created);
     EXPECT_EQ(str(share, "name"), "team-x");
     const std::string id = str(share, "objectId");
 
@@ -211,8 +195,9 @@ TEST_F(Shares, CreateNfsFromASettingsFile) {
         out << "{\"acessConfig\": \"*\"}";
     }
     const size_t before = sim->requestLog().size();
-    EXPECT_EQ(run({"share", "create", "--name", "x", "--evs", "evs-backup", "--fs", "F", "--path",
-                   "/p", "--type", "NFS", "--settings-file", file})
+    EXPECT_EQ(run(words("share create --name x --evs evs-backup --fs F --path /p --type NFS "
+                        "--settings-file " +
+                        file))
                   .exitCode,
               2);
     EXPECT_EQ(sim->requestLog().size(), before);
@@ -242,9 +227,9 @@ TEST_F(Shares, PermissionsSetAndDelete) {
 TEST_F(Shares, PermissionsThatCannotBeSetMakeTheCreationFail) {
     sim->addFault(hnasgwsim::parseFaultRule("POST filesystem-shares/cifs/*/authentications "
                                             "status=500"));
-    const ToolResult r = run({"share", "create", "--name", "half", "--evs", "evs-prod", "--fs",
-                              filesystemId("fs-finance"), "--path", "/reports", "--type", "CIFS",
-                              "--perm", "CORP\\carol=7"});
+    const ToolResult r =
+        run(words("share create --name half --evs evs-prod --fs " + filesystemId("fs-finance") +
+                  " --path /reports --type CIFS --perm CORP\\carol=7"));
     EXPECT_EQ(r.exitCode, 1);
     EXPECT_NE(r.err.find("the share was created, but its permission entries were not all "
                          "applied"),

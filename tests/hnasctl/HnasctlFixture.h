@@ -4,6 +4,7 @@
 
 #include <gtest/gtest.h>
 
+#include <algorithm>
 #include <map>
 #include <memory>
 #include <string>
@@ -82,6 +83,17 @@ protected:
     std::unique_ptr<hnasgwsim::Simulator> sim;
     std::vector<std::unique_ptr<simdjson::dom::parser>> documents;
 };
+
+// `text` split at single spaces: a command line without spaces inside its
+// arguments.
+inline std::vector<std::string> words(const std::string& text) {
+    std::vector<std::string> out;
+    for (size_t start = 0, end; start <= text.size(); start = end + 1) {
+        end = std::min(text.find(' ', start), text.size());
+        out.push_back(text.substr(start, end - start));
+    }
+    return out;
+}
 
 inline std::string str(simdjson::dom::element e, const char* key) {
     std::string_view v;
