@@ -69,47 +69,45 @@ TEST_F(Gateway, AnswersMistakesWithErrorDocuments) {
                fsid + "\", \"filesystemPath\":\"" + path + "\", \"settings\":" + settings + "}";
     };
     struct Case {
-        std::string method, path, body;
+        std::string method, path, body; // path under /v4/storage/ unless absolute
         int status;
         std::string reason; // a part of "errorDetail"."reason"
     };
+    const std::string shares = "filesystem-shares/", snaps = "filesystem-snapshots";
     const Case cases[] = {
-        {"GET", "/v4/storage/no-such-thing", "", 404, ""},
+        {"GET", "no-such-thing", "", 404, ""},
         {"GET", "/v3/storage/file-devices", "", 404, ""},
-        {"GET", "/v4/storage/filesystems/NOPE", "", 404, ""},
-        {"GET", "/v4/storage/filesystem-snapshots/NOPE/RKHNAS", "", 404, ""},
-        {"DELETE", "/v4/storage/filesystem-snapshots/NOPE", "", 404, ""},
-        {"POST", "/v4/storage/filesystem-snapshots/NOPE/recover", "", 404, ""},
-        {"GET", "/v4/storage/virtual-servers/NOPE/CIFS", "", 404, ""},
-        {"GET", "/v4/storage/filesystems/" + fs + "/directories/NOPE", "", 404, ""},
-        {"DELETE", "/v4/storage/file-devices", "", 405, ""},
-        {"POST", "/v4/storage/filesystem-snapshots", "{\"displayName\":", 400, ""},
-        {"POST", "/v4/storage/filesystem-snapshots", "[1,2]", 400, ""},
-        {"POST", "/v4/storage/filesystem-snapshots",
-         "{\"displayName\": 7, \"filesystemId\":\"" + fs + "\"}", 400, "displayName"},
-        {"POST", "/v4/storage/filesystem-shares/CIFS", share("", "1", fs, "/x", "{}"), 400, ""},
-        {"POST", "/v4/storage/filesystem-shares/CIFS", share("a*b", "1", fs, "/x", "{}"), 400, ""},
-        {"POST", "/v4/storage/filesystem-shares/CIFS", share("ok", "\"1\"", fs, "/x", "{}"), 400,
+        {"GET", "filesystems/NOPE", "", 404, ""},
+        {"GET", snaps + "/NOPE/RKHNAS", "", 404, ""},
+        {"DELETE", snaps + "/NOPE", "", 404, ""},
+        {"POST", snaps + "/NOPE/recover", "", 404, ""},
+        {"GET", "virtual-servers/NOPE/CIFS", "", 404, ""},
+        {"GET", "filesystems/" + fs + "/directories/NOPE", "", 404, ""},
+        {"DELETE", "file-devices", "", 405, ""},
+        {"POST", snaps, "{\"displayName\":", 400, ""},
+        {"POST", snaps, "[1,2]", 400, ""},
+        {"POST", snaps, "{\"displayName\": 7, \"filesystemId\":\"" + fs + "\"}", 400,
+         "displayName"},
+        {"POST", shares + "CIFS", share("", "1", fs, "/x", "{}"), 400, ""},
+        {"POST", shares + "CIFS", share("a*b", "1", fs, "/x", "{}"), 400, ""},
+        {"POST", shares + "CIFS", share("ok", "\"1\"", fs, "/x", "{}"), 400, ""},
+        {"POST", shares + "CIFS", share("ok", "9", fs, "/x", "{}"), 400, ""},
+        {"POST", shares + "CIFS", share("ok", "2", fs, "/x", "{}"), 400, ""}, // fs is on evs 1
+        {"POST", shares + "CIFS", share("ok", "1", "NOPE", "/x", "{}"), 400, ""},
+        {"POST", shares + "CIFS", share("ok", "1", fs, "relative", "{}"), 400, ""},
+        {"POST", shares + "CIFS", share("ok", "1", fs, "/x", "{\"maxConcurrentUsers\":\"x\"}"), 400,
          ""},
-        {"POST", "/v4/storage/filesystem-shares/CIFS", share("ok", "9", fs, "/x", "{}"), 400, ""},
-        // fs-finance is served by virtual server 1
-        {"POST", "/v4/storage/filesystem-shares/CIFS", share("ok", "2", fs, "/x", "{}"), 400, ""},
-        {"POST", "/v4/storage/filesystem-shares/CIFS", share("ok", "1", "NOPE", "/x", "{}"), 400,
-         ""},
-        {"POST", "/v4/storage/filesystem-shares/CIFS", share("ok", "1", fs, "relative", "{}"), 400,
-         ""},
-        {"POST", "/v4/storage/filesystem-shares/CIFS",
-         share("ok", "1", fs, "/x", "{\"maxConcurrentUsers\":\"many\"}"), 400, ""},
-        {"POST", "/v4/storage/filesystem-shares/NFS",
-         share("ok", "1", fs, "/x", "{\"accessConfig\":false}"), 400, ""},
-        {"POST", "/v4/storage/filesystem-shares/NFS", share("ok", "1", fs, "/x", "[]"), 400, ""},
-        {"POST", "/v4/storage/filesystem-shares/NFS", "{\"name\":\"ok\"}", 400, ""},
+        {"POST", shares + "NFS", share("ok", "1", fs, "/x", "{\"accessConfig\":false}"), 400, ""},
+        {"POST", shares + "NFS", share("ok", "1", fs, "/x", "[]"), 400, ""},
+        {"POST", shares + "NFS", "{\"name\":\"ok\"}", 400, ""},
     };
     const size_t before = objects();
     for (const Case& c : cases) {
         SCOPED_TRACE(c.method + " " + c.path + " " + c.body);
-        const auto reason =
-            expectErrorDocument(parser, client->send(c.method, c.path, c.body), c.status);
+        const auto reason = expectErrorDocument(
+            parser,
+            client->send(c.method, (c.path[0] == '/' ? "" : "/v4/storage/") + c.path, c.body),
+            c.status);
         EXPECT_NE(reason.find(c.reason), std::string::npos) << reason;
     }
     EXPECT_EQ(objects(), before);
