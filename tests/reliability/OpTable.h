@@ -4,6 +4,7 @@
 // requests it sends in order and what each request's failure does to it.
 
 #include <functional>
+#include <ostream>
 #include <string>
 #include <vector>
 
@@ -20,24 +21,21 @@ enum class Out {
     Changed,   // filled with the array's records
 };
 
-inline const char* outName(Out o) {
-    switch (o) {
-    case Out::None:
-        return "none";
-    case Out::Unchanged:
-        return "unchanged";
-    case Out::Empty:
-        return "empty";
-    case Out::Changed:
-        return "changed";
-    }
-    return "?";
+inline std::ostream& operator<<(std::ostream& out, Out o) {
+    static const char* const names[] = {"none", "unchanged", "empty", "changed"};
+    return out << names[static_cast<int>(o)];
 }
 
 struct Outcome {
     bool ok = false;
     Out out = Out::None;
 };
+inline Outcome kept(bool ok, bool unchanged) {
+    return {ok, unchanged ? Out::Unchanged : Out::Changed};
+}
+inline Outcome emptied(bool ok, bool empty) {
+    return {ok, empty ? Out::Empty : Out::Changed};
+}
 
 // One request of an operation.
 struct Step {
@@ -73,7 +71,7 @@ inline std::vector<OpCase> operationTable(const ArrayIds& ids) {
              __HNASStorageSubSystemInfo info;
              info.name = "sentinel";
              const bool ok = h.getFileDevice(info);
-             return Outcome{ok, info.name == "sentinel" ? Out::Unchanged : Out::Changed};
+             return kept(ok, info.name == "sentinel");
          },
          {{"GET", 200, true, "Unable to get the storage subsystem information. Response ["}},
          Out::Changed});
@@ -82,7 +80,7 @@ inline std::vector<OpCase> operationTable(const ArrayIds& ids) {
                  [](RkManageHNAS& h) {
                      std::vector<__HNASVirtualServers> list(1);
                      const bool ok = h.getVirtualServers(list);
-                     return Outcome{ok, list.empty() ? Out::Empty : Out::Changed};
+                     return emptied(ok, list.empty());
                  },
                  {{"GET", 200, true, "Unable to get virtual server list. Response [", false, false,
                    Out::Empty, true}},
@@ -93,7 +91,7 @@ inline std::vector<OpCase> operationTable(const ArrayIds& ids) {
                      __HNASVirtualServers evs;
                      evs.name = "sentinel";
                      const bool ok = h.getVirtualServerInfo("192.0.2.31", evs);
-                     return Outcome{ok, evs.name == "sentinel" ? Out::Unchanged : Out::Changed};
+                     return kept(ok, evs.name == "sentinel");
                  },
                  {{"GET", 200, true, "Unable to get the list of all virtual servers", false, true,
                    Out::Unchanged, true}},
@@ -106,9 +104,7 @@ inline std::vector<OpCase> operationTable(const ArrayIds& ids) {
                      std::vector<__HNASFileSystemInfo> list(1);
                      list[0].label = "sentinel";
                      const bool ok = h.getFileSystemsInfo("", list);
-                     return Outcome{ok, list.size() == 1 && list[0].label == "sentinel"
-                                            ? Out::Unchanged
-                                            : Out::Changed};
+                     return kept(ok, list.size() == 1 && list[0].label == "sentinel");
                  },
                  {{"GET", 200, true, "Unable to get file systems list."}},
                  Out::Changed});
@@ -117,7 +113,7 @@ inline std::vector<OpCase> operationTable(const ArrayIds& ids) {
                  [](RkManageHNAS& h) {
                      std::string id = "sentinel";
                      const bool ok = h.getFileSystemID("FS-Archive", id);
-                     return Outcome{ok, id == "sentinel" ? Out::Unchanged : Out::Changed};
+                     return kept(ok, id == "sentinel");
                  },
                  {{"GET", 200, true, "Unable to get the File Systems list.", false, true}},
                  Out::Changed});
@@ -126,7 +122,7 @@ inline std::vector<OpCase> operationTable(const ArrayIds& ids) {
                  [prod](RkManageHNAS& h) {
                      std::string id = "sentinel";
                      const bool ok = h.getFileSystemID(prod, "FINANCE", "CIFS", id);
-                     return Outcome{ok, id == "sentinel" ? Out::Unchanged : Out::Changed};
+                     return kept(ok, id == "sentinel");
                  },
                  {{"GET", 200, true, shareListFail}},
                  Out::Changed});
@@ -135,7 +131,7 @@ inline std::vector<OpCase> operationTable(const ArrayIds& ids) {
                  [ids](RkManageHNAS& h) {
                      unsigned long long evs = 77;
                      const bool ok = h.getEVSIdAssociatedWithFileSystemID(ids.fsArchive, evs);
-                     return Outcome{ok, evs == 77 ? Out::Unchanged : Out::Changed};
+                     return kept(ok, evs == 77);
                  },
                  {{"GET", 200, true,
                    "Unable to get the virtual server info associated with File System[" +
@@ -150,7 +146,7 @@ inline std::vector<OpCase> operationTable(const ArrayIds& ids) {
              __HNASFileSystemSnapshot snap;
              snap.displayName = "sentinel";
              const bool ok = h.createFileSystemSnapshot("RKHNAS_new", ids.fsFinance, "job-1", snap);
-             return Outcome{ok, snap.displayName == "sentinel" ? Out::Unchanged : Out::Changed};
+             return kept(ok, snap.displayName == "sentinel");
          },
          {{"POST", 201, true,
            "Unable to create Snapshot[RKHNAS_new] for File System ID[" + ids.fsFinance + "]"}},
@@ -161,9 +157,7 @@ inline std::vector<OpCase> operationTable(const ArrayIds& ids) {
                      std::vector<__HNASFileSystemSnapshot> list(1);
                      list[0].displayName = "sentinel";
                      const bool ok = h.getFileSystemSnapshots(ids.fsFinance, "RKHNAS", list);
-                     return Outcome{ok, list.size() == 1 && list[0].displayName == "sentinel"
-                                            ? Out::Unchanged
-                                            : Out::Changed};
+                     return kept(ok, list.size() == 1 && list[0].displayName == "sentinel");
                  },
                  {{"GET", 200, true, "Unable to get file systems snapshots."}},
                  Out::Changed});
@@ -174,7 +168,7 @@ inline std::vector<OpCase> operationTable(const ArrayIds& ids) {
             [](RkManageHNAS& h) {
                 std::vector<__HNASFileSystemSnapshot> list(1);
                 const bool ok = h.getAllSnapshots(list);
-                return Outcome{ok, list.empty() ? Out::Empty : Out::Changed};
+                return emptied(ok, list.empty());
             },
             {{"GET", 200, true, "Unable to get the File Systems list.", false, true, Out::Empty}},
             Out::Changed};
@@ -229,7 +223,7 @@ inline std::vector<OpCase> operationTable(const ArrayIds& ids) {
                      const bool ok = h.getFilesystemShares(evs, "CIFS", list, true);
                      const bool same =
                          list.size() == 2 && list[0].objectId.empty() && list[1].name == "Projects";
-                     return Outcome{ok, same ? Out::Unchanged : Out::Changed};
+                     return kept(ok, same);
                  },
                  {{"GET", 200, true, shareListFail},
                   {"GET", 200, true, "Unable to get CIFS Authentication Information.", true, true},
@@ -255,7 +249,7 @@ inline std::vector<OpCase> operationTable(const ArrayIds& ids) {
              share.settings.cifsAuthentications.push_back(entry);
              const bool ok = h.createFileSystemShare("newshare", "1", ids.fsFinance, "/finance",
                                                      "CIFS", share, true);
-             return Outcome{ok, share.name == "sentinel" ? Out::Unchanged : Out::Changed};
+             return kept(ok, share.name == "sentinel");
          },
          {{"POST", 201, true, "Unable to create Share[newshare] for File System Path[/finance]"},
           {"GET", 200, true, "Unable to get CIFS Authentication Permission for share [newshare].",
@@ -289,7 +283,7 @@ inline std::vector<OpCase> operationTable(const ArrayIds& ids) {
                  [ids](RkManageHNAS& h) {
                      std::vector<__HNASFileSystemDirectories> list(1);
                      const bool ok = h.getFileSystemDirectories(ids.fsEngineering, "", list);
-                     return Outcome{ok, list.empty() ? Out::Empty : Out::Changed};
+                     return emptied(ok, list.empty());
                  },
                  {{"GET", 200, true, "Unable to get directories list under directory ID[]", false,
                    false, Out::Empty}},
@@ -302,8 +296,7 @@ inline std::vector<OpCase> operationTable(const ArrayIds& ids) {
              list[0].objectId = "sentinel";
              const bool ok =
                  h.getFileSystemDirectoriesUnderPath(ids.fsFinance, "/x/y/finance", list);
-             return Outcome{ok, list.size() == 1 && list[0].objectId == "sentinel" ? Out::Unchanged
-                                                                                   : Out::Changed};
+             return kept(ok, list.size() == 1 && list[0].objectId == "sentinel");
          },
          {{"GET", 200, true, "Unable to get the dirs list under the root of the FS", false, true},
           {"GET", 200, true, "Unable to get the dirs list under [//finance]", false, true}},
@@ -316,9 +309,7 @@ inline std::vector<OpCase> operationTable(const ArrayIds& ids) {
                      std::vector<__HNASCIFSAuthentication> list(1);
                      list[0].name = "sentinel";
                      const bool ok = h.getCIFSAuthentication(ids.cifsFinanceShare, list);
-                     return Outcome{ok, list.size() == 1 && list[0].name == "sentinel"
-                                            ? Out::Unchanged
-                                            : Out::Changed};
+                     return kept(ok, list.size() == 1 && list[0].name == "sentinel");
                  },
                  {{"GET", 200, true, "Unable to get CIFS Authentication."}},
                  Out::Changed});

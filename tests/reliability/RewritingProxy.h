@@ -61,26 +61,21 @@ private:
         httplib::SSLClient client(sim_.host(), sim_.port());
         client.set_ca_cert_path(sim_.caFile().c_str());
         client.enable_server_certificate_verification(true);
-        httplib::Headers headers;
+        httplib::Request out;
+        out.method = req.method;
+        out.path = req.path;
+        out.body = req.body;
         for (const auto& [name, value] : req.headers)
-            if (name.rfind("X-", 0) == 0)
-                headers.emplace(name, value);
-        const std::string type = req.get_header_value("Content-Type");
-        httplib::Result r{nullptr, httplib::Error::Unknown};
-        if (req.method == "GET")
-            r = client.Get(req.path.c_str(), headers);
-        else if (req.method == "POST")
-            r = client.Post(req.path.c_str(), headers, req.body, type.c_str());
-        else if (req.method == "PUT")
-            r = client.Put(req.path.c_str(), headers, req.body, type.c_str());
-        else
-            r = client.Delete(req.path.c_str(), headers, req.body, type.c_str());
-        if (!r) {
+            if (name.rfind("X-", 0) == 0 || name == "Content-Type")
+                out.headers.emplace(name, value);
+        httplib::Response answer;
+        httplib::Error error = httplib::Error::Success;
+        if (!client.send(out, answer, error)) {
             res.status = 502;
             return;
         }
-        res.status = r->status;
-        std::string body = r->body;
+        res.status = answer.status;
+        std::string body = answer.body;
         {
             std::lock_guard<std::mutex> lock(mutex_);
             if (req.method == method_ && req.path == path_) {

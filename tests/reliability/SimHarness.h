@@ -10,23 +10,16 @@
 #include <unistd.h>
 
 #include <chrono>
-#include <cstdio>
-#include <cstdlib>
-#include <filesystem>
 #include <memory>
-#include <stdexcept>
 #include <string>
 #include <vector>
 
 #include <gtest/gtest.h>
-#include <openssl/evp.h>
-#include <openssl/pem.h>
-#include <openssl/x509.h>
-#include <openssl/x509v3.h>
 
 #include "hnasgwsim/Simulator.h"
 #include "hnasmgmt/facade/RkManageHNAS.h"
 #include "hnasmgmt/host/RKLibCurl.h"
+#include "support/Certificate.h"
 
 namespace reltest {
 
@@ -100,78 +93,7 @@ inline int closedPort() {
     return port;
 }
 
-namespace detail {
-
-inline void addExtension(X509* cert, int nid, const char* value) {
-    X509V3_CTX ctx;
-    X509V3_set_ctx_nodb(&ctx);
-    X509V3_set_ctx(&ctx, cert, cert, nullptr, nullptr, 0);
-    X509_EXTENSION* ext = X509V3_EXT_conf_nid(nullptr, &ctx, nid, value);
-    if (!ext || !X509_add_ext(cert, ext, -1))
-        throw std::runtime_error("certificate extension");
-    X509_EXTENSION_free(ext);
-}
-
-inline void writePem(const std::string& path, EVP_PKEY* key, X509* cert) {
-    FILE* f = std::fopen(path.c_str(), "w");
-    if (!f)
-        throw std::runtime_error("cannot write " + path);
-    const int ok = key ? PEM_write_PrivateKey(f, key, nullptr, nullptr, 0, nullptr, nullptr)
-                       : PEM_write_X509(f, cert);
-    std::fclose(f);
-    if (!ok)
-        throw std::runtime_error("PEM write " + path);
-}
-
-} // namespace detail
-
-// A self-signed certificate and key for a common name and subject
-// alternative names (OpenSSL's form, e.g. "IP:127.0.0.1,DNS:localhost"), in
-// a temporary directory removed with the object.
-class Certificate {
-public:
-    Certificate(const char* commonName, const char* altNames) {
-        std::string pattern = std::filesystem::temp_directory_path().string() + "/hnasrel.XXXXXX";
-        if (!::mkdtemp(pattern.data()))
-            throw std::runtime_error("mkdtemp");
-        dir_ = pattern;
-        cert_ = dir_ + "/cert.pem";
-        key_ = dir_ + "/key.pem";
-        EVP_PKEY* key = EVP_EC_gen("P-256");
-        X509* x = X509_new();
-        if (!key || !x)
-            throw std::runtime_error("key or certificate");
-        X509_set_version(x, 2);
-        ASN1_INTEGER_set(X509_get_serialNumber(x), 4242);
-        X509_gmtime_adj(X509_getm_notBefore(x), -3600);
-        X509_gmtime_adj(X509_getm_notAfter(x), 86400);
-        X509_set_pubkey(x, key);
-        X509_NAME* name = X509_get_subject_name(x);
-        X509_NAME_add_entry_by_txt(name, "CN", MBSTRING_ASC,
-                                   reinterpret_cast<const unsigned char*>(commonName), -1, -1, 0);
-        X509_set_issuer_name(x, name);
-        detail::addExtension(x, NID_basic_constraints, "critical,CA:TRUE");
-        detail::addExtension(x, NID_subject_key_identifier, "hash");
-        detail::addExtension(x, NID_subject_alt_name, altNames);
-        if (!X509_sign(x, key, EVP_sha256()))
-            throw std::runtime_error("X509_sign");
-        detail::writePem(key_, key, nullptr);
-        detail::writePem(cert_, nullptr, x);
-        X509_free(x);
-        EVP_PKEY_free(key);
-    }
-    ~Certificate() {
-        std::error_code ec;
-        std::filesystem::remove_all(dir_, ec);
-    }
-    Certificate(const Certificate&) = delete;
-    Certificate& operator=(const Certificate&) = delete;
-    const std::string& certFile() const { return cert_; }
-    const std::string& keyFile() const { return key_; }
-
-private:
-    std::string dir_, cert_, key_;
-};
+using hnastest::Certificate;
 
 // Simulator options serving this certificate (the simulator keeps no key of
 // its own on disk; servers that share one certificate use this).
