@@ -133,13 +133,7 @@ TEST_F(Shares, CreateCifsWithTwoPermissionsThenDelete) {
         EXPECT_EQ(stored->cifsAuthentications[0].type, "USER");
         EXPECT_EQ(stored->cifsAuthentications[1].name, "CORP\\auditors");
         EXPECT_EQ(stored->cifsAuthentications[1].permission, 1);
-        bool sawComment = false;
-        for (const auto& setting : stored->settings) {
-            if (setting.first == "comment") {
-                sawComment = setting.second == "\"Team \\\"X\\\"\"";
-            }
-        }
-        EXPECT_TRUE(sawComment);
+        EXPECT_EQ(setting(*stored, "comment"), "\"Team \\\"X\\\"\"");
     }
 
     const auto perms = runJson({"share", "perms", "get", id});
@@ -178,13 +172,7 @@ TEST_F(Shares, CreateNfsFromASettingsFile) {
         auto array = sim->model();
         const auto* stored = array->findShare("NFS", id);
         ASSERT_NE(stored, nullptr);
-        std::string access;
-        for (const auto& setting : stored->settings) {
-            if (setting.first == "accessConfig") {
-                access = setting.second;
-            }
-        }
-        EXPECT_EQ(access, "\"10.0.0.0/8(rw)\"");
+        EXPECT_EQ(setting(*stored, "accessConfig"), "\"10.0.0.0/8(rw)\"");
     }
     EXPECT_EQ(run({"share", "delete", "--id", id, "--type", "NFS"}).exitCode, 0);
     EXPECT_EQ(sim->model()->findShare("NFS", id), nullptr);

@@ -84,6 +84,14 @@ protected:
     std::vector<std::unique_ptr<simdjson::dom::parser>> documents;
 };
 
+// A share setting's JSON text as the simulated array stores it.
+inline std::string setting(const hnasgwsim::Share& share, const std::string& key) {
+    for (const auto& [k, v] : share.settings)
+        if (k == key)
+            return v;
+    return "<unset>";
+}
+
 // `text` split at single spaces: a command line without spaces inside its
 // arguments.
 inline std::vector<std::string> words(const std::string& text) {

@@ -37,13 +37,10 @@ TEST_F(Usage, MistakesInTheCommandLineExitWithTwoAndSendNothing) {
     };
     for (const auto& args : mistakes) {
         const ToolResult r = run(args);
-        std::string joined;
-        for (const auto& a : args) {
-            joined += a + " ";
-        }
-        EXPECT_EQ(r.exitCode, 2) << joined << "\n" << r.err;
-        EXPECT_FALSE(r.err.empty()) << joined;
-        EXPECT_EQ(r.err.find(kPassword), std::string::npos) << joined;
+        SCOPED_TRACE(testing::PrintToString(args));
+        EXPECT_EQ(r.exitCode, 2) << r.err;
+        EXPECT_FALSE(r.err.empty());
+        EXPECT_EQ(r.err.find(kPassword), std::string::npos);
     }
     // Connection values missing or malformed, and no password without a terminal.
     const std::string ip = "--management-ip 192.0.2.10 ";
