@@ -62,105 +62,86 @@ inline std::vector<OpCase> operationTable(const ArrayIds& ids) {
     const auto backup = virtualServer(ids.evsBackupObject, "evs-backup");
     const std::string shareListFail = "Unable to get file system shares for virtual server [";
     std::vector<OpCase> t;
+    auto add = [&t](std::string family, std::string name, Out okOut, std::vector<Step> steps,
+                    std::function<Outcome(RkManageHNAS&)> run) {
+        t.push_back({std::move(family), std::move(name), std::move(run), std::move(steps), okOut});
+    };
 
     // --- device and virtual servers ---
-    t.push_back(
-        {"device",
-         "getFileDevice",
-         [](RkManageHNAS& h) {
-             __HNASStorageSubSystemInfo info;
-             info.name = "sentinel";
-             const bool ok = h.getFileDevice(info);
-             return kept(ok, info.name == "sentinel");
-         },
-         {{"GET", 200, true, "Unable to get the storage subsystem information. Response ["}},
-         Out::Changed});
-    t.push_back({"virtual servers",
-                 "getVirtualServers",
-                 [](RkManageHNAS& h) {
-                     std::vector<__HNASVirtualServers> list(1);
-                     const bool ok = h.getVirtualServers(list);
-                     return emptied(ok, list.empty());
-                 },
-                 {{"GET", 200, true, "Unable to get virtual server list. Response [", false, false,
-                   Out::Empty, true}},
-                 Out::Changed});
-    t.push_back({"virtual servers",
-                 "getVirtualServerInfo",
-                 [](RkManageHNAS& h) {
-                     __HNASVirtualServers evs;
-                     evs.name = "sentinel";
-                     const bool ok = h.getVirtualServerInfo("192.0.2.31", evs);
-                     return kept(ok, evs.name == "sentinel");
-                 },
-                 {{"GET", 200, true, "Unable to get the list of all virtual servers", false, true,
-                   Out::Unchanged, true}},
-                 Out::Changed});
+    add("device", "getFileDevice", Out::Changed,
+        {{"GET", 200, true, "Unable to get the storage subsystem information. Response ["}},
+        [](RkManageHNAS& h) {
+            __HNASStorageSubSystemInfo info;
+            info.name = "sentinel";
+            const bool ok = h.getFileDevice(info);
+            return kept(ok, info.name == "sentinel");
+        });
+    add("virtual servers", "getVirtualServers", Out::Changed,
+        {{"GET", 200, true, "Unable to get virtual server list. Response [", false, false,
+          Out::Empty, true}},
+        [](RkManageHNAS& h) {
+            std::vector<__HNASVirtualServers> list(1);
+            const bool ok = h.getVirtualServers(list);
+            return emptied(ok, list.empty());
+        });
+    add("virtual servers", "getVirtualServerInfo", Out::Changed,
+        {{"GET", 200, true, "Unable to get the list of all virtual servers", false, true,
+          Out::Unchanged, true}},
+        [](RkManageHNAS& h) {
+            __HNASVirtualServers evs;
+            evs.name = "sentinel";
+            const bool ok = h.getVirtualServerInfo("192.0.2.31", evs);
+            return kept(ok, evs.name == "sentinel");
+        });
 
     // --- file systems ---
-    t.push_back({"file systems",
-                 "getFileSystemsInfo",
-                 [](RkManageHNAS& h) {
-                     std::vector<__HNASFileSystemInfo> list(1);
-                     list[0].label = "sentinel";
-                     const bool ok = h.getFileSystemsInfo("", list);
-                     return kept(ok, list.size() == 1 && list[0].label == "sentinel");
-                 },
-                 {{"GET", 200, true, "Unable to get file systems list."}},
-                 Out::Changed});
-    t.push_back({"file systems",
-                 "getFileSystemID(label)",
-                 [](RkManageHNAS& h) {
-                     std::string id = "sentinel";
-                     const bool ok = h.getFileSystemID("FS-Archive", id);
-                     return kept(ok, id == "sentinel");
-                 },
-                 {{"GET", 200, true, "Unable to get the File Systems list.", false, true}},
-                 Out::Changed});
-    t.push_back({"file systems",
-                 "getFileSystemID(share)",
-                 [prod](RkManageHNAS& h) {
-                     std::string id = "sentinel";
-                     const bool ok = h.getFileSystemID(prod, "FINANCE", "CIFS", id);
-                     return kept(ok, id == "sentinel");
-                 },
-                 {{"GET", 200, true, shareListFail}},
-                 Out::Changed});
-    t.push_back({"file systems",
-                 "getEVSIdAssociatedWithFileSystemID",
-                 [ids](RkManageHNAS& h) {
-                     unsigned long long evs = 77;
-                     const bool ok = h.getEVSIdAssociatedWithFileSystemID(ids.fsArchive, evs);
-                     return kept(ok, evs == 77);
-                 },
-                 {{"GET", 200, true,
-                   "Unable to get the virtual server info associated with File System[" +
-                       ids.fsArchive + "]"}},
-                 Out::Changed});
+    add("file systems", "getFileSystemsInfo", Out::Changed,
+        {{"GET", 200, true, "Unable to get file systems list."}}, [](RkManageHNAS& h) {
+            std::vector<__HNASFileSystemInfo> list(1);
+            list[0].label = "sentinel";
+            const bool ok = h.getFileSystemsInfo("", list);
+            return kept(ok, list.size() == 1 && list[0].label == "sentinel");
+        });
+    add("file systems", "getFileSystemID(label)", Out::Changed,
+        {{"GET", 200, true, "Unable to get the File Systems list.", false, true}},
+        [](RkManageHNAS& h) {
+            std::string id = "sentinel";
+            const bool ok = h.getFileSystemID("FS-Archive", id);
+            return kept(ok, id == "sentinel");
+        });
+    add("file systems", "getFileSystemID(share)", Out::Changed, {{"GET", 200, true, shareListFail}},
+        [prod](RkManageHNAS& h) {
+            std::string id = "sentinel";
+            const bool ok = h.getFileSystemID(prod, "FINANCE", "CIFS", id);
+            return kept(ok, id == "sentinel");
+        });
+    add("file systems", "getEVSIdAssociatedWithFileSystemID", Out::Changed,
+        {{"GET", 200, true,
+          "Unable to get the virtual server info associated with File System[" + ids.fsArchive +
+              "]"}},
+        [ids](RkManageHNAS& h) {
+            unsigned long long evs = 77;
+            const bool ok = h.getEVSIdAssociatedWithFileSystemID(ids.fsArchive, evs);
+            return kept(ok, evs == 77);
+        });
 
     // --- snapshots ---
-    t.push_back(
-        {"snapshots",
-         "createFileSystemSnapshot",
-         [ids](RkManageHNAS& h) {
-             __HNASFileSystemSnapshot snap;
-             snap.displayName = "sentinel";
-             const bool ok = h.createFileSystemSnapshot("RKHNAS_new", ids.fsFinance, "job-1", snap);
-             return kept(ok, snap.displayName == "sentinel");
-         },
-         {{"POST", 201, true,
-           "Unable to create Snapshot[RKHNAS_new] for File System ID[" + ids.fsFinance + "]"}},
-         Out::Changed});
-    t.push_back({"snapshots",
-                 "getFileSystemSnapshots",
-                 [ids](RkManageHNAS& h) {
-                     std::vector<__HNASFileSystemSnapshot> list(1);
-                     list[0].displayName = "sentinel";
-                     const bool ok = h.getFileSystemSnapshots(ids.fsFinance, "RKHNAS", list);
-                     return kept(ok, list.size() == 1 && list[0].displayName == "sentinel");
-                 },
-                 {{"GET", 200, true, "Unable to get file systems snapshots."}},
-                 Out::Changed});
+    add("snapshots", "createFileSystemSnapshot", Out::Changed,
+        {{"POST", 201, true,
+          "Unable to create Snapshot[RKHNAS_new] for File System ID[" + ids.fsFinance + "]"}},
+        [ids](RkManageHNAS& h) {
+            __HNASFileSystemSnapshot snap;
+            snap.displayName = "sentinel";
+            const bool ok = h.createFileSystemSnapshot("RKHNAS_new", ids.fsFinance, "job-1", snap);
+            return kept(ok, snap.displayName == "sentinel");
+        });
+    add("snapshots", "getFileSystemSnapshots", Out::Changed,
+        {{"GET", 200, true, "Unable to get file systems snapshots."}}, [ids](RkManageHNAS& h) {
+            std::vector<__HNASFileSystemSnapshot> list(1);
+            list[0].displayName = "sentinel";
+            const bool ok = h.getFileSystemSnapshots(ids.fsFinance, "RKHNAS", list);
+            return kept(ok, list.size() == 1 && list[0].displayName == "sentinel");
+        });
     {
         OpCase all{
             "snapshots",
@@ -179,160 +160,134 @@ inline std::vector<OpCase> operationTable(const ArrayIds& ids) {
                  true, true});
         t.push_back(all);
     }
-    t.push_back(
-        {"snapshots",
-         "isSnapshotPresent",
-         [ids](RkManageHNAS& h) {
-             return Outcome{h.isSnapshotPresent(ids.fsFinance, "RKHNAS_daily_2", "RKHNAS"),
-                            Out::None};
-         },
-         {{"GET", 200, true, "Unable to get the File System snapshots list.", false, true}}});
-    t.push_back({"snapshots",
-                 "deleteFileSystemSnapshot(record)",
-                 [ids](RkManageHNAS& h) {
-                     __HNASFileSystemSnapshot snap;
-                     snap.filesystemId = ids.fsFinance;
-                     snap.displayName = "RKHNAS_daily_1";
-                     return Outcome{h.deleteFileSystemSnapshot(snap, "RKHNAS"), Out::None};
-                 },
-                 {{"GET", 200, true, "Unable to get the snapshots list.", false, true},
-                  {"DELETE", 204, false, "Unable to delete the Snapshot[RKHNAS_daily_1]."}}});
-    t.push_back({"snapshots",
-                 "deleteFileSystemSnapshot(objectId)",
-                 [ids](RkManageHNAS& h) {
-                     return Outcome{h.deleteFileSystemSnapshot(ids.snapDaily2), Out::None};
-                 },
-                 {{"DELETE", 204, false,
-                   "Unable to delete Snapshot with ObjectID [" + ids.snapDaily2 + "]"}}});
-    t.push_back({"snapshots",
-                 "recoverFileSystemSnapshot",
-                 [ids](RkManageHNAS& h) {
-                     return Outcome{h.recoverFileSystemSnapshot(ids.snapDaily1), Out::None};
-                 },
-                 {{"POST", 204, false,
-                   "Unable to recover Snapshot with ObjectID [" + ids.snapDaily1 + "]"}}});
+    add("snapshots", "isSnapshotPresent", Out::None,
+        {{"GET", 200, true, "Unable to get the File System snapshots list.", false, true}},
+        [ids](RkManageHNAS& h) {
+            return Outcome{h.isSnapshotPresent(ids.fsFinance, "RKHNAS_daily_2", "RKHNAS"),
+                           Out::None};
+        });
+    add("snapshots", "deleteFileSystemSnapshot(record)", Out::None,
+        {{"GET", 200, true, "Unable to get the snapshots list.", false, true},
+         {"DELETE", 204, false, "Unable to delete the Snapshot[RKHNAS_daily_1]."}},
+        [ids](RkManageHNAS& h) {
+            __HNASFileSystemSnapshot snap;
+            snap.filesystemId = ids.fsFinance;
+            snap.displayName = "RKHNAS_daily_1";
+            return Outcome{h.deleteFileSystemSnapshot(snap, "RKHNAS"), Out::None};
+        });
+    add("snapshots", "deleteFileSystemSnapshot(objectId)", Out::None,
+        {{"DELETE", 204, false,
+          "Unable to delete Snapshot with ObjectID [" + ids.snapDaily2 + "]"}},
+        [ids](RkManageHNAS& h) {
+            return Outcome{h.deleteFileSystemSnapshot(ids.snapDaily2), Out::None};
+        });
+    add("snapshots", "recoverFileSystemSnapshot", Out::None,
+        {{"POST", 204, false, "Unable to recover Snapshot with ObjectID [" + ids.snapDaily1 + "]"}},
+        [ids](RkManageHNAS& h) {
+            return Outcome{h.recoverFileSystemSnapshot(ids.snapDaily1), Out::None};
+        });
 
     // --- shares ---
-    t.push_back({"shares",
-                 "getFilesystemShares(permissions)",
-                 [prod](RkManageHNAS& h) {
-                     __HNASVirtualServers evs = prod;
-                     std::vector<__HNASFileSystemShares> list(2);
-                     list[0].name = "finance";
-                     list[1].name = "Projects";
-                     const bool ok = h.getFilesystemShares(evs, "CIFS", list, true);
-                     const bool same =
-                         list.size() == 2 && list[0].objectId.empty() && list[1].name == "Projects";
-                     return kept(ok, same);
-                 },
-                 {{"GET", 200, true, shareListFail},
-                  {"GET", 200, true, "Unable to get CIFS Authentication Information.", true, true},
-                  {"GET", 200, true, "Unable to get CIFS Authentication Information.", true, true}},
-                 Out::Changed});
-    t.push_back({"shares",
-                 "isSharePresent",
-                 [prod](RkManageHNAS& h) {
-                     __HNASVirtualServers evs = prod;
-                     return Outcome{h.isSharePresent("home", evs, "NFS"), Out::None};
-                 },
-                 {{"GET", 200, true, "Unable to get the shares list.", false, true}}});
-    t.push_back(
-        {"shares",
-         "createFileSystemShare(CIFS, permissions)",
-         [ids](RkManageHNAS& h) {
-             __HNASFileSystemShares share;
-             share.name = "sentinel";
-             __HNASCIFSAuthentication entry;
-             entry.name = "CORP\\\\backup-operators";
-             entry.permission = 3;
-             entry.type = "GROUP";
-             share.settings.cifsAuthentications.push_back(entry);
-             const bool ok = h.createFileSystemShare("newshare", "1", ids.fsFinance, "/finance",
-                                                     "CIFS", share, true);
-             return kept(ok, share.name == "sentinel");
-         },
-         {{"POST", 201, true, "Unable to create Share[newshare] for File System Path[/finance]"},
-          {"GET", 200, true, "Unable to get CIFS Authentication Permission for share [newshare].",
-           true, true},
-          {"DELETE", 204, false,
-           "Unable to delete the default[Everyone] CIFS Authentication Permission for "
-           "share[newshare].",
-           true},
-          {"POST", 201, false, "Unable to set CIFS Authentication Permissions.", true}},
-         Out::Changed});
-    t.push_back(
-        {"shares",
-         "deleteFileSystemShare(objectId)",
-         [ids](RkManageHNAS& h) {
-             return Outcome{h.deleteFileSystemShare(ids.nfsHomeShare, "NFS"), Out::None};
-         },
-         {{"DELETE", 204, false,
-           "Unable to delete Share [Type]:[NFS] with Object Id[" + ids.nfsHomeShare + "]"}}});
-    t.push_back({"shares",
-                 "deleteFileSystemShare(name)",
-                 [backup](RkManageHNAS& h) {
-                     __HNASVirtualServers evs = backup;
-                     return Outcome{h.deleteFileSystemShare("scratch", evs, "NFS"), Out::None};
-                 },
-                 {{"GET", 200, true, "Unable to get the shares list.", false, true},
-                  {"DELETE", 204, false, "Failed to delete share [scratch]"}}});
+    add("shares", "getFilesystemShares(permissions)", Out::Changed,
+        {{"GET", 200, true, shareListFail},
+         {"GET", 200, true, "Unable to get CIFS Authentication Information.", true, true},
+         {"GET", 200, true, "Unable to get CIFS Authentication Information.", true, true}},
+        [prod](RkManageHNAS& h) {
+            __HNASVirtualServers evs = prod;
+            std::vector<__HNASFileSystemShares> list(2);
+            list[0].name = "finance";
+            list[1].name = "Projects";
+            const bool ok = h.getFilesystemShares(evs, "CIFS", list, true);
+            const bool same =
+                list.size() == 2 && list[0].objectId.empty() && list[1].name == "Projects";
+            return kept(ok, same);
+        });
+    add("shares", "isSharePresent", Out::None,
+        {{"GET", 200, true, "Unable to get the shares list.", false, true}},
+        [prod](RkManageHNAS& h) {
+            __HNASVirtualServers evs = prod;
+            return Outcome{h.isSharePresent("home", evs, "NFS"), Out::None};
+        });
+    add("shares", "createFileSystemShare(CIFS, permissions)", Out::Changed,
+        {{"POST", 201, true, "Unable to create Share[newshare] for File System Path[/finance]"},
+         {"GET", 200, true, "Unable to get CIFS Authentication Permission for share [newshare].",
+          true, true},
+         {"DELETE", 204, false,
+          "Unable to delete the default[Everyone] CIFS Authentication Permission for "
+          "share[newshare].",
+          true},
+         {"POST", 201, false, "Unable to set CIFS Authentication Permissions.", true}},
+        [ids](RkManageHNAS& h) {
+            __HNASFileSystemShares share;
+            share.name = "sentinel";
+            __HNASCIFSAuthentication entry;
+            entry.name = "CORP\\\\backup-operators";
+            entry.permission = 3;
+            entry.type = "GROUP";
+            share.settings.cifsAuthentications.push_back(entry);
+            const bool ok = h.createFileSystemShare("newshare", "1", ids.fsFinance, "/finance",
+                                                    "CIFS", share, true);
+            return kept(ok, share.name == "sentinel");
+        });
+    add("shares", "deleteFileSystemShare(objectId)", Out::None,
+        {{"DELETE", 204, false,
+          "Unable to delete Share [Type]:[NFS] with Object Id[" + ids.nfsHomeShare + "]"}},
+        [ids](RkManageHNAS& h) {
+            return Outcome{h.deleteFileSystemShare(ids.nfsHomeShare, "NFS"), Out::None};
+        });
+    add("shares", "deleteFileSystemShare(name)", Out::None,
+        {{"GET", 200, true, "Unable to get the shares list.", false, true},
+         {"DELETE", 204, false, "Failed to delete share [scratch]"}},
+        [backup](RkManageHNAS& h) {
+            __HNASVirtualServers evs = backup;
+            return Outcome{h.deleteFileSystemShare("scratch", evs, "NFS"), Out::None};
+        });
 
     // --- directories ---
-    t.push_back({"directories",
-                 "getFileSystemDirectories",
-                 [ids](RkManageHNAS& h) {
-                     std::vector<__HNASFileSystemDirectories> list(1);
-                     const bool ok = h.getFileSystemDirectories(ids.fsEngineering, "", list);
-                     return emptied(ok, list.empty());
-                 },
-                 {{"GET", 200, true, "Unable to get directories list under directory ID[]", false,
-                   false, Out::Empty}},
-                 Out::Changed});
-    t.push_back(
-        {"directories",
-         "getFileSystemDirectoriesUnderPath",
-         [ids](RkManageHNAS& h) {
-             std::vector<__HNASFileSystemDirectories> list(1);
-             list[0].objectId = "sentinel";
-             const bool ok =
-                 h.getFileSystemDirectoriesUnderPath(ids.fsFinance, "/x/y/finance", list);
-             return kept(ok, list.size() == 1 && list[0].objectId == "sentinel");
-         },
-         {{"GET", 200, true, "Unable to get the dirs list under the root of the FS", false, true},
-          {"GET", 200, true, "Unable to get the dirs list under [//finance]", false, true}},
-         Out::Changed});
+    add("directories", "getFileSystemDirectories", Out::Changed,
+        {{"GET", 200, true, "Unable to get directories list under directory ID[]", false, false,
+          Out::Empty}},
+        [ids](RkManageHNAS& h) {
+            std::vector<__HNASFileSystemDirectories> list(1);
+            const bool ok = h.getFileSystemDirectories(ids.fsEngineering, "", list);
+            return emptied(ok, list.empty());
+        });
+    add("directories", "getFileSystemDirectoriesUnderPath", Out::Changed,
+        {{"GET", 200, true, "Unable to get the dirs list under the root of the FS", false, true},
+         {"GET", 200, true, "Unable to get the dirs list under [//finance]", false, true}},
+        [ids](RkManageHNAS& h) {
+            std::vector<__HNASFileSystemDirectories> list(1);
+            list[0].objectId = "sentinel";
+            const bool ok =
+                h.getFileSystemDirectoriesUnderPath(ids.fsFinance, "/x/y/finance", list);
+            return kept(ok, list.size() == 1 && list[0].objectId == "sentinel");
+        });
 
     // --- CIFS share permissions ---
-    t.push_back({"permissions",
-                 "getCIFSAuthentication",
-                 [ids](RkManageHNAS& h) {
-                     std::vector<__HNASCIFSAuthentication> list(1);
-                     list[0].name = "sentinel";
-                     const bool ok = h.getCIFSAuthentication(ids.cifsFinanceShare, list);
-                     return kept(ok, list.size() == 1 && list[0].name == "sentinel");
-                 },
-                 {{"GET", 200, true, "Unable to get CIFS Authentication."}},
-                 Out::Changed});
-    t.push_back({"permissions",
-                 "setCIFSAuthentication",
-                 [ids](RkManageHNAS& h) {
-                     std::vector<__HNASCIFSAuthentication> list(1);
-                     list[0].name = "CORP\\\\auditors";
-                     list[0].permission = 1;
-                     list[0].type = "GROUP";
-                     return Outcome{h.setCIFSAuthentication(ids.cifsFinanceShare, list), Out::None};
-                 },
-                 {{"POST", 201, false,
-                   "Unable to set CIFS Authentication for CIFS Share Object ID[" +
-                       ids.cifsFinanceShare + "]"}}});
-    t.push_back({"permissions",
-                 "deleteCIFSAuthentication",
-                 [ids](RkManageHNAS& h) {
-                     return Outcome{
-                         h.deleteCIFSAuthentication(ids.cifsFinanceShare, ids.financeAdminsEncoded),
-                         Out::None};
-                 },
-                 {{"DELETE", 204, false, "Unable to delete permission."}}});
+    add("permissions", "getCIFSAuthentication", Out::Changed,
+        {{"GET", 200, true, "Unable to get CIFS Authentication."}}, [ids](RkManageHNAS& h) {
+            std::vector<__HNASCIFSAuthentication> list(1);
+            list[0].name = "sentinel";
+            const bool ok = h.getCIFSAuthentication(ids.cifsFinanceShare, list);
+            return kept(ok, list.size() == 1 && list[0].name == "sentinel");
+        });
+    add("permissions", "setCIFSAuthentication", Out::None,
+        {{"POST", 201, false,
+          "Unable to set CIFS Authentication for CIFS Share Object ID[" + ids.cifsFinanceShare +
+              "]"}},
+        [ids](RkManageHNAS& h) {
+            std::vector<__HNASCIFSAuthentication> list(1);
+            list[0].name = "CORP\\\\auditors";
+            list[0].permission = 1;
+            list[0].type = "GROUP";
+            return Outcome{h.setCIFSAuthentication(ids.cifsFinanceShare, list), Out::None};
+        });
+    add("permissions", "deleteCIFSAuthentication", Out::None,
+        {{"DELETE", 204, false, "Unable to delete permission."}}, [ids](RkManageHNAS& h) {
+            return Outcome{
+                h.deleteCIFSAuthentication(ids.cifsFinanceShare, ids.financeAdminsEncoded),
+                Out::None};
+        });
     return t;
 }
 
