@@ -14,8 +14,8 @@ bool hnasNoThrow(const char* function, unsigned long long jobId, Operation&& ope
     } catch (const std::exception& error) {
         try {
             DbgTrace trace;
-            trace.DebugLvl(function, -1, static_cast<long long>(jobId),
-                           "Unexpected failure [%s]", error.what());
+            trace.DebugLvl(function, -1, static_cast<long long>(jobId), "Unexpected failure [%s]",
+                           error.what());
         } catch (...) {
         }
     } catch (...) {

@@ -35,8 +35,7 @@ void traceLine(const char* function, int level, long long jobId, const char* for
 
 DbgTrace::DbgTrace(DbgTraceFileInstance* instance) : instance_(instance) {}
 
-void DbgTrace::DebugLvl(const char* function, int level, long long jobId, const char* format,
-                        ...) {
+void DbgTrace::DebugLvl(const char* function, int level, long long jobId, const char* format, ...) {
     va_list args;
     va_start(args, format);
     traceLine(function, level, jobId, format, args);

@@ -31,9 +31,8 @@ std::string hnasFormatV(const char* format, va_list args) {
         if (written < 0) {
             return std::string(format);
         }
-        result.resize(static_cast<size_t>(written) < result.size()
-                          ? static_cast<size_t>(written)
-                          : result.size() - 1);
+        result.resize(static_cast<size_t>(written) < result.size() ? static_cast<size_t>(written)
+                                                                   : result.size() - 1);
         return result;
     } catch (...) {
         try {
@@ -53,10 +52,18 @@ void appendEscaped(std::string& out, const char* text) {
     for (const char* p = text; *p != '\0'; ++p) {
         const unsigned char c = static_cast<unsigned char>(*p);
         switch (c) {
-        case '\n': out += "\\n"; break;
-        case '\r': out += "\\r"; break;
-        case '\t': out += "\\t"; break;
-        case '\\': out += "\\\\"; break;
+        case '\n':
+            out += "\\n";
+            break;
+        case '\r':
+            out += "\\r";
+            break;
+        case '\t':
+            out += "\\t";
+            break;
+        case '\\':
+            out += "\\\\";
+            break;
         default:
             if (c < 0x20 || c == 0x7F) {
                 out += "\\x";
@@ -71,9 +78,8 @@ void appendEscaped(std::string& out, const char* text) {
 
 std::string utcTimestamp() {
     const auto now = std::chrono::system_clock::now();
-    const auto ms = std::chrono::duration_cast<std::chrono::milliseconds>(
-                        now.time_since_epoch()) %
-                    1000;
+    const auto ms =
+        std::chrono::duration_cast<std::chrono::milliseconds>(now.time_since_epoch()) % 1000;
     const std::time_t secs = std::chrono::system_clock::to_time_t(now);
     std::tm tmUtc{};
     gmtime_r(&secs, &tmUtc);

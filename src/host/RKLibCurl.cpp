@@ -14,8 +14,8 @@
 #include <algorithm>
 #include <atomic>
 #include <cctype>
-#include <climits>
 #include <chrono>
+#include <climits>
 #include <cstdint>
 #include <cstdlib>
 #include <cstring>
@@ -46,9 +46,9 @@ bool ensureGlobalInit() {
 // --- process-wide options ---
 
 std::mutex g_optionsMutex;
-RKLibCurlOptions g_options;                   // guarded by g_optionsMutex
-std::atomic<uint64_t> g_optionsVersion{1};    // moves on every setOptions
-uint64_t g_trustGeneration = 1;               // guarded; moves when trust settings change
+RKLibCurlOptions g_options;                // guarded by g_optionsMutex
+std::atomic<uint64_t> g_optionsVersion{1}; // moves on every setOptions
+uint64_t g_trustGeneration = 1;            // guarded; moves when trust settings change
 
 bool sameTrust(const RKLibCurlOptions& a, const RKLibCurlOptions& b) {
     return a.verifyPeer == b.verifyPeer && a.verifyHost == b.verifyHost && a.caFile == b.caFile &&
@@ -140,24 +140,30 @@ void releaseHandle(CURL* handle, uint64_t trustGeneration, bool reuse) {
 }
 
 long clampLong(long long v, long lo, long hi) {
-    if (v < lo) return lo;
-    if (v > hi) return hi;
+    if (v < lo)
+        return lo;
+    if (v > hi)
+        return hi;
     return static_cast<long>(v);
 }
 
 std::mt19937_64& threadRandom() {
-    thread_local std::mt19937_64 rng{std::random_device{}() ^
-                                     static_cast<uint64_t>(std::hash<std::thread::id>{}(
-                                         std::this_thread::get_id()))};
+    thread_local std::mt19937_64 rng{
+        std::random_device{}() ^
+        static_cast<uint64_t>(std::hash<std::thread::id>{}(std::this_thread::get_id()))};
     return rng;
 }
 
 const char* methodName(_http_req_type_ type) {
     switch (type) {
-    case HTTP_REQ_TYPE_GET: return "GET";
-    case HTTP_REQ_TYPE_POST: return "POST";
-    case HTTP_REQ_TYPE_PUT: return "PUT";
-    case HTTP_REQ_TYPE_DELETE: return "DELETE";
+    case HTTP_REQ_TYPE_GET:
+        return "GET";
+    case HTTP_REQ_TYPE_POST:
+        return "POST";
+    case HTTP_REQ_TYPE_PUT:
+        return "PUT";
+    case HTTP_REQ_TYPE_DELETE:
+        return "DELETE";
     }
     return "?";
 }
@@ -180,7 +186,7 @@ struct RKLibCurl::Impl {
     unsigned long long received = 0; // body bytes of the current attempt
     bool overCap = false;
     bool callbackAborted = false;
-    long retryAfterSeconds = -1;     // from the current attempt's headers; -1: none
+    long retryAfterSeconds = -1; // from the current attempt's headers; -1: none
     long httpCode = 0;
     std::string lastError;
     char errorBuffer[CURL_ERROR_SIZE] = {0};
@@ -219,8 +225,7 @@ struct RKLibCurl::Impl {
     void reserveForBody() {
         curl_off_t announced = -1;
         if (handle != nullptr &&
-            curl_easy_getinfo(handle, CURLINFO_CONTENT_LENGTH_DOWNLOAD_T, &announced) ==
-                CURLE_OK &&
+            curl_easy_getinfo(handle, CURLINFO_CONTENT_LENGTH_DOWNLOAD_T, &announced) == CURLE_OK &&
             announced > 0 &&
             static_cast<unsigned long long>(announced) <= options.maxResponseBytes &&
             static_cast<unsigned long long>(announced) > response.capacity()) {
@@ -250,9 +255,11 @@ struct RKLibCurl::Impl {
                     std::string value(data + nameLen, n - nameLen);
                     size_t pos = value.find_first_not_of(" \t");
                     long long seconds = -1;
-                    if (pos != std::string::npos && std::isdigit(static_cast<unsigned char>(value[pos]))) {
+                    if (pos != std::string::npos &&
+                        std::isdigit(static_cast<unsigned char>(value[pos]))) {
                         seconds = 0;
-                        while (pos < value.size() && std::isdigit(static_cast<unsigned char>(value[pos])) &&
+                        while (pos < value.size() &&
+                               std::isdigit(static_cast<unsigned char>(value[pos])) &&
                                seconds < 1000000) {
                             seconds = seconds * 10 + (value[pos] - '0');
                             ++pos;
@@ -291,8 +298,10 @@ struct RKLibCurl::Impl {
         set(curl_easy_setopt(h, CURLOPT_PROTOCOLS_STR, "http,https"));
         set(curl_easy_setopt(h, CURLOPT_REDIR_PROTOCOLS_STR, "http,https"));
 #else
-        set(curl_easy_setopt(h, CURLOPT_PROTOCOLS, static_cast<long>(CURLPROTO_HTTP | CURLPROTO_HTTPS)));
-        set(curl_easy_setopt(h, CURLOPT_REDIR_PROTOCOLS, static_cast<long>(CURLPROTO_HTTP | CURLPROTO_HTTPS)));
+        set(curl_easy_setopt(h, CURLOPT_PROTOCOLS,
+                             static_cast<long>(CURLPROTO_HTTP | CURLPROTO_HTTPS)));
+        set(curl_easy_setopt(h, CURLOPT_REDIR_PROTOCOLS,
+                             static_cast<long>(CURLPROTO_HTTP | CURLPROTO_HTTPS)));
 #endif
         // TLS
         set(curl_easy_setopt(h, CURLOPT_SSLVERSION, static_cast<long>(CURL_SSLVERSION_TLSv1_2)));
@@ -551,8 +560,7 @@ bool RKLibCurl::RKLibCurlSendHttpReq(_http_req_type_ type, const char* url, cons
                 std::chrono::duration_cast<std::chrono::milliseconds>(deadline - Clock::now())
                     .count();
             const long timeoutMs = clampLong(remaining, 1, requestTimeoutMs);
-            const long connectMs =
-                std::min(timeoutMs, std::max(1L, d.options.connectTimeoutMs));
+            const long connectMs = std::min(timeoutMs, std::max(1L, d.options.connectTimeoutMs));
 
             d.response.clear();
             d.received = 0;
@@ -575,8 +583,8 @@ bool RKLibCurl::RKLibCurlSendHttpReq(_http_req_type_ type, const char* url, cons
             std::string reason;
             if (rc == CURLE_COULDNT_CONNECT || rc == CURLE_COULDNT_RESOLVE_HOST ||
                 rc == CURLE_COULDNT_RESOLVE_PROXY) {
-                reason = std::string("connection could not be made (") + curl_easy_strerror(rc) +
-                         ")";
+                reason =
+                    std::string("connection could not be made (") + curl_easy_strerror(rc) + ")";
             } else if (rc == CURLE_OK && type == HTTP_REQ_TYPE_GET &&
                        (code == 429 || code == 502 || code == 503 || code == 504)) {
                 reason = "HTTP status " + std::to_string(code);

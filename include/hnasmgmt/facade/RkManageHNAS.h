@@ -198,8 +198,7 @@ public:
     /// @param nameFilter the name filter of the listing; must not be empty.
     /// @return true when the snapshot was deleted or was not there; false
     ///         when the listing or the deletion failed.
-    bool deleteFileSystemSnapshot(__HNASFileSystemSnapshot snapshot,
-                                  const std::string& nameFilter);
+    bool deleteFileSystemSnapshot(__HNASFileSystemSnapshot snapshot, const std::string& nameFilter);
     /// Deletes a snapshot by its object ID:
     /// DELETE "filesystem-snapshots/{objectId}".
     /// @param objectId the snapshot's object ID; must not be empty.
@@ -331,8 +330,7 @@ public:
     ///             untouched on failure.
     /// @return true when every listing succeeded; false when the path has
     ///         fewer than two components or a listing failed.
-    bool getFileSystemDirectoriesUnderPath(const std::string& filesystemId,
-                                           const std::string& path,
+    bool getFileSystemDirectoriesUnderPath(const std::string& filesystemId, const std::string& path,
                                            std::vector<__HNASFileSystemDirectories>& directories);
     /// Lists the directories directly under one directory:
     /// GET "filesystems/{filesystemId}/directories/{directoryId}".
@@ -342,8 +340,7 @@ public:
     /// @param[out] directories emptied first; on success the directories in
     ///             the gateway's order.
     /// @return true on status 200 with a readable document.
-    bool getFileSystemDirectories(const std::string& filesystemId,
-                                  const std::string& directoryId,
+    bool getFileSystemDirectories(const std::string& filesystemId, const std::string& directoryId,
                                   std::vector<__HNASFileSystemDirectories>& directories);
 
     /// @}
@@ -376,8 +373,7 @@ public:
     /// @param shareObjectId the share's object ID; must not be empty.
     /// @param encodedName the entry's `encodedName`; must not be empty.
     /// @return true when the gateway answered with status 204.
-    bool deleteCIFSAuthentication(const std::string& shareObjectId,
-                                  const std::string& encodedName);
+    bool deleteCIFSAuthentication(const std::string& shareObjectId, const std::string& encodedName);
 
     /// @}
 

@@ -36,7 +36,7 @@ public:
 };
 
 /// The host's global log writer. Null: lines are dropped.
-extern HNASMGMT_API boost::shared_ptr<CLogWriterInterface> g_ptrLogWriter; // null: lines are dropped
+extern HNASMGMT_API boost::shared_ptr<CLogWriterInterface> g_ptrLogWriter;
 
 class DbgTraceFileInstance;
 

@@ -36,9 +36,9 @@ typedef size_t (*RKLibCurlWriteCallback)(char* data, size_t size, size_t count, 
 /// public-key pin in `pinnedPublicKey` (with `verifyPeer` and `verifyHost`
 /// off, the pin alone authenticates the gateway).
 struct HNASMGMT_API RKLibCurlOptions {
-    bool verifyPeer = true;      ///< Verify the gateway's certificate chain.
-    bool verifyHost = true;      ///< Verify the name or IP in the certificate.
-    std::string caFile;          ///< PEM file of extra trust anchors; empty: system store.
+    bool verifyPeer = true;         ///< Verify the gateway's certificate chain.
+    bool verifyHost = true;         ///< Verify the name or IP in the certificate.
+    std::string caFile;             ///< PEM file of extra trust anchors; empty: system store.
     long connectTimeoutMs = 10000;  ///< Time allowed to connect, in milliseconds.
     long requestTimeoutMs = 120000; ///< Time allowed for one exchange, retries included.
     unsigned long long maxResponseBytes = 256ULL << 20; ///< Larger answers are refused.
@@ -59,7 +59,8 @@ class HNASMGMT_API RKLibCurl {
 public:
     /// Sets the options of every client started later; thread-safe.
     /// @param options the new options.
-    static void setOptions(const RKLibCurlOptions& options); // thread-safe; clients started later use them
+    static void
+    setOptions(const RKLibCurlOptions& options); // thread-safe; clients started later use them
     /// @return a copy of the current options.
     static RKLibCurlOptions getOptions();
 

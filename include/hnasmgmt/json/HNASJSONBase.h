@@ -51,7 +51,7 @@ protected:
     HNASJSONBase(const HNASJSONBase&) = default;
     /// Copies the job identifier and the error read so far.
     HNASJSONBase& operator=(const HNASJSONBase&) = default;
-    std::string errorMsg;        ///< Error text read by parseErrorResponse.
+    std::string errorMsg;         ///< Error text read by parseErrorResponse.
     unsigned long long errorCode; ///< Error code read by parseErrorResponse.
     unsigned long long jobId;     ///< Job identifier of the log lines.
 };

@@ -14,14 +14,14 @@
 /// The storage subsystem (file device) of the array, as
 /// RkManageHNAS::getFileDevice reads it from "file-devices".
 struct HNASMGMT_API __HNASStorageSubSystemInfo {
-    std::string name;            ///< Name of the subsystem.
-    std::string clusterUUID;     ///< UUID of the cluster.
-    std::string firmwareVersion; ///< Firmware version text.
-    bool isCluster;              ///< Whether the subsystem is a cluster.
-    std::string model;           ///< Model text.
-    int nodeCount;               ///< Number of nodes.
-    std::string storageHealth;   ///< Health text as the array reports it.
-    std::string vendor;          ///< Vendor text.
+    std::string name;                  ///< Name of the subsystem.
+    std::string clusterUUID;           ///< UUID of the cluster.
+    std::string firmwareVersion;       ///< Firmware version text.
+    bool isCluster;                    ///< Whether the subsystem is a cluster.
+    std::string model;                 ///< Model text.
+    int nodeCount;                     ///< Number of nodes.
+    std::string storageHealth;         ///< Health text as the array reports it.
+    std::string vendor;                ///< Vendor text.
     std::vector<std::string> licenses; ///< One element per licence, in the array's order.
 
     /// Empty strings and licences, `isCluster` false, `nodeCount` 0.
@@ -101,7 +101,7 @@ struct HNASMGMT_API __HNASFileSystemShareSettings {
     bool isABEEnabled;                ///< Access-based enumeration (CIFS); default false.
     bool isForceFileNameToLowercase;  ///< Force file names to lower case (CIFS); default false.
     bool isScanForVirusesEnabled;     ///< Virus scanning (CIFS); default false.
-    int maxConcurrentUsers; ///< Maximum number of concurrent users (CIFS); default 100.
+    int maxConcurrentUsers;           ///< Maximum number of concurrent users (CIFS); default 100.
     /// The share's CIFS permission entries: read by a filtered CIFS listing
     /// with permissions, and the entries to apply to a new CIFS share.
     std::vector<__HNASCIFSAuthentication> cifsAuthentications;
