@@ -82,15 +82,11 @@ inline int closedPort() {
     sockaddr_in addr{};
     addr.sin_family = AF_INET;
     addr.sin_addr.s_addr = htonl(INADDR_LOOPBACK);
-    addr.sin_port = 0;
     socklen_t len = sizeof addr;
-    int port = 0;
-    if (fd >= 0 && ::bind(fd, reinterpret_cast<sockaddr*>(&addr), sizeof addr) == 0 &&
-        ::getsockname(fd, reinterpret_cast<sockaddr*>(&addr), &len) == 0)
-        port = ntohs(addr.sin_port);
-    if (fd >= 0)
-        ::close(fd); // never listened: connections are refused
-    return port;
+    const bool bound = ::bind(fd, reinterpret_cast<sockaddr*>(&addr), sizeof addr) == 0 &&
+                       ::getsockname(fd, reinterpret_cast<sockaddr*>(&addr), &len) == 0;
+    ::close(fd); // never listened: connections are refused
+    return bound ? ntohs(addr.sin_port) : 0;
 }
 
 using hnastest::Certificate;

@@ -16,11 +16,10 @@ using namespace reltest;
 
 namespace {
 
+// Rule: a simulator rule with the fault's own action.
 enum class Kind {
-    Close,
-    MidBody,
+    Rule,
     NotJson,
-    Status,
     WrongSuccess,
     Latency,
     EmptyBody,
@@ -44,12 +43,12 @@ struct Fault {
 // Faults placed on one request by a simulator rule or by the proxy, then
 // faults of the whole connection (they strike the first request).
 const Fault kFaults[] = {
-    {Kind::Close, "close", "close", "returned nothing"},
-    {Kind::MidBody, "mid-body", "truncate", "partial file"},
+    {Kind::Rule, "close", "close", "returned nothing"},
+    {Kind::Rule, "mid-body", "truncate", "partial file"},
     {Kind::NotJson, "not-json", "notjson", nullptr},
-    {Kind::Status, "401", "status=401", nullptr},
-    {Kind::Status, "404", "status=404", nullptr},
-    {Kind::Status, "500", "status=500", nullptr},
+    {Kind::Rule, "401", "status=401", nullptr},
+    {Kind::Rule, "404", "status=404", nullptr},
+    {Kind::Rule, "500", "status=500", nullptr},
     {Kind::WrongSuccess, "wrong-success", "", nullptr},     // 200 for 201, 201 for 204 and 200
     {Kind::Latency, "latency", "", "Timeout"},              // an answer after the request time-out
     {Kind::EmptyBody, "empty-body", "", nullptr},           // the success status, an empty body

@@ -3,7 +3,6 @@
 
 #include <unistd.h>
 
-#include <array>
 #include <cstdio>
 #include <filesystem>
 
@@ -186,15 +185,10 @@ std::string hnasctlPath() {
 std::string runCommand(const std::string& command, int& status) {
     std::string out;
     FILE* pipe = ::popen((command + " 2>&1").c_str(), "r");
-    if (!pipe) {
-        status = -1;
-        return out;
-    }
-    std::array<char, 4096> buf;
-    size_t n;
-    while ((n = std::fread(buf.data(), 1, buf.size(), pipe)) > 0)
-        out.append(buf.data(), n);
-    status = ::pclose(pipe);
+    char buf[4096];
+    for (size_t n; pipe && (n = std::fread(buf, 1, sizeof buf, pipe)) > 0;)
+        out.append(buf, n);
+    status = pipe ? ::pclose(pipe) : -1;
     return out;
 }
 
