@@ -13,10 +13,13 @@ namespace {
 
 using Snapshots = HnasctlTest;
 
+// With a name that needs escaping on its way to the array.
 TEST_F(Snapshots, CreateListFindRecoverDelete) {
     const std::string fs = filesystemId("fs-scratch");
-    const auto created = runJson({"snapshot", "create", "--fs", fs, "--name", "RKHNAS_test_1"});
-    EXPECT_EQ(str(created, "displayName"), "RKHNAS_test_1");
+    const std::string name = "RKHNAS \"quoted\" caf\xC3\xA9 {x: 1}";
+    const auto created = runJson({"snapshot", "create", "--fs", fs, "--name", name});
+    EXPECT_EQ(str(created, "displayName"), name);
+    EXPECT_EQ(sim->model()->fileSystems[3].snapshots.at(0).displayName, name);
     EXPECT_EQ(str(created, "filesystemId"), fs);
     const std::string id = str(created, "objectId");
     ASSERT_FALSE(id.empty());
@@ -29,11 +32,9 @@ TEST_F(Snapshots, CreateListFindRecoverDelete) {
     const auto all = runJson({"snapshot", "list-all"});
     EXPECT_EQ(count(all), 4u); // 3 from the default array, 1 new
 
-    ToolResult present;
-    EXPECT_TRUE(bool(runJson({"snapshot", "exists", "--fs", fs, "--name", "RKHNAS_test_1"},
-                             &present)["exists"]));
-    const ToolResult absent =
-        run({"--json", "snapshot", "exists", "--fs", fs, "--name", "rkhnas_test_1"});
+    EXPECT_TRUE(bool(runJson({"snapshot", "exists", "--fs", fs, "--name", name})["exists"]));
+    const ToolResult absent = run({"--json", "snapshot", "exists", "--fs", fs, "--name",
+                                   "rkhnas \"quoted\" caf\xC3\xA9 {x: 1}"});
     EXPECT_EQ(absent.exitCode, 1);
     EXPECT_NE(absent.out.find("\"exists\": false"), std::string::npos) << absent.out;
 
@@ -44,9 +45,9 @@ TEST_F(Snapshots, CreateListFindRecoverDelete) {
     EXPECT_EQ(count(runJson({"snapshot", "list", "--fs", fs})), 0u);
     // Gone: by ID it is an error, by name it counts as deleted.
     EXPECT_EQ(run({"snapshot", "delete", "--id", id}).exitCode, 1);
-    EXPECT_EQ(run({"snapshot", "delete", "--fs", fs, "--name", "RKHNAS_test_1"}).exitCode, 0);
+    EXPECT_EQ(run({"snapshot", "delete", "--fs", fs, "--name", name}).exitCode, 0);
     // An empty listing answers "absent", it is no failure.
-    const ToolResult none = run({"snapshot", "exists", "--fs", fs, "--name", "RKHNAS_test_1"});
+    const ToolResult none = run({"snapshot", "exists", "--fs", fs, "--name", name});
     EXPECT_EQ(none.exitCode, 1);
     EXPECT_EQ(none.out, "absent\n");
     EXPECT_EQ(none.err, "");
@@ -60,27 +61,6 @@ TEST_F(Snapshots, DeleteByNameRemovesOnlyThatSnapshot) {
     EXPECT_EQ(str(left.at(0), "displayName"), "RKHNAS_daily_2");
     // Another filter reaches other snapshots.
     EXPECT_EQ(count(runJson({"snapshot", "list", "--fs", fs, "--filter", "before"})), 1u);
-}
-
-TEST_F(Snapshots, NamesWithQuotesReachTheArrayIntact) {
-    const std::string fs = filesystemId("fs-scratch");
-    const std::string name = "RKHNAS \"quoted\" caf\xC3\xA9 {x: 1}";
-    const auto created = runJson({"snapshot", "create", "--fs", fs, "--name", name});
-    EXPECT_EQ(str(created, "displayName"), name);
-    auto array = sim->model();
-    ASSERT_EQ(array->fileSystems[3].snapshots.size(), 1u);
-    EXPECT_EQ(array->fileSystems[3].snapshots[0].displayName, name);
-}
-
-TEST_F(Snapshots, AFailedCreationExitsWithOne) {
-    sim->addFault(hnasgwsim::parseFaultRule("POST filesystem-snapshots status=409"));
-    const ToolResult r =
-        run({"snapshot", "create", "--fs", filesystemId("fs-scratch"), "--name", "RKHNAS_x"});
-    EXPECT_EQ(r.exitCode, 1);
-    EXPECT_NE(r.err.find("snapshot create failed: Unable to create Snapshot[RKHNAS_x]"),
-              std::string::npos)
-        << r.err;
-    EXPECT_EQ(r.out, "");
 }
 
 using Shares = HnasctlTest;
@@ -113,13 +93,12 @@ TEST_F(Shares, ListAllOrByTypeOrByName) {
 
 TEST_F(Shares, CreateCifsWithTwoPermissionsThenDelete) {
     const std::string fs = filesystemId("fs-engineering");
-    ToolResult created;
     std::vector<std::string> args =
         words("share create --name team-x --evs evs-prod --fs " + fs +
               " --path /projects/alpha --type cifs --max-users 25 --abe --perm CORP\\alice=7"
               " --perm CORP\\auditors=1,GROUP --comment");
     args.push_back("Team \"X\"");
-    const auto share = runJson(args, &created);
+    const auto share = runJson(args);
     EXPECT_EQ(str(share, "name"), "team-x");
     const std::string id = str(share, "objectId");
 
@@ -212,17 +191,31 @@ TEST_F(Shares, PermissionsSetAndDelete) {
     EXPECT_EQ(run({"share", "perms", "get", "C-no-such-share"}).exitCode, 1);
 }
 
-TEST_F(Shares, PermissionsThatCannotBeSetMakeTheCreationFail) {
-    sim->addFault(hnasgwsim::parseFaultRule("POST filesystem-shares/cifs/*/authentications "
-                                            "status=500"));
-    const ToolResult r =
-        run(words("share create --name half --evs evs-prod --fs " + filesystemId("fs-finance") +
-                  " --path /reports --type CIFS --perm CORP\\carol=7"));
-    EXPECT_EQ(r.exitCode, 1);
-    EXPECT_NE(r.err.find("the share was created, but its permission entries were not all "
-                         "applied"),
-              std::string::npos)
-        << r.err;
+// A failure on the array exits with 1 and says on stderr what failed.
+TEST_F(Shares, FailuresOnTheArrayExitWithOneAndSayWhat) {
+    struct Case {
+        std::string rule, command, err;
+    };
+    const Case cases[] = {
+        {"POST filesystem-snapshots status=409",
+         "snapshot create --fs " + filesystemId("fs-scratch") + " --name RKHNAS_x",
+         "snapshot create failed: Unable to create Snapshot[RKHNAS_x]"},
+        {"POST filesystem-shares/cifs/*/authentications status=500",
+         "share create --name half --evs evs-prod --fs " + filesystemId("fs-finance") +
+             " --path /reports --type CIFS --perm CORP\\carol=7",
+         "the share was created, but its permission entries were not all applied"},
+        {"GET filesystems/* status=500", "fs list",
+         "fs list failed: Unable to get file systems list."},
+        {"GET filesystems/* status=500", "fs list", "HTTP status 500"},
+    };
+    for (const Case& c : cases) {
+        SCOPED_TRACE(c.command);
+        sim->clearFaults();
+        sim->addFault(hnasgwsim::parseFaultRule(c.rule));
+        const ToolResult r = run(words(c.command));
+        EXPECT_EQ(r.exitCode, 1);
+        EXPECT_NE(r.err.find(c.err), std::string::npos) << r.err;
+    }
 }
 
 } // namespace

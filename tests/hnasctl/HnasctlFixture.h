@@ -5,6 +5,7 @@
 #include <gtest/gtest.h>
 
 #include <algorithm>
+#include <chrono>
 #include <map>
 #include <memory>
 #include <string>
@@ -12,10 +13,20 @@
 
 #include <simdjson.h>
 
-#include "hnasctl/RunTool.h"
 #include "hnasgwsim/Simulator.h"
+#include "support/ChildProcess.h"
 
 namespace hnasctltest {
+
+using ToolResult = hnastest::ChildResult;
+
+// The built hnasctl run with `args` and exactly the environment `env`.
+inline ToolResult runTool(std::vector<std::string> args,
+                          const std::map<std::string, std::string>& env,
+                          std::chrono::milliseconds limit = std::chrono::seconds(30)) {
+    args.insert(args.begin(), HNASCTL_PATH);
+    return hnastest::runChild(args, env, limit);
+}
 
 class HnasctlTest : public ::testing::Test {
 protected:
@@ -31,10 +42,13 @@ protected:
 
     std::string gateway() const { return sim->host() + ":" + std::to_string(sim->port()); }
 
-    // The connection options, trusting the simulator's certificate.
-    std::vector<std::string> connection() const {
-        return {"--gateway",       gateway(),    "--user",   "admin",
-                "--management-ip", "192.0.2.10", "--cacert", sim->caFile()};
+    // The connection options, trusting the simulator's certificate unless not `trust`.
+    std::vector<std::string> connection(bool trust = true) const {
+        std::vector<std::string> out = {"--gateway", gateway(),         "--user",
+                                        "admin",     "--management-ip", "192.0.2.10"};
+        if (trust)
+            out.insert(out.end(), {"--cacert", sim->caFile()});
+        return out;
     }
 
     std::map<std::string, std::string> env() const { return {{"HNAS_PASSWORD", kPassword}}; }
@@ -45,25 +59,17 @@ protected:
         all.insert(all.end(), args.begin(), args.end());
         return runTool(all, env());
     }
-    // The same with --json; fails the test unless stdout is one JSON document.
-    simdjson::dom::element runJson(const std::vector<std::string>& args,
-                                   ToolResult* out = nullptr) {
+    // The same with --json; fails the test unless it exits with 0 and stdout
+    // is one JSON document.
+    simdjson::dom::element runJson(const std::vector<std::string>& args) {
         std::vector<std::string> all = {"--json"};
         all.insert(all.end(), args.begin(), args.end());
-        ToolResult r = run(all);
-        if (out) {
-            *out = r;
-        }
+        const ToolResult r = run(all);
         EXPECT_EQ(r.exitCode, 0) << r.err;
-        return parse(r.out);
-    }
-    simdjson::dom::element parse(const std::string& text) {
         documents.push_back(std::make_unique<simdjson::dom::parser>());
         simdjson::dom::element root;
-        const auto error = documents.back()->parse(text).get(root);
-        EXPECT_FALSE(error) << "not JSON: " << text;
-        if (error) {
-            // An empty object, so that the test fails without crashing.
+        if (documents.back()->parse(r.out).get(root)) {
+            ADD_FAILURE() << "not JSON: " << r.out;
             EXPECT_FALSE(documents.back()->parse(std::string("{}")).get(root));
         }
         return root;
@@ -105,18 +111,12 @@ inline std::vector<std::string> words(const std::string& text) {
 
 inline std::string str(simdjson::dom::element e, const char* key) {
     std::string_view v;
-    if (e[key].get_string().get(v)) {
-        return "<missing " + std::string(key) + ">";
-    }
-    return std::string(v);
+    return e[key].get_string().get(v) ? "<missing " + std::string(key) + ">" : std::string(v);
 }
 
 inline size_t count(simdjson::dom::element e) {
     simdjson::dom::array a;
-    if (e.get_array().get(a)) {
-        return static_cast<size_t>(-1);
-    }
-    return a.size();
+    return e.get_array().get(a) ? static_cast<size_t>(-1) : a.size();
 }
 
 } // namespace hnasctltest

@@ -1,5 +1,7 @@
 // Reading commands: info, evs, fs, dir, as tables and as JSON.
 
+#include <sstream>
+
 #include "hnasctl/HnasctlFixture.h"
 
 namespace hnasctltest {
@@ -42,12 +44,9 @@ TEST_F(Inventory, TablesAreAligned) {
     const ToolResult r = run({"evs", "list"});
     ASSERT_EQ(r.exitCode, 0);
     std::vector<std::string> lines;
-    size_t start = 0;
-    while (start < r.out.size()) {
-        const size_t nl = r.out.find('\n', start);
-        lines.push_back(r.out.substr(start, nl - start));
-        start = nl + 1;
-    }
+    std::istringstream in(r.out);
+    for (std::string line; std::getline(in, line);)
+        lines.push_back(line);
     ASSERT_EQ(lines.size(), 3u) << r.out;
     const size_t nameColumn = lines[0].find("NAME");
     const size_t statusColumn = lines[0].find("STATUS");
