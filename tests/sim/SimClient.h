@@ -29,7 +29,6 @@ public:
         client_.set_ca_cert_path(sim.caFile().c_str());
         client_.enable_server_certificate_verification(true);
         client_.set_keep_alive(true);
-        client_.set_tcp_nodelay(true);
         client_.set_connection_timeout(5);
         client_.set_read_timeout(10);
     }
@@ -37,16 +36,15 @@ public:
     // Sends METHOD path with the simulator's credentials (or `headers` instead).
     Answer send(const std::string& method, const std::string& path, const std::string& body = "",
                 const httplib::Headers* headers = nullptr) {
-        httplib::Headers h = headers ? *headers : credentialHeaders();
-        httplib::Result r{nullptr, httplib::Error::Unknown};
-        if (method == "GET")
-            r = client_.Get(path.c_str(), h);
-        else if (method == "POST")
-            r = client_.Post(path.c_str(), h, body, "application/json");
-        else if (method == "PUT")
-            r = client_.Put(path.c_str(), h, body, "application/json");
-        else if (method == "DELETE")
-            r = client_.Delete(path.c_str(), h, body, "application/json");
+        httplib::Request request;
+        request.method = method;
+        request.path = path;
+        request.headers = headers ? *headers : credentialHeaders();
+        if (method != "GET") {
+            request.body = body;
+            request.set_header("Content-Type", "application/json");
+        }
+        const auto r = client_.send(request);
         Answer a;
         a.error = r.error();
         if (r) {
@@ -99,13 +97,6 @@ protected:
                 return fs.filesystemId;
         return {};
     }
-    std::string evsObjectId(const std::string& name) {
-        auto array = sim->model();
-        for (const auto& evs : array->virtualServers)
-            if (evs.name == name)
-                return evs.objectId;
-        return {};
-    }
 
     std::unique_ptr<hnasgwsim::Simulator> sim;
     std::unique_ptr<SimClient> client;
@@ -115,23 +106,19 @@ protected:
 // The parsed body, or a failed expectation and an empty object.
 inline simdjson::dom::element parse(simdjson::dom::parser& parser, const std::string& body) {
     simdjson::dom::element root;
-    auto error = parser.parse(body).get(root);
-    EXPECT_EQ(error, simdjson::SUCCESS) << body;
+    EXPECT_EQ(parser.parse(body).get(root), simdjson::SUCCESS) << body;
     return root;
 }
 
 inline std::string str(simdjson::dom::element e, const char* key) {
     std::string_view v;
-    if (e[key].get(v) != simdjson::SUCCESS)
-        return "<missing " + std::string(key) + ">";
-    return std::string(v);
+    return e[key].get(v) == simdjson::SUCCESS ? std::string(v)
+                                              : "<missing " + std::string(key) + ">";
 }
 
 inline std::int64_t num(simdjson::dom::element e, const char* key) {
     std::int64_t v = -1;
-    if (e[key].get(v) != simdjson::SUCCESS)
-        return -1;
-    return v;
+    return e[key].get(v) == simdjson::SUCCESS ? v : -1;
 }
 
 // Checks the gateway's error document: "errorCode", "errorMsg" and

@@ -1,24 +1,28 @@
 // What only a raw client sees of the simulator: credentials refused, error
 // documents and statuses, the share rules, each fault as sent over HTTPS,
-// the admin resources, the request and access logs, connections and threads.
+// the admin resources, the request and access logs.
 // Resources as the library reads them are checked in library_faults_test
 // and in the end-to-end workflow.
 
 #include <mutex>
 #include <set>
-#include <thread>
 #include <unistd.h>
 
 #include "sim/SimClient.h"
 
 using namespace simtest;
-using hnasgwsim::FaultKind;
 using hnasgwsim::parseFaultRule;
 
 namespace {
 
 class Gateway : public SimTest {
 protected:
+    void customise(hnasgwsim::SimulatorOptions& options) override {
+        options.accessLog = [this](const std::string& line) {
+            std::lock_guard<std::mutex> lock(mutex);
+            lines.push_back(line);
+        };
+    }
     // Snapshots and shares the array holds.
     size_t objects() {
         auto array = sim->model();
@@ -33,6 +37,8 @@ protected:
         return "{\"displayName\":\"" + name + "\", \"filesystemId\":\"" + fsId("fs-scratch") +
                "\", \"appSearchId\":\"1\" }";
     }
+    std::mutex mutex;
+    std::vector<std::string> lines; // the access log
 };
 
 TEST_F(Gateway, RefusesRequestsWithoutTheConfiguredCredentials) {
@@ -79,13 +85,10 @@ TEST_F(Gateway, AnswersMistakesWithErrorDocuments) {
         {"GET", "/v3/storage/file-devices", "", 404, ""},
         {"GET", "filesystems/NOPE", "", 404, ""},
         {"GET", snaps + "/NOPE/RKHNAS", "", 404, ""},
-        {"DELETE", snaps + "/NOPE", "", 404, ""},
-        {"POST", snaps + "/NOPE/recover", "", 404, ""},
         {"GET", "virtual-servers/NOPE/CIFS", "", 404, ""},
         {"GET", "filesystems/" + fs + "/directories/NOPE", "", 404, ""},
         {"DELETE", "file-devices", "", 405, ""},
         {"POST", snaps, "{\"displayName\":", 400, ""},
-        {"POST", snaps, "[1,2]", 400, ""},
         {"POST", snaps, "{\"displayName\": 7, \"filesystemId\":\"" + fs + "\"}", 400,
          "displayName"},
         {"POST", shares + "CIFS", share("", "1", fs, "/x", "{}"), 400, ""},
@@ -114,7 +117,7 @@ TEST_F(Gateway, AnswersMistakesWithErrorDocuments) {
 }
 
 TEST_F(Gateway, ShareNamesAreUniqueInAnyCaseAndACIFSShareStartsWithEveryone) {
-    const auto evs = evsObjectId("evs-prod");
+    const auto evs = sim->model()->virtualServers[0].objectId; // evs-prod
     const std::string body =
         "{\"name\":\"Payroll\", \"virtualServerId\":1, \"filesystemId\":\"" + fsId("fs-finance") +
         "\", \"filesystemPath\":\"/finance/2026\", \"settings\":{\"maxConcurrentUsers\":25}}";
@@ -254,40 +257,9 @@ TEST_F(Gateway, AdminResourcesManageFaultsStateAndTheRequestLog) {
     EXPECT_EQ(a.body.find(sim->credentials().password), std::string::npos);
 }
 
-TEST(FaultRules, ParseAndDescribe) {
-    auto rule = parseFaultRule("post filesystem-shares/* close latency=20 nth=3");
-    EXPECT_EQ(rule.kind, FaultKind::Close);
-    EXPECT_EQ(rule.latencyMs, 20);
-    EXPECT_EQ(rule.nth, 3);
-    EXPECT_TRUE(rule.matches("POST", "/v4/storage/filesystem-shares/CIFS"));
-    EXPECT_FALSE(rule.matches("GET", "/v4/storage/filesystem-shares/CIFS"));
-    EXPECT_FALSE(rule.matches("POST", "/v4/storage/filesystem-snapshots"));
-    EXPECT_EQ(parseFaultRule(rule.describe()).describe(), rule.describe());
-    EXPECT_EQ(parseFaultRule("* * latency=5").kind, FaultKind::None);
-    for (const char* bad : {"", "GET", "GET x", "GET x status=abc", "GET x status=99",
-                            "GET x nth=-1", "GET x frobnicate", "GET x color=red"}) {
-        SCOPED_TRACE(bad);
-        EXPECT_THROW(parseFaultRule(bad), std::invalid_argument);
-    }
-    EXPECT_TRUE(hnasgwsim::globMatch("a*c?e", "abbbcde"));
-    EXPECT_FALSE(hnasgwsim::globMatch("a*c?e", "abbbce"));
-}
-
 // One connection serves many requests; each has one access log line and a
 // request record, none with a credential.
-class Logged : public Gateway {
-protected:
-    void customise(hnasgwsim::SimulatorOptions& options) override {
-        options.accessLog = [this](const std::string& line) {
-            std::lock_guard<std::mutex> lock(mutex);
-            lines.push_back(line);
-        };
-    }
-    std::mutex mutex;
-    std::vector<std::string> lines;
-};
-
-TEST_F(Logged, KeepsOneConnectionAndLogsEveryRequestWithoutCredentials) {
+TEST_F(Gateway, KeepsOneConnectionAndLogsEveryRequestWithoutCredentials) {
     for (int i = 0; i < 10; ++i)
         ASSERT_EQ(client->get("file-devices").status, 200);
     client->get("nowhere");
@@ -309,31 +281,7 @@ TEST_F(Logged, KeepsOneConnectionAndLogsEveryRequestWithoutCredentials) {
     }
 }
 
-TEST_F(Gateway, ConcurrentClientsChangeTheArrayConsistently) {
-    const int threads = 6, each = 15;
-    std::vector<std::thread> workers;
-    std::vector<int> created(threads, 0);
-    for (int t = 0; t < threads; ++t)
-        workers.emplace_back([&, t] {
-            SimClient own(*sim);
-            for (int i = 0; i < each; ++i) {
-                auto name = "c" + std::to_string(t) + "_" + std::to_string(i);
-                created[t] += own.post("filesystem-snapshots", snapshotBody(name)).status == 201;
-                own.get("filesystem-snapshots/" + fsId("fs-scratch") + "/c");
-            }
-        });
-    for (auto& w : workers)
-        w.join();
-    EXPECT_EQ(created, std::vector<int>(threads, each));
-    std::set<std::string> ids;
-    const auto fs = fsId("fs-scratch");
-    for (const auto& snap : sim->model()->findFileSystem(fs)->snapshots)
-        ids.insert(snap.objectId);
-    EXPECT_EQ(ids.size(), size_t(threads * each));
-}
-
 TEST(Lifecycle, PrivateDirectoryKeepsNoKeyAndGoesWithTheSimulator) {
-    std::signal(SIGPIPE, SIG_IGN);
     std::string dir;
     {
         hnasgwsim::Simulator sim;
@@ -342,12 +290,6 @@ TEST(Lifecycle, PrivateDirectoryKeepsNoKeyAndGoesWithTheSimulator) {
         EXPECT_EQ(::access(sim.caFile().c_str(), R_OK), 0);
         EXPECT_NE(::access((dir + "/key.pem").c_str(), F_OK), 0);
         EXPECT_EQ(SimClient(sim).get("file-devices").status, 200);
-        // Stopped and started again: a fresh certificate, the same array.
-        sim.stop();
-        EXPECT_FALSE(sim.running());
-        sim.start();
-        EXPECT_EQ(SimClient(sim).get("file-devices").status, 200);
-        EXPECT_EQ(sim.requestLog().size(), 2u);
     }
     EXPECT_NE(::access(dir.c_str(), F_OK), 0);
 }

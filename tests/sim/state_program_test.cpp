@@ -1,20 +1,13 @@
-// Seeding the array (state documents, generated arrays) and the
+// Seeding the array from state documents, and the
 // hnas-gateway-sim program itself: ready line, --state, --fault, clean stop.
 
-#include <chrono>
-#include <cstdio>
-#include <fcntl.h>
+#include <csignal>
+#include <filesystem>
 #include <fstream>
-#include <poll.h>
-#include <set>
-#include <spawn.h>
-#include <sys/wait.h>
-#include <thread>
 #include <unistd.h>
 
 #include "sim/SimClient.h"
-
-extern char** environ;
+#include "support/ChildProcess.h"
 
 using namespace simtest;
 
@@ -27,10 +20,7 @@ TEST(StateDocument, RoundTripsTheWholeArray) {
     const auto text = hnasgwsim::writeStateJson(original);
     auto copy = hnasgwsim::loadStateJson(text);
     EXPECT_EQ(hnasgwsim::writeStateJson(copy), text);
-    ASSERT_EQ(copy.virtualServers.size(), 2u);
-    const auto& share = copy.virtualServers[0].shares[0];
-    EXPECT_EQ(share.cifsAuthentications.back().name, "CORP\\\"quoted\"");
-    EXPECT_EQ(copy.fileSystems[0].directories.size(), original.fileSystems[0].directories.size());
+    EXPECT_EQ(copy.virtualServers[0].shares[0].cifsAuthentications.back().name, "CORP\\\"quoted\"");
     EXPECT_EQ(copy.nextId, original.nextId); // new objects get fresh IDs
 }
 
@@ -54,124 +44,34 @@ TEST(StateDocument, FillsDefaultsAndRejectsBadDocuments) {
     }
 }
 
-TEST(GeneratedArray, HasTheRequestedSizeAndUniqueIds) {
-    hnasgwsim::GenerateOptions o;
-    o.virtualServers = 3;
-    o.fileSystems = 40;
-    o.shares = 300;
-    o.snapshotsPerFileSystem = 5;
-    auto a = hnasgwsim::generateArray(o);
-    EXPECT_EQ(a.virtualServers.size(), 3u);
-    EXPECT_EQ(a.fileSystems.size(), 40u);
-    std::set<std::string> ids;
-    size_t shares = 0, snapshots = 0;
-    for (const auto& evs : a.virtualServers)
-        for (const auto& share : evs.shares) {
-            ++shares;
-            ids.insert(share.objectId);
-            EXPECT_EQ(a.findFileSystem(share.filesystemId)->virtualServerId, evs.virtualServerId);
-        }
-    for (const auto& fs : a.fileSystems)
-        for (const auto& snap : fs.snapshots) {
-            ++snapshots;
-            ids.insert(snap.objectId);
-        }
-    EXPECT_EQ(shares, 300u);
-    EXPECT_EQ(snapshots, 200u);
-    EXPECT_EQ(ids.size(), 500u);
-}
-
 // ---- the program ----
 
 std::string programPath() {
     char self[4096];
     const ssize_t n = ::readlink("/proc/self/exe", self, sizeof self - 1);
-    if (n <= 0)
-        return {};
-    std::string dir(self, static_cast<size_t>(n));
-    dir.resize(dir.find_last_of('/'));
+    std::string dir(self, n > 0 ? static_cast<size_t>(n) : 0);
+    dir.resize(dir.find_last_of('/') == std::string::npos ? 0 : dir.find_last_of('/'));
     return dir + "/../tools/hnas-gateway-sim/hnas-gateway-sim";
 }
 
-struct Program {
-    pid_t pid = -1;
-    int out = -1;
-    std::string url, cafile, pin;
+// The program started with `args`, and the fields of its ready line.
+struct Program : hnastest::Child {
+    std::string line, url, cafile, pin;
 
-    explicit Program(std::vector<std::string> args) {
-        const auto path = programPath();
-        if (::access(path.c_str(), X_OK) != 0)
-            return;
-        int fds[2];
-        if (::pipe(fds) != 0)
-            return;
-        posix_spawn_file_actions_t actions;
-        posix_spawn_file_actions_init(&actions);
-        posix_spawn_file_actions_adddup2(&actions, fds[1], 1);
-        posix_spawn_file_actions_addclose(&actions, fds[0]);
-        posix_spawn_file_actions_addopen(&actions, 2, "/dev/null", O_WRONLY, 0);
-        args.insert(args.begin(), path);
-        std::vector<char*> argv;
-        for (auto& a : args)
-            argv.push_back(a.data());
-        argv.push_back(nullptr);
-        if (posix_spawn(&pid, path.c_str(), &actions, nullptr, argv.data(), environ) != 0)
-            pid = -1;
-        posix_spawn_file_actions_destroy(&actions);
-        ::close(fds[1]);
-        out = fds[0];
-    }
-
-    // Reads the ready line (10 s at most) and takes its fields apart.
-    bool ready() {
-        std::string line;
-        const auto deadline = std::chrono::steady_clock::now() + std::chrono::seconds(10);
-        while (line.find('\n') == std::string::npos &&
-               std::chrono::steady_clock::now() < deadline) {
-            pollfd p{out, POLLIN, 0};
-            if (::poll(&p, 1, 200) <= 0)
-                continue;
-            char buf[512];
-            const ssize_t n = ::read(out, buf, sizeof buf);
-            if (n <= 0)
-                return false;
-            line.append(buf, static_cast<size_t>(n));
-        }
-        auto field = [&](const std::string& key) {
-            auto at = line.find(" " + key + "=");
-            if (at == std::string::npos)
-                return std::string();
-            at += key.size() + 2;
-            return line.substr(at, line.find_first_of(" \n", at) - at);
-        };
+    explicit Program(std::vector<std::string> args)
+        : Child((args.insert(args.begin(), programPath()), args)), line(firstLine()) {
         url = field("url");
         cafile = field("cafile");
         pin = field("pin");
-        return line.rfind("READY ", 0) == 0 && !url.empty();
     }
-
-    // Sends SIGTERM and returns the exit status (-1 if it did not end in 10 s).
-    int terminate() {
-        ::kill(pid, SIGTERM);
-        for (int i = 0; i < 200; ++i) {
-            int status = 0;
-            if (::waitpid(pid, &status, WNOHANG) == pid) {
-                pid = -1;
-                return WIFEXITED(status) ? WEXITSTATUS(status) : -1;
-            }
-            std::this_thread::sleep_for(std::chrono::milliseconds(50));
-        }
-        return -1;
+    std::string field(const std::string& key) const {
+        auto at = line.find(" " + key + "=");
+        if (at == std::string::npos)
+            return {};
+        at += key.size() + 2;
+        return line.substr(at, line.find(' ', at) - at);
     }
-
-    ~Program() {
-        if (pid > 0) {
-            ::kill(pid, SIGKILL);
-            ::waitpid(pid, nullptr, 0);
-        }
-        if (out >= 0)
-            ::close(out);
-    }
+    bool ready() const { return line.rfind("READY ", 0) == 0 && !url.empty(); }
 };
 
 httplib::Result getFrom(const Program& p, const std::string& path) {
@@ -220,13 +120,9 @@ TEST(Program, ServesTheStateFileWithFaultsAndStopsCleanlyOnSigterm) {
         r = getFrom(p, "/v4/storage/file-devices");
         ASSERT_TRUE(r);
         EXPECT_EQ(r->status, 503);
-        EXPECT_EQ(p.terminate(), 0);
+        EXPECT_EQ(p.stop(SIGTERM), 0);
     }
-    std::remove(stateFile.c_str());
-    std::remove((stateDir + "/cert.pem").c_str());
-    std::remove((stateDir + "/key.pem").c_str());
-    ::rmdir(stateDir.c_str());
-    ::rmdir(dir);
+    std::filesystem::remove_all(dir);
 }
 
 TEST(Program, RefusesBadOptions) {
@@ -238,10 +134,8 @@ TEST(Program, RefusesBadOptions) {
           std::vector<std::string>{"--state", "/nonexistent/array.json"}}) {
         Program p(args);
         EXPECT_FALSE(p.ready());
-        int status = 0;
-        ASSERT_EQ(::waitpid(p.pid, &status, 0), p.pid);
-        p.pid = -1;
-        EXPECT_TRUE(WIFEXITED(status) && WEXITSTATUS(status) != 0);
+        const int status = p.stop(0);
+        EXPECT_GT(status, 0);
     }
 }
 
