@@ -38,7 +38,6 @@ protected:
         sim = std::make_unique<hnasgwsim::Simulator>(std::move(options));
         sim->start();
     }
-    void TearDown() override { sim->stop(); }
 
     std::string gateway() const { return sim->host() + ":" + std::to_string(sim->port()); }
 

@@ -49,11 +49,8 @@ TEST_F(Inventory, TablesAreAligned) {
         lines.push_back(line);
     ASSERT_EQ(lines.size(), 3u) << r.out;
     const size_t nameColumn = lines[0].find("NAME");
-    const size_t statusColumn = lines[0].find("STATUS");
     EXPECT_EQ(lines[1].find("evs-prod"), nameColumn);
     EXPECT_EQ(lines[2].find("evs-backup"), nameColumn);
-    EXPECT_EQ(lines[1].find("ONLINE"), statusColumn);
-    EXPECT_EQ(lines[2].find("ONLINE"), statusColumn);
 }
 
 TEST_F(Inventory, FileSystemsByListLabelAndEvs) {
@@ -116,7 +113,6 @@ TEST_F(Inventory, DirectoriesByPathAndById) {
     const ToolResult missing = run({"dir", "ls", "--fs", fs, "/finance/1999"});
     EXPECT_EQ(missing.exitCode, 1);
     EXPECT_NE(missing.err.find("no directory /finance/1999"), std::string::npos) << missing.err;
-    EXPECT_EQ(run({"dir", "ls", "--fs", fs, "/nothing/here"}).exitCode, 1);
 
     const auto byId = runJson({"dir", "list", "--fs", fs});
     ASSERT_EQ(count(byId), 2u);

@@ -42,7 +42,7 @@ TEST_F(Usage, MistakesInTheCommandLineExitWithTwoAndSendNothing) {
         EXPECT_FALSE(r.err.empty());
         EXPECT_EQ(r.err.find(kPassword), std::string::npos);
     }
-    // Connection values missing or malformed, and no password without a terminal.
+    // Connection values missing or malformed.
     const std::string ip = "--management-ip 192.0.2.10 ";
     const std::pair<std::vector<std::string>, std::string> bare[] = {
         {words("info"), ""},
@@ -55,11 +55,6 @@ TEST_F(Usage, MistakesInTheCommandLineExitWithTwoAndSendNothing) {
         EXPECT_EQ(r.exitCode, 2) << args[0] << "\n" << r.err;
         EXPECT_NE(r.err.find(err), std::string::npos) << r.err;
     }
-    std::vector<std::string> args = connection();
-    args.push_back("info");
-    const ToolResult noPassword = runTool(args, {});
-    EXPECT_EQ(noPassword.exitCode, 2);
-    EXPECT_NE(noPassword.err.find("HNAS_PASSWORD"), std::string::npos) << noPassword.err;
     EXPECT_TRUE(sim->requestLog().empty());
 }
 
@@ -68,7 +63,6 @@ TEST_F(Usage, HelpAndVersionExitWithZero) {
     EXPECT_EQ(help.exitCode, 0);
     for (const char* command : {"info", "evs", "fs", "snapshot", "share", "dir"})
         EXPECT_NE(help.out.find(command), std::string::npos) << command;
-    EXPECT_EQ(runTool({"share", "create", "--help"}, {}).exitCode, 0);
     EXPECT_EQ(runTool({"--version"}, {}).exitCode, 0);
 }
 
@@ -78,23 +72,22 @@ using Password = HnasctlTest;
 // password, which was sent all the same.
 TEST_F(Password, NeverAppearsInTheMostVerboseLog) {
     std::vector<size_t> sizes;
+    std::string last;
     for (const char* v : {"", "-v", "-vv", "-vvv"}) {
-        std::vector<std::string> args = words("evs list");
+        std::vector<std::string> args = words("info");
         if (*v)
             args.insert(args.begin(), v);
         const ToolResult r = run(args);
         ASSERT_EQ(r.exitCode, 0) << r.err;
-        EXPECT_EQ(r.err.find(kPassword), std::string::npos);
-        EXPECT_EQ(r.out.find(kPassword), std::string::npos);
+        EXPECT_EQ((r.out + r.err).find(kPassword), std::string::npos);
         sizes.push_back(r.err.size());
+        last = r.err;
     }
     EXPECT_EQ(sizes[0], 0u);
     EXPECT_LT(sizes[1], sizes[2]);
     EXPECT_LT(sizes[2], sizes[3]);
+    EXPECT_NE(last.find("Response"), std::string::npos) << "no log at -vvv:\n" << last;
     EXPECT_EQ(sim->requestLog().size(), 4u);
-    const ToolResult r = run({"-vvv", "info"});
-    EXPECT_NE(r.err.find("Response"), std::string::npos) << "no log at -vvv:\n" << r.err;
-    EXPECT_EQ(r.err.find(kPassword), std::string::npos);
 }
 
 // The password's sources; a wrong one fails with 1 and is never shown.
@@ -109,6 +102,7 @@ TEST_F(Password, ComesFromTheEnvironmentOrAFile) {
         std::string err; // a part of stderr
     };
     const Case cases[] = {
+        {{}, {}, 2, "HNAS_PASSWORD"}, // none, and no terminal to ask on
         {{"--password-file", file}, {}, 0, ""},
         {{"--password-env", "MY_ARRAY_PW"}, {{"MY_ARRAY_PW", kPassword}}, 0, ""},
         {{"--password-file", file + ".missing"}, env(), 2, ""},
@@ -122,7 +116,7 @@ TEST_F(Password, ComesFromTheEnvironmentOrAFile) {
         args.insert(args.end(), c.options.begin(), c.options.end());
         args.push_back("info");
         const ToolResult r = runTool(args, c.env);
-        SCOPED_TRACE(c.options.back());
+        SCOPED_TRACE(testing::PrintToString(c.options));
         EXPECT_EQ(r.exitCode, c.exitCode) << r.err;
         EXPECT_NE(r.err.find(c.err), std::string::npos) << r.err;
         EXPECT_EQ(r.err.find("not-the-password"), std::string::npos) << r.err;

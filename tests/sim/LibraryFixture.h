@@ -17,8 +17,6 @@ namespace simtest {
 
 class LibraryTest : public ::testing::Test {
 protected:
-    static constexpr unsigned long long kJobId = 9001;
-
     void SetUp() override {
         std::signal(SIGPIPE, SIG_IGN);
         hnasgwsim::SimulatorOptions options;
@@ -64,7 +62,7 @@ protected:
 
     std::unique_ptr<hnasgwsim::Simulator> sim;
     hnastest::CaptureLog log;
-    RkManageHNAS hnas{kJobId};
+    RkManageHNAS hnas{9001}; // a job ID
 
 private:
     RKLibCurlOptions saved_;
