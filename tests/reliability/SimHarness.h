@@ -37,8 +37,8 @@ private:
     RKLibCurlOptions saved_;
 };
 
-constexpr long kConnectTimeoutMs = 500;
-constexpr long kRequestTimeoutMs = 700;
+constexpr long kConnectTimeoutMs = 2000;
+constexpr long kRequestTimeoutMs = 2000;
 
 // Trusts the simulator's certificate; short time-outs; no retries.
 inline RKLibCurlOptions fastOptions(const hnasgwsim::Simulator& sim) {
