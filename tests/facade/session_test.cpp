@@ -68,34 +68,20 @@ TEST_F(SessionTest, EveryRequestSendingOperationRefusesBeforeInit) {
                  h.getCIFSAuthentication("SH-1", entries) ||
                  h.setCIFSAuthentication("SH-1", entries) ||
                  h.deleteCIFSAuthentication("SH-1", "ENC-1"));
-    std::vector<std::string> functions;
+    std::string functions;
     for (const LogRecord& record : log->records()) {
         EXPECT_EQ(record.jobId, static_cast<long long>(kJobId)) << record.text;
         if (record.text == "Initialize HNAS params." && record.level == -1)
-            functions.push_back(record.function.substr(record.function.find(':') == 12 ? 14 : 0));
+            functions += record.function.substr(record.function.find(':') == 12 ? 14 : 0) + " ";
     }
-    EXPECT_EQ(functions, (std::vector<std::string>{"getFileDevice",
-                                                   "getVirtualServers",
-                                                   "getVirtualServers",
-                                                   "getFileSystemsInfo",
-                                                   "getFileSystemID",
-                                                   "getFileSystemsInfo",
-                                                   "getEVSIdAssociatedWithFileSystemID",
-                                                   "createFileSystemSnapshot",
-                                                   "getFileSystemSnapshots",
-                                                   "deleteFileSystemSnapshot",
-                                                   "deleteFileSystemSnapshot",
-                                                   "recoverFileSystemSnapshot",
-                                                   "getFileSystemSnapshots",
-                                                   "getFilesystemShares",
-                                                   "createFileSystemShare",
-                                                   "deleteFileSystemShare",
-                                                   "deleteFileSystemShare",
-                                                   "isSharePresent",
-                                                   "getFileSystemDirectories",
-                                                   "getCIFSAuthentication",
-                                                   "setCIFSAuthentication",
-                                                   "deleteCIFSAuthentication"}))
+    EXPECT_EQ(functions,
+              "getFileDevice getVirtualServers getVirtualServers getFileSystemsInfo "
+              "getFileSystemID getFileSystemsInfo getEVSIdAssociatedWithFileSystemID "
+              "createFileSystemSnapshot getFileSystemSnapshots deleteFileSystemSnapshot "
+              "deleteFileSystemSnapshot recoverFileSystemSnapshot getFileSystemSnapshots "
+              "getFilesystemShares createFileSystemShare deleteFileSystemShare "
+              "deleteFileSystemShare isSharePresent getFileSystemDirectories "
+              "getCIFSAuthentication setCIFSAuthentication deleteCIFSAuthentication ")
         << log.dump();
     EXPECT_EQ(gateway.requestCount(), 0u);
     EXPECT_FAILS(h.getFileSystemDirectoriesUnderPath("1001", "/a/b", directories),

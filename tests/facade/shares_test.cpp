@@ -122,7 +122,7 @@ TEST_F(SharesTest, ListingWithPermissions) {
                        "GET virtual-servers/EVS-OBJ-1/NFS"}));
 }
 
-TEST_F(SharesTest, ListingFailuresLeaveTheCallersVector) {
+TEST_F(SharesTest, ListingRefusalsLeaveTheCallersVector) {
     std::vector<__HNASFileSystemShares> shares = filter({"Finance", "home"});
     auto list = [&](const __HNASVirtualServers& server, const char* type) {
         return [=, &shares] {
@@ -133,17 +133,6 @@ TEST_F(SharesTest, ListingFailuresLeaveTheCallersVector) {
     EXPECT_TRUE(fails(list(evs, "cifs"), kList, "Invalid share type."));
     EXPECT_TRUE(fails(list(__HNASVirtualServers(), "CIFS"), kList, "Invalid input."));
     EXPECT_TRUE(fails(list(evs, ""), kList, "Invalid input."));
-    const std::vector<std::pair<hnastest::ScriptedResponse, std::string>> cases = {
-        {{206, kNFS},
-         "Unable to get file system shares for virtual server [evs-finance]. Response [" + kNFS +
-             "]"},
-        {{200, ""}, "Empty response from the array"},
-        {{200, R"({"filesystemShares": [{"name": "Finance"}]})"}, "Unable to parse JSON response"},
-    };
-    for (const auto& c : cases) {
-        gateway.on("GET", kListCIFS, c.first);
-        EXPECT_TRUE(fails(list(evs, "CIFS"), kList, c.second, 1));
-    }
     EXPECT_EQ(ids(shares), "Finance=caller-Finance home=caller-home ");
 }
 
@@ -154,9 +143,6 @@ TEST_F(SharesTest, PresenceIsDecidedByTheExactName) {
     EXPECT_FAILS(hnas.isSharePresent("finance", evs, "CIFS"), kPresent,
                  "Share [finance] not found.", 1, 0);
     EXPECT_FAILS(hnas.isSharePresent("", evs, "CIFS"), kPresent, "Invalid input.");
-    gateway.on("GET", kListCIFS, {500, kError});
-    EXPECT_FAILS(hnas.isSharePresent("Finance", evs, "CIFS"), kPresent,
-                 "Unable to get the shares list.", 1);
 }
 
 TEST_F(SharesTest, AnNFSShareIsCreatedFromTheCallersSettings) {
@@ -218,46 +204,23 @@ TEST_F(SharesTest, ACIFSShareGetsTheCallersPermissionsInPlaceOfTheDefault) {
     EXPECT_EQ(share.settings.maxConcurrentUsers, 100);
 }
 
-// Failures of the permission steps are logged but do not fail the creation;
-// without the flag there is no permission step.
+// Failures of the permission steps are logged but do not fail the creation
+// (each failure is in the fault suite); without the flag there is no
+// permission step.
 TEST_F(SharesTest, PermissionSteps) {
-    struct Case {
-        int read, remove, set;
-        Strings lines, sent;
-    };
-    const std::string del = "DELETE " + kNewAuth + "/AQEAAAAAAAEAAAAA";
-    const Case cases[] = {
-        {200,
-         500,
-         400,
-         {"Unable to delete the default[Everyone] CIFS Authentication Permission for share[proj].",
-          "Unable to set CIFS Authentication Permissions."},
-         {"GET " + kNewAuth, del, "POST " + kNewAuth}},
-        // The read fails: nothing to delete, the caller's entries are still sent.
-        {404,
-         0,
-         201,
-         {"Unable to get CIFS Authentication Permission for share [proj]."},
-         {"GET " + kNewAuth, "POST " + kNewAuth}},
-    };
-    for (const Case& c : cases) {
-        gateway.reset();
-        log->clear();
-        gateway.on("POST", "filesystem-shares/CIFS", {201, kCreated});
-        gateway.on("GET", kNewAuth, {c.read, c.read == 200 ? kDefaultPermission : kError});
-        gateway.on("DELETE", kNewAuth + "/AQEAAAAAAAEAAAAA", {c.remove, kError});
-        gateway.on("POST", kNewAuth, {c.set, c.set == 201 ? "{}" : kError});
-        __HNASFileSystemShares share;
-        share.settings.cifsAuthentications.resize(1);
-        share.settings.cifsAuthentications[0].encodedName = "e";
-        EXPECT_TRUE(hnas.createFileSystemShare("proj", "1", "FS-A", "/p", "CIFS", share, true));
-        EXPECT_EQ(share.objectId, "SH-NEW");
-        for (const std::string& line : c.lines)
-            EXPECT_TRUE(logged(kCreate, -1, line)) << line;
-        Strings expected = c.sent;
-        expected.insert(expected.begin(), "POST filesystem-shares/CIFS");
-        EXPECT_EQ(sent(), expected);
-    }
+    // The read fails: nothing to delete, the caller's entries are still sent.
+    gateway.on("POST", "filesystem-shares/CIFS", {201, kCreated});
+    gateway.on("GET", kNewAuth, {404, kError});
+    gateway.on("POST", kNewAuth, {201, "{}"});
+    __HNASFileSystemShares withEntry;
+    withEntry.settings.cifsAuthentications.resize(1);
+    withEntry.settings.cifsAuthentications[0].encodedName = "e";
+    EXPECT_TRUE(hnas.createFileSystemShare("proj", "1", "FS-A", "/p", "CIFS", withEntry, true));
+    EXPECT_EQ(withEntry.objectId, "SH-NEW");
+    EXPECT_TRUE(
+        logged(kCreate, -1, "Unable to get CIFS Authentication Permission for share [proj]."));
+    EXPECT_EQ(sent(),
+              (Strings{"POST filesystem-shares/CIFS", "GET " + kNewAuth, "POST " + kNewAuth}));
     // An empty default list skips the deletion; nothing of the caller's to set.
     gateway.reset();
     gateway.on("POST", "filesystem-shares/CIFS", {201, kCreated});
@@ -274,7 +237,7 @@ TEST_F(SharesTest, PermissionSteps) {
     EXPECT_TRUE(share.settings.cifsAuthentications.empty());
 }
 
-TEST_F(SharesTest, CreationRefusalsAndFailuresLeaveTheCallersRecord) {
+TEST_F(SharesTest, CreationRefusalsSendNothingAndLeaveTheCallersRecord) {
     __HNASFileSystemShares share;
     share.name = "caller";
     share.settings.comment = "mine";
@@ -289,21 +252,6 @@ TEST_F(SharesTest, CreationRefusalsAndFailuresLeaveTheCallersRecord) {
     EXPECT_FALSE(logged(kCreate, -1, "Initialize HNAS params."));
     EXPECT_TRUE(fails(create("proj", "1", "", "CIFS"), kCreate, "Invalid input."));
     EXPECT_TRUE(fails(create("proj", "", "/p", "CIFS"), kCreate, "Invalid input."));
-    // Texts that are not plain JSON string content, or a virtual server number
-    // that is not a number, never reach the array.
-    EXPECT_TRUE(
-        fails(create("a\", \"x\":\"", "1", "/p", "CIFS"), kCreate, "The request body is empty"));
-    EXPECT_TRUE(
-        fails(create("proj", "1, \"evil\":1", "/p", "NFS"), kCreate, "The request body is empty"));
-    const std::vector<std::pair<hnastest::ScriptedResponse, const char*>> cases = {
-        {{409, kError}, "Unable to create Share[proj] for File System Path[/p]"},
-        {{201, ""}, "Empty response from the array"},
-        {{201, R"({"filesystemShare": {"name": 1}})"}, "Unable to parse JSON response"},
-    };
-    for (const auto& c : cases) { // no permission step after a failed creation
-        gateway.on("POST", "filesystem-shares/CIFS", c.first);
-        EXPECT_TRUE(fails(create("proj", "1", "/p", "CIFS"), kCreate, c.second, 1));
-    }
     EXPECT_EQ(share.name + "|" + share.settings.comment, "caller|mine");
 }
 
@@ -320,9 +268,6 @@ TEST_F(SharesTest, DeletionByIdentifierSendsAnEmptyDelete) {
     EXPECT_FALSE(fresh.deleteFileSystemShare("SH-2", "cifs"));
     EXPECT_TRUE(logged(kDelete, -1, "Invalid Share Type[cifs]."));
     EXPECT_FAILS(hnas.deleteFileSystemShare("", "CIFS"), kDelete, "Invalid input.");
-    gateway.on("DELETE", "filesystem-shares/CIFS/SH-2", {404, kError});
-    EXPECT_FAILS(hnas.deleteFileSystemShare("SH-2", "CIFS"), kDelete,
-                 "Unable to delete Share [Type]:[CIFS] with Object Id[SH-2]", 1);
 }
 
 // The exact name is looked up; a name in another case is not the share:
@@ -336,13 +281,6 @@ TEST_F(SharesTest, DeletionByName) {
     EXPECT_TRUE(logged(kDelete, 0, "Share [BACKUP$] not found. It may be externally deleted."));
     EXPECT_EQ(sent(), (Strings{"GET " + kListCIFS, "DELETE filesystem-shares/CIFS/SH-2",
                                "GET " + kListCIFS}));
-
-    gateway.on("DELETE", "filesystem-shares/CIFS/SH-1", {500, kError});
-    EXPECT_FAILS(hnas.deleteFileSystemShare("Finance", evs, "CIFS"), kDelete,
-                 "Failed to delete share [Finance]", 2, 0);
-    gateway.on("GET", kListCIFS, {500, kError});
-    EXPECT_FAILS(hnas.deleteFileSystemShare("Finance", evs, "CIFS"), kDelete,
-                 "Unable to get the shares list.", 1);
     __HNASVirtualServers noObject;
     EXPECT_FAILS(hnas.deleteFileSystemShare("Finance", noObject, "CIFS"), kDelete,
                  "Invalid input.");
