@@ -120,12 +120,9 @@ TEST_F(SessionTest, InitHandsTheValuesToTheSessionInOrder) {
     GatewayLogin login;
     fresh.init("", login.password, login.subsystemType, login.managementIP, gateway.host(),
                gateway.port());
-    std::vector<__HNASFileSystemSnapshot> snapshots;
     EXPECT_FAILS(fresh.getFileSystemsInfo("", filesystems), "RkManageHNAS::getFileSystemsInfo",
                  "Unable to get file systems list.");
     EXPECT_EQ(filesystems.size(), 1u);
-    EXPECT_FALSE(fresh.getFileSystemSnapshots("1001", "RKHNAS", snapshots));
-    EXPECT_FALSE(fresh.deleteFileSystemSnapshot("SNAP-1"));
     EXPECT_FALSE(fresh.recoverFileSystemSnapshot("SNAP-1"));
     EXPECT_EQ(gateway.requestCount(), 1u);
     EXPECT_FALSE(log->contains("Initialize HNAS params."));
