@@ -196,7 +196,6 @@ TEST_F(SnapshotsTest, DeletionByObjectIdAndRecoverySendNoBodyAndSucceedOnlyOn204
     for (int status : {204, 200, 201}) {
         SCOPED_TRACE(status);
         gateway.reset();
-        log->clear();
         gateway.on("DELETE", "filesystem-snapshots/SNAP-A2", {status, ""});
         gateway.on("POST", "filesystem-snapshots/SNAP-A2/recover", {status, ""});
         EXPECT_EQ(hnas.deleteFileSystemSnapshot(std::string("SNAP-A2")), status == 204);
@@ -205,11 +204,6 @@ TEST_F(SnapshotsTest, DeletionByObjectIdAndRecoverySendNoBodyAndSucceedOnlyOn204
                                    "POST filesystem-snapshots/SNAP-A2/recover"}));
         for (const hnastest::RecordedRequest& request : gateway.requests())
             EXPECT_TRUE(request.body.empty()) << request.path;
-        EXPECT_EQ(logged(kDelete, -1, "Unable to delete Snapshot with ObjectID [SNAP-A2]"),
-                  status != 204);
-        EXPECT_EQ(logged("RkManageHNAS::recoverFileSystemSnapshot", -1,
-                         "Unable to recover Snapshot with ObjectID [SNAP-A2]"),
-                  status != 204);
     }
     EXPECT_FAILS(hnas.deleteFileSystemSnapshot(std::string()), kDelete, "Invalid input.");
     EXPECT_FAILS(hnas.recoverFileSystemSnapshot(""), "RkManageHNAS::recoverFileSystemSnapshot",
