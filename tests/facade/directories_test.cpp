@@ -69,12 +69,6 @@ TEST_F(DirectoriesTest, TheRootIsListedWithAnEmptyDirectoryIdentifier) {
     EXPECT_EQ(gets(), (Strings{"GET " + kDirs, "GET " + kDirs + "D-A1"}));
 }
 
-TEST_F(DirectoriesTest, ListingRefusalEmptiesTheOutput) {
-    EXPECT_FAILS(hnas.getFileSystemDirectories("", "D-A1", list), kList,
-                 "Invalid Input. File System ID is empty.");
-    EXPECT_TRUE(list.empty());
-}
-
 // The first two components of a path name the root; each further one is
 // looked up, exactly, among the names "//" + the path so far.
 TEST_F(DirectoriesTest, TheWalk) {
@@ -113,7 +107,7 @@ TEST_F(DirectoriesTest, TheWalk) {
     EXPECT_TRUE(list.empty());
 }
 
-TEST_F(DirectoriesTest, WalkRefusalsKeepTheCallersList) {
+TEST_F(DirectoriesTest, RefusalsOfTheWalkAndTheListing) {
     auto walk = [&](const char* fs, const char* path) {
         return [=] { return hnas.getFileSystemDirectoriesUnderPath(fs, path, list); };
     };
@@ -124,6 +118,10 @@ TEST_F(DirectoriesTest, WalkRefusalsKeepTheCallersList) {
         EXPECT_TRUE(
             fails(walk("FS-7", path), kWalk, std::string("Invalid Path [") + path + "]", 1));
     EXPECT_EQ(ids(list), "caller ");
+    // A refused listing empties its output.
+    EXPECT_FAILS(hnas.getFileSystemDirectories("", "D-A1", list), kList,
+                 "Invalid Input. File System ID is empty.");
+    EXPECT_TRUE(list.empty());
 }
 
 } // namespace
