@@ -57,6 +57,7 @@ TEST_F(DeviceTest, FileDeviceReadsTheSubsystemAndDumpsItsFields) {
     __HNASStorageSubSystemInfo info;
     ASSERT_TRUE(hnas.getFileDevice(info));
     EXPECT_EQ(sent(), std::vector<std::string>{"GET file-devices"});
+    EXPECT_EQ(gateway.requests()[0].body, "");
     EXPECT_EQ(info.name + "|" + info.clusterUUID + "|" + info.firmwareVersion + "|" + info.model +
                   "|" + info.storageHealth + "|" + info.vendor,
               "hnas-cluster-01|7f3c9a10-55b2-11ee-8c99-0242ac120002|14.2.7822.02|HNAS 5300|"

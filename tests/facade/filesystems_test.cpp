@@ -65,6 +65,8 @@ TEST_F(FileSystemsTest, ListingAllOrOneReplacesTheVector) {
     EXPECT_EQ(filesystems[0].capacity, 2000u);
     EXPECT_TRUE(logged(kFsInfo, -1, "Getting File System info for FileSystemID [1002]"));
     EXPECT_EQ(sent(), (Strings{"GET filesystems/", "GET filesystems/1002"}));
+    for (const auto& request : gateway.requests())
+        EXPECT_EQ(request.body, "");
 
     gateway.on("GET", "filesystems/", {200, R"({"count": 0, "items": []})"});
     ASSERT_TRUE(hnas.getFileSystemsInfo("", filesystems)); // neither container: empty
