@@ -6,6 +6,7 @@
 #include <vector>
 
 #include "facade/NoThrow.h"
+#include "facade/OperationSteps.h"
 #include "hnasmgmt/facade/RkManageHNAS.h"
 #include "hnasmgmt/host/DbgTrace.h"
 #include "hnasmgmt/json/HNASJSONDirectories.h"
@@ -31,8 +32,7 @@ bool RkManageHNAS::getCIFSAuthentication(const std::string& shareObjectId,
         const long long job = static_cast<long long>(jobId);
         HNASJSONGetCIFSAuthentication message(jobId);
 
-        if (!initialised || restApi == nullptr) {
-            trace.DebugLvl(kFunction, -1, job, "Initialize HNAS params.");
+        if (!hnasSessionReady(initialised, restApi, trace, kFunction, job)) {
             return false;
         }
         if (shareObjectId.empty()) {
@@ -45,8 +45,7 @@ bool RkManageHNAS::getCIFSAuthentication(const std::string& shareObjectId,
             trace.DebugLvl(kFunction, -1, "Unable to get CIFS Authentication.");
             return false;
         }
-        if (response.empty()) {
-            trace.DebugLvl(kFunction, -1, job, "Empty response from the array");
+        if (!hnasHasBody(response, trace, kFunction, job)) {
             return false;
         }
         trace.DebugLvl(kFunction, 5, job,
@@ -69,8 +68,7 @@ bool RkManageHNAS::setCIFSAuthentication(const std::string& shareObjectId,
         const long long job = static_cast<long long>(jobId);
         HNASJSONSetCIFSAuthentication message(jobId, entries);
 
-        if (!initialised || restApi == nullptr) {
-            trace.DebugLvl(kFunction, -1, job, "Initialize HNAS params.");
+        if (!hnasSessionReady(initialised, restApi, trace, kFunction, job)) {
             return false;
         }
         if (shareObjectId.empty()) {
@@ -103,8 +101,7 @@ bool RkManageHNAS::deleteCIFSAuthentication(const std::string& shareObjectId,
         DbgTrace trace;
         const long long job = static_cast<long long>(jobId);
 
-        if (!initialised || restApi == nullptr) {
-            trace.DebugLvl(kFunction, -1, job, "Initialize HNAS params.");
+        if (!hnasSessionReady(initialised, restApi, trace, kFunction, job)) {
             return false;
         }
         if (shareObjectId.empty() || encodedName.empty()) {

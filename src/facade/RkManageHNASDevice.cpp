@@ -9,6 +9,7 @@
 #include <vector>
 
 #include "facade/NoThrow.h"
+#include "facade/OperationSteps.h"
 #include "hnasmgmt/facade/RkManageHNAS.h"
 #include "hnasmgmt/host/DbgTrace.h"
 #include "hnasmgmt/json/HNASJSONDevice.h"
@@ -37,8 +38,7 @@ bool RkManageHNAS::getFileDevice(__HNASStorageSubSystemInfo& info) {
         DbgTrace trace;
         const long long job = static_cast<long long>(jobId);
 
-        if (!initialised || restApi == nullptr) {
-            trace.DebugLvl(kFunction, -1, job, "Initialize HNAS params.");
+        if (!hnasSessionReady(initialised, restApi, trace, kFunction, job)) {
             return false;
         }
 
@@ -49,8 +49,7 @@ bool RkManageHNAS::getFileDevice(__HNASStorageSubSystemInfo& info) {
                            response.c_str());
             return false;
         }
-        if (response.empty()) {
-            trace.DebugLvl(kFunction, -1, job, "Empty response from the array");
+        if (!hnasHasBody(response, trace, kFunction, job)) {
             return false;
         }
         trace.DebugLvl(kFunction, -1, job,
@@ -89,8 +88,7 @@ bool RkManageHNAS::getVirtualServers(std::vector<__HNASVirtualServers>& servers)
         const long long job = static_cast<long long>(jobId);
 
         servers.clear();
-        if (!initialised || restApi == nullptr) {
-            trace.DebugLvl(kFunction, -1, job, "Initialize HNAS params.");
+        if (!hnasSessionReady(initialised, restApi, trace, kFunction, job)) {
             return false;
         }
 
@@ -103,8 +101,7 @@ bool RkManageHNAS::getVirtualServers(std::vector<__HNASVirtualServers>& servers)
             }
             return false;
         }
-        if (response.empty()) {
-            trace.DebugLvl(kFunction, -1, job, "Empty response from the array");
+        if (!hnasHasBody(response, trace, kFunction, job)) {
             return false;
         }
         trace.DebugLvl(kFunction, 5, job, "Successfully got the virtual server list. Response [%s]",

@@ -8,6 +8,7 @@
 #include <boost/tokenizer.hpp>
 
 #include "facade/NoThrow.h"
+#include "facade/OperationSteps.h"
 #include "hnasmgmt/facade/RkManageHNAS.h"
 #include "hnasmgmt/host/DbgTrace.h"
 #include "hnasmgmt/json/HNASJSONDirectories.h"
@@ -43,8 +44,7 @@ bool RkManageHNAS::getFileSystemDirectories(const std::string& filesystemId,
         const long long job = static_cast<long long>(jobId);
 
         directories.clear();
-        if (!initialised || restApi == nullptr) {
-            trace.DebugLvl(kFunction, -1, job, "Initialize HNAS params.");
+        if (!hnasSessionReady(initialised, restApi, trace, kFunction, job)) {
             return false;
         }
         if (filesystemId.empty()) {
@@ -60,8 +60,7 @@ bool RkManageHNAS::getFileSystemDirectories(const std::string& filesystemId,
                            directoryId.c_str());
             return false;
         }
-        if (response.empty()) {
-            trace.DebugLvl(kFunction, -1, job, "Empty response from the array");
+        if (!hnasHasBody(response, trace, kFunction, job)) {
             return false;
         }
         trace.DebugLvl(kFunction, 5, job, "Successfully got file system directories. Response [%s]",

@@ -9,6 +9,7 @@
 #include <boost/algorithm/string/case_conv.hpp>
 
 #include "facade/NoThrow.h"
+#include "facade/OperationSteps.h"
 #include "hnasmgmt/facade/RkManageHNAS.h"
 #include "hnasmgmt/host/DbgTrace.h"
 #include "hnasmgmt/json/HNASJSONDevice.h"
@@ -36,8 +37,7 @@ bool RkManageHNAS::getFileSystemsInfo(const std::string& filesystemId,
     return hnasNoThrow(kFunction, jobId, [&] {
         DbgTrace trace;
         const long long job = static_cast<long long>(jobId);
-        if (!initialised || restApi == nullptr) {
-            trace.DebugLvl(kFunction, -1, job, "Initialize HNAS params.");
+        if (!hnasSessionReady(initialised, restApi, trace, kFunction, job)) {
             return false;
         }
         if (filesystemId.empty()) {
@@ -53,8 +53,7 @@ bool RkManageHNAS::getFileSystemsInfo(const std::string& filesystemId,
             trace.DebugLvl(kFunction, -1, job, "Unable to get file systems list.");
             return false;
         }
-        if (response.empty()) {
-            trace.DebugLvl(kFunction, -1, job, "Empty response from the array");
+        if (!hnasHasBody(response, trace, kFunction, job)) {
             return false;
         }
         trace.DebugLvl(kFunction, 5, job, "Successfully got file systems. Response [%s]",
@@ -78,8 +77,7 @@ bool RkManageHNAS::getFileSystemID(__HNASVirtualServers virtualServer, const std
     return hnasNoThrow(kFunction, jobId, [&] {
         DbgTrace trace;
         const long long job = static_cast<long long>(jobId);
-        if (!initialised || restApi == nullptr) {
-            trace.DebugLvl(kFunction, -1, job, "Initialize HNAS params.");
+        if (!hnasSessionReady(initialised, restApi, trace, kFunction, job)) {
             return false;
         }
         if (shareName.empty() || virtualServer.objectId.empty() || shareType.empty()) {
@@ -152,8 +150,7 @@ bool RkManageHNAS::getEVSIdAssociatedWithFileSystemID(const std::string& filesys
     return hnasNoThrow(kFunction, jobId, [&] {
         DbgTrace trace;
         const long long job = static_cast<long long>(jobId);
-        if (!initialised || restApi == nullptr) {
-            trace.DebugLvl(kFunction, -1, job, "Initialize HNAS params.");
+        if (!hnasSessionReady(initialised, restApi, trace, kFunction, job)) {
             return false;
         }
         if (filesystemId.empty()) {
@@ -169,8 +166,7 @@ bool RkManageHNAS::getEVSIdAssociatedWithFileSystemID(const std::string& filesys
                            filesystemId.c_str());
             return false;
         }
-        if (response.empty()) {
-            trace.DebugLvl(kFunction, -1, job, "Empty response from the array");
+        if (!hnasHasBody(response, trace, kFunction, job)) {
             return false;
         }
         trace.DebugLvl(kFunction, 5, job, "Successfully got the Virtual Server info. Response [%s]",

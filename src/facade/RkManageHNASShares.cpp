@@ -8,6 +8,7 @@
 #include <vector>
 
 #include "facade/NoThrow.h"
+#include "facade/OperationSteps.h"
 #include "facade/ShareFilter.h"
 #include "hnasmgmt/facade/RkManageHNAS.h"
 #include "hnasmgmt/host/DbgTrace.h"
@@ -51,8 +52,7 @@ bool RkManageHNAS::getFilesystemShares(__HNASVirtualServers& virtualServer,
             trace.DebugLvl(kFunction, 0, job, "Getting information for [%d] File System shares",
                            clampToInt(shares.size()));
         }
-        if (!initialised || restApi == nullptr) {
-            trace.DebugLvl(kFunction, -1, job, "Initialize HNAS params.");
+        if (!hnasSessionReady(initialised, restApi, trace, kFunction, job)) {
             return false;
         }
         if (virtualServer.objectId.empty() || shareType.empty()) {
@@ -73,8 +73,7 @@ bool RkManageHNAS::getFilesystemShares(__HNASVirtualServers& virtualServer,
                            virtualServer.name.c_str(), response.c_str());
             return false;
         }
-        if (response.empty()) {
-            trace.DebugLvl(kFunction, -1, job, "Empty response from the array");
+        if (!hnasHasBody(response, trace, kFunction, job)) {
             return false;
         }
         trace.DebugLvl(kFunction, 5, job,
@@ -124,8 +123,7 @@ bool RkManageHNAS::isSharePresent(const std::string& shareName, __HNASVirtualSer
         DbgTrace trace;
         const long long job = static_cast<long long>(jobId);
 
-        if (!initialised || restApi == nullptr) {
-            trace.DebugLvl(kFunction, -1, job, "Initialize HNAS params.");
+        if (!hnasSessionReady(initialised, restApi, trace, kFunction, job)) {
             return false;
         }
         if (shareName.empty() || shareType.empty() || virtualServer.objectId.empty()) {
@@ -166,8 +164,7 @@ bool RkManageHNAS::createFileSystemShare(const std::string& shareName,
             return false;
         }
         const bool isCIFS = shareType == kCIFS;
-        if (!initialised || restApi == nullptr) {
-            trace.DebugLvl(kFunction, -1, job, "Initialize HNAS params.");
+        if (!hnasSessionReady(initialised, restApi, trace, kFunction, job)) {
             return false;
         }
         if (shareName.empty() || filesystemId.empty() || path.empty() || shareType.empty() ||
@@ -194,8 +191,7 @@ bool RkManageHNAS::createFileSystemShare(const std::string& shareName,
                            path.c_str());
             return false;
         }
-        if (response.empty()) {
-            trace.DebugLvl(kFunction, -1, job, "Empty response from the array");
+        if (!hnasHasBody(response, trace, kFunction, job)) {
             return false;
         }
         trace.DebugLvl(kFunction, 0, job, "Successfully created Share[%s] for File System Path[%s]",
@@ -253,8 +249,7 @@ bool RkManageHNAS::deleteFileSystemShare(const std::string& objectId,
             trace.DebugLvl(kFunction, -1, job, "Invalid Share Type[%s].", shareType.c_str());
             return false;
         }
-        if (!initialised || restApi == nullptr) {
-            trace.DebugLvl(kFunction, -1, job, "Initialize HNAS params.");
+        if (!hnasSessionReady(initialised, restApi, trace, kFunction, job)) {
             return false;
         }
         if (objectId.empty() || shareType.empty()) {
@@ -283,8 +278,7 @@ bool RkManageHNAS::deleteFileSystemShare(const std::string& shareName,
         DbgTrace trace;
         const long long job = static_cast<long long>(jobId);
 
-        if (!initialised || restApi == nullptr) {
-            trace.DebugLvl(kFunction, -1, job, "Initialize HNAS params.");
+        if (!hnasSessionReady(initialised, restApi, trace, kFunction, job)) {
             return false;
         }
         if (shareName.empty() || shareType.empty() || virtualServer.objectId.empty()) {

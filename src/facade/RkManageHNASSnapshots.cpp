@@ -6,6 +6,7 @@
 #include <vector>
 
 #include "facade/NoThrow.h"
+#include "facade/OperationSteps.h"
 #include "hnasmgmt/facade/RkManageHNAS.h"
 #include "hnasmgmt/host/DbgTrace.h"
 #include "hnasmgmt/json/HNASJSONFileSystems.h"
@@ -34,8 +35,7 @@ bool RkManageHNAS::createFileSystemSnapshot(const std::string& displayName,
         DbgTrace trace;
         const long long job = static_cast<long long>(jobId);
         HNASJSONCreateFileSystemSnapshot message(jobId, displayName, filesystemId, appSearchId);
-        if (!initialised || restApi == nullptr) {
-            trace.DebugLvl(kFunction, -1, job, "Initialize HNAS params.");
+        if (!hnasSessionReady(initialised, restApi, trace, kFunction, job)) {
             return false;
         }
         if (displayName.empty() || filesystemId.empty() || appSearchId.empty()) {
@@ -56,8 +56,7 @@ bool RkManageHNAS::createFileSystemSnapshot(const std::string& displayName,
                            displayName.c_str(), filesystemId.c_str());
             return false;
         }
-        if (response.empty()) {
-            trace.DebugLvl(kFunction, -1, job, "Empty response from the array");
+        if (!hnasHasBody(response, trace, kFunction, job)) {
             return false;
         }
         trace.DebugLvl(kFunction, 0, job,
@@ -80,8 +79,7 @@ bool RkManageHNAS::getFileSystemSnapshots(const std::string& filesystemId,
     return hnasNoThrow(kFunction, jobId, [&] {
         DbgTrace trace;
         const long long job = static_cast<long long>(jobId);
-        if (!initialised || restApi == nullptr) {
-            trace.DebugLvl(kFunction, -1, job, "Initialize HNAS params.");
+        if (!hnasSessionReady(initialised, restApi, trace, kFunction, job)) {
             return false;
         }
         if (filesystemId.empty() || nameFilter.empty()) {
@@ -95,8 +93,7 @@ bool RkManageHNAS::getFileSystemSnapshots(const std::string& filesystemId,
             trace.DebugLvl(kFunction, -1, job, "Unable to get file systems snapshots.");
             return false;
         }
-        if (response.empty()) {
-            trace.DebugLvl(kFunction, -1, job, "Empty response from the array");
+        if (!hnasHasBody(response, trace, kFunction, job)) {
             return false;
         }
         trace.DebugLvl(kFunction, 5, job, "Successfully got file system snapshots. Response [%s]",
@@ -192,8 +189,7 @@ bool RkManageHNAS::deleteFileSystemSnapshot(__HNASFileSystemSnapshot snapshot,
     return hnasNoThrow(kFunction, jobId, [&] {
         DbgTrace trace;
         const long long job = static_cast<long long>(jobId);
-        if (!initialised || restApi == nullptr) {
-            trace.DebugLvl(kFunction, -1, job, "Initialize HNAS params.");
+        if (!hnasSessionReady(initialised, restApi, trace, kFunction, job)) {
             return false;
         }
         if (snapshot.filesystemId.empty() || snapshot.displayName.empty() || nameFilter.empty()) {
@@ -240,8 +236,7 @@ bool RkManageHNAS::deleteFileSystemSnapshot(const std::string& objectId) {
     return hnasNoThrow(kFunction, jobId, [&] {
         DbgTrace trace;
         const long long job = static_cast<long long>(jobId);
-        if (!initialised || restApi == nullptr) {
-            trace.DebugLvl(kFunction, -1, job, "Initialize HNAS params.");
+        if (!hnasSessionReady(initialised, restApi, trace, kFunction, job)) {
             return false;
         }
         if (objectId.empty()) {
@@ -265,8 +260,7 @@ bool RkManageHNAS::recoverFileSystemSnapshot(const std::string& objectId) {
     return hnasNoThrow(kFunction, jobId, [&] {
         DbgTrace trace;
         const long long job = static_cast<long long>(jobId);
-        if (!initialised || restApi == nullptr) {
-            trace.DebugLvl(kFunction, -1, job, "Initialize HNAS params.");
+        if (!hnasSessionReady(initialised, restApi, trace, kFunction, job)) {
             return false;
         }
         if (objectId.empty()) {
