@@ -1,0 +1,24 @@
+#pragma once
+
+// Values that go into log lines: a gateway answer or a caller's value can be
+// arbitrarily large, and a log line must stay bounded whatever it carries.
+
+#include <cstddef>
+#include <string>
+
+namespace hnasmgmt {
+
+// The most bytes of one value that a log line carries.
+constexpr std::size_t kLogValueLimit = 64 * 1024;
+
+// A value as a log line may carry it: `text` itself when it is at most
+// `limit` bytes, otherwise its first `limit` bytes followed by
+// "... [N bytes left out]". Copies at most `limit` bytes of `text`; never throws
+// (an allocation failure gives an empty string).
+std::string clipForLog(const std::string& text, std::size_t limit = kLogValueLimit) noexcept;
+
+// The same for text of a given length that need not be NUL-terminated.
+std::string clipForLog(const char* text, std::size_t length,
+                       std::size_t limit = kLogValueLimit) noexcept;
+
+} // namespace hnasmgmt
