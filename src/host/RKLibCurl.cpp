@@ -23,6 +23,7 @@
 #include <random>
 #include <string>
 #include <thread>
+#include <utility>
 #include <vector>
 
 #include "hnasmgmt/host/DbgTrace.h"
@@ -31,6 +32,9 @@ namespace {
 
 constexpr const char* kSendFunction = "RKLibCurl::RKLibCurlSendHttpReq";
 constexpr size_t kMaxIdleHandlesPerThread = 4;
+// Room kept after a body whose length was announced, so that a parser that
+// wants padding behind the text can take the buffer as it is.
+constexpr size_t kBodyPadding = 64;
 
 // --- curl_global_init, once per process ---
 
@@ -176,6 +180,7 @@ struct RKLibCurl::Impl {
     bool keepResponse = true;
     bool reuseConnections = true;
     RKLibCurlWriteCallback callback = nullptr;
+    long long jobId = 0;
     RKLibCurlOptions options;
     uint64_t trustGeneration = 0;
 
@@ -228,9 +233,9 @@ struct RKLibCurl::Impl {
             curl_easy_getinfo(handle, CURLINFO_CONTENT_LENGTH_DOWNLOAD_T, &announced) == CURLE_OK &&
             announced > 0 &&
             static_cast<unsigned long long>(announced) <= options.maxResponseBytes &&
-            static_cast<unsigned long long>(announced) > response.capacity()) {
+            static_cast<unsigned long long>(announced) + kBodyPadding > response.capacity()) {
             try {
-                response.reserve(static_cast<size_t>(announced));
+                response.reserve(static_cast<size_t>(announced) + kBodyPadding);
             } catch (...) {
                 // Without the room the body still arrives, piece by piece.
             }
@@ -613,7 +618,7 @@ bool RKLibCurl::RKLibCurlSendHttpReq(_http_req_type_ type, const char* url, cons
                     .count();
             if (left <= delayMs) {
                 DbgTrace dbg;
-                dbg.DebugLvl(kSendFunction, -1, 0LL,
+                dbg.DebugLvl(kSendFunction, -1, d.jobId,
                              "Not retrying %s request: %s; the request time-out of %ld ms "
                              "leaves no room for another attempt.",
                              methodName(type), reason.c_str(), requestTimeoutMs);
@@ -621,7 +626,7 @@ bool RKLibCurl::RKLibCurlSendHttpReq(_http_req_type_ type, const char* url, cons
             }
             {
                 DbgTrace dbg;
-                dbg.DebugLvl(kSendFunction, -1, 0LL,
+                dbg.DebugLvl(kSendFunction, -1, d.jobId,
                              "Retrying %s request (retry %d of %d) in %ld ms: %s.",
                              methodName(type), attempt + 1, maxRetries, delayMs, reason.c_str());
             }
@@ -671,6 +676,28 @@ const char* RKLibCurl::GetHttpResponse(unsigned long& length, bool /*copy*/) {
     }
     length = static_cast<unsigned long>(impl_->response.size());
     return impl_->response.c_str();
+}
+
+void RKLibCurl::TakeHttpResponse(std::string& out, std::size_t padding) {
+    if (impl_ == nullptr) {
+        out.clear();
+        return;
+    }
+    try {
+        out = std::move(impl_->response);
+        impl_->response = std::string();
+        if (out.capacity() - out.size() < padding) {
+            out.reserve(out.size() + padding);
+        }
+    } catch (...) {
+        // Without room for the padding the body is still handed over whole.
+    }
+}
+
+void RKLibCurl::SetJobId(long long jobId) {
+    if (impl_ != nullptr) {
+        impl_->jobId = jobId;
+    }
 }
 
 long RKLibCurl::GetHttpErrorCode() {

@@ -27,6 +27,7 @@ namespace {
 
 constexpr const char* kInitHeader = "Content-Type: application/json";
 constexpr const char* kSendFunction = "RKLibCurl::RKLibCurlSendHttpReq";
+constexpr long long kJobId = 4711;
 const char* const k200 = "HTTP/1.1 200 OK\r\nContent-Length: 2\r\n\r\n{}";
 
 struct Result {
@@ -43,6 +44,7 @@ Result send(_http_req_type_ type, const std::string& url, const void* body = nul
     Result r;
     RKLibCurl client;
     EXPECT_TRUE(client.RKLibCurlInit(kInitHeader, true, true, nullptr));
+    client.SetJobId(kJobId);
     EXPECT_TRUE(client.RKLibCurlFreeHttpHeaderList());
     for (const auto& h : headers)
         EXPECT_TRUE(client.RKLibCurlAppendHeader(HTTP_HDR_TYPE_CUSTOM, h.c_str()));
@@ -56,6 +58,13 @@ Result send(_http_req_type_ type, const std::string& url, const void* body = nul
     } else {
         EXPECT_EQ(len, 0u);
     }
+    // The body is handed over in place, with the parser's padding behind it.
+    std::string taken = "old";
+    client.TakeHttpResponse(taken, 64);
+    EXPECT_EQ(taken, r.body);
+    EXPECT_GE(taken.capacity(), taken.size() + 64);
+    EXPECT_TRUE(text == nullptr || taken.data() == text);
+    EXPECT_EQ(client.GetHttpResponse(len, false), nullptr);
     r.status = client.GetHttpErrorCode();
     r.error = client.GetLastErrorText();
     client.RKLibCurlDeInit();
@@ -320,7 +329,7 @@ TEST_F(RKLibCurlTest, BusyAnswersAreRetriedForGetsOnly) {
     int retries = 0;
     for (const auto& rec : log->records()) {
         EXPECT_EQ(rec.text.find("s3cr3t"), std::string::npos) << rec.text;
-        retries += rec.function == kSendFunction && rec.level == -1 && rec.jobId == 0 &&
+        retries += rec.function == kSendFunction && rec.level == -1 && rec.jobId == kJobId &&
                    rec.text.find("503") != std::string::npos;
     }
     EXPECT_EQ(retries, 1);

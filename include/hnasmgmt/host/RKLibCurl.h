@@ -110,10 +110,22 @@ public:
     /// @param copy unused; the text stays owned by the client.
     /// @return the body text, or null.
     const char* GetHttpResponse(unsigned long& length, bool copy);
+    /// Moves the response body of the last exchange into `out`, replacing what
+    /// it held, without copying it: the client's buffer itself is handed over,
+    /// with out.capacity() >= out.size() + padding (the client reserves room
+    /// for a small padding as the body arrives, so only a larger padding may
+    /// make this grow the buffer). The client's body is empty afterwards.
+    /// @param[out] out receives the body; empty when there is none.
+    /// @param padding bytes of room wanted after the body (a parser's padding).
+    void TakeHttpResponse(std::string& out, std::size_t padding);
     /// The HTTP status of the last exchange; 0 when no answer was received.
     long GetHttpErrorCode();
     /// The libcurl error text of the last exchange; empty when it succeeded.
     std::string GetLastErrorText() const;
+    /// Sets the job identifier that the client's own log lines carry (the
+    /// retry lines); 0 until set.
+    /// @param jobId the job of the session that sends the requests.
+    void SetJobId(long long jobId);
     /// Releases the client's connection (back to the thread's cache).
     void RKLibCurlDeInit();
 
