@@ -40,6 +40,11 @@ foreach(program hnasctl hnas-gateway-sim)
     COMMENT "Manual page and bash completion of ${program}"
     VERBATIM)
   add_custom_target(${program}-docs ALL DEPENDS ${page}.gz ${completion})
+  if(HNASMGMT_TESTS)
+    add_test(NAME tool_docs_${program}
+             COMMAND ${PROJECT_SOURCE_DIR}/scripts/check-tool-docs $<TARGET_FILE:${program}>
+                     ${completion} ${page})
+  endif()
   install(FILES ${page}.gz DESTINATION ${CMAKE_INSTALL_MANDIR}/man1 COMPONENT tools)
   install(FILES ${completion} DESTINATION ${CMAKE_INSTALL_DATADIR}/bash-completion/completions
           COMPONENT tools)

@@ -94,6 +94,10 @@ void optionItem(std::ostream& out, const CLI::Option& option) {
             list += (list.empty() ? "" : ", ") + v;
         text += " One of: " + list + ".";
     }
+    const std::string type = option.get_type_name(); // "FLOAT:FLOAT in [0.001 - 3600]"
+    const auto range = type.find(" in [");
+    if (range != std::string::npos)
+        text += " Range: " + type.substr(range + 4, type.find(']', range) - range - 3) + ".";
     if (!option.get_default_str().empty())
         text += " Default: " + option.get_default_str() + ".";
     if (option.get_required())
