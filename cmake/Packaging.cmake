@@ -9,7 +9,9 @@
 # One package per install component (runtime, dev, tools). Dependencies on
 # other Debian packages come from the binaries (dpkg-shlibdeps); those between
 # the three are exact versions. Each package carries the copyright file and
-# the Debian changelog, which plain `cmake --install` leaves out.
+# the Debian changelog, and lintian's overrides (packaging/lintian: each says
+# why), which plain `cmake --install` leaves out. The packages holding shared
+# libraries activate the ldconfig trigger.
 
 set(HNASMGMT_DEB_RELEASE 1)
 set(HNASMGMT_DEB_VERSION ${PROJECT_VERSION}-${HNASMGMT_DEB_RELEASE})
@@ -32,6 +34,9 @@ while(components)
   list(POP_FRONT components component package)
   install(FILES ${PROJECT_SOURCE_DIR}/packaging/copyright ${HNASMGMT_DEB_DOC}/changelog.Debian.gz
           DESTINATION ${CMAKE_INSTALL_DATAROOTDIR}/doc/${package} COMPONENT ${component} EXCLUDE_FROM_ALL)
+  install(FILES ${PROJECT_SOURCE_DIR}/packaging/lintian/${package}
+          DESTINATION ${CMAKE_INSTALL_DATAROOTDIR}/lintian/overrides COMPONENT ${component}
+          EXCLUDE_FROM_ALL)
   string(TOUPPER ${component} upper)
   set(CPACK_DEBIAN_${upper}_PACKAGE_NAME ${package})
 endwhile()
@@ -60,35 +65,37 @@ set(CPACK_DEBIAN_ENABLE_COMPONENT_DEPENDS ON)
 
 set(CPACK_COMPONENT_RUNTIME_DESCRIPTION
     "manage HNAS file-storage arrays through their REST gateway
- hnasmgmt manages a network-attached file-storage array over its REST
- management gateway (HTTPS and JSON): identity and health, virtual servers,
- file systems, snapshots, CIFS and NFS shares with their permissions, and
- directories.
- .
- This package holds the shared libraries: libhnasmgmt, the library proper,
- and libhnasmgmt_host, its HTTP client and logging.")
+hnasmgmt manages a network-attached file-storage array over its REST
+management gateway (HTTPS and JSON): identity and health, virtual servers,
+file systems, snapshots, CIFS and NFS shares with their permissions, and
+directories.
+.
+This package holds the shared libraries: libhnasmgmt, the library proper,
+and libhnasmgmt_host, its HTTP client and logging.")
 set(CPACK_DEBIAN_RUNTIME_PACKAGE_SECTION libs)
+set(CPACK_DEBIAN_RUNTIME_PACKAGE_CONTROL_EXTRA ${PROJECT_SOURCE_DIR}/packaging/triggers)
 
 set(CPACK_COMPONENT_DEV_DESCRIPTION
     "manage HNAS file-storage arrays - development files
- hnasmgmt manages a network-attached file-storage array over its REST
- management gateway (HTTPS and JSON).
- .
- This package holds the headers, the CMake package (find_package(hnasmgmt))
- and the pkg-config file, and libhnasgwsim, a simulated gateway that a host's
- test suite runs in-process.")
+hnasmgmt manages a network-attached file-storage array over its REST
+management gateway (HTTPS and JSON).
+.
+This package holds the headers, the CMake package (find_package(hnasmgmt))
+and the pkg-config file, and libhnasgwsim, a simulated gateway that a host's
+test suite runs in-process.")
 set(CPACK_COMPONENT_DEV_DEPENDS runtime)
 set(CPACK_DEBIAN_DEV_PACKAGE_SECTION libdevel)
+set(CPACK_DEBIAN_DEV_PACKAGE_CONTROL_EXTRA ${PROJECT_SOURCE_DIR}/packaging/triggers)
 set(CPACK_DEBIAN_DEV_PACKAGE_DEPENDS "libboost-dev, libcurl4-openssl-dev | libcurl-dev, libssl-dev")
 
 set(CPACK_COMPONENT_TOOLS_DESCRIPTION
     "manage HNAS file-storage arrays - command-line tools
- hnasmgmt manages a network-attached file-storage array over its REST
- management gateway (HTTPS and JSON).
- .
- This package holds hnasctl, the command-line tool for operators and
- scripts, and hnas-gateway-sim, a simulated gateway for demonstrations and
- tests, with their manual pages and bash completion.")
+hnasmgmt manages a network-attached file-storage array over its REST
+management gateway (HTTPS and JSON).
+.
+This package holds hnasctl, the command-line tool for operators and
+scripts, and hnas-gateway-sim, a simulated gateway for demonstrations and
+tests, with their manual pages and bash completion.")
 # hnas-gateway-sim runs on libhnasgwsim, which the development package holds.
 set(CPACK_COMPONENT_TOOLS_DEPENDS runtime dev)
 set(CPACK_DEBIAN_TOOLS_PACKAGE_SECTION net)
