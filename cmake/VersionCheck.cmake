@@ -13,3 +13,6 @@ endforeach()
 if(NOT HNASMGMT_VERSION_HEADER MATCHES "#define HNASMGMT_VERSION_STRING \"${PROJECT_VERSION}\"")
   message(FATAL_ERROR "include/hnasmgmt/Version.h: HNASMGMT_VERSION_STRING is not \"${PROJECT_VERSION}\"")
 endif()
+# Check again whenever the header changes.
+set_property(DIRECTORY APPEND PROPERTY CMAKE_CONFIGURE_DEPENDS
+             ${PROJECT_SOURCE_DIR}/include/hnasmgmt/Version.h)
