@@ -23,6 +23,9 @@ target_sources(hnasctl PRIVATE ${PROJECT_SOURCE_DIR}/tools/common/VersionText.cp
 target_link_libraries(hnasctl PRIVATE hnastooldocs CURL::libcurl)
 target_link_libraries(hnas-gateway-sim PRIVATE hnastooldocs)
 
+# The programs run with HOME set to "~" and no XDG_CONFIG_HOME, so that a path
+# they show in a description reads as the user's, not the builder's.
+set(clean_env ${CMAKE_COMMAND} -E env --unset=XDG_CONFIG_HOME HOME=~)
 set(HNASMGMT_MAN_DIR ${PROJECT_BINARY_DIR}/man)
 set(HNASMGMT_COMPLETION_DIR ${PROJECT_BINARY_DIR}/completions)
 foreach(program hnasctl hnas-gateway-sim)
@@ -31,10 +34,11 @@ foreach(program hnasctl hnas-gateway-sim)
   add_custom_command(
     OUTPUT ${page} ${page}.gz ${completion}
     COMMAND ${CMAKE_COMMAND} -E make_directory ${HNASMGMT_MAN_DIR} ${HNASMGMT_COMPLETION_DIR}
-    COMMAND $<TARGET_FILE:${program}> --generate-man-page > ${page}.tmp
+    COMMAND ${clean_env} $<TARGET_FILE:${program}> --generate-man-page > ${page}.tmp
     COMMAND ${CMAKE_COMMAND} -E rename ${page}.tmp ${page}
     COMMAND ${GZIP_EXECUTABLE} -9 -n -c ${page} > ${page}.gz
-    COMMAND $<TARGET_FILE:${program}> --generate-bash-completion > ${completion}.tmp
+    COMMAND ${clean_env} $<TARGET_FILE:${program}> --generate-bash-completion
+            > ${completion}.tmp
     COMMAND ${CMAKE_COMMAND} -E rename ${completion}.tmp ${completion}
     DEPENDS ${program}
     COMMENT "Manual page and bash completion of ${program}"
