@@ -16,7 +16,7 @@ namespace hnastools {
 namespace {
 
 // Text set in roff: backslashes and hyphens escaped (so that options stay
-// ASCII hyphen-minus when copied from the page), control characters dropped.
+// ASCII hyphen-minus when copied from the page), control characters blanked.
 std::string roff(const std::string& text) {
     std::string out;
     for (char c : text) {
@@ -32,8 +32,16 @@ std::string roff(const std::string& text) {
     return out;
 }
 
-// One paragraph per line of the text; a line that would start with a control
-// character of roff is protected.
+// A line of text that roff does not take for a request: one starting with a
+// period or an apostrophe is protected.
+std::string textLine(const std::string& text) {
+    std::string line = roff(text);
+    if (!line.empty() && (line[0] == '.' || line[0] == '\''))
+        line = "\\&" + line;
+    return line;
+}
+
+// One paragraph per line of the text.
 void paragraphs(std::ostream& out, const std::string& text) {
     std::istringstream lines(text);
     std::string line;
@@ -45,10 +53,7 @@ void paragraphs(std::ostream& out, const std::string& text) {
         if (!first)
             out << ".PP\n";
         first = false;
-        line = roff(line.substr(start));
-        if (line[0] == '.' || line[0] == '\'')
-            out << "\\&";
-        out << line << '\n';
+        out << textLine(line.substr(start)) << '\n';
     }
 }
 
@@ -106,7 +111,7 @@ void optionItem(std::ostream& out, const CLI::Option& option) {
         text += " May be given more than once.";
     if (!option.get_envname().empty())
         text += " Environment: " + option.get_envname() + ".";
-    out << roff(text) << '\n';
+    out << textLine(text) << '\n';
 }
 
 void positionalItem(std::ostream& out, const CLI::Option& option) {
@@ -114,7 +119,7 @@ void positionalItem(std::ostream& out, const CLI::Option& option) {
     std::string text = sentence(option.get_description());
     if (!option.get_required())
         text += " Optional.";
-    out << roff(text) << '\n';
+    out << textLine(text) << '\n';
 }
 
 // Options under their group headings, in the order the groups first appear.
@@ -211,8 +216,11 @@ std::string manPage(const CLI::App& program, const ManPageInfo& info) {
     std::vector<std::pair<std::string, std::string>> environment;
     for (const Command& command : all) {
         for (const CLI::Option* o : visibleOptions(*command.app)) {
-            if (!o->get_envname().empty())
-                environment.emplace_back(o->get_envname(), optionNames(*o).back());
+            const std::string variable = o->get_envname();
+            const bool listed = std::any_of(environment.begin(), environment.end(),
+                                            [&](const auto& e) { return e.first == variable; });
+            if (!variable.empty() && !listed)
+                environment.emplace_back(variable, optionNames(*o).back());
         }
     }
     if (!environment.empty()) {
