@@ -1,6 +1,7 @@
 // Reads the identity and the virtual servers of an array.
 //
 //   hnasmgmt_example HOST PORT USER SUBSYSTEM_TYPE MANAGEMENT_IP [CA_FILE]
+//   hnasmgmt_example --version
 //
 // The password is read from the environment variable HNAS_PASSWORD.
 
@@ -12,6 +13,7 @@
 
 #include <boost/make_shared.hpp>
 
+#include <hnasmgmt/Version.h>
 #include <hnasmgmt/facade/RkManageHNAS.h>
 #include <hnasmgmt/host/DbgTrace.h>
 #include <hnasmgmt/host/LogWriters.h>
@@ -20,6 +22,13 @@
 #include <hnasmgmt/rest/HNASRestAPI.h>
 
 int main(int argc, char** argv) {
+    if (argc == 2 && std::strcmp(argv[1], "--version") == 0) {
+        // The headers' version and the loaded library's: equal major
+        // versions share an ABI.
+        std::printf("built with hnasmgmt %s, running with %s\n", HNASMGMT_VERSION_STRING,
+                    hnasmgmtVersion());
+        return 0;
+    }
     if (argc < 6 || std::strcmp(argv[1], "--help") == 0) {
         std::printf("usage: %s HOST PORT USER SUBSYSTEM_TYPE MANAGEMENT_IP [CA_FILE]\n"
                     "       (password from HNAS_PASSWORD)\n",

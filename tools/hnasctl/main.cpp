@@ -11,6 +11,8 @@
 #include "Checks.h"
 #include "Commands.h"
 #include "Connection.h"
+#include "common/DocumentationFlags.h"
+#include "common/VersionText.h"
 
 namespace {
 
@@ -31,7 +33,8 @@ int main(int argc, char** argv) {
     app.fallthrough();
     app.require_subcommand(1);
     app.footer(kFooter);
-    app.set_version_flag("--version", std::string("hnasctl ") + HNASCTL_VERSION);
+    app.set_version_flag("--version", hnastools::versionText("hnasctl"));
+    hnastools::addDocumentationFlags(app, {"hnasctl", "hnas-gateway-sim(1)"});
 
     ConnectionOptions options;
     Selection selection;

@@ -10,10 +10,12 @@
 
 #include <CLI/CLI.hpp>
 
+#include "common/DocumentationFlags.h"
 #include "hnasgwsim/Simulator.h"
 
 int main(int argc, char** argv) {
     CLI::App app{"Simulated HNAS REST management gateway (HTTPS, in-memory array)"};
+    hnastools::addDocumentationFlags(app, {"hnas-gateway-sim", "hnasctl(1)"});
 
     hnasgwsim::SimulatorOptions options;
     std::string listen = "127.0.0.1:0";

@@ -1,0 +1,167 @@
+#include "Completion.h"
+
+#include <algorithm>
+#include <cctype>
+#include <sstream>
+#include <vector>
+
+#include <CLI/CLI.hpp>
+
+#include "CliWalk.h"
+
+namespace hnastools {
+
+namespace {
+
+// A word for a single-quoted bash string.
+std::string quoted(const std::string& text) {
+    std::string out = "'";
+    for (char c : text) {
+        if (c == '\'')
+            out += "'\\''";
+        else
+            out += c;
+    }
+    return out + "'";
+}
+
+std::string words(const std::vector<std::string>& list) {
+    std::string text;
+    for (const std::string& word : list)
+        text += (text.empty() ? "" : " ") + word;
+    return text;
+}
+
+// The options a user may give on a command: its own, then (when the command
+// hands unknown options to its parent) those of the commands above it.
+std::vector<std::string> optionWords(const CLI::App& app) {
+    std::vector<std::string> out;
+    for (const CLI::App* a = &app; a != nullptr; a = a->get_parent()) {
+        for (const CLI::Option* option : visibleOptions(*a)) {
+            for (const std::string& name : optionNames(*option)) {
+                if (std::find(out.begin(), out.end(), name) == out.end())
+                    out.push_back(name);
+            }
+        }
+        if (!a->get_fallthrough())
+            break;
+    }
+    return out;
+}
+
+std::vector<std::string> subcommandWords(const CLI::App& app) {
+    std::vector<std::string> out;
+    for (const CLI::App* sub : app.get_subcommands(
+             [](const CLI::App* a) { return !a->get_name().empty() && !a->get_group().empty(); }))
+        out.push_back(sub->get_name());
+    return out;
+}
+
+} // namespace
+
+std::string bashCompletion(const CLI::App& app, const std::string& program) {
+    std::string fn = "_" + program;
+    std::replace_if(
+        fn.begin(), fn.end(), [](char c) { return !std::isalnum(static_cast<unsigned char>(c)); },
+        '_');
+    const std::vector<Command> all = commands(app);
+    std::ostringstream out;
+
+    out << "# bash completion for " << program << "              -*- shell-script -*-\n"
+        << "# Generated from the program's own option definitions.\n\n";
+
+    out << "# The subcommands of command path $1.\n" << fn << "_subcommands() {\n    case $1 in\n";
+    for (const Command& c : all) {
+        const auto subs = subcommandWords(*c.app);
+        if (!subs.empty())
+            out << "    " << quoted(joined(c.path)) << ") echo " << quoted(words(subs)) << " ;;\n";
+    }
+    out << "    esac\n}\n\n";
+
+    out << "# The options of command path $1.\n" << fn << "_options() {\n    case $1 in\n";
+    for (const Command& c : all)
+        out << "    " << quoted(joined(c.path)) << ") echo " << quoted(words(optionWords(*c.app)))
+            << " ;;\n";
+    out << "    esac\n}\n\n";
+
+    out << "# Succeeds when command path $1 hands unknown options to its parent.\n"
+        << fn << "_falls_through() {\n    case $1 in\n";
+    for (const Command& c : all) {
+        if (!c.path.empty() && c.app->get_fallthrough())
+            out << "    " << quoted(joined(c.path)) << ") return 0 ;;\n";
+    }
+    out << "    esac\n    return 1\n}\n\n";
+
+    out << "# Succeeds when option $2 takes a value on command path $1, and prints the\n"
+        << "# values it accepts when they are a fixed set.\n"
+        << fn << "_value() {\n    local path=$1\n    while :; do\n        case \"$path|$2\" in\n";
+    for (const Command& c : all) {
+        std::vector<std::string> plain;
+        for (const CLI::Option* option : visibleOptions(*c.app)) {
+            if (!takesValue(*option))
+                continue;
+            const std::vector<std::string> values = choices(*option);
+            for (const std::string& name : optionNames(*option)) {
+                const std::string pattern = quoted(joined(c.path) + "|" + name);
+                if (values.empty())
+                    plain.push_back(pattern);
+                else
+                    out << "        " << pattern << ") echo " << quoted(words(values))
+                        << "; return 0 ;;\n";
+            }
+        }
+        if (!plain.empty()) {
+            std::string patterns;
+            for (const std::string& p : plain)
+                patterns += (patterns.empty() ? "" : " | ") + p;
+            out << "        " << patterns << ") return 0 ;;\n";
+        }
+    }
+    out << "        esac\n"
+        << "        [[ -n $path ]] && " << fn << "_falls_through \"$path\" || return 1\n"
+        << "        if [[ $path == *' '* ]]; then path=${path% *}; else path=''; fi\n"
+        << "    done\n}\n\n";
+
+    out << fn << "() {\n"
+        << "    local cur=${COMP_WORDS[COMP_CWORD]} prev=${COMP_WORDS[COMP_CWORD-1]}\n"
+        << "    local path='' word sub values i skip=0\n"
+        << "    for ((i = 1; i < COMP_CWORD; i++)); do\n"
+        << "        word=${COMP_WORDS[i]}\n"
+        << "        if ((skip)); then\n"
+        << "            skip=0\n"
+        << "            continue\n"
+        << "        fi\n"
+        << "        case $word in\n"
+        << "        -*=*) ;;\n"
+        << "        -*) " << fn << "_value \"$path\" \"$word\" >/dev/null && skip=1 ;;\n"
+        << "        *)\n"
+        << "            for sub in $(" << fn << "_subcommands \"$path\"); do\n"
+        << "                if [[ $word == \"$sub\" ]]; then\n"
+        << "                    path=${path:+$path }$word\n"
+        << "                    break\n"
+        << "                fi\n"
+        << "            done\n"
+        << "            ;;\n"
+        << "        esac\n"
+        << "    done\n"
+        << "    if ((skip)); then\n"
+        << "        values=$(" << fn << "_value \"$path\" \"$prev\")\n"
+        << "        if [[ -n $values ]]; then\n"
+        << "            mapfile -t COMPREPLY < <(compgen -W \"$values\" -- \"$cur\")\n"
+        << "        else\n"
+        << "            compopt -o filenames 2>/dev/null\n"
+        << "            mapfile -t COMPREPLY < <(compgen -f -- \"$cur\")\n"
+        << "        fi\n"
+        << "        return\n"
+        << "    fi\n"
+        << "    values=$(" << fn << "_subcommands \"$path\")\n"
+        << "    if [[ $cur == -* || -z $values ]]; then\n"
+        << "        values=$(" << fn << "_options \"$path\")\n"
+        << "    fi\n"
+        << "    mapfile -t COMPREPLY < <(compgen -W \"$values\" -- \"$cur\")\n"
+        << "}\n"
+        << "complete -F " << fn << " " << program << '\n';
+    return out.str();
+}
+
+} // namespace hnastools
