@@ -4,8 +4,11 @@
 // Resources as the library reads them are checked in library_faults_test
 // and in the end-to-end workflow.
 
+#include <atomic>
+#include <chrono>
 #include <mutex>
 #include <set>
+#include <thread>
 
 #include "sim/SimClient.h"
 
@@ -243,6 +246,32 @@ TEST_F(Gateway, AdminResourcesManageFaultsStateAndTheRequestLog) {
     EXPECT_EQ(str(list.at(1).value(), "body"), "{\"filesystems\":7}");
     EXPECT_EQ(num(list.at(1).value(), "status"), 400);
     EXPECT_EQ(a.body.find(sim->credentials().password), std::string::npos);
+}
+
+// A parallel walk's 64 connections, each request held by a latency fault:
+// the simulator serves them side by side, not a worker pool's worth at a time.
+TEST_F(Gateway, ServesSixtyFourRequestsAtOnceWhileALatencyFaultHoldsThem) {
+    constexpr int kClients = 64;
+    constexpr int kLatencyMs = 250;
+    std::vector<std::unique_ptr<SimClient>> clients;
+    for (int i = 0; i < kClients; ++i) {
+        clients.push_back(std::make_unique<SimClient>(*sim));
+        ASSERT_EQ(clients.back()->get("file-devices").status, 200); // its connection open
+    }
+    sim->addFault(parseFaultRule("GET virtual-servers latency=" + std::to_string(kLatencyMs)));
+    sim->resetPeakInFlight();
+    std::atomic<int> answered{0};
+    std::vector<std::thread> threads;
+    const auto start = std::chrono::steady_clock::now();
+    for (auto& c : clients)
+        threads.emplace_back(
+            [&answered, &c] { answered += c->get("virtual-servers").status == 200; });
+    for (auto& t : threads)
+        t.join();
+    EXPECT_EQ(answered, kClients);
+    EXPECT_EQ(sim->peakInFlight(), kClients);
+    EXPECT_LT(std::chrono::steady_clock::now() - start,
+              std::chrono::milliseconds(kClients * kLatencyMs / 4));
 }
 
 // One connection serves many requests; each has one access log line and a
