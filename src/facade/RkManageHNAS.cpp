@@ -7,8 +7,15 @@
 
 #include "facade/NoThrow.h"
 
+namespace {
+
+// The most GETs a walk may have on the network at once.
+constexpr unsigned kMaxParallelRequests = 64;
+
+} // namespace
+
 RkManageHNAS::RkManageHNAS(const unsigned long long& jobId)
-    : restApi(nullptr), jobId(jobId), initialised(false), lastErrorCode(0) {}
+    : restApi(nullptr), jobId(jobId), initialised(false), lastErrorCode(0), parallelRequests(1) {}
 
 RkManageHNAS::~RkManageHNAS() {
     delete restApi;
@@ -38,4 +45,20 @@ void RkManageHNAS::init(std::string userName, std::string password, std::string 
 
 long long RkManageHNAS::getLastErrorCode() const {
     return lastErrorCode;
+}
+
+bool RkManageHNAS::setParallelRequests(unsigned count) {
+    static const char* const kFunction = "RkManageHNAS::setParallelRequests";
+    return hnasNoThrow(kFunction, jobId, [&] {
+        if (count < 1 || count > kMaxParallelRequests) {
+            DbgTrace trace;
+            trace.DebugLvl(kFunction, -1, static_cast<long long>(jobId),
+                           "Invalid number of parallel requests [%u]: it must be from 1 to %u. "
+                           "Keeping [%u].",
+                           count, kMaxParallelRequests, parallelRequests);
+            return false;
+        }
+        parallelRequests = count;
+        return true;
+    });
 }

@@ -428,3 +428,11 @@ long HNASRestAPI::getLastHttpError() const {
 const std::string& HNASRestAPI::getRequestURL() const {
     return requestURL;
 }
+
+void HNASRestAPI::forEachGet(const std::vector<std::string>& resources, const int& resourceType,
+                             unsigned inFlight, const std::function<void(std::size_t)>& visit) {
+    (void)resourceType;
+    (void)inFlight;
+    for (std::size_t i = 0; i < resources.size(); ++i)
+        visit(i);
+}

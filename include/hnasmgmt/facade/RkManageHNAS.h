@@ -90,6 +90,20 @@ public:
     /// (authentication failed); otherwise 0. Never reset.
     long long getLastErrorCode() const;
 
+    /// Sets how many GETs a walk may have on the network at once: the
+    /// per-file-system snapshot listings of getAllSnapshots() and the
+    /// per-share permission reads of getFilesystemShares() with permissions.
+    /// With 1 (the default) a walk sends one request at a time. With more,
+    /// the walk sends its GETs ahead, on the calling thread, through
+    /// RKLibCurl::RKLibCurlSendHttpGets, and still handles the answers one by
+    /// one in listing order: records, results and log lines are the same as
+    /// with 1, only the waiting overlaps. Writes are always sent one at a time.
+    /// Kept across init().
+    /// @param count from 1 to 64.
+    /// @return true when set; false for a count outside 1 to 64, which logs a
+    ///         line and keeps the previous value.
+    bool setParallelRequests(unsigned count);
+
     /// @name Storage subsystem and virtual servers
     /// @{
 
@@ -382,4 +396,5 @@ private:
     unsigned long long jobId;
     bool initialised;
     long long lastErrorCode;
+    unsigned parallelRequests;
 };

@@ -3,7 +3,10 @@
 /// @file
 /// The REST session HNASRestAPI.
 
+#include <cstddef>
+#include <functional>
 #include <string>
+#include <vector>
 
 #include "hnasmgmt/Export.h"
 
@@ -126,6 +129,22 @@ public:
     /// @return true when the expected status came back.
     bool del(const std::string& resource, const std::string& body, std::string& response,
              const int& resourceType);
+    /// Sends the GETs of a walk ahead: a GET of every resource of `resources`
+    /// with up to `inFlight` of them on the network at once
+    /// (RKLibCurl::RKLibCurlSendHttpGets), then calls `visit(i)` for each
+    /// index in order once the answer to resources[i] is in. During
+    /// `visit(i)` the first get() of resources[i] takes that answer instead of
+    /// sending the request again, and logs and judges it exactly as if it had
+    /// sent it. A resource that sendReq() would refuse (empty, unsafe, an
+    /// unknown `resourceType`, invalid parameters) is not sent ahead; its
+    /// visit still comes in its turn. With `inFlight` of 1 every visit simply
+    /// comes in order. Logs nothing of its own.
+    /// @param resources the resource paths, as get() takes them.
+    /// @param resourceType the resource type code of these GETs.
+    /// @param inFlight the most GETs on the network at once (1 to 64).
+    /// @param visit called with each index of `resources`, in order.
+    void forEachGet(const std::vector<std::string>& resources, const int& resourceType,
+                    unsigned inFlight, const std::function<void(std::size_t)>& visit);
     /// HTTP status of the last request that was sent; 0 until then, and 0
     /// when the last request received no answer.
     long getLastHttpError() const;
