@@ -25,6 +25,7 @@
 #include <thread>
 #include <vector>
 
+#include "GetBatch.h"
 #include "hnasmgmt/host/DbgTrace.h"
 
 namespace {
@@ -387,6 +388,25 @@ struct RKLibCurl::Impl {
         return ok;
     }
 
+    // Takes the answer of a GET sent ahead (RKLibCurlSendHttpGets) when one
+    // is on offer for this request, writing the retry lines it came with.
+    bool takeAnswerSentAhead(const char* url, bool& sent) {
+        if (!keepResponse || callback != nullptr)
+            return false;
+        hnashost::FetchedAnswer answer;
+        if (!hnashost::takeFetchedAnswer(url, initHeader, headers, trustGeneration, answer))
+            return false;
+        for (const std::string& line : answer.lines) {
+            DbgTrace dbg;
+            dbg.DebugLvl(kSendFunction, -1, 0LL, "%s", line.c_str());
+        }
+        response = std::move(answer.body);
+        httpCode = answer.httpCode;
+        lastError = std::move(answer.lastError);
+        sent = answer.sent;
+        return true;
+    }
+
     void releaseHandle() {
         CURL* h = handle;
         handle = nullptr;
@@ -523,6 +543,12 @@ bool RKLibCurl::RKLibCurlSendHttpReq(_http_req_type_ type, const char* url, cons
             type != HTTP_REQ_TYPE_DELETE) {
             d.lastError = "unknown request type";
             return false;
+        }
+
+        bool sentAhead = false;
+        if (type == HTTP_REQ_TYPE_GET && !verbose && userAgent == nullptr &&
+            d.takeAnswerSentAhead(url, sentAhead)) {
+            return sentAhead;
         }
 
         // Header list: the Init header, the appended ones, and no "Expect: 100-continue".
@@ -694,4 +720,16 @@ void RKLibCurl::RKLibCurlDeInit() {
         impl_->headers.clear();
     } catch (...) {
     }
+}
+
+bool RKLibCurl::RKLibCurlSendHttpGets(const std::vector<std::string>& urls, unsigned maxInFlight,
+                                      const std::function<void(std::size_t)>& visit) {
+    if (impl_ == nullptr || !impl_->ready) {
+        for (std::size_t i = 0; i < urls.size(); ++i)
+            visit(i);
+        return false;
+    }
+    const hnashost::GetBatchSettings settings{impl_->options, impl_->trustGeneration,
+                                              impl_->initHeader, impl_->headers};
+    return hnashost::sendGetsAhead(settings, urls, maxInFlight, visit);
 }
