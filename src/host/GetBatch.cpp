@@ -13,6 +13,8 @@
 #include "GetBatch.h"
 
 #include <curl/curl.h>
+#include <openssl/crypto.h>
+#include <sys/socket.h>
 
 #include <algorithm>
 #include <cctype>
@@ -35,11 +37,18 @@ using Clock = std::chrono::steady_clock;
 constexpr unsigned kMaxInFlight = 64;
 // Room left behind a body for the JSON reader's over-reads.
 constexpr size_t kBodyPadding = 64;
-// A time-out longer than this counts as this (keeps the deadline arithmetic finite).
-constexpr long long kLongestTimeoutMs = 1000LL * 1000 * 1000 * 1000;
 
 long clampLong(long long v, long lo, long hi) {
     return static_cast<long>(std::min<long long>(std::max<long long>(v, lo), hi));
+}
+
+// The moment timeoutMs after start; the clock's end when that lies beyond it.
+Clock::time_point deadlineAfter(Clock::time_point start, long timeoutMs) {
+    const long long room =
+        std::chrono::duration_cast<std::chrono::milliseconds>(Clock::time_point::max() - start)
+            .count();
+    return timeoutMs >= room ? Clock::time_point::max()
+                             : start + std::chrono::milliseconds(timeoutMs);
 }
 
 long long msUntil(Clock::time_point t) {
@@ -53,6 +62,58 @@ std::mt19937_64& threadRandom() {
     return rng;
 }
 
+// Opens the batch's sockets close-on-exec, as the client does.
+curl_socket_t openSocket(void*, curlsocktype, curl_sockaddr* address) {
+    return ::socket(address->family, address->socktype | SOCK_CLOEXEC, address->protocol);
+}
+
+// The value of a header line named `name` (lower case, colon included),
+// without the blanks around it and the line end.
+bool headerValue(const char* data, size_t n, const char* name, std::string& value) {
+    const size_t nameLen = std::strlen(name);
+    if (n < nameLen)
+        return false;
+    for (size_t i = 0; i < nameLen; ++i)
+        if (std::tolower(static_cast<unsigned char>(data[i])) != name[i])
+            return false;
+    value.assign(data + nameLen, n - nameLen);
+    const size_t first = value.find_first_not_of(" \t");
+    const size_t last = value.find_last_not_of(" \t\r\n");
+    value = first == std::string::npos ? std::string() : value.substr(first, last - first + 1);
+    return true;
+}
+
+// A transfer coding other than chunked in a Transfer-Encoding value, fit for
+// an error message (at most 64 bytes, controls and non-ASCII as '?'); empty
+// when there is none.
+std::string refusedCoding(const std::string& value) {
+    std::string lower = value;
+    for (char& c : lower)
+        c = static_cast<char>(std::tolower(static_cast<unsigned char>(c)));
+    for (size_t pos = 0; pos <= lower.size();) {
+        const size_t end = std::min(lower.find(',', pos), lower.size());
+        const size_t first = lower.find_first_not_of(" \t", pos);
+        const size_t last = lower.find_last_not_of(" \t", end == 0 ? 0 : end - 1);
+        if (first < end && lower.compare(first, last - first + 1, "chunked") != 0) {
+            std::string shown = value.substr(0, 64);
+            for (char& c : shown)
+                if (static_cast<unsigned char>(c) < 0x20 || static_cast<unsigned char>(c) >= 0x7f)
+                    c = '?';
+            return shown;
+        }
+        pos = end + 1;
+    }
+    return std::string();
+}
+
+// Frees a header list after overwriting its lines (one holds the password).
+void freeHeaderList(curl_slist* list) {
+    for (curl_slist* node = list; node != nullptr; node = node->next)
+        if (node->data != nullptr)
+            OPENSSL_cleanse(node->data, std::strlen(node->data));
+    curl_slist_free_all(list);
+}
+
 // --- the thread's multi handle, its TLS session cache and idle easy handles ---
 
 enum class CacheState : unsigned char { NotYet, Alive, Dead };
@@ -61,7 +122,7 @@ thread_local CacheState t_multiState = CacheState::NotYet;
 struct MultiCache {
     CURLM* multi = nullptr;
     CURLSH* share = nullptr;
-    uint64_t trustGeneration = 0;
+    std::string trust;
     std::vector<CURL*> idle;
 
     MultiCache() { t_multiState = CacheState::Alive; }
@@ -86,12 +147,12 @@ struct MultiCache {
         idle.clear();
     }
 
-    // A multi handle whose connections were made under this trust generation.
-    bool open(uint64_t generation) {
-        if (multi != nullptr && trustGeneration == generation)
+    // A multi handle whose connections were made under this trust.
+    bool open(const std::string& wanted) {
+        if (multi != nullptr && trust == wanted)
             return true;
         close();
-        trustGeneration = generation;
+        trust = wanted;
         multi = curl_multi_init();
         share = curl_share_init();
         if (multi == nullptr || share == nullptr) {
@@ -175,6 +236,7 @@ struct Transfer {
     unsigned long long received = 0;
     bool overCap = false;
     long retryAfterSeconds = -1;
+    std::string refusedCoding; // a transfer coding other than chunked, as answered
     char errorBuffer[CURL_ERROR_SIZE] = {0};
 
     FetchedAnswer answer;
@@ -212,29 +274,32 @@ struct Transfer {
         }
     }
 
+    // Reads Retry-After, and refuses a transfer coding other than chunked
+    // before any body byte is decoded (returning short aborts the exchange).
     static size_t onHeader(char* data, size_t size, size_t count, void* user) {
         Transfer* self = static_cast<Transfer*>(user);
         const size_t n = size * count;
-        static const char kName[] = "retry-after:";
-        const size_t nameLen = sizeof kName - 1;
-        if (n >= 5 && std::strncmp(data, "HTTP/", 5) == 0) {
-            self->retryAfterSeconds = -1; // a new header block
-        } else if (n > nameLen) {
-            for (size_t i = 0; i < nameLen; ++i)
-                if (std::tolower(static_cast<unsigned char>(data[i])) != kName[i])
-                    return n;
-            size_t pos = nameLen;
-            while (pos < n && (data[pos] == ' ' || data[pos] == '\t'))
-                ++pos;
-            long seconds = -1; // the HTTP-date form is ignored
-            if (pos < n && std::isdigit(static_cast<unsigned char>(data[pos]))) {
-                seconds = 0;
-                for (; pos < n && std::isdigit(static_cast<unsigned char>(data[pos])) &&
-                       seconds < 1000000;
-                     ++pos)
-                    seconds = seconds * 10 + (data[pos] - '0');
+        try {
+            std::string value;
+            if (n >= 5 && std::strncmp(data, "HTTP/", 5) == 0) {
+                self->retryAfterSeconds = -1; // a new header block
+            } else if (headerValue(data, n, "retry-after:", value)) {
+                long seconds = -1; // the HTTP-date form is ignored
+                if (!value.empty() && std::isdigit(static_cast<unsigned char>(value[0]))) {
+                    seconds = 0;
+                    for (size_t i = 0;
+                         i < value.size() && std::isdigit(static_cast<unsigned char>(value[i])) &&
+                         seconds < 1000000;
+                         ++i)
+                        seconds = seconds * 10 + (value[i] - '0');
+                }
+                self->retryAfterSeconds = seconds;
+            } else if (headerValue(data, n, "transfer-encoding:", value)) {
+                self->refusedCoding = hnashost::refusedCoding(value);
+                if (!self->refusedCoding.empty())
+                    return 0;
             }
-            self->retryAfterSeconds = seconds;
+        } catch (...) {
         }
         return n;
     }
@@ -270,6 +335,7 @@ struct Transfer {
             set(curl_easy_setopt(h, CURLOPT_MAXFILESIZE_LARGE,
                                  static_cast<curl_off_t>(o.maxResponseBytes)));
         set(curl_easy_setopt(h, CURLOPT_TCP_KEEPALIVE, 1L));
+        set(curl_easy_setopt(h, CURLOPT_OPENSOCKETFUNCTION, &openSocket));
         set(curl_easy_setopt(h, CURLOPT_WRITEFUNCTION, &Transfer::onBody));
         set(curl_easy_setopt(h, CURLOPT_WRITEDATA, this));
         set(curl_easy_setopt(h, CURLOPT_HEADERFUNCTION, &Transfer::onHeader));
@@ -297,10 +363,7 @@ struct Transfer {
         return ok && append("Expect:");
     }
 
-    ~Transfer() {
-        if (headerList != nullptr)
-            curl_slist_free_all(headerList);
-    }
+    ~Transfer() { freeHeaderList(headerList); }
     Transfer(const Transfer&) = delete;
     Transfer& operator=(const Transfer&) = delete;
 
@@ -356,7 +419,10 @@ struct Transfer {
         answer.httpCode = code;
         answer.sent = false;
         if (rc != CURLE_OK) {
-            if (overCap || rc == CURLE_FILESIZE_EXCEEDED) {
+            if (!refusedCoding.empty()) {
+                answer.lastError = "answer refused: transfer coding \"" + refusedCoding +
+                                   "\" (only chunked is accepted)";
+            } else if (overCap || rc == CURLE_FILESIZE_EXCEEDED) {
                 answer.lastError = "response larger than the cap of " +
                                    std::to_string(settings.options.maxResponseBytes) + " bytes";
             } else {
@@ -437,10 +503,8 @@ private:
         if (urls_[i].empty())
             return; // not sent; its visit goes to the network as usual
         std::unique_ptr<Transfer> t(new Transfer(settings_, i));
-        const long long timeout = std::min<long long>(
-            std::max(1L, settings_.options.requestTimeoutMs), kLongestTimeoutMs);
-        t->requestTimeoutMs = static_cast<long>(timeout);
-        t->deadline = Clock::now() + std::chrono::milliseconds(timeout);
+        t->requestTimeoutMs = std::max(1L, settings_.options.requestTimeoutMs);
+        t->deadline = deadlineAfter(Clock::now(), t->requestTimeoutMs);
         t->easy = cache_.takeHandle();
         if (t->easy == nullptr || !t->buildHeaderList() || !send(*t)) {
             release(*t);
@@ -457,6 +521,7 @@ private:
         t.received = 0;
         t.overCap = false;
         t.retryAfterSeconds = -1;
+        t.refusedCoding.clear();
         t.answer.body.clear();
         if (!t.configure(urls_[t.index], cache_.share, timeoutMs, connectMs))
             return false;
@@ -535,7 +600,7 @@ bool sendGetsAhead(const GetBatchSettings& settings, const std::vector<std::stri
     if (window > 1 && urls.size() > 1) {
         try {
             MultiCache& cache = multiCache(local);
-            if (cache.open(settings.trustGeneration))
+            if (cache.open(settings.trust))
                 batch.reset(new Batch(settings, urls, window, cache));
         } catch (...) {
             // No memory: the visits go to the network as usual.
@@ -551,12 +616,12 @@ bool sendGetsAhead(const GetBatchSettings& settings, const std::vector<std::stri
 }
 
 bool takeFetchedAnswer(const char* url, const std::string& initHeader,
-                       const std::vector<std::string>& headers, uint64_t trustGeneration,
+                       const std::vector<std::string>& headers, const std::string& trust,
                        FetchedAnswer& out) {
     Offer* offer = t_offer;
     if (offer == nullptr || offer->taken || url == nullptr || *offer->url != url ||
-        offer->settings->trustGeneration != trustGeneration ||
-        offer->settings->initHeader != initHeader || offer->settings->headers != headers)
+        offer->settings->trust != trust || offer->settings->initHeader != initHeader ||
+        offer->settings->headers != headers)
         return false;
     offer->taken = true;
     out = std::move(*offer->answer);

@@ -21,7 +21,7 @@ namespace hnashost {
 // What the client that sent the batch gives every GET of it.
 struct GetBatchSettings {
     const RKLibCurlOptions& options;
-    uint64_t trustGeneration;
+    std::string trust; // the trust its connections are made under
     const std::string& initHeader;
     const std::vector<std::string>& headers;
 };
@@ -40,9 +40,9 @@ bool sendGetsAhead(const GetBatchSettings& settings, const std::vector<std::stri
                    unsigned window, const std::function<void(std::size_t)>& visit);
 
 // Moves out the answer on offer on this thread when it was fetched for `url`
-// with these headers under this trust generation, and has not been taken.
+// with these headers under this trust, and has not been taken.
 bool takeFetchedAnswer(const char* url, const std::string& initHeader,
-                       const std::vector<std::string>& headers, uint64_t trustGeneration,
+                       const std::vector<std::string>& headers, const std::string& trust,
                        FetchedAnswer& out);
 
 } // namespace hnashost

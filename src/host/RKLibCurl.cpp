@@ -95,6 +95,13 @@ TrustStamp trustStamp(uint64_t generation, const std::string& caFile) {
     return stamp;
 }
 
+// The trust stamp as a text: GETs sent ahead keep their connections apart by it.
+std::string trustKey(const TrustStamp& t) {
+    return std::to_string(t.generation) + ":" + std::to_string(t.device) + ":" +
+           std::to_string(t.inode) + ":" + std::to_string(t.size) + ":" +
+           std::to_string(t.modifiedNs) + ":" + std::to_string(t.changedNs);
+}
+
 // The calling thread's copy of the options; refreshed only when the version moved.
 struct OptionsSnapshot {
     uint64_t version = 0;
@@ -527,11 +534,11 @@ struct RKLibCurl::Impl {
         if (!keepResponse || callback != nullptr)
             return false;
         hnashost::FetchedAnswer answer;
-        if (!hnashost::takeFetchedAnswer(url, initHeader, headers, trustGeneration, answer))
+        if (!hnashost::takeFetchedAnswer(url, initHeader, headers, trustKey(trust), answer))
             return false;
         for (const std::string& line : answer.lines) {
             DbgTrace dbg;
-            dbg.DebugLvl(kSendFunction, -1, 0LL, "%s", line.c_str());
+            dbg.DebugLvl(kSendFunction, -1, jobId, "%s", line.c_str());
         }
         response = std::move(answer.body);
         httpCode = answer.httpCode;
@@ -889,7 +896,7 @@ bool RKLibCurl::RKLibCurlSendHttpGets(const std::vector<std::string>& urls, unsi
             visit(i);
         return false;
     }
-    const hnashost::GetBatchSettings settings{impl_->options, impl_->trustGeneration,
+    const hnashost::GetBatchSettings settings{impl_->options, trustKey(impl_->trust),
                                               impl_->initHeader, impl_->headers};
     return hnashost::sendGetsAhead(settings, urls, maxInFlight, visit);
 }
