@@ -7,6 +7,7 @@
 
 #include "facade/NoThrow.h"
 #include "facade/OperationSteps.h"
+#include "facade/Walk.h"
 #include "hnasmgmt/facade/RkManageHNAS.h"
 #include "hnasmgmt/host/DbgTrace.h"
 #include "hnasmgmt/json/HNASJSONDirectories.h"
@@ -17,10 +18,6 @@ namespace {
 constexpr int kResourceGetCIFSAuth = 15;
 constexpr int kResourceSetCIFSAuth = 16;
 constexpr int kResourceDeleteCIFSAuth = 17;
-
-std::string authenticationsResource(const std::string& shareObjectId) {
-    return "filesystem-shares/cifs/" + shareObjectId + "/authentications";
-}
 
 } // namespace
 
@@ -41,7 +38,8 @@ bool RkManageHNAS::getCIFSAuthentication(const std::string& shareObjectId,
         }
 
         std::string response;
-        if (!restApi->get(authenticationsResource(shareObjectId), response, kResourceGetCIFSAuth)) {
+        if (!restApi->get(hnasAuthenticationsResource(shareObjectId), response,
+                          kResourceGetCIFSAuth)) {
             trace.DebugLvl(kFunction, -1, "Unable to get CIFS Authentication.");
             return false;
         }
@@ -83,7 +81,7 @@ bool RkManageHNAS::setCIFSAuthentication(const std::string& shareObjectId,
         }
 
         std::string response;
-        if (!restApi->post(authenticationsResource(shareObjectId), body, response,
+        if (!restApi->post(hnasAuthenticationsResource(shareObjectId), body, response,
                            kResourceSetCIFSAuth)) {
             trace.DebugLvl(kFunction, -1, job,
                            "Unable to set CIFS Authentication for CIFS Share Object ID[%s]",
@@ -110,8 +108,8 @@ bool RkManageHNAS::deleteCIFSAuthentication(const std::string& shareObjectId,
         }
 
         std::string response;
-        if (!restApi->del(authenticationsResource(shareObjectId) + "/" + encodedName, "", response,
-                          kResourceDeleteCIFSAuth)) {
+        if (!restApi->del(hnasAuthenticationsResource(shareObjectId) + "/" + encodedName, "",
+                          response, kResourceDeleteCIFSAuth)) {
             trace.DebugLvl(kFunction, -1, job, "Unable to delete permission.");
             return false;
         }

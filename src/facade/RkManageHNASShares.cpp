@@ -10,6 +10,7 @@
 #include "facade/NoThrow.h"
 #include "facade/OperationSteps.h"
 #include "facade/ShareFilter.h"
+#include "facade/Walk.h"
 #include "hnasmgmt/facade/RkManageHNAS.h"
 #include "hnasmgmt/host/DbgTrace.h"
 #include "hnasmgmt/json/HNASJSONShares.h"
@@ -23,6 +24,7 @@ constexpr int kResourceCreateCIFSShare = 5;
 constexpr int kResourceCreateNFSShare = 6;
 constexpr int kResourceDeleteCIFSShare = 7;
 constexpr int kResourceDeleteNFSShare = 8;
+constexpr int kResourceGetCIFSAuth = 15;
 
 const char* const kCIFS = "CIFS";
 const char* const kNFS = "NFS";
@@ -94,22 +96,32 @@ bool RkManageHNAS::getFilesystemShares(__HNASVirtualServers& virtualServer,
             return true;
         }
 
-        const bool fetchPermissions = withPermissions && shareType == kCIFS;
+        // Each match is logged, then (CIFS, with permissions) its permissions
+        // are read, in the order of the listing.
         std::vector<__HNASFileSystemShares> result =
-            shareFilterByName(listed, shares, [&](__HNASFileSystemShares& share) {
-                trace.DebugLvl(kFunction, 0, job, "Found Share [%s]", share.name.c_str());
-                if (!fetchPermissions) {
-                    return;
-                }
-                std::vector<__HNASCIFSAuthentication> permissions;
-                if (!getCIFSAuthentication(share.objectId, permissions)) {
-                    trace.DebugLvl(kFunction, -1, job,
-                                   "Unable to get CIFS Authentication Information.");
-                }
-                if (!permissions.empty()) {
-                    share.settings.cifsAuthentications = std::move(permissions);
-                }
-            });
+            shareFilterByName(listed, shares, [](__HNASFileSystemShares&) {});
+        const bool fetchPermissions = withPermissions && shareType == kCIFS;
+        auto visit = [&](size_t i) {
+            __HNASFileSystemShares& share = result[i];
+            trace.DebugLvl(kFunction, 0, job, "Found Share [%s]", share.name.c_str());
+            if (!fetchPermissions) {
+                return;
+            }
+            std::vector<__HNASCIFSAuthentication> permissions;
+            if (!getCIFSAuthentication(share.objectId, permissions)) {
+                trace.DebugLvl(kFunction, -1, job,
+                               "Unable to get CIFS Authentication Information.");
+            }
+            if (!permissions.empty()) {
+                share.settings.cifsAuthentications = std::move(permissions);
+            }
+        };
+        auto permissionsOf = [&](size_t i) {
+            const std::string& id = result[i].objectId;
+            return id.empty() ? std::string() : hnasAuthenticationsResource(id);
+        };
+        hnasWalk(restApi, fetchPermissions ? parallelRequests : 1, result.size(),
+                 kResourceGetCIFSAuth, permissionsOf, visit);
 
         shares = std::move(result);
         return true;

@@ -7,6 +7,7 @@
 
 #include "facade/NoThrow.h"
 #include "facade/OperationSteps.h"
+#include "facade/Walk.h"
 #include "hnasmgmt/facade/RkManageHNAS.h"
 #include "hnasmgmt/host/DbgTrace.h"
 #include "hnasmgmt/json/HNASJSONFileSystems.h"
@@ -88,7 +89,7 @@ bool RkManageHNAS::getFileSystemSnapshots(const std::string& filesystemId,
         }
 
         std::string response;
-        if (!restApi->get("filesystem-snapshots/" + filesystemId + "/" + nameFilter, response,
+        if (!restApi->get(hnasSnapshotListingResource(filesystemId, nameFilter), response,
                           kListSnapshotsResource)) {
             trace.DebugLvl(kFunction, -1, job, "Unable to get file systems snapshots.");
             return false;
@@ -132,17 +133,23 @@ bool RkManageHNAS::getAllSnapshots(std::vector<__HNASFileSystemSnapshot>& snapsh
         // are appended in the order of the file system listing.
         const std::string nameFilter(kLibrarySnapshotFilter);
         std::vector<__HNASFileSystemSnapshot> working;
-        for (const __HNASFileSystemInfo& filesystem : filesystems) {
-            working.clear();
-            if (!getFileSystemSnapshots(filesystem.filesystemId, nameFilter, working)) {
-                trace.DebugLvl(kFunction, -1, job,
-                               "Unable to get File System Snapshots for File System[%s]",
-                               filesystem.label.c_str());
-                continue;
-            }
-            snapshots.insert(snapshots.end(), std::make_move_iterator(working.begin()),
-                             std::make_move_iterator(working.end()));
-        }
+        auto listingOf = [&](size_t i) {
+            const std::string& id = filesystems[i].filesystemId;
+            return id.empty() ? std::string() : hnasSnapshotListingResource(id, nameFilter);
+        };
+        hnasWalk(restApi, parallelRequests, filesystems.size(), kListSnapshotsResource, listingOf,
+                 [&](size_t i) {
+                     const __HNASFileSystemInfo& filesystem = filesystems[i];
+                     working.clear();
+                     if (!getFileSystemSnapshots(filesystem.filesystemId, nameFilter, working)) {
+                         trace.DebugLvl(kFunction, -1, job,
+                                        "Unable to get File System Snapshots for File System[%s]",
+                                        filesystem.label.c_str());
+                         return;
+                     }
+                     snapshots.insert(snapshots.end(), std::make_move_iterator(working.begin()),
+                                      std::make_move_iterator(working.end()));
+                 });
         return true;
     });
 }

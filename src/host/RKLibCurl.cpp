@@ -10,6 +10,9 @@
 #include "hnasmgmt/host/RKLibCurl.h"
 
 #include <curl/curl.h>
+#include <openssl/crypto.h>
+#include <sys/socket.h>
+#include <sys/stat.h>
 
 #include <algorithm>
 #include <atomic>
@@ -23,14 +26,19 @@
 #include <random>
 #include <string>
 #include <thread>
+#include <utility>
 #include <vector>
 
+#include "GetBatch.h"
 #include "hnasmgmt/host/DbgTrace.h"
 
 namespace {
 
 constexpr const char* kSendFunction = "RKLibCurl::RKLibCurlSendHttpReq";
 constexpr size_t kMaxIdleHandlesPerThread = 4;
+// Room kept after a body whose length was announced, so that a parser that
+// wants padding behind the text can take the buffer as it is.
+constexpr size_t kBodyPadding = 64;
 
 // --- curl_global_init, once per process ---
 
@@ -53,6 +61,45 @@ uint64_t g_trustGeneration = 1;            // guarded; moves when trust settings
 bool sameTrust(const RKLibCurlOptions& a, const RKLibCurlOptions& b) {
     return a.verifyPeer == b.verifyPeer && a.verifyHost == b.verifyHost && a.caFile == b.caFile &&
            a.pinnedPublicKey == b.pinnedPublicKey && a.proxy == b.proxy;
+}
+
+// The trust a handle's connections and TLS sessions were made under: the
+// generation of the trust settings, and the identity and modification time of
+// the CA file, so that a file replaced in place retires every handle opened
+// under the old one.
+struct TrustStamp {
+    uint64_t generation = 0;
+    dev_t device = 0;
+    ino_t inode = 0;
+    off_t size = -1;
+    long long modifiedNs = 0;
+    long long changedNs = 0;
+
+    bool operator==(const TrustStamp& o) const {
+        return generation == o.generation && device == o.device && inode == o.inode &&
+               size == o.size && modifiedNs == o.modifiedNs && changedNs == o.changedNs;
+    }
+};
+
+TrustStamp trustStamp(uint64_t generation, const std::string& caFile) {
+    TrustStamp stamp;
+    stamp.generation = generation;
+    struct stat st;
+    if (!caFile.empty() && ::stat(caFile.c_str(), &st) == 0) {
+        stamp.device = st.st_dev;
+        stamp.inode = st.st_ino;
+        stamp.size = st.st_size;
+        stamp.modifiedNs = st.st_mtim.tv_sec * 1000000000LL + st.st_mtim.tv_nsec;
+        stamp.changedNs = st.st_ctim.tv_sec * 1000000000LL + st.st_ctim.tv_nsec;
+    }
+    return stamp;
+}
+
+// The trust stamp as a text: GETs sent ahead keep their connections apart by it.
+std::string trustKey(const TrustStamp& t) {
+    return std::to_string(t.generation) + ":" + std::to_string(t.device) + ":" +
+           std::to_string(t.inode) + ":" + std::to_string(t.size) + ":" +
+           std::to_string(t.modifiedNs) + ":" + std::to_string(t.changedNs);
 }
 
 // The calling thread's copy of the options; refreshed only when the version moved.
@@ -78,7 +125,7 @@ const OptionsSnapshot& currentOptions() {
 
 struct IdleHandle {
     CURL* handle;
-    uint64_t trustGeneration;
+    TrustStamp trust;
 };
 
 // False once the thread's cache (and options snapshot) are being destroyed at
@@ -105,14 +152,14 @@ HandleCache& threadCache() {
     return cache;
 }
 
-// Takes an idle handle of the current trust generation, or creates one.
-CURL* acquireHandle(uint64_t trustGeneration, bool reuse) {
+// Takes an idle handle made under the current trust, or creates one.
+CURL* acquireHandle(const TrustStamp& trust, bool reuse) {
     if (reuse && t_cacheState != CacheState::Dead) {
         HandleCache& cache = threadCache();
         while (!cache.idle.empty()) {
             IdleHandle h = cache.idle.back();
             cache.idle.pop_back();
-            if (h.trustGeneration == trustGeneration) {
+            if (h.trust == trust) {
                 curl_easy_reset(h.handle);
                 return h.handle;
             }
@@ -123,7 +170,7 @@ CURL* acquireHandle(uint64_t trustGeneration, bool reuse) {
 }
 
 // Hands a handle back to the thread's cache, or closes it.
-void releaseHandle(CURL* handle, uint64_t trustGeneration, bool reuse) {
+void releaseHandle(CURL* handle, const TrustStamp& trust, bool reuse) {
     if (handle == nullptr) {
         return;
     }
@@ -131,8 +178,8 @@ void releaseHandle(CURL* handle, uint64_t trustGeneration, bool reuse) {
     if (reuse && t_cacheState == CacheState::Alive) {
         const uint64_t current = currentOptions().trustGeneration;
         HandleCache& cache = threadCache();
-        if (trustGeneration == current && cache.idle.size() < kMaxIdleHandlesPerThread) {
-            cache.idle.push_back(IdleHandle{handle, trustGeneration});
+        if (trust.generation == current && cache.idle.size() < kMaxIdleHandlesPerThread) {
+            cache.idle.push_back(IdleHandle{handle, trust});
             return;
         }
     }
@@ -152,6 +199,119 @@ std::mt19937_64& threadRandom() {
         std::random_device{}() ^
         static_cast<uint64_t>(std::hash<std::thread::id>{}(std::this_thread::get_id()))};
     return rng;
+}
+
+// The value of a header line when its name is `name` (lower case, colon
+// included), without the blanks around it and the line end.
+bool headerValue(const char* data, size_t n, const char* name, std::string& value) {
+    const size_t nameLen = std::strlen(name);
+    if (n < nameLen) {
+        return false;
+    }
+    for (size_t i = 0; i < nameLen; ++i) {
+        if (std::tolower(static_cast<unsigned char>(data[i])) != name[i]) {
+            return false;
+        }
+    }
+    value.assign(data + nameLen, n - nameLen);
+    const size_t first = value.find_first_not_of(" \t");
+    const size_t last = value.find_last_not_of(" \t\r\n");
+    value = first == std::string::npos ? std::string() : value.substr(first, last - first + 1);
+    return true;
+}
+
+// Seconds of a Retry-After value; -1 for the HTTP-date form or none.
+long parseRetryAfter(const std::string& value) {
+    if (value.empty() || !std::isdigit(static_cast<unsigned char>(value[0]))) {
+        return -1;
+    }
+    long long seconds = 0;
+    for (size_t i = 0; i < value.size() && std::isdigit(static_cast<unsigned char>(value[i])) &&
+                       seconds < 1000000;
+         ++i) {
+        seconds = seconds * 10 + (value[i] - '0');
+    }
+    return static_cast<long>(seconds);
+}
+
+// True when a Transfer-Encoding value names no coding but chunked: the
+// library asks for none, and libcurl would otherwise decode gzip or deflate
+// past the size cap (a small answer can unpack to any size).
+bool onlyChunked(const std::string& value) {
+    size_t pos = 0;
+    while (pos <= value.size()) {
+        size_t end = value.find(',', pos);
+        if (end == std::string::npos) {
+            end = value.size();
+        }
+        std::string coding = value.substr(pos, end - pos);
+        const size_t first = coding.find_first_not_of(" \t");
+        const size_t last = coding.find_last_not_of(" \t");
+        coding =
+            first == std::string::npos ? std::string() : coding.substr(first, last - first + 1);
+        std::transform(coding.begin(), coding.end(), coding.begin(),
+                       [](unsigned char c) { return static_cast<char>(std::tolower(c)); });
+        if (!coding.empty() && coding != "chunked") {
+            return false;
+        }
+        pos = end + 1;
+    }
+    return true;
+}
+
+// A gateway's text fit for an error message: at most 64 bytes, controls and
+// non-ASCII bytes shown as '?'.
+std::string printable(const std::string& text) {
+    std::string out = text.substr(0, 64);
+    for (char& c : out) {
+        if (static_cast<unsigned char>(c) < 0x20 || static_cast<unsigned char>(c) >= 0x7f) {
+            c = '?';
+        }
+    }
+    return out;
+}
+
+// Opens the sockets of libcurl's connections close-on-exec, so that a child
+// the host spawns does not inherit an idle gateway connection.
+curl_socket_t openSocket(void*, curlsocktype, curl_sockaddr* address) {
+    return ::socket(address->family, address->socktype | SOCK_CLOEXEC, address->protocol);
+}
+
+// Overwrites a text that may hold a secret (a header with the password)
+// before its memory is given back.
+void wipe(std::string& text) {
+    if (!text.empty()) {
+        OPENSSL_cleanse(&text[0], text.size());
+    }
+    text.clear();
+}
+
+void wipe(std::vector<std::string>& texts) {
+    for (std::string& text : texts) {
+        wipe(text);
+    }
+    texts.clear();
+}
+
+void freeHeaderList(curl_slist* list) {
+    for (curl_slist* node = list; node != nullptr; node = node->next) {
+        if (node->data != nullptr) {
+            OPENSSL_cleanse(node->data, std::strlen(node->data));
+        }
+    }
+    curl_slist_free_all(list);
+}
+
+using Clock = std::chrono::steady_clock;
+
+// The moment timeoutMs after start; the clock's end when that lies beyond it
+// (a time-out such as LONG_MAX means no limit).
+Clock::time_point deadlineAfter(Clock::time_point start, long timeoutMs) {
+    const long long room =
+        std::chrono::duration_cast<std::chrono::milliseconds>(Clock::time_point::max() - start)
+            .count();
+    return timeoutMs >= room ? Clock::time_point::max()
+                             : start + std::chrono::milliseconds(timeoutMs);
 }
 
 const char* methodName(_http_req_type_ type) {
@@ -176,8 +336,9 @@ struct RKLibCurl::Impl {
     bool keepResponse = true;
     bool reuseConnections = true;
     RKLibCurlWriteCallback callback = nullptr;
+    long long jobId = 0;
     RKLibCurlOptions options;
-    uint64_t trustGeneration = 0;
+    TrustStamp trust;
 
     std::string initHeader;
     std::vector<std::string> headers;
@@ -187,6 +348,7 @@ struct RKLibCurl::Impl {
     bool overCap = false;
     bool callbackAborted = false;
     long retryAfterSeconds = -1; // from the current attempt's headers; -1: none
+    std::string refusedCoding;   // a transfer coding other than chunked, as answered
     long httpCode = 0;
     std::string lastError;
     char errorBuffer[CURL_ERROR_SIZE] = {0};
@@ -228,51 +390,29 @@ struct RKLibCurl::Impl {
             curl_easy_getinfo(handle, CURLINFO_CONTENT_LENGTH_DOWNLOAD_T, &announced) == CURLE_OK &&
             announced > 0 &&
             static_cast<unsigned long long>(announced) <= options.maxResponseBytes &&
-            static_cast<unsigned long long>(announced) > response.capacity()) {
+            static_cast<unsigned long long>(announced) + kBodyPadding > response.capacity()) {
             try {
-                response.reserve(static_cast<size_t>(announced));
+                response.reserve(static_cast<size_t>(announced) + kBodyPadding);
             } catch (...) {
                 // Without the room the body still arrives, piece by piece.
             }
         }
     }
 
+    // Reads Retry-After, and refuses a transfer coding other than chunked
+    // before any body byte is decoded (returning short aborts the exchange).
     static size_t onHeader(char* data, size_t size, size_t count, void* user) {
         Impl* self = static_cast<Impl*>(user);
         const size_t n = size * count;
         try {
-            static const char kName[] = "retry-after:";
-            const size_t nameLen = sizeof kName - 1;
-            if (n > nameLen) {
-                bool match = true;
-                for (size_t i = 0; i < nameLen; ++i) {
-                    if (std::tolower(static_cast<unsigned char>(data[i])) != kName[i]) {
-                        match = false;
-                        break;
-                    }
-                }
-                if (match) {
-                    std::string value(data + nameLen, n - nameLen);
-                    size_t pos = value.find_first_not_of(" \t");
-                    long long seconds = -1;
-                    if (pos != std::string::npos &&
-                        std::isdigit(static_cast<unsigned char>(value[pos]))) {
-                        seconds = 0;
-                        while (pos < value.size() &&
-                               std::isdigit(static_cast<unsigned char>(value[pos])) &&
-                               seconds < 1000000) {
-                            seconds = seconds * 10 + (value[pos] - '0');
-                            ++pos;
-                        }
-                    }
-                    self->retryAfterSeconds = static_cast<long>(seconds); // HTTP-date form: ignored
-                }
-            } else if (n <= 2) {
-                // end of a header block: nothing to do
-            }
-            // A new status line starts a new header block (e.g. after 100 Continue).
+            std::string value;
             if (n >= 5 && std::strncmp(data, "HTTP/", 5) == 0) {
-                self->retryAfterSeconds = -1;
+                self->retryAfterSeconds = -1; // a new header block (e.g. after 100 Continue)
+            } else if (headerValue(data, n, "retry-after:", value)) {
+                self->retryAfterSeconds = parseRetryAfter(value);
+            } else if (headerValue(data, n, "transfer-encoding:", value) && !onlyChunked(value)) {
+                self->refusedCoding = printable(value);
+                return 0;
             }
         } catch (...) {
         }
@@ -335,6 +475,7 @@ struct RKLibCurl::Impl {
                                  static_cast<curl_off_t>(options.maxResponseBytes)));
         }
         set(curl_easy_setopt(h, CURLOPT_TCP_KEEPALIVE, 1L));
+        set(curl_easy_setopt(h, CURLOPT_OPENSOCKETFUNCTION, &openSocket));
         // libcurl silently sends a request again when a reused connection
         // closes before the answer; the gateway may already have carried out
         // a POST, PUT or DELETE, so those always go on a fresh connection.
@@ -387,11 +528,30 @@ struct RKLibCurl::Impl {
         return ok;
     }
 
+    // Takes the answer of a GET sent ahead (RKLibCurlSendHttpGets) when one
+    // is on offer for this request, writing the retry lines it came with.
+    bool takeAnswerSentAhead(const char* url, bool& sent) {
+        if (!keepResponse || callback != nullptr)
+            return false;
+        hnashost::FetchedAnswer answer;
+        if (!hnashost::takeFetchedAnswer(url, initHeader, headers, trustKey(trust), answer))
+            return false;
+        for (const std::string& line : answer.lines) {
+            DbgTrace dbg;
+            dbg.DebugLvl(kSendFunction, -1, jobId, "%s", line.c_str());
+        }
+        response = std::move(answer.body);
+        httpCode = answer.httpCode;
+        lastError = std::move(answer.lastError);
+        sent = answer.sent;
+        return true;
+    }
+
     void releaseHandle() {
         CURL* h = handle;
         handle = nullptr;
         ready = false;
-        ::releaseHandle(h, trustGeneration, reuseConnections);
+        ::releaseHandle(h, trust, reuseConnections);
     }
 };
 
@@ -446,21 +606,23 @@ bool RKLibCurl::RKLibCurlInit(const char* header, bool keepResponse, bool reuseC
             // Thread (or process) exit: the per-thread snapshot is gone.
             std::lock_guard<std::mutex> lock(g_optionsMutex);
             impl_->options = g_options;
-            impl_->trustGeneration = g_trustGeneration;
+            impl_->trust.generation = g_trustGeneration;
         } else {
             const OptionsSnapshot& snapshot = currentOptions();
             impl_->options = snapshot.options;
-            impl_->trustGeneration = snapshot.trustGeneration;
+            impl_->trust.generation = snapshot.trustGeneration;
         }
+        impl_->trust = trustStamp(impl_->trust.generation, impl_->options.caFile);
         impl_->keepResponse = keepResponse;
         impl_->reuseConnections = reuseConnections;
         impl_->callback = callback;
+        wipe(impl_->initHeader);
         impl_->initHeader = header != nullptr ? header : "";
-        impl_->headers.clear();
+        wipe(impl_->headers);
         impl_->response.clear();
         impl_->httpCode = 0;
         impl_->lastError.clear();
-        impl_->handle = acquireHandle(impl_->trustGeneration, reuseConnections);
+        impl_->handle = acquireHandle(impl_->trust, reuseConnections);
         if (impl_->handle == nullptr) {
             impl_->lastError = "curl_easy_init failed";
             return false;
@@ -476,7 +638,7 @@ bool RKLibCurl::RKLibCurlFreeHttpHeaderList() {
     if (impl_ == nullptr) {
         return false;
     }
-    impl_->headers.clear();
+    wipe(impl_->headers);
     return true;
 }
 
@@ -525,6 +687,12 @@ bool RKLibCurl::RKLibCurlSendHttpReq(_http_req_type_ type, const char* url, cons
             return false;
         }
 
+        bool sentAhead = false;
+        if (type == HTTP_REQ_TYPE_GET && !verbose && userAgent == nullptr &&
+            d.takeAnswerSentAhead(url, sentAhead)) {
+            return sentAhead;
+        }
+
         // Header list: the Init header, the appended ones, and no "Expect: 100-continue".
         auto append = [&headerList](const char* text) {
             curl_slist* next = curl_slist_append(headerList, text);
@@ -543,15 +711,13 @@ bool RKLibCurl::RKLibCurlSendHttpReq(_http_req_type_ type, const char* url, cons
         }
         headersOk = headersOk && append("Expect:");
         if (!headersOk) {
-            curl_slist_free_all(headerList);
+            freeHeaderList(headerList);
             d.lastError = "out of memory for the header list";
             return false;
         }
 
-        using Clock = std::chrono::steady_clock;
-        const auto start = Clock::now();
         const long requestTimeoutMs = std::max(1L, d.options.requestTimeoutMs);
-        const auto deadline = start + std::chrono::milliseconds(requestTimeoutMs);
+        const auto deadline = deadlineAfter(Clock::now(), requestTimeoutMs);
         const int maxRetries = std::max(0, d.options.maxRetries);
 
         CURLcode rc = CURLE_OK;
@@ -567,10 +733,11 @@ bool RKLibCurl::RKLibCurlSendHttpReq(_http_req_type_ type, const char* url, cons
             d.overCap = false;
             d.callbackAborted = false;
             d.retryAfterSeconds = -1;
+            d.refusedCoding.clear();
             d.httpCode = 0;
             if (!d.configure(type, url, body, length, verbose, userAgent, headerList, timeoutMs,
                              connectMs)) {
-                curl_slist_free_all(headerList);
+                freeHeaderList(headerList);
                 d.lastError = "could not set the request options";
                 return false;
             }
@@ -613,7 +780,7 @@ bool RKLibCurl::RKLibCurlSendHttpReq(_http_req_type_ type, const char* url, cons
                     .count();
             if (left <= delayMs) {
                 DbgTrace dbg;
-                dbg.DebugLvl(kSendFunction, -1, 0LL,
+                dbg.DebugLvl(kSendFunction, -1, d.jobId,
                              "Not retrying %s request: %s; the request time-out of %ld ms "
                              "leaves no room for another attempt.",
                              methodName(type), reason.c_str(), requestTimeoutMs);
@@ -621,19 +788,22 @@ bool RKLibCurl::RKLibCurlSendHttpReq(_http_req_type_ type, const char* url, cons
             }
             {
                 DbgTrace dbg;
-                dbg.DebugLvl(kSendFunction, -1, 0LL,
+                dbg.DebugLvl(kSendFunction, -1, d.jobId,
                              "Retrying %s request (retry %d of %d) in %ld ms: %s.",
                              methodName(type), attempt + 1, maxRetries, delayMs, reason.c_str());
             }
             std::this_thread::sleep_for(std::chrono::milliseconds(delayMs));
         }
-        curl_slist_free_all(headerList);
+        freeHeaderList(headerList);
         headerList = nullptr;
         // Keep the handle free of pointers to the per-request header list.
         curl_easy_setopt(d.handle, CURLOPT_HTTPHEADER, static_cast<curl_slist*>(nullptr));
 
         if (rc != CURLE_OK) {
-            if (d.overCap || rc == CURLE_FILESIZE_EXCEEDED) {
+            if (!d.refusedCoding.empty()) {
+                d.lastError = "answer refused: transfer coding \"" + d.refusedCoding +
+                              "\" (only chunked is accepted)";
+            } else if (d.overCap || rc == CURLE_FILESIZE_EXCEEDED) {
                 d.lastError = "response larger than the cap of " +
                               std::to_string(d.options.maxResponseBytes) + " bytes";
             } else if (d.callbackAborted) {
@@ -657,7 +827,7 @@ bool RKLibCurl::RKLibCurlSendHttpReq(_http_req_type_ type, const char* url, cons
         return true;
     } catch (...) {
         if (headerList != nullptr) {
-            curl_slist_free_all(headerList);
+            freeHeaderList(headerList);
         }
         d.lastError = "internal error";
         return false;
@@ -671,6 +841,28 @@ const char* RKLibCurl::GetHttpResponse(unsigned long& length, bool /*copy*/) {
     }
     length = static_cast<unsigned long>(impl_->response.size());
     return impl_->response.c_str();
+}
+
+void RKLibCurl::TakeHttpResponse(std::string& out, std::size_t padding) {
+    if (impl_ == nullptr) {
+        out.clear();
+        return;
+    }
+    try {
+        out = std::move(impl_->response);
+        impl_->response = std::string();
+        if (out.capacity() - out.size() < padding) {
+            out.reserve(out.size() + padding);
+        }
+    } catch (...) {
+        // Without room for the padding the body is still handed over whole.
+    }
+}
+
+void RKLibCurl::SetJobId(long long jobId) {
+    if (impl_ != nullptr) {
+        impl_->jobId = jobId;
+    }
 }
 
 long RKLibCurl::GetHttpErrorCode() {
@@ -691,7 +883,20 @@ void RKLibCurl::RKLibCurlDeInit() {
     }
     try {
         impl_->releaseHandle();
-        impl_->headers.clear();
+        wipe(impl_->headers);
+        wipe(impl_->initHeader);
     } catch (...) {
     }
+}
+
+bool RKLibCurl::RKLibCurlSendHttpGets(const std::vector<std::string>& urls, unsigned maxInFlight,
+                                      const std::function<void(std::size_t)>& visit) {
+    if (impl_ == nullptr || !impl_->ready) {
+        for (std::size_t i = 0; i < urls.size(); ++i)
+            visit(i);
+        return false;
+    }
+    const hnashost::GetBatchSettings settings{impl_->options, trustKey(impl_->trust),
+                                              impl_->initHeader, impl_->headers};
+    return hnashost::sendGetsAhead(settings, urls, maxInFlight, visit);
 }

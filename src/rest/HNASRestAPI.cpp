@@ -18,6 +18,7 @@
 
 #include <cstring>
 #include <exception>
+#include <memory>
 #include <string>
 
 #include "hnasmgmt/host/DbgTrace.h"
@@ -431,8 +432,43 @@ const std::string& HNASRestAPI::getRequestURL() const {
 
 void HNASRestAPI::forEachGet(const std::vector<std::string>& resources, const int& resourceType,
                              unsigned inFlight, const std::function<void(std::size_t)>& visit) {
-    (void)resourceType;
-    (void)inFlight;
+    // The GETs go ahead only where sendReq would send them, with the URL and
+    // the headers it would give them; whatever cannot go ahead (refused, no
+    // memory) is left to the visit's own request.
+    std::unique_ptr<RKLibCurl> client;
+    std::vector<std::string> urls;
+    std::string lastURL;
+    lastURL.swap(requestURL); // the URL of the last request sent stays the one shown
+    if (inFlight > 1 && resources.size() > 1) {
+        try {
+            const bool sendable = expectedStatus(resourceType) != 0 && validateServerParams();
+            client.reset(new RKLibCurl());
+            if (sendable &&
+                client->RKLibCurlInit("Content-Type: application/json", true, true, nullptr)) {
+                const std::string* values[] = {&userName, &password, &subsystemType, &managementIP};
+                const char* names[] = {"X-Subsystem-User:", "X-Subsystem-Password:",
+                                       "X-Subsystem-Type:", "X-Management-IPs:"};
+                bool headers = true;
+                for (int h = 0; h < 4 && headers; ++h)
+                    headers = client->RKLibCurlAppendHeader(HTTP_HDR_TYPE_CUSTOM,
+                                                            (names[h] + *values[h]).c_str());
+                urls.reserve(resources.size());
+                for (const std::string& resource : resources) {
+                    const bool safe = !resource.empty() && !isUnsafeResource(resource);
+                    if (safe && headers)
+                        formRequestURL(resource);
+                    urls.push_back(safe && headers ? requestURL : std::string());
+                }
+            }
+        } catch (...) {
+            urls.clear(); // no memory: every visit sends its own request
+        }
+    }
+    requestURL.swap(lastURL);
+    if (urls.size() == resources.size() && client) {
+        client->RKLibCurlSendHttpGets(urls, inFlight, visit);
+        return;
+    }
     for (std::size_t i = 0; i < resources.size(); ++i)
         visit(i);
 }
