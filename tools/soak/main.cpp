@@ -183,6 +183,7 @@ int run(const Settings& settings) {
     const auto firstMinute = started + std::chrono::seconds(60);
     const soak::ProcessStats start = settle(target, sim, initial, settings, random, tally);
     std::printf("soak: start: %s\n", soak::describe(start).c_str());
+    std::fflush(stdout);
     soak::ProcessStats minute;
     bool minuteTaken = false;
     while (Clock::now() < deadline) {
