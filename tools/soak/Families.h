@@ -10,6 +10,7 @@
 #include <string>
 #include <vector>
 
+#include "FamilyLog.h"
 #include "hnasgwsim/Model.h"
 #include "hnasmgmt/facade/RkManageHNAS.h"
 
@@ -19,7 +20,8 @@ namespace soak {
 // round number that makes every created name unique.
 struct Target {
     RkManageHNAS* hnas = nullptr;
-    unsigned parallel = 16; // requests in flight in the parallel walks
+    FamilyLog* log = nullptr; // the library's lines while a family runs
+    unsigned parallel = 16;   // requests in flight in the parallel walks
     unsigned long round = 0;
     __HNASVirtualServers evs;               // the first virtual server
     std::string filesystemId;               // a file system it serves

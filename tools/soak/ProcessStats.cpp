@@ -1,6 +1,7 @@
 #include "ProcessStats.h"
 
 #include <dirent.h>
+#include <malloc.h>
 
 #include <cstdio>
 #include <fstream>
@@ -33,15 +34,18 @@ ProcessStats readProcessStats() {
         else if (std::sscanf(line.c_str(), "VmHWM: %ld", &value) == 1)
             stats.peakResidentKiB = value;
     }
+    const struct mallinfo2 heap = ::mallinfo2();
+    stats.heapInUseKiB = static_cast<long>((heap.uordblks + heap.hblkhd) / 1024);
     stats.openDescriptors = countDescriptors();
     return stats;
 }
 
 std::string describe(const ProcessStats& stats) {
     char text[128];
-    std::snprintf(text, sizeof text, "rss %.1f MiB, peak rss %.1f MiB, %d descriptors",
+    std::snprintf(text, sizeof text,
+                  "rss %.1f MiB, peak rss %.1f MiB, heap in use %.1f MiB, %d descriptors",
                   stats.residentKiB / 1024.0, stats.peakResidentKiB / 1024.0,
-                  stats.openDescriptors);
+                  stats.heapInUseKiB / 1024.0, stats.openDescriptors);
     return text;
 }
 

@@ -23,10 +23,9 @@
 #include <boost/make_shared.hpp>
 
 #include "Families.h"
+#include "FamilyLog.h"
 #include "ProcessStats.h"
 #include "hnasgwsim/Simulator.h"
-#include "hnasmgmt/host/DbgTrace.h"
-#include "hnasmgmt/host/LogWriters.h"
 #include "hnasmgmt/host/RKLibCurl.h"
 
 namespace {
@@ -76,6 +75,7 @@ void runFamily(const soak::Family& family, soak::Target& target, hnasgwsim::Simu
                const Settings& settings, std::mt19937_64& random, Tally& tally) {
     sim.clearFaults();
     sim.clearRequestLog();
+    target.log->clear();
     if (std::uniform_int_distribution<int>(0, 99)(random) < settings.faultPercent)
         sim.addFault(randomFault(random));
     const bool ok = family.run(target);
@@ -92,9 +92,13 @@ void runFamily(const soak::Family& family, soak::Target& target, hnasgwsim::Simu
     ++tally.failedByFamily[family.name];
     ++tally.failedByFault[fault.empty() || fault == "latency" ? "none" : fault];
     if (fault.empty() || fault == "latency") {
-        if (++tally.unexplained <= 5)
-            std::printf("soak: round %lu: %s failed without a fault\n", target.round,
+        if (++tally.unexplained <= 5) {
+            std::printf("soak: round %lu: %s failed without a fault; its log:\n", target.round,
                         family.name.c_str());
+            for (const auto& line : target.log->lines())
+                std::printf("soak:   %s\n", line.c_str());
+            std::fflush(stdout);
+        }
     }
 }
 
@@ -141,17 +145,19 @@ void report(const Tally& tally) {
 bool reportGrowth(const soak::ProcessStats& minute, const soak::ProcessStats& end) {
     const long rss = end.residentKiB - minute.residentKiB;
     const long peak = end.peakResidentKiB - minute.peakResidentKiB;
+    const long heap = end.heapInUseKiB - minute.heapInUseKiB;
     const int fds = end.openDescriptors - minute.openDescriptors;
     const bool flat = rss < 1024 && peak < 1024 && fds <= 0;
-    std::printf("soak: growth after the first minute: rss %+ld KiB, peak rss %+ld KiB, "
-                "descriptors %+d (%s)\n",
-                rss, peak, fds, flat ? "flat" : "NOT flat");
+    std::printf("soak: growth after the first minute: rss %+ld KiB, peak rss %+ld KiB, heap in "
+                "use %+ld KiB, descriptors %+d (%s)\n",
+                rss, peak, heap, fds, flat ? "flat" : "NOT flat");
     return flat;
 }
 
 int run(const Settings& settings) {
     std::signal(SIGPIPE, SIG_IGN);
-    g_ptrLogWriter = boost::make_shared<StreamLogWriter>(0, "/dev/null");
+    const auto log = boost::make_shared<soak::FamilyLog>();
+    SetLogWriter(log);
     hnasgwsim::GenerateOptions sizes;
     sizes.virtualServers = 2;
     sizes.fileSystems = settings.fileSystems;
@@ -174,6 +180,7 @@ int run(const Settings& settings) {
     hnas.init(c.user, c.password, c.subsystemType, c.managementIPs, sim.host(), sim.port());
     soak::Target target = soak::describeArray(initial);
     target.hnas = &hnas;
+    target.log = log.get();
     target.parallel = settings.parallel;
     std::mt19937_64 random(settings.seed);
     Tally tally;
@@ -200,7 +207,7 @@ int run(const Settings& settings) {
     report(tally);
     const bool flat = !minuteTaken || reportGrowth(minute, end);
     sim.stop();
-    g_ptrLogWriter.reset();
+    SetLogWriter(nullptr);
     const bool ok = tally.unexplained == 0 && (flat || !settings.checkFlat);
     std::printf("soak: %s\n", ok ? "passed" : "FAILED");
     return ok ? 0 : 1;
