@@ -2,7 +2,7 @@
 // one request at a time and in parallel, against the in-process gateway
 // simulator with random faults for a given time, then reports the requests,
 // the failed operations by the fault behind them, and the process's resident
-// memory and open descriptors at the start, after the first minute and at
+// memory, heap in use and open descriptors at the start, every minute and at
 // the end.
 //
 //   hnas-soak --seconds 600 [--parallel 16] [--seed N] [--fault-percent 30]
@@ -187,7 +187,7 @@ int run(const Settings& settings) {
 
     const auto started = Clock::now();
     const auto deadline = started + std::chrono::seconds(settings.seconds);
-    const auto firstMinute = started + std::chrono::seconds(60);
+    auto nextMinute = started + std::chrono::seconds(60);
     const soak::ProcessStats start = settle(target, sim, initial, settings, random, tally);
     std::printf("soak: start: %s\n", soak::describe(start).c_str());
     std::fflush(stdout);
@@ -195,11 +195,19 @@ int run(const Settings& settings) {
     bool minuteTaken = false;
     while (Clock::now() < deadline) {
         runRound(target, sim, initial, settings, random, tally, true);
-        if (!minuteTaken && Clock::now() >= firstMinute && Clock::now() < deadline) {
-            minute = settle(target, sim, initial, settings, random, tally);
+        // A line a minute; the first one is the base of the growth figures.
+        if (Clock::now() >= nextMinute && Clock::now() < deadline) {
+            const soak::ProcessStats now = settle(target, sim, initial, settings, random, tally);
+            if (!minuteTaken)
+                minute = now;
             minuteTaken = true;
-            std::printf("soak: after the first minute: %s\n", soak::describe(minute).c_str());
+            std::printf(
+                "soak: %lld s: %s\n",
+                static_cast<long long>(
+                    std::chrono::duration_cast<std::chrono::seconds>(nextMinute - started).count()),
+                soak::describe(now).c_str());
             std::fflush(stdout);
+            nextMinute += std::chrono::seconds(60);
         }
     }
     const soak::ProcessStats end = settle(target, sim, initial, settings, random, tally);
