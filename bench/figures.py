@@ -283,6 +283,8 @@ def main():
                             machine.get("commit"), machine.get("started"), machine.get("finished"),
                             machine.get("load_average_start"), machine.get("load_average_end"),
                             machine.get("repetitions")))
+        if machine.get("note"):
+            machine_line += " " + machine["note"]
 
     def met_text(met):
         return "—" if met is None else ("yes" if met else "**no**")

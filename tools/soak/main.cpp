@@ -39,6 +39,7 @@ struct Settings {
     int faultPercent = 30;
     int fileSystems = 200;
     int shares = 400;
+    int keepAliveSeconds = 60;
     bool checkFlat = false;
 };
 
@@ -167,6 +168,7 @@ int run(const Settings& settings) {
     const hnasgwsim::ArrayState initial = hnasgwsim::generateArray(sizes);
     hnasgwsim::SimulatorOptions options;
     options.array = initial;
+    options.keepAliveTimeoutSec = settings.keepAliveSeconds;
     hnasgwsim::Simulator sim(options);
     sim.start();
     RKLibCurlOptions client = RKLibCurl::getOptions();
@@ -240,6 +242,11 @@ int main(int argc, char** argv) {
     app.add_option("--filesystems", settings.fileSystems, "File systems in the array")
         ->capture_default_str();
     app.add_option("--shares", settings.shares, "Shares in the array (half of them CIFS)")
+        ->capture_default_str();
+    app.add_option("--keep-alive-timeout", settings.keepAliveSeconds,
+                   "Seconds the simulator keeps an idle connection; the default outlasts every "
+                   "pause of the soak, so that only injected faults close connections (a short "
+                   "one also races the gateway's close of an idle connection with its reuse)")
         ->capture_default_str();
     app.add_flag("--check-flat", settings.checkFlat,
                  "Fail when memory or descriptors grew after the first minute");
