@@ -155,28 +155,65 @@ bool reportGrowth(const soak::ProcessStats& minute, const soak::ProcessStats& en
     return flat;
 }
 
-int run(const Settings& settings) {
-    std::signal(SIGPIPE, SIG_IGN);
-    const auto log = boost::make_shared<soak::FamilyLog>();
-    SetLogWriter(log);
+// The array the soak starts every round from.
+hnasgwsim::ArrayState soakArray(const Settings& settings) {
     hnasgwsim::GenerateOptions sizes;
     sizes.virtualServers = 2;
     sizes.fileSystems = settings.fileSystems;
     sizes.shares = settings.shares;
     sizes.snapshotsPerFileSystem = 5;
     sizes.directoriesPerFileSystem = 2;
-    const hnasgwsim::ArrayState initial = hnasgwsim::generateArray(sizes);
-    hnasgwsim::SimulatorOptions options;
-    options.array = initial;
-    options.keepAliveTimeoutSec = settings.keepAliveSeconds;
-    hnasgwsim::Simulator sim(options);
-    sim.start();
+    return hnasgwsim::generateArray(sizes);
+}
+
+// The client trusts the simulator, with time-outs that a loaded machine
+// does not run into.
+void trust(const hnasgwsim::Simulator& sim) {
     RKLibCurlOptions client = RKLibCurl::getOptions();
     client.caFile = sim.caFile();
     client.connectTimeoutMs = 5000;
     client.requestTimeoutMs = 10000;
     RKLibCurl::setOptions(client);
+}
 
+// Rounds with faults until the deadline, with a line of figures every
+// minute; returns the first of those lines' figures (false: none came).
+bool runRounds(soak::Target& target, hnasgwsim::Simulator& sim,
+               const hnasgwsim::ArrayState& initial, const Settings& settings,
+               std::mt19937_64& random, Tally& tally, soak::ProcessStats& minute) {
+    const auto started = Clock::now();
+    const auto deadline = started + std::chrono::seconds(settings.seconds);
+    auto nextMinute = started + std::chrono::seconds(60);
+    bool minuteTaken = false;
+    while (Clock::now() < deadline) {
+        runRound(target, sim, initial, settings, random, tally, true);
+        if (Clock::now() < nextMinute || Clock::now() >= deadline)
+            continue;
+        const soak::ProcessStats now = settle(target, sim, initial, settings, random, tally);
+        if (!minuteTaken)
+            minute = now;
+        minuteTaken = true;
+        const auto seconds =
+            std::chrono::duration_cast<std::chrono::seconds>(nextMinute - started).count();
+        std::printf("soak: %lld s: %s\n", static_cast<long long>(seconds),
+                    soak::describe(now).c_str());
+        std::fflush(stdout);
+        nextMinute += std::chrono::seconds(60);
+    }
+    return minuteTaken;
+}
+
+int run(const Settings& settings) {
+    std::signal(SIGPIPE, SIG_IGN);
+    const auto log = boost::make_shared<soak::FamilyLog>();
+    SetLogWriter(log);
+    const hnasgwsim::ArrayState initial = soakArray(settings);
+    hnasgwsim::SimulatorOptions options;
+    options.array = initial;
+    options.keepAliveTimeoutSec = settings.keepAliveSeconds;
+    hnasgwsim::Simulator sim(options);
+    sim.start();
+    trust(sim);
     RkManageHNAS hnas(7);
     const auto& c = sim.credentials();
     hnas.init(c.user, c.password, c.subsystemType, c.managementIPs, sim.host(), sim.port());
@@ -187,31 +224,11 @@ int run(const Settings& settings) {
     std::mt19937_64 random(settings.seed);
     Tally tally;
 
-    const auto started = Clock::now();
-    const auto deadline = started + std::chrono::seconds(settings.seconds);
-    auto nextMinute = started + std::chrono::seconds(60);
     const soak::ProcessStats start = settle(target, sim, initial, settings, random, tally);
     std::printf("soak: start: %s\n", soak::describe(start).c_str());
     std::fflush(stdout);
     soak::ProcessStats minute;
-    bool minuteTaken = false;
-    while (Clock::now() < deadline) {
-        runRound(target, sim, initial, settings, random, tally, true);
-        // A line a minute; the first one is the base of the growth figures.
-        if (Clock::now() >= nextMinute && Clock::now() < deadline) {
-            const soak::ProcessStats now = settle(target, sim, initial, settings, random, tally);
-            if (!minuteTaken)
-                minute = now;
-            minuteTaken = true;
-            std::printf(
-                "soak: %lld s: %s\n",
-                static_cast<long long>(
-                    std::chrono::duration_cast<std::chrono::seconds>(nextMinute - started).count()),
-                soak::describe(now).c_str());
-            std::fflush(stdout);
-            nextMinute += std::chrono::seconds(60);
-        }
-    }
+    const bool minuteTaken = runRounds(target, sim, initial, settings, random, tally, minute);
     const soak::ProcessStats end = settle(target, sim, initial, settings, random, tally);
     std::printf("soak: end: %s\n", soak::describe(end).c_str());
     report(tally);
