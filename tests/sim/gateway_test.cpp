@@ -66,7 +66,7 @@ protected:
     static void SetUpTestSuite() { std::signal(SIGPIPE, SIG_IGN); }
     void SetUp() override {
         hnasgwsim::SimulatorOptions options;
-        options.keepAliveTimeoutSec = 1;
+        options.keepAliveTimeoutSec = 30; // stop() closes idle connections
         options.accessLog = [this](const std::string& line) {
             std::lock_guard<std::mutex> lock(mutex);
             lines.push_back(line);
