@@ -2,22 +2,33 @@
 
 #include "hnasmgmt/host/DbgTrace.h"
 
+#include <boost/smart_ptr/shared_ptr.hpp>
+
 #include <cstdarg>
 #include <string>
+#include <utility>
 
 #include "hnasmgmt/host/LogWriters.h"
 
 HNASMGMT_API boost::shared_ptr<CLogWriterInterface> g_ptrLogWriter;
 
+void SetLogWriter(boost::shared_ptr<CLogWriterInterface> writer) {
+    boost::atomic_store(&g_ptrLogWriter, std::move(writer));
+}
+
+boost::shared_ptr<CLogWriterInterface> GetLogWriter() {
+    return boost::atomic_load(&g_ptrLogWriter);
+}
+
 namespace {
 
 // Formats and writes one line when the writer accepts its level. The writer
-// is copied first so that a concurrent reset of g_ptrLogWriter cannot free it
-// while it is in use. Never throws.
+// is loaded atomically and held for the line, so that a host replacing it
+// from another thread cannot free it while it is in use. Never throws.
 void traceLine(const char* function, int level, long long jobId, const char* format,
                va_list args) noexcept {
     try {
-        boost::shared_ptr<CLogWriterInterface> writer = g_ptrLogWriter;
+        boost::shared_ptr<CLogWriterInterface> writer = GetLogWriter();
         if (!writer) {
             return;
         }

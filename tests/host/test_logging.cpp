@@ -37,10 +37,10 @@ public:
 };
 
 struct WriterSwap {
-    explicit WriterSwap(boost::shared_ptr<CLogWriterInterface> w) : previous(g_ptrLogWriter) {
-        g_ptrLogWriter = std::move(w);
+    explicit WriterSwap(boost::shared_ptr<CLogWriterInterface> w) : previous(GetLogWriter()) {
+        SetLogWriter(std::move(w));
     }
-    ~WriterSwap() { g_ptrLogWriter = previous; }
+    ~WriterSwap() { SetLogWriter(previous); }
     boost::shared_ptr<CLogWriterInterface> previous;
 };
 
@@ -82,7 +82,8 @@ TEST(DbgTrace, LinesAtOrBelowTheLevelReachTheWriterPreformatted) {
                                                        "0|Cls::fn|0|9223372036854714932|0|%s|y"}));
     EXPECT_EQ(writer->levelCalls, 6);
 
-    g_ptrLogWriter.reset();
+    SetLogWriter(nullptr);
+    EXPECT_EQ(g_ptrLogWriter, nullptr);
     dbg.DebugLvl("Cls::fn", -1, 1LL, "nobody listens %s", "here");
     dbg.DebugLvl("Cls::fn", -1, "nobody listens either");
 }

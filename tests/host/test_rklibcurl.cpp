@@ -3,14 +3,23 @@
 
 #include <gtest/gtest.h>
 
+#include <arpa/inet.h>
+#include <fcntl.h>
+#include <malloc.h>
+#include <sys/socket.h>
 #include <unistd.h>
+#include <zlib.h>
 
 #include <atomic>
 #include <chrono>
+#include <climits>
 #include <cstdlib>
+#include <filesystem>
 #include <fstream>
 #include <functional>
+#include <new>
 #include <string>
+#include <string_view>
 #include <thread>
 #include <vector>
 
@@ -23,10 +32,50 @@ using hnastest::ScriptedResponse;
 using hnastest::TestGateway;
 using hnastest::TrustGateway;
 
+// While t_secret is set, every heap block this thread gives back is searched
+// for it before it is freed: the client must overwrite its copies first.
+thread_local const char* t_secret = nullptr;
+thread_local bool t_secretFreed = false;
+
+void* operator new(std::size_t n) {
+    if (void* p = std::malloc(n != 0 ? n : 1))
+        return p;
+    throw std::bad_alloc();
+}
+void* operator new[](std::size_t n) {
+    return operator new(n);
+}
+void* operator new(std::size_t n, const std::nothrow_t&) noexcept {
+    return std::malloc(n != 0 ? n : 1);
+}
+void* operator new[](std::size_t n, const std::nothrow_t&) noexcept {
+    return std::malloc(n != 0 ? n : 1);
+}
+static void releaseBlock(void* p) noexcept {
+    if (p != nullptr && t_secret != nullptr &&
+        std::string_view(static_cast<const char*>(p), malloc_usable_size(p)).find(t_secret) !=
+            std::string_view::npos)
+        t_secretFreed = true;
+    std::free(p);
+}
+void operator delete(void* p) noexcept {
+    releaseBlock(p);
+}
+void operator delete[](void* p) noexcept {
+    releaseBlock(p);
+}
+void operator delete(void* p, std::size_t) noexcept {
+    releaseBlock(p);
+}
+void operator delete[](void* p, std::size_t) noexcept {
+    releaseBlock(p);
+}
+
 namespace {
 
 constexpr const char* kInitHeader = "Content-Type: application/json";
 constexpr const char* kSendFunction = "RKLibCurl::RKLibCurlSendHttpReq";
+constexpr long long kJobId = 4711;
 const char* const k200 = "HTTP/1.1 200 OK\r\nContent-Length: 2\r\n\r\n{}";
 
 struct Result {
@@ -34,6 +83,7 @@ struct Result {
     long status = 0;
     std::string body;
     bool bodyNull = true;
+    bool takenInPlace = false;
     std::string error;
 };
 
@@ -43,6 +93,7 @@ Result send(_http_req_type_ type, const std::string& url, const void* body = nul
     Result r;
     RKLibCurl client;
     EXPECT_TRUE(client.RKLibCurlInit(kInitHeader, true, true, nullptr));
+    client.SetJobId(kJobId);
     EXPECT_TRUE(client.RKLibCurlFreeHttpHeaderList());
     for (const auto& h : headers)
         EXPECT_TRUE(client.RKLibCurlAppendHeader(HTTP_HDR_TYPE_CUSTOM, h.c_str()));
@@ -56,6 +107,13 @@ Result send(_http_req_type_ type, const std::string& url, const void* body = nul
     } else {
         EXPECT_EQ(len, 0u);
     }
+    // The body is handed over in place, with the parser's padding behind it.
+    std::string taken = "old";
+    client.TakeHttpResponse(taken, 64);
+    EXPECT_EQ(taken, r.body);
+    EXPECT_GE(taken.capacity(), taken.size() + 64);
+    r.takenInPlace = text != nullptr && taken.data() == text;
+    EXPECT_EQ(client.GetHttpResponse(len, false), nullptr);
     r.status = client.GetHttpErrorCode();
     r.error = client.GetLastErrorText();
     client.RKLibCurlDeInit();
@@ -143,6 +201,9 @@ TEST_F(RKLibCurlTest, TrustDecidesEveryConnection) {
     EXPECT_EQ(gateway.requestCount(), 2u);
 }
 
+// A CA file replaced in place retires the connections and TLS sessions made
+// under the old one: neither an idle connection nor a resumed session lets
+// the gateway it no longer trusts through.
 TEST_F(RKLibCurlTest, CaFileReplacedInPlaceCountsForNewConnections) {
     TestGateway second;
     char dir[] = "/tmp/hnas-ca-XXXXXX";
@@ -154,10 +215,15 @@ TEST_F(RKLibCurlTest, CaFileReplacedInPlaceCountsForNewConnections) {
     };
     copyFile(gateway.caFile());
     update([&](RKLibCurlOptions& o) { o.caFile = path; });
-    gateway.on("GET", "x", {200, "{}"});
+    gateway.setFallback({200, "{}"});
     second.on("GET", "x", {200, "{}"});
     EXPECT_TRUE(exchange(HTTP_REQ_TYPE_GET, "x").ok);
+    const auto written = std::filesystem::last_write_time(path);
     copyFile(second.caFile()); // same name, other trust anchor
+    std::filesystem::last_write_time(path, written + std::chrono::seconds(1));
+    EXPECT_FALSE(exchange(HTTP_REQ_TYPE_GET, "x").ok);
+    EXPECT_FALSE(exchange(HTTP_REQ_TYPE_POST, "x", "{}", 2).ok);
+    EXPECT_EQ(gateway.requestCount(), 1u);
     EXPECT_TRUE(send(HTTP_REQ_TYPE_GET, url("x", &second)).ok);
     std::remove(path.c_str());
     ::rmdir(dir);
@@ -216,6 +282,7 @@ TEST_F(RKLibCurlTest, StatusAndBodyOfEveryAnswerUpToTheCap) {
         EXPECT_EQ(r.ok, c.ok) << r.error;
         EXPECT_EQ(r.body, c.ok || c.answer.status != 200 ? c.answer.body : "");
         EXPECT_EQ(r.bodyNull, r.body.empty());
+        EXPECT_EQ(r.takenInPlace, !r.body.empty()); // announced lengths: room reserved
         EXPECT_EQ(r.error.find("cap") != std::string::npos, c.answer.body.size() > big.size());
     }
     std::string chunked = "HTTP/1.1 200 OK\r\nTransfer-Encoding: chunked\r\n\r\n";
@@ -226,6 +293,96 @@ TEST_F(RKLibCurlTest, StatusAndBodyOfEveryAnswerUpToTheCap) {
     EXPECT_FALSE(r.ok);
     EXPECT_EQ(r.status, 0);
     EXPECT_NE(r.error.find("cap"), std::string::npos) << r.error;
+}
+
+// An answer in a transfer coding other than chunked is refused before any of
+// it is decoded (a 64 KiB gzip answer would unpack to 64 MiB), and not retried.
+TEST_F(RKLibCurlTest, TransferCodingsOtherThanChunkedAreRefused) {
+    update([](RKLibCurlOptions& o) { o.requestTimeoutMs = 3000; });
+    z_stream z{};
+    ASSERT_EQ(deflateInit2(&z, 9, Z_DEFLATED, 15 + 16, 9, Z_DEFAULT_STRATEGY), Z_OK);
+    const std::string zeros(1u << 20, '\0');
+    std::string bomb(1u << 20, '\0');
+    z.next_out = reinterpret_cast<Bytef*>(&bomb[0]);
+    z.avail_out = static_cast<uInt>(bomb.size());
+    for (int i = 0; i < 64; ++i) {
+        z.next_in = reinterpret_cast<Bytef*>(const_cast<char*>(zeros.data()));
+        z.avail_in = static_cast<uInt>(zeros.size());
+        deflate(&z, i == 63 ? Z_FINISH : Z_NO_FLUSH);
+    }
+    bomb.resize(z.total_out);
+    deflateEnd(&z);
+    ASSERT_LE(bomb.size(), 70000u);
+    auto chunk = [](const std::string& data) {
+        char size[32];
+        std::snprintf(size, sizeof size, "%zx\r\n", data.size());
+        return size + data + "\r\n0\r\n\r\n";
+    };
+    struct Case {
+        const char* coding;
+        std::string body;
+        bool ok;
+    };
+    const Case cases[] = {{"gzip, chunked", chunk(bomb), false},
+                          {"gzip", bomb, false},
+                          {"Chunked", chunk("{}"), true}};
+    for (const Case& c : cases) {
+        SCOPED_TRACE(c.coding);
+        hnastest::RawServer server({std::string("HTTP/1.1 200 OK\r\nTransfer-Encoding: ") +
+                                    c.coding + "\r\n\r\n" + c.body});
+        const Result r = send(HTTP_REQ_TYPE_GET, server.url());
+        EXPECT_EQ(r.ok, c.ok) << r.error;
+        EXPECT_EQ(r.status, c.ok ? 200 : 0);
+        EXPECT_EQ(r.body, c.ok ? "{}" : "");
+        EXPECT_EQ(r.error.find("transfer coding \"" + std::string(c.coding) + "\"") ==
+                      std::string::npos,
+                  c.ok)
+            << r.error;
+        EXPECT_EQ(server.requests(), 1);
+    }
+}
+
+// A child the host spawns does not inherit the idle gateway connection.
+TEST_F(RKLibCurlTest, ConnectionsAreClosedOnExec) {
+    TrustGateway trust(gateway);
+    gateway.on("GET", "x", {200, "{}"});
+    ASSERT_TRUE(exchange(HTTP_REQ_TYPE_GET, "x").ok);
+    int connections = 0;
+    for (const auto& entry : std::filesystem::directory_iterator("/proc/self/fd")) {
+        const int fd = std::atoi(entry.path().filename().c_str());
+        sockaddr_in peer{};
+        socklen_t len = sizeof peer;
+        if (::getpeername(fd, reinterpret_cast<sockaddr*>(&peer), &len) == 0 &&
+            peer.sin_family == AF_INET && ntohs(peer.sin_port) == gateway.port()) {
+            ++connections;
+            EXPECT_NE(::fcntl(fd, F_GETFD) & FD_CLOEXEC, 0) << "fd " << fd;
+        }
+    }
+    EXPECT_GE(connections, 1);
+}
+
+// The client overwrites its copies of the password header before it lets
+// them go: when the headers are replaced and when the client ends.
+TEST_F(RKLibCurlTest, PasswordHeaderCopiesAreWipedWhenDropped) {
+    TrustGateway trust(gateway);
+    gateway.on("GET", "p", {200, "{}"});
+    const std::string target = url("p");
+    t_secretFreed = false;
+    t_secret = "s3cr3t-wipe-me";
+    {
+        RKLibCurl client;
+        ASSERT_TRUE(client.RKLibCurlInit(kInitHeader, true, true, nullptr));
+        for (int i = 0; i < 2; ++i) {
+            EXPECT_TRUE(client.RKLibCurlFreeHttpHeaderList());
+            EXPECT_TRUE(client.RKLibCurlAppendHeader(HTTP_HDR_TYPE_CUSTOM,
+                                                     "X-Subsystem-Password:s3cr3t-wipe-me"));
+            EXPECT_TRUE(client.RKLibCurlSendHttpReq(HTTP_REQ_TYPE_GET, target.c_str(), nullptr, 0,
+                                                    false, nullptr));
+        }
+    }
+    t_secret = nullptr;
+    EXPECT_FALSE(t_secretFreed);
+    EXPECT_EQ(gateway.requests().at(1).header("X-Subsystem-Password"), "s3cr3t-wipe-me");
 }
 
 TEST_F(RKLibCurlTest, ConnectionsAreReusedPerThread) {
@@ -320,7 +477,7 @@ TEST_F(RKLibCurlTest, BusyAnswersAreRetriedForGetsOnly) {
     int retries = 0;
     for (const auto& rec : log->records()) {
         EXPECT_EQ(rec.text.find("s3cr3t"), std::string::npos) << rec.text;
-        retries += rec.function == kSendFunction && rec.level == -1 && rec.jobId == 0 &&
+        retries += rec.function == kSendFunction && rec.level == -1 && rec.jobId == kJobId &&
                    rec.text.find("503") != std::string::npos;
     }
     EXPECT_EQ(retries, 1);
@@ -392,6 +549,14 @@ TEST_F(RKLibCurlTest, TheRequestTimeOutBoundsEveryExchange) {
     const auto start = std::chrono::steady_clock::now();
     EXPECT_FALSE(send(HTTP_REQ_TYPE_GET, refusedUrl()).ok);
     EXPECT_LT(msSince(start), 900);
+
+    update([](RKLibCurlOptions& o) { // no limit at all
+        o.requestTimeoutMs = LONG_MAX;
+        o.connectTimeoutMs = LONG_MAX;
+    });
+    gateway.on("GET", "unhurried", {200, "{}", "application/json", std::chrono::milliseconds(50)});
+    const Result r = exchange(HTTP_REQ_TYPE_GET, "unhurried");
+    EXPECT_TRUE(r.ok) << r.error;
 }
 
 TEST_F(RKLibCurlTest, RetryAfterIsHonouredUpToTheMaximumDelay) {

@@ -2,7 +2,7 @@
 
 /// @file
 /// Logging interface of the host application. The library writes every line
-/// through DbgTrace::DebugLvl; the host installs a writer in g_ptrLogWriter.
+/// through DbgTrace::DebugLvl; the host installs a writer with SetLogWriter.
 /// A null writer drops every line.
 ///
 /// Levels used by the library: -1 failures and most progress lines, 0
@@ -36,7 +36,20 @@ public:
 };
 
 /// The host's global log writer. Null: lines are dropped.
+///
+/// The library reads it from any thread while requests run, so a host that
+/// replaces it while the library may be logging must go through SetLogWriter
+/// (and read it through GetLogWriter): a plain assignment racing with a read
+/// of the same boost::shared_ptr is undefined behaviour.
 extern HNASMGMT_API boost::shared_ptr<CLogWriterInterface> g_ptrLogWriter;
+
+/// Installs the global log writer (an atomic store of g_ptrLogWriter); safe
+/// while other threads log. Null drops every line from then on.
+/// @param writer the new writer, or null.
+HNASMGMT_API void SetLogWriter(boost::shared_ptr<CLogWriterInterface> writer);
+
+/// @return the global log writer (an atomic load of g_ptrLogWriter), or null.
+HNASMGMT_API boost::shared_ptr<CLogWriterInterface> GetLogWriter();
 
 class DbgTraceFileInstance;
 

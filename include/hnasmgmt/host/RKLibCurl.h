@@ -9,6 +9,7 @@
 /// client to the next: a new client does not mean a new TCP and TLS handshake.
 
 #include <cstddef>
+#include <memory>
 #include <string>
 
 #include "hnasmgmt/Export.h"
@@ -36,11 +37,17 @@ typedef size_t (*RKLibCurlWriteCallback)(char* data, size_t size, size_t count, 
 /// public-key pin in `pinnedPublicKey` (with `verifyPeer` and `verifyHost`
 /// off, the pin alone authenticates the gateway).
 struct HNASMGMT_API RKLibCurlOptions {
-    bool verifyPeer = true;         ///< Verify the gateway's certificate chain.
-    bool verifyHost = true;         ///< Verify the name or IP in the certificate.
-    std::string caFile;             ///< PEM file of extra trust anchors; empty: system store.
-    long connectTimeoutMs = 10000;  ///< Time allowed to connect, in milliseconds.
-    long requestTimeoutMs = 120000; ///< Time allowed for one exchange, retries included.
+    bool verifyPeer = true; ///< Verify the gateway's certificate chain.
+    bool verifyHost = true; ///< Verify the name or IP in the certificate.
+    std::string caFile;     ///< PEM file of extra trust anchors; empty: system store.
+    /// Time allowed to connect, in milliseconds, within what is left of the
+    /// request time-out. Values below 1 count as 1.
+    long connectTimeoutMs = 10000;
+    /// Time allowed for one exchange, retries and back-off included, in
+    /// milliseconds. Values below 1 count as 1 (every exchange times out at
+    /// once); a value beyond what the clock can count, such as LONG_MAX,
+    /// means no limit.
+    long requestTimeoutMs = 120000;
     unsigned long long maxResponseBytes = 256ULL << 20; ///< Larger answers are refused.
     std::string pinnedPublicKey; ///< "sha256//<base64>" as libcurl takes it; empty: no pin.
     std::string proxy;           ///< Empty: no proxy (environment variables are not read).
@@ -84,7 +91,9 @@ public:
     /// @return true when the client is ready.
     bool RKLibCurlInit(const char* header, bool keepResponse, bool reuseConnections,
                        RKLibCurlWriteCallback callback);
-    /// Drops the headers appended with RKLibCurlAppendHeader (the Init header stays).
+    /// Drops the headers appended with RKLibCurlAppendHeader (the Init header
+    /// stays). The client overwrites every copy of a header it held (they may
+    /// carry a password) when it drops it, here, at Init, DeInit and its end.
     /// @return true; false only for a client whose construction failed.
     bool RKLibCurlFreeHttpHeaderList();
     /// Adds a header to the next requests.
@@ -93,7 +102,9 @@ public:
     /// @return true when the header will be sent.
     bool RKLibCurlAppendHeader(_http_hdr_type_ type, const char* header);
     /// Performs one exchange. False when it could not be made, the answer was
-    /// over the size cap, or the gateway answered with a status of 400 or above.
+    /// over the size cap or came in a transfer coding other than chunked (no
+    /// coding is asked for, and none is decoded), or the gateway answered with
+    /// a status of 400 or above.
     /// `verbose` turns on libcurl's own trace on stderr; `userAgent` may be null.
     /// @param type the request type.
     /// @param url the full URL.
@@ -110,14 +121,26 @@ public:
     /// @param copy unused; the text stays owned by the client.
     /// @return the body text, or null.
     const char* GetHttpResponse(unsigned long& length, bool copy);
+    /// Moves the response body of the last exchange into `out`, replacing what
+    /// it held, without copying it: the client's buffer itself is handed over,
+    /// with out.capacity() >= out.size() + padding (the client reserves room
+    /// for a small padding as the body arrives, so only a larger padding may
+    /// make this grow the buffer). The client's body is empty afterwards.
+    /// @param[out] out receives the body; empty when there is none.
+    /// @param padding bytes of room wanted after the body (a parser's padding).
+    void TakeHttpResponse(std::string& out, std::size_t padding);
     /// The HTTP status of the last exchange; 0 when no answer was received.
     long GetHttpErrorCode();
     /// The libcurl error text of the last exchange; empty when it succeeded.
     std::string GetLastErrorText() const;
+    /// Sets the job identifier that the client's own log lines carry (the
+    /// retry lines); 0 until set.
+    /// @param jobId the job of the session that sends the requests.
+    void SetJobId(long long jobId);
     /// Releases the client's connection (back to the thread's cache).
     void RKLibCurlDeInit();
 
 private:
     struct Impl;
-    Impl* impl_;
+    std::unique_ptr<Impl> impl_;
 };
