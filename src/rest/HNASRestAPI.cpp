@@ -24,7 +24,6 @@
 
 #include <boost/shared_ptr.hpp>
 
-#include <cstring>
 #include <exception>
 #include <string>
 
@@ -160,17 +159,14 @@ struct Exchange {
     std::string body;
 };
 
-// Moves the body of the client's last exchange into `out`, cut at its first
-// NUL byte, with the JSON reader's padding reserved behind it.
+// Moves the body of the client's last exchange into `out` without copying
+// it, cut at its first NUL byte, with the JSON reader's padding reserved
+// behind it.
 void takeBody(RKLibCurl& client, std::string& out) {
-    unsigned long length = 0;
-    const char* text = client.GetHttpResponse(length, false);
-    out.clear();
-    if (text == nullptr || length == 0)
-        return;
-    const size_t size = strnlen(text, length);
-    out.reserve(size + kResponsePadding);
-    out.assign(text, size);
+    client.TakeHttpResponse(out, kResponsePadding);
+    const size_t nul = out.find('\0');
+    if (nul != std::string::npos)
+        out.resize(nul);
 }
 
 // The lines of a request that got no answer with a status below 400: the
@@ -298,7 +294,7 @@ HNASRestAPI::~HNASRestAPI() {
     if (!curlClient)
         return;
     try {
-        boost::shared_ptr<CLogWriterInterface> writer = g_ptrLogWriter;
+        boost::shared_ptr<CLogWriterInterface> writer = GetLogWriter();
         if (writer && writer->GetLevel() > 1) {
             writer->Write(2, "HNASRestAPI::~HNASRestAPI()", 30, logJob(jobId), 0,
                           "Closing the curl session.");
@@ -379,6 +375,7 @@ bool HNASRestAPI::Init() {
             old->RKLibCurlDeInit();
         }
         curlClient.reset(new RKLibCurl());
+        curlClient->SetJobId(logJob(jobId)); // the client's retry lines carry the job
         if (!curlClient->RKLibCurlInit("Content-Type: application/json", true, true, nullptr)) {
             trace.DebugLvl(kInitFn, -1, logJob(jobId), "Failed to initialize curl.");
             return false;

@@ -539,15 +539,35 @@ TEST_F(RestTest, ASessionThatNeverSentWritesNoClosingLine) {
     }
     EXPECT_FALSE(log->contains("Closing the curl session.")) << log.dump();
     // Closing without a global writer does not crash.
-    const boost::shared_ptr<CLogWriterInterface> saved = g_ptrLogWriter;
-    g_ptrLogWriter.reset();
+    const boost::shared_ptr<CLogWriterInterface> saved = GetLogWriter();
+    SetLogWriter(nullptr);
     {
         HNASRestAPI session{kJobId};
         hnastest::configureSession(session, gateway);
         std::string response;
         session.get("missing", response, 1);
     }
-    g_ptrLogWriter = saved;
+    SetLogWriter(saved);
+}
+
+// The client's retry lines carry the job of the session that sent the request.
+TEST_F(RestTest, RetryLinesCarryTheJob) {
+    RKLibCurlOptions options = RKLibCurl::getOptions();
+    options.maxRetries = 1;
+    options.retryFirstDelayMs = 1;
+    RKLibCurl::setOptions(options); // TrustGateway restores the options
+    gateway.enqueue("GET", "file-devices", {503, ""});
+    gateway.on("GET", "file-devices", {200, "{}"});
+    std::string response;
+    EXPECT_TRUE(api.get("file-devices", response, 1)) << log.dump();
+    size_t retries = 0;
+    for (const auto& r : log->records()) {
+        if (r.text.rfind("Retrying GET request", 0) == 0) {
+            ++retries;
+            EXPECT_EQ(r.jobId, static_cast<long long>(kJobId));
+        }
+    }
+    EXPECT_EQ(retries, 1u) << log.dump();
 }
 
 // Reads share one connection; every write opens its own, so that a closed
