@@ -2,6 +2,8 @@
 
 #include "hnasmgmt/facade/RkManageHNAS.h"
 
+#include <openssl/crypto.h>
+
 #include "hnasmgmt/host/DbgTrace.h"
 #include "hnasmgmt/rest/HNASRestAPI.h"
 
@@ -15,11 +17,9 @@ constexpr unsigned kMaxParallelRequests = 64;
 } // namespace
 
 RkManageHNAS::RkManageHNAS(const unsigned long long& jobId)
-    : restApi(nullptr), jobId(jobId), initialised(false), lastErrorCode(0), parallelRequests(1) {}
+    : jobId(jobId), initialised(false), lastErrorCode(0), parallelRequests(1) {}
 
-RkManageHNAS::~RkManageHNAS() {
-    delete restApi;
-}
+RkManageHNAS::~RkManageHNAS() = default;
 
 void RkManageHNAS::init(std::string userName, std::string password, std::string subsystemType,
                         std::string managementIP, std::string metroServer, int metroServerPort) {
@@ -27,15 +27,15 @@ void RkManageHNAS::init(std::string userName, std::string password, std::string 
     // operation then refuses as if init had not run.
     hnasNoThrow("RkManageHNAS::init", jobId, [&] {
         DbgTrace trace;
-        delete restApi;
-        restApi = nullptr;
-        restApi = new HNASRestAPI(jobId);
+        restApi.reset();
+        restApi.reset(new HNASRestAPI(jobId));
         restApi->setUserName(userName);
         restApi->setPassword(password);
         restApi->setSubsystemType(subsystemType);
         restApi->setManagementIP(managementIP);
         restApi->setMetroServer(metroServer);
         restApi->setMetroServerPort(metroServerPort);
+        OPENSSL_cleanse(&password[0], password.size()); // this copy is no longer needed
         initialised = true;
         trace.DebugLvl("RkManageHNAS::init", 0, static_cast<long long>(jobId),
                        "Initialized HNAS params.");

@@ -8,17 +8,30 @@
 #include <string>
 #include <vector>
 
+#include "facade/OperationSteps.h"
 #include "hnasmgmt/rest/HNASRestAPI.h"
 
-// The resource of a snapshot listing under a name filter.
-inline std::string hnasSnapshotListingResource(const std::string& filesystemId,
-                                               const std::string& nameFilter) {
-    return "filesystem-snapshots/" + filesystemId + "/" + nameFilter;
+namespace hnasfacade {
+
+// The path of a file system's snapshot listing under a name filter.
+inline ResourcePath snapshotListingPath(const std::string& filesystemId,
+                                        const std::string& nameFilter) {
+    ResourcePath path;
+    path.text("filesystem-snapshots/").segment(filesystemId).text("/").segment(nameFilter);
+    return path;
 }
 
-// The resource of a CIFS share's permission entries.
-inline std::string hnasAuthenticationsResource(const std::string& shareObjectId) {
-    return "filesystem-shares/cifs/" + shareObjectId + "/authentications";
+// The path of a CIFS share's permission entries.
+inline ResourcePath authenticationsPath(const std::string& shareObjectId) {
+    ResourcePath path;
+    path.text("filesystem-shares/cifs/").segment(shareObjectId).text("/authentications");
+    return path;
+}
+
+// What a visit would send of `path`: nothing (empty) when the identifier it was
+// built from is empty or the path unsafe, as the operation refuses those.
+inline std::string sentPath(const std::string& identifier, const ResourcePath& path) {
+    return identifier.empty() || !path.safe() ? std::string() : path.str();
 }
 
 // Calls visit(i) for every i below `count`, in order. With `parallel` above 1
@@ -27,8 +40,8 @@ inline std::string hnasAuthenticationsResource(const std::string& shareObjectId)
 // (HNASRestAPI::forEachGet): the visits log and judge exactly as they would
 // one at a time.
 template <typename ResourceOf, typename Visit>
-void hnasWalk(HNASRestAPI* session, unsigned parallel, std::size_t count, int resourceType,
-              ResourceOf&& resourceOf, Visit&& visit) {
+void walk(HNASRestAPI* session, unsigned parallel, std::size_t count, int resourceType,
+          ResourceOf&& resourceOf, Visit&& visit) {
     if (session == nullptr || parallel <= 1 || count <= 1) {
         for (std::size_t i = 0; i < count; ++i)
             visit(i);
@@ -40,3 +53,5 @@ void hnasWalk(HNASRestAPI* session, unsigned parallel, std::size_t count, int re
         resources.push_back(resourceOf(i));
     session->forEachGet(resources, resourceType, parallel, visit);
 }
+
+} // namespace hnasfacade

@@ -14,14 +14,16 @@
 #include <string>
 #include <vector>
 
+#include "ClientOptions.h"
 #include "hnasmgmt/host/RKLibCurl.h"
 
-namespace hnashost {
+namespace hnasmgmt {
+namespace host {
 
-// What the client that sent the batch gives every GET of it.
+// What the client that sent the batch gives every GET of it: its options,
+// the trust its connections are made under, and its headers.
 struct GetBatchSettings {
-    const RKLibCurlOptions& options;
-    std::string trust; // the trust its connections are made under
+    const ClientSettings& client;
     const std::string& initHeader;
     const std::vector<std::string>& headers;
 };
@@ -42,7 +44,8 @@ bool sendGetsAhead(const GetBatchSettings& settings, const std::vector<std::stri
 // Moves out the answer on offer on this thread when it was fetched for `url`
 // with these headers under this trust, and has not been taken.
 bool takeFetchedAnswer(const char* url, const std::string& initHeader,
-                       const std::vector<std::string>& headers, const std::string& trust,
+                       const std::vector<std::string>& headers, const TrustStamp& trust,
                        FetchedAnswer& out);
 
-} // namespace hnashost
+} // namespace host
+} // namespace hnasmgmt

@@ -29,7 +29,8 @@ enum class Kind {
     OverCap,
     Refused,
     Untrusted,
-    WrongName
+    WrongName,
+    Retried // a 503 once, with one retry allowed
 };
 
 // How far a delayed answer comes after the request time-out.
@@ -59,6 +60,7 @@ const Fault kFaults[] = {
     {Kind::Refused, "refused", "", "Couldn't connect"},
     {Kind::Untrusted, "untrusted", "", "SSL peer certificate"},
     {Kind::WrongName, "wrong-name", "", "SSL peer certificate"}, // trusted, for another name
+    {Kind::Retried, "503-once", "status=503 times=1", nullptr},   // a GET is sent again
 };
 
 bool wholeConnection(Kind k) {
@@ -68,6 +70,8 @@ bool wholeConnection(Kind k) {
 enum class Effect { Fail, BadBody, EmptyBody, Pass };
 
 Effect effectOf(Kind kind, const Step& step) {
+    if (kind == Kind::Retried)
+        return step.method == "GET" ? Effect::Pass : Effect::Fail;
     if (kind == Kind::EmptyBody)
         return step.reads ? Effect::EmptyBody : Effect::Pass;
     if (kind == Kind::ShortJson)
@@ -154,6 +158,10 @@ protected:
                            : kind == Kind::EmptyBody ? RewritingProxy::Mode::Empty
                                                      : RewritingProxy::Mode::FirstHalf);
         } else {
+            if (kind == Kind::Retried) {
+                options.maxRetries = 1;
+                options.retryFirstDelayMs = options.retryMaxDelayMs = 0;
+            }
             std::string action = fault.action;
             if (kind == Kind::WrongSuccess)
                 action = step.okStatus == 201 ? "status=200" : "status=201";

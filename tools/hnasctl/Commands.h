@@ -50,6 +50,10 @@ template <typename Records> int show(Session& session, const Records& records) {
     return 0;
 }
 
+// Adds "--parallel N" to a command that walks a listing: the GETs the walk
+// may have in flight at once, 1 to 64; `parallel` holds the default (8).
+void addParallelOption(CLI::App* command, unsigned& parallel);
+
 // Prints the outcome of an operation that returns nothing but success.
 void reportDone(Session& session, const std::string& message);
 

@@ -54,6 +54,14 @@ int reportExists(Session& s, const std::string& what, bool present, bool failed)
     return present ? 0 : 1;
 }
 
+void addParallelOption(CLI::App* command, unsigned& parallel) {
+    command
+        ->add_option("--parallel", parallel,
+                     "Requests in flight at once while walking the listing (1 to 64)")
+        ->check(CLI::Range(1u, 64u))
+        ->capture_default_str();
+}
+
 void reportDone(Session& s, const std::string& message) {
     if (s.json()) {
         JsonWriter json = jsonWriter();
@@ -89,7 +97,8 @@ void addDeviceCommands(CLI::App& app, Selection& sel) {
                }};
     });
 
-    auto* showCommand = evs->add_subcommand("show", "Find a virtual server by its name or IP address");
+    auto* showCommand =
+        evs->add_subcommand("show", "Find a virtual server by its name or IP address");
     auto name = std::make_shared<std::string>();
     showCommand->add_option("NAME_OR_IP", *name, "Name or IPv4 address (exact match)")->required();
     showCommand->callback([&sel, name] {

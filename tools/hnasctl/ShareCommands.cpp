@@ -24,6 +24,7 @@ struct ShareArgs {
     std::string path;
     std::string objectId;
     bool withPermissions = false;
+    unsigned parallel = 8;
     ShareSettingsArgs settingsArgs;
 };
 
@@ -112,6 +113,7 @@ void addListCommand(CLI::App* share, Selection& sel) {
     c->add_flag("--with-perms", a->withPermissions,
                 "Show the permission entries of CIFS shares (exit status 1 when some could "
                 "not be read)");
+    addParallelOption(c, a->parallel);
     c->callback([&sel, a] {
         requireNonEmpty("--evs", a->evs);
         for (const auto& name : a->names) {
@@ -123,6 +125,7 @@ void addListCommand(CLI::App* share, Selection& sel) {
                    if (!findVirtualServer(s, a->evs, server)) {
                        return 1;
                    }
+                   s.hnas().setParallelRequests(a->parallel);
                    std::vector<__HNASFileSystemShares> shares;
                    std::vector<std::string> types;
                    bool unread = false;

@@ -93,20 +93,23 @@ void addListCommand(CLI::App* snap, Selection& sel) {
 }
 
 void addListAllCommand(CLI::App* snap, Selection& sel) {
-    snap->add_subcommand("list-all", std::string("List the snapshots of every file system "
-                                                 "under the name filter ") +
-                                         kDefaultFilter)
-        ->callback([&sel] {
-            sel = {"snapshot list-all", [](Session& s) {
-                       std::vector<__HNASFileSystemSnapshot> snapshots;
-                       s.begin();
-                       if (!s.hnas().getAllSnapshots(snapshots)) {
-                           return s.fail("snapshot list-all");
-                       }
-                       show(s, snapshots);
-                       return warnUnlisted(s);
-                   }};
-        });
+    auto parallel = std::make_shared<unsigned>(8);
+    auto* c = snap->add_subcommand("list-all", std::string("List the snapshots of every file "
+                                                           "system under the name filter ") +
+                                                   kDefaultFilter);
+    addParallelOption(c, *parallel);
+    c->callback([&sel, parallel] {
+        sel = {"snapshot list-all", [parallel](Session& s) {
+                   std::vector<__HNASFileSystemSnapshot> snapshots;
+                   s.begin();
+                   s.hnas().setParallelRequests(*parallel);
+                   if (!s.hnas().getAllSnapshots(snapshots)) {
+                       return s.fail("snapshot list-all");
+                   }
+                   show(s, snapshots);
+                   return warnUnlisted(s);
+               }};
+    });
 }
 
 void addExistsCommand(CLI::App* snap, Selection& sel) {
