@@ -5,7 +5,7 @@ and the target.
 
     bench/figures.py OUT_DIR [PERFORMANCE_MD]
 
-Reads OUT_DIR/{json_parse,requests,walks,share_filter,memory,machine}.json,
+Reads OUT_DIR/{json_parse,requests,walks,parallel_walks,share_filter,memory,machine}.json,
 writes OUT_DIR/figures.json and OUT_DIR/figures.md, and replaces every block
 between "<!-- figures:begin -->" and "<!-- figures:end -->" in PERFORMANCE_MD
 with the table.
@@ -249,6 +249,30 @@ def main():
             ratio >= 1.6, facade_1=c["facade_1_rps"], facade_8=c["facade_8_rps"],
             raw_1=c["raw_1_rps"], raw_8=c["raw_8_rps"], ratio=ratio, raw_ratio=raw)
 
+    # 7. Parallel walks: time at P requests in flight against the sequential
+    # walk (P = 1) on the same gateway, 5 ms of latency on every GET.
+    parallel = load(os.path.join(out, "parallel_walks.json"))
+    for name, label in (("BM_Parallel_AllSnapshots",
+                         "`getAllSnapshots`, 1,000 file systems"),
+                        ("BM_Parallel_SharePermissions",
+                         "`getFilesystemShares` with permissions, 2,000 CIFS shares")):
+        one = parallel.get(name + "/1")
+        if not one:
+            continue
+        for p, target in ((16, 10.0), (64, 25.0)):
+            r = parallel.get("%s/%d" % (name, p))
+            if not r:
+                continue
+            speedup = us(one) / us(r)
+            add("7", "Parallel walk at %d in flight: %s, 5 ms latency per GET" % (p, label),
+                fmt_time(us(r)), "1 in flight %s; ideal %s" % (fmt_time(us(one)),
+                                                               fmt_time(us(one) / p)),
+                "%.1fx speed-up (peak %d in flight, %d connections)" % (
+                    speedup, r.get("in_flight", 0), r.get("connections", 0)),
+                ">= %.0fx" % target, speedup >= target, parallel=p, us=us(r),
+                sequential_us=us(one), speedup=speedup, in_flight=r.get("in_flight"),
+                connections=r.get("connections"))
+
     machine_line = ""
     if machine:
         machine_line = ("Machine: %s, %s cores, %s, Linux %s; %s, simdjson %s; commit %s; "
@@ -259,6 +283,8 @@ def main():
                             machine.get("commit"), machine.get("started"), machine.get("finished"),
                             machine.get("load_average_start"), machine.get("load_average_end"),
                             machine.get("repetitions")))
+        if machine.get("note"):
+            machine_line += " " + machine["note"]
 
     def met_text(met):
         return "—" if met is None else ("yes" if met else "**no**")

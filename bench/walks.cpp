@@ -10,6 +10,16 @@
 //                                ten directories deep below the file system's
 //                                root, 20 entries at each level (11 requests).
 //   Walk_Directories_Raw         the same 11 GETs raw over one connection.
+//   Parallel_AllSnapshots/P      getAllSnapshots over 1,000 file systems with
+//                                5 ms of gateway latency on every GET, with P
+//                                requests in flight (setParallelRequests).
+//   Parallel_SharePermissions/P  getFilesystemShares with permissions over
+//                                2,000 CIFS shares (2,001 GETs), the same
+//                                latency, P requests in flight.
+//
+// The parallel benchmarks report the simulator's peak of requests in flight
+// (`in_flight`) beside the connections; P = 1 is the sequential walk, and
+// the ideal at P is its time divided by P.
 //
 // N = 1000 is the 1x size; 2x and 4x show how the walk grows. One iteration
 // is one whole walk.
@@ -264,6 +274,118 @@ void BM_Paired_Directories(benchmark::State& state) {
     s.gateway->reportConnections(state);
 }
 
+// --- parallel walks against a gateway with latency ---
+
+constexpr int kLatencyMs = 5;
+constexpr int kParallelSnapshots = 2;
+
+// A gateway whose every GET waits kLatencyMs before it is answered.
+std::unique_ptr<hnasbench::Gateway> slowGateway(const hnasgwsim::GenerateOptions& options) {
+    auto gateway = std::make_unique<hnasbench::Gateway>(hnasgwsim::generateArray(options));
+    gateway->simulator().addFault(
+        hnasgwsim::parseFaultRule("GET * latency=" + std::to_string(kLatencyMs)));
+    return gateway;
+}
+
+hnasbench::Gateway& slowSnapshotGateway() {
+    static const std::unique_ptr<hnasbench::Gateway> gateway = [] {
+        hnasgwsim::GenerateOptions options;
+        options.virtualServers = 4;
+        options.fileSystems = hnasbench::size(1000, 20);
+        options.shares = 0;
+        options.snapshotsPerFileSystem = kParallelSnapshots;
+        options.directoriesPerFileSystem = 0;
+        return slowGateway(options);
+    }();
+    return *gateway;
+}
+
+hnasbench::Gateway& slowShareGateway() {
+    static const std::unique_ptr<hnasbench::Gateway> gateway = [] {
+        hnasgwsim::GenerateOptions options;
+        options.virtualServers = 1;
+        options.fileSystems = 10;
+        options.shares = 2 * hnasbench::size(2000, 40); // every other one CIFS
+        options.snapshotsPerFileSystem = 0;
+        options.directoriesPerFileSystem = 0;
+        return slowGateway(options);
+    }();
+    return *gateway;
+}
+
+// Runs `walk` once per iteration with state.range(0) requests in flight and
+// reports the requests per walk and the simulator's peak in flight.
+template <typename Walk>
+void parallelWalk(benchmark::State& state, hnasbench::Gateway& gateway, RkManageHNAS& hnas,
+                  Walk walk) {
+    const unsigned parallel = static_cast<unsigned>(state.range(0));
+    if (!hnasbench::check(state, hnas.setParallelRequests(parallel) && walk(),
+                          "warm-up walk failed")) {
+        return;
+    }
+    gateway.clearLog();
+    gateway.simulator().resetPeakInFlight();
+    for (auto _ : state) {
+        if (!walk()) {
+            state.SkipWithError("walk failed");
+            break;
+        }
+    }
+    state.counters["parallel"] = parallel;
+    state.counters["in_flight"] = gateway.simulator().peakInFlight();
+    state.counters["requests"] =
+        static_cast<double>(gateway.simulator().requestLog().size()) / state.iterations();
+    gateway.reportConnections(state);
+}
+
+void BM_Parallel_AllSnapshots(benchmark::State& state) {
+    hnasbench::Gateway& gateway = slowSnapshotGateway();
+    RkManageHNAS hnas(1);
+    gateway.connect(hnas);
+    const size_t expected = static_cast<size_t>(hnasbench::size(1000, 20)) * kParallelSnapshots;
+    std::vector<__HNASFileSystemSnapshot> snapshots;
+    parallelWalk(state, gateway, hnas,
+                 [&] { return hnas.getAllSnapshots(snapshots) && snapshots.size() == expected; });
+}
+
+void BM_Parallel_SharePermissions(benchmark::State& state) {
+    hnasbench::Gateway& gateway = slowShareGateway();
+    RkManageHNAS hnas(1);
+    gateway.connect(hnas);
+    __HNASVirtualServers evs;
+    std::vector<__HNASFileSystemShares> wanted;
+    {
+        auto array = gateway.simulator().model();
+        const hnasgwsim::VirtualServer& server = array->virtualServers.front();
+        evs.name = server.name;
+        evs.objectId = server.objectId;
+        evs.virtualServerId = server.virtualServerId;
+        for (const hnasgwsim::Share& share : server.shares) {
+            if (share.protocol == "CIFS") {
+                wanted.emplace_back();
+                wanted.back().name = share.name;
+            }
+        }
+    }
+    std::vector<__HNASFileSystemShares> shares;
+    parallelWalk(state, gateway, hnas, [&] {
+        shares = wanted;
+        return hnas.getFilesystemShares(evs, "CIFS", shares, true) &&
+               shares.size() == wanted.size() &&
+               !shares.back().settings.cifsAuthentications.empty();
+    });
+}
+
+// 1, 2, 4, ..., 64 requests in flight; one walk per iteration (the
+// sequential one takes over 5 s).
+void inFlightCounts(benchmark::internal::Benchmark* b) {
+    b->RangeMultiplier(2)
+        ->Range(1, 64)
+        ->Iterations(1)
+        ->Unit(benchmark::kMillisecond)
+        ->UseRealTime();
+}
+
 } // namespace
 
 BENCHMARK(BM_Walk_AllSnapshots_Facade)
@@ -300,5 +422,8 @@ BENCHMARK(BM_Paired_Directories)
     ->Iterations(hnasbench::iterations(200))
     ->Unit(benchmark::kMillisecond)
     ->UseRealTime();
+
+BENCHMARK(BM_Parallel_AllSnapshots)->Apply(inFlightCounts);
+BENCHMARK(BM_Parallel_SharePermissions)->Apply(inFlightCounts);
 
 HNASBENCH_MAIN()

@@ -2,17 +2,24 @@
 
 #include "hnasmgmt/facade/RkManageHNAS.h"
 
+#include <openssl/crypto.h>
+
 #include "hnasmgmt/host/DbgTrace.h"
 #include "hnasmgmt/rest/HNASRestAPI.h"
 
 #include "facade/NoThrow.h"
 
-RkManageHNAS::RkManageHNAS(const unsigned long long& jobId)
-    : restApi(nullptr), jobId(jobId), initialised(false), lastErrorCode(0) {}
+namespace {
 
-RkManageHNAS::~RkManageHNAS() {
-    delete restApi;
-}
+// The most GETs a walk may have on the network at once.
+constexpr unsigned kMaxParallelRequests = 64;
+
+} // namespace
+
+RkManageHNAS::RkManageHNAS(const unsigned long long& jobId)
+    : jobId(jobId), initialised(false), lastErrorCode(0), parallelRequests(1) {}
+
+RkManageHNAS::~RkManageHNAS() = default;
 
 void RkManageHNAS::init(std::string userName, std::string password, std::string subsystemType,
                         std::string managementIP, std::string metroServer, int metroServerPort) {
@@ -20,15 +27,15 @@ void RkManageHNAS::init(std::string userName, std::string password, std::string 
     // operation then refuses as if init had not run.
     hnasNoThrow("RkManageHNAS::init", jobId, [&] {
         DbgTrace trace;
-        delete restApi;
-        restApi = nullptr;
-        restApi = new HNASRestAPI(jobId);
+        restApi.reset();
+        restApi.reset(new HNASRestAPI(jobId));
         restApi->setUserName(userName);
         restApi->setPassword(password);
         restApi->setSubsystemType(subsystemType);
         restApi->setManagementIP(managementIP);
         restApi->setMetroServer(metroServer);
         restApi->setMetroServerPort(metroServerPort);
+        OPENSSL_cleanse(&password[0], password.size()); // this copy is no longer needed
         initialised = true;
         trace.DebugLvl("RkManageHNAS::init", 0, static_cast<long long>(jobId),
                        "Initialized HNAS params.");
@@ -38,4 +45,20 @@ void RkManageHNAS::init(std::string userName, std::string password, std::string 
 
 long long RkManageHNAS::getLastErrorCode() const {
     return lastErrorCode;
+}
+
+bool RkManageHNAS::setParallelRequests(unsigned count) {
+    static const char* const kFunction = "RkManageHNAS::setParallelRequests";
+    return hnasNoThrow(kFunction, jobId, [&] {
+        if (count < 1 || count > kMaxParallelRequests) {
+            DbgTrace trace;
+            trace.DebugLvl(kFunction, -1, static_cast<long long>(jobId),
+                           "Invalid number of parallel requests [%u]: it must be from 1 to %u. "
+                           "Keeping [%u].",
+                           count, kMaxParallelRequests, parallelRequests);
+            return false;
+        }
+        parallelRequests = count;
+        return true;
+    });
 }

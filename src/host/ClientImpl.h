@@ -46,6 +46,9 @@ struct RKLibCurl::Impl {
     void clearAnswer();
     // Performs one exchange, retries included; false when it failed.
     bool exchange(const RKLibCurlRequest& request);
+    // Takes the answer of a GET sent ahead (RKLibCurlSendHttpGets) when one is
+    // on offer for `request`; `sent` is then the exchange's result.
+    bool takeAnswerSentAhead(const RKLibCurlRequest& request, bool& sent);
 
 private:
     bool checkRequest(const RKLibCurlRequest& request);

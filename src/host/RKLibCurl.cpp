@@ -14,6 +14,7 @@
 #include <utility>
 
 #include "ClientImpl.h"
+#include "GetBatch.h"
 #include "hnasmgmt/host/DbgTrace.h"
 
 using namespace hnasmgmt::host;
@@ -102,6 +103,10 @@ bool RKLibCurl::Impl::exchange(const RKLibCurlRequest& request) {
     if (!checkRequest(request)) {
         return false;
     }
+    bool sentAhead = false;
+    if (takeAnswerSentAhead(request, sentAhead)) {
+        return sentAhead;
+    }
     curl.headers = makeHeaderList(initHeader, headers);
     if (!curl.headers) {
         lastError = "out of memory for the header list";
@@ -113,6 +118,26 @@ bool RKLibCurl::Impl::exchange(const RKLibCurlRequest& request) {
     curl_easy_setopt(curl.easy.get(), CURLOPT_HTTPHEADER, static_cast<curl_slist*>(nullptr));
     curl.headers.reset();
     return performed && finish(rc);
+}
+
+bool RKLibCurl::Impl::takeAnswerSentAhead(const RKLibCurlRequest& request, bool& sent) {
+    if (request.type != HTTP_REQ_TYPE_GET || request.verbose || request.userAgent != nullptr ||
+        !transfer.keepResponse || transfer.callback != nullptr) {
+        return false;
+    }
+    FetchedAnswer answer;
+    if (!takeFetchedAnswer(request.url, initHeader, headers, settings.trust, answer)) {
+        return false;
+    }
+    for (const std::string& line : answer.lines) {
+        DbgTrace dbg;
+        dbg.DebugLvl(kSendFunction, -1, jobId, "%s", line.c_str());
+    }
+    transfer.body = std::move(answer.body);
+    httpCode = answer.httpCode;
+    lastError = std::move(answer.lastError);
+    sent = answer.sent;
+    return true;
 }
 
 bool RKLibCurl::Impl::attempt(const RKLibCurlRequest& request, const AttemptLimits& limits,
@@ -309,4 +334,16 @@ void RKLibCurl::RKLibCurlDeInit() {
     impl_->release();
     wipe(impl_->headers);
     wipe(impl_->initHeader);
+}
+
+bool RKLibCurl::RKLibCurlSendHttpGets(const std::vector<std::string>& urls, unsigned maxInFlight,
+                                      const std::function<void(std::size_t)>& visit) {
+    if (!impl_ || !impl_->ready) {
+        for (std::size_t i = 0; i < urls.size(); ++i) {
+            visit(i);
+        }
+        return false;
+    }
+    const GetBatchSettings settings{impl_->settings, impl_->initHeader, impl_->headers};
+    return sendGetsAhead(settings, urls, maxInFlight, visit);
 }

@@ -99,6 +99,19 @@ TEST_F(SessionTest, EveryRequestSendingOperationRefusesBeforeInit) {
     EXPECT_TRUE(snapshots.empty());
 }
 
+TEST_F(SessionTest, ParallelRequestsAreFromOneTo64AndARefusalKeepsTheValue) {
+    EXPECT_TRUE(fresh.setParallelRequests(64));
+    for (unsigned refused : {0u, 65u}) {
+        EXPECT_FALSE(fresh.setParallelRequests(refused));
+        EXPECT_TRUE(logged("RkManageHNAS::setParallelRequests", -1,
+                           "Invalid number of parallel requests [" + std::to_string(refused) +
+                               "]: it must be from 1 to 64. Keeping [64]."))
+            << log.dump();
+    }
+    EXPECT_TRUE(fresh.setParallelRequests(1));
+    EXPECT_EQ(log->records().size(), 2u);
+}
+
 TEST_F(SessionTest, InitHandsTheValuesToTheSessionInOrder) {
     fresh.init("operator", "pw-Of-Op3rator", "HNAS-G2", "198.51.100.7", gateway.host(),
                gateway.port());

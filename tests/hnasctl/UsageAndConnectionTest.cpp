@@ -4,6 +4,7 @@
 #include <cstdio>
 #include <fstream>
 
+#include <sys/stat.h>
 #include <unistd.h>
 
 #include "hnasctl/HnasctlFixture.h"
@@ -95,6 +96,9 @@ TEST_F(Password, ComesFromTheEnvironmentOrAFile) {
     const std::string file =
         ::testing::TempDir() + "hnasctl-password-" + std::to_string(getpid()) + ".txt";
     std::ofstream(file) << kPassword << "\n";
+    std::ofstream(file + ".open") << kPassword << "\n";
+    chmod(file.c_str(), 0600);
+    chmod((file + ".open").c_str(), 0644);
     struct Case {
         std::vector<std::string> options;
         std::map<std::string, std::string> env;
@@ -106,6 +110,7 @@ TEST_F(Password, ComesFromTheEnvironmentOrAFile) {
         {{"--password-file", file}, {}, 0, ""},
         {{"--password-env", "MY_ARRAY_PW"}, {{"MY_ARRAY_PW", kPassword}}, 0, ""},
         {{"--password-file", file + ".missing"}, env(), 2, ""},
+        {{"--password-file", file + ".open"}, env(), 2, "can be read by others (mode 0644)"},
         {{"-vvv"},
          {{"HNAS_PASSWORD", "not-the-password"}},
          1,
@@ -122,6 +127,7 @@ TEST_F(Password, ComesFromTheEnvironmentOrAFile) {
         EXPECT_EQ(r.err.find("not-the-password"), std::string::npos) << r.err;
     }
     std::remove(file.c_str());
+    std::remove((file + ".open").c_str());
 }
 
 using Trust = HnasctlTest;

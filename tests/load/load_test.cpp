@@ -6,10 +6,9 @@
 #include <atomic>
 #include <cstdarg>
 #include <cstdlib>
+#include <functional>
 #include <mutex>
-#include <string>
 #include <thread>
-#include <vector>
 
 #include <boost/make_shared.hpp>
 #include <gtest/gtest.h>
@@ -25,15 +24,9 @@ namespace {
 constexpr int kThreads = 8;
 constexpr unsigned long long kFirstJob = 5000;
 
-int operationsPerThread() {
-    const char* value = std::getenv("HNAS_LOAD_OPS");
-    const int n = value ? std::atoi(value) : 0;
-    return n > 0 ? n : 500;
-}
-
 // Checks every line as it is written, from any thread: its job identifier is
-// one of the running jobs, and a line that names a job's objects ("job5003")
-// carries that job's identifier.
+// one of the running jobs, and a line of level 0 or below that names a job's
+// objects ("job5003") carries that job's identifier.
 class JobCheckingWriter : public CLogWriterInterface {
 public:
     int GetLevel() const override { return 5; }
@@ -44,180 +37,115 @@ public:
         const std::string text = hnasFormatV(format, args);
         va_end(args);
         ++lines;
-        const unsigned long long job = static_cast<unsigned long long>(jobId);
-        std::string problem;
-        if (job < kFirstJob || job >= kFirstJob + kThreads) {
-            problem = "foreign job identifier";
-        } else if (level <= 0) { // not the dumps of listings shared by every job
-            ++named;
-            const size_t at = text.find("job5");
-            if (at != std::string::npos && text.compare(at, 7, "job" + std::to_string(job)) != 0)
-                problem = "another job's object";
-        }
-        if (!problem.empty()) {
+        const auto job = static_cast<unsigned long long>(jobId);
+        const size_t named = level <= 0 ? text.find("job5") : std::string::npos;
+        if (job < kFirstJob || job >= kFirstJob + kThreads ||
+            (named != std::string::npos && text.compare(named, 7, "job" + std::to_string(job)))) {
             std::lock_guard<std::mutex> lock(mutex);
             if (problems.size() < 10)
-                problems.push_back(problem + ": [" + std::to_string(jobId) + "] " + function +
-                                   ": " + text.substr(0, 300));
-            ++problemCount;
+                problems.push_back("[" + std::to_string(jobId) + "] " + function + ": " +
+                                   text.substr(0, 300));
         }
     }
-
     std::atomic<long> lines{0};
-    std::atomic<long> named{0};
     std::mutex mutex;
     std::vector<std::string> problems;
-    long problemCount = 0;
 };
 
-struct JobResult {
-    int operations = 0;
-    std::vector<std::string> failures;
-};
-
-// One job: `count` mixed operations; creates and deletes only objects named
-// after itself and checks that every record it gets back is its own.
-void runJob(const hnasgwsim::Simulator& sim, const ArrayIds& ids, unsigned long long job, int count,
-            JobResult& result) {
+// One job: rounds of its operations; it creates and deletes only objects
+// named after itself and checks that every record it gets back is its own.
+// Returns the failures.
+std::vector<std::string> runJob(const hnasgwsim::Simulator& sim, const ArrayIds& ids,
+                                unsigned long long job, int rounds) {
     RkManageHNAS hnas(job);
     initFacade(hnas, sim);
-    const std::string tag = "job" + std::to_string(job);
-    const std::string snapPrefix = "RKHNAS_" + tag + "_";
-    auto fail = [&](const std::string& what) {
-        if (result.failures.size() < 10)
-            result.failures.push_back(tag + ": " + what);
-    };
+    const std::string tag = "job" + std::to_string(job), prefix = "RKHNAS_" + tag + "_";
     auto evs = virtualServer(ids.evsProdObject, "evs-prod");
-    // Whole rounds of ten, so that every object made is removed again.
-    for (int k = 0; result.operations < count || k % 10 != 0; ++k) {
-        const std::string name = tag + "_" + std::to_string(k);
-        ++result.operations;
-        switch (k % 10) {
-        case 0: {
+    std::string name; // of this round's objects
+    const std::vector<std::function<bool()>> operations = {
+        [&] {
             __HNASStorageSubSystemInfo info;
-            if (!hnas.getFileDevice(info) || info.name != "hnas-sim-cluster")
-                fail("getFileDevice");
-            break;
-        }
-        case 1: {
             __HNASVirtualServers server;
-            if (!hnas.getVirtualServerInfo("192.0.2.31", server) || server.name != "evs-backup")
-                fail("getVirtualServerInfo");
-            break;
-        }
-        case 2: {
+            return hnas.getFileDevice(info) && info.name == "hnas-sim-cluster" &&
+                   hnas.getVirtualServerInfo("192.0.2.31", server) && server.name == "evs-backup";
+        },
+        [&] {
             std::string id;
-            if (!hnas.getFileSystemID("fs-engineering", id) || id != ids.fsEngineering)
-                fail("getFileSystemID");
-            break;
-        }
-        case 3: {
-            __HNASFileSystemSnapshot snap;
-            if (!hnas.createFileSystemSnapshot("RKHNAS_" + name, ids.fsFinance, name, snap) ||
-                snap.displayName != "RKHNAS_" + name || snap.filesystemId != ids.fsFinance)
-                fail("createFileSystemSnapshot " + name);
-            break;
-        }
-        case 4: {
-            std::vector<__HNASFileSystemSnapshot> snaps;
-            if (!hnas.getFileSystemSnapshots(ids.fsFinance, snapPrefix, snaps))
-                fail("getFileSystemSnapshots");
-            for (const auto& s : snaps)
-                if (s.displayName.compare(0, snapPrefix.size(), snapPrefix) != 0)
-                    fail("another job's snapshot " + s.displayName);
-            break;
-        }
-        case 5: {
-            // The snapshot made at case 3 of this round.
-            const std::string made = "RKHNAS_" + tag + "_" + std::to_string(k - 2);
-            __HNASFileSystemSnapshot snap;
-            snap.filesystemId = ids.fsFinance;
-            snap.displayName = made;
-            if (!hnas.isSnapshotPresent(ids.fsFinance, made, snapPrefix) ||
-                !hnas.deleteFileSystemSnapshot(snap, snapPrefix))
-                fail("delete snapshot " + made);
-            ++result.operations;
-            break;
-        }
-        case 6: {
-            __HNASFileSystemShares share;
-            if (!hnas.createFileSystemShare(name, "1", ids.fsFinance, "/finance", "NFS", share,
-                                            false) ||
-                share.name != name)
-                fail("createFileSystemShare " + name);
-            break;
-        }
-        case 7: {
-            const std::string made = tag + "_" + std::to_string(k - 1);
-            if (!hnas.isSharePresent(made, evs, "NFS") ||
-                !hnas.deleteFileSystemShare(made, evs, "NFS"))
-                fail("delete share " + made);
-            ++result.operations;
-            break;
-        }
-        case 8: {
-            std::vector<__HNASFileSystemDirectories> dirs;
-            if (!hnas.getFileSystemDirectoriesUnderPath(ids.fsFinance, "/x/y/finance", dirs) ||
-                dirs.size() != 2)
-                fail("getFileSystemDirectoriesUnderPath");
-            break;
-        }
-        default: {
-            std::vector<__HNASCIFSAuthentication> entries;
             unsigned long long evsId = 0;
-            if (!hnas.getCIFSAuthentication(ids.cifsFinanceShare, entries) || entries.empty() ||
-                !hnas.getEVSIdAssociatedWithFileSystemID(ids.fsArchive, evsId) || evsId != 2)
-                fail("getCIFSAuthentication / getEVSIdAssociatedWithFileSystemID");
-            ++result.operations;
-            break;
-        }
-        }
+            return hnas.getFileSystemID("fs-engineering", id) && id == ids.fsEngineering &&
+                   hnas.getEVSIdAssociatedWithFileSystemID(ids.fsArchive, evsId) && evsId == 2;
+        },
+        [&] {
+            __HNASFileSystemSnapshot snap;
+            return hnas.createFileSystemSnapshot(prefix + name, ids.fsFinance, name, snap) &&
+                   snap.displayName == prefix + name && snap.filesystemId == ids.fsFinance;
+        },
+        [&] {
+            std::vector<__HNASFileSystemSnapshot> snaps;
+            bool ok =
+                hnas.getFileSystemSnapshots(ids.fsFinance, prefix, snaps) && snaps.size() == 1;
+            for (const auto& s : snaps)
+                ok = ok && s.displayName == prefix + name;
+            return ok;
+        },
+        [&] {
+            __HNASFileSystemSnapshot snap;
+            snap.displayName = prefix + name;
+            snap.filesystemId = ids.fsFinance;
+            return hnas.isSnapshotPresent(ids.fsFinance, snap.displayName, prefix) &&
+                   hnas.deleteFileSystemSnapshot(snap, prefix);
+        },
+        [&] {
+            __HNASFileSystemShares share;
+            return hnas.createFileSystemShare(name, "1", ids.fsFinance, "/finance", "NFS", share,
+                                              false) &&
+                   share.name == name && hnas.isSharePresent(name, evs, "NFS") &&
+                   hnas.deleteFileSystemShare(name, evs, "NFS");
+        },
+        [&] {
+            std::vector<__HNASFileSystemDirectories> dirs;
+            std::vector<__HNASCIFSAuthentication> entries;
+            return hnas.getFileSystemDirectoriesUnderPath(ids.fsFinance, "/x/y/finance", dirs) &&
+                   dirs.size() == 2 && hnas.getCIFSAuthentication(ids.cifsFinanceShare, entries) &&
+                   !entries.empty();
+        },
+    };
+    std::vector<std::string> failures;
+    for (int round = 0; round < rounds; ++round) {
+        name = tag + "_" + std::to_string(round);
+        for (size_t i = 0; i < operations.size(); ++i)
+            if (!operations[i]() && failures.size() < 10)
+                failures.push_back(name + ": operation " + std::to_string(i));
     }
+    return failures;
 }
 
 TEST(Load, EightJobsInParallelKeepTheirResultsAndLogLinesApart) {
-    hnasgwsim::SimulatorOptions simOptions;
-    simOptions.threads = 16; // a worker per open connection: no more than the jobs need
-    auto sim = startSimulator(simOptions);
-    ClientOptions options([&] {
-        RKLibCurlOptions o = fastOptions(*sim);
-        o.requestTimeoutMs = 30000; // a loaded machine, sanitizers: not the subject here
-        o.connectTimeoutMs = 10000;
-        return o;
-    }());
+    auto sim = startSimulator();
+    RKLibCurlOptions o = fastOptions(*sim);
+    o.requestTimeoutMs = 30000; // a loaded machine, sanitizers: not the subject here
+    o.connectTimeoutMs = 10000;
+    ClientOptions options(o);
     auto writer = boost::make_shared<JobCheckingWriter>();
-    const auto previous = g_ptrLogWriter;
     g_ptrLogWriter = writer;
-
+    const char* count = std::getenv("HNAS_LOAD_OPS"); // operations per job, about
+    const int rounds = std::max(1, (count ? std::atoi(count) : 500) / 10);
     const ArrayIds ids = arrayIds();
-    const int count = operationsPerThread();
-    std::vector<JobResult> results(kThreads);
+    std::vector<std::vector<std::string>> failures(kThreads + 1); // and the writer's problems
     std::vector<std::thread> threads;
     for (int t = 0; t < kThreads; ++t)
-        threads.emplace_back([&, t] { runJob(*sim, ids, kFirstJob + t, count, results[t]); });
+        threads.emplace_back([&, t] { failures[t] = runJob(*sim, ids, kFirstJob + t, rounds); });
     for (auto& th : threads)
         th.join();
-    g_ptrLogWriter = previous;
-
-    int total = 0;
-    for (const auto& r : results) {
-        total += r.operations;
-        for (const auto& f : r.failures)
+    g_ptrLogWriter.reset();
+    failures.back() = writer->problems;
+    for (const auto& job : failures)
+        for (const auto& f : job)
             ADD_FAILURE() << f;
-    }
-    for (const auto& p : writer->problems)
-        ADD_FAILURE() << p;
-    EXPECT_EQ(writer->problemCount, 0);
-    EXPECT_GT(writer->lines.load(), total);
+    EXPECT_GT(writer->lines.load(), 10L * kThreads * rounds);
     // Every job removed what it made: the array holds only its own objects.
-    {
-        auto array = sim->model();
-        EXPECT_EQ(array->fileSystems.at(0).snapshots.size(), 3u);
-        EXPECT_EQ(array->virtualServers.at(0).shares.size(), 4u);
-    }
-    std::printf("load: %d threads x %d operations = %d operations, %ld log lines checked, %ld "
-                "at level 0 or below for other jobs' names\n",
-                kThreads, count, total, writer->lines.load(), writer->named.load());
+    EXPECT_EQ(sim->model()->fileSystems.at(0).snapshots.size(), 3u);
+    EXPECT_EQ(sim->model()->virtualServers.at(0).shares.size(), 4u);
 }
 
 TEST(Load, AFacadeInitialisedAgainBetweenOperationsReleasesEachSession) {
@@ -226,19 +154,17 @@ TEST(Load, AFacadeInitialisedAgainBetweenOperationsReleasesEachSession) {
     auto sim = startSimulator(withCertificate(certificate));
     auto other = startSimulator(withCertificate(certificate));
     ClientOptions options(fastOptions(*sim));
-    const ArrayIds ids = arrayIds();
     RkManageHNAS hnas(kFirstJob);
     int ok = 0;
     for (int i = 0; i < 60; ++i) {
-        const auto& target = i % 2 ? *other : *sim;
-        initFacade(hnas, target);
+        initFacade(hnas, i % 2 ? *other : *sim);
         if (i % 3 == 0)
-            initFacade(hnas, target); // a session that never sent anything
+            initFacade(hnas, i % 2 ? *other : *sim); // a session that never sent anything
         std::vector<__HNASFileSystemInfo> filesystems;
-        ok += hnas.getFileSystemsInfo("", filesystems) && filesystems.size() == 4;
         __HNASFileSystemSnapshot snap;
-        ok +=
-            hnas.createFileSystemSnapshot("RKHNAS_r" + std::to_string(i), ids.fsFinance, "r", snap);
+        ok += hnas.getFileSystemsInfo("", filesystems) && filesystems.size() == 4;
+        ok += hnas.createFileSystemSnapshot("RKHNAS_r" + std::to_string(i), arrayIds().fsFinance,
+                                            "r", snap);
     }
     EXPECT_EQ(ok, 120);
     EXPECT_EQ(sim->requestLog().size() + other->requestLog().size(), 120u);

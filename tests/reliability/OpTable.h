@@ -27,8 +27,10 @@ inline std::ostream& operator<<(std::ostream& out, Out o) {
 }
 
 struct Outcome {
-    bool ok = false;
-    Out out = Out::None;
+    Outcome(bool ok = false, Out out = Out::None) : ok(ok), out(out) {}
+    bool ok;
+    Out out;
+    std::string records; // what a walk returned, record by record
 };
 inline Outcome kept(bool ok, bool unchanged) {
     return {ok, unchanged ? Out::Unchanged : Out::Changed};
@@ -55,6 +57,7 @@ struct OpCase {
     std::function<Outcome(RkManageHNAS&)> run;
     std::vector<Step> steps; // requests in the order sent
     Out okOut = Out::None;
+    bool walk = false; // sends its GETs ahead with more than one request in flight
 };
 
 inline std::vector<OpCase> operationTable(const ArrayIds& ids) {
@@ -64,7 +67,8 @@ inline std::vector<OpCase> operationTable(const ArrayIds& ids) {
     std::vector<OpCase> t;
     auto add = [&t](std::string family, std::string name, Out okOut, std::vector<Step> steps,
                     std::function<Outcome(RkManageHNAS&)> run) {
-        t.push_back({std::move(family), std::move(name), std::move(run), std::move(steps), okOut});
+        t.push_back(
+            {std::move(family), std::move(name), std::move(run), std::move(steps), okOut, false});
     };
 
     // --- device and virtual servers ---
@@ -149,10 +153,14 @@ inline std::vector<OpCase> operationTable(const ArrayIds& ids) {
             [](RkManageHNAS& h) {
                 std::vector<__HNASFileSystemSnapshot> list(1);
                 const bool ok = h.getAllSnapshots(list);
-                return emptied(ok, list.empty());
+                Outcome o = emptied(ok, list.empty());
+                for (const auto& s : list)
+                    o.records += s.filesystemId + "/" + s.objectId + "/" + s.displayName + ";";
+                return o;
             },
             {{"GET", 200, true, "Unable to get the File Systems list.", false, true, Out::Empty}},
-            Out::Changed};
+            Out::Changed,
+            true};
         for (const char* label : {"fs-finance", "fs-engineering", "fs-archive", "fs-scratch"})
             all.steps.push_back(
                 {"GET", 200, true,
@@ -200,8 +208,15 @@ inline std::vector<OpCase> operationTable(const ArrayIds& ids) {
             const bool ok = h.getFilesystemShares(evs, "CIFS", list, true);
             const bool same =
                 list.size() == 2 && list[0].objectId.empty() && list[1].name == "Projects";
-            return kept(ok, same);
+            Outcome o = kept(ok, same);
+            for (const auto& s : list) {
+                o.records += s.name + "/" + s.objectId + ":";
+                for (const auto& a : s.settings.cifsAuthentications)
+                    o.records += a.name + "=" + std::to_string(a.permission) + ",";
+            }
+            return o;
         });
+    t.back().walk = true;
     add("shares", "isSharePresent", Out::None,
         {{"GET", 200, true, "Unable to get the shares list.", false, true}},
         [prod](RkManageHNAS& h) {
@@ -211,12 +226,13 @@ inline std::vector<OpCase> operationTable(const ArrayIds& ids) {
     add("shares", "createFileSystemShare(CIFS, permissions)", Out::Changed,
         {{"POST", 201, true, "Unable to create Share[newshare] for File System Path[/finance]"},
          {"GET", 200, true, "Unable to get CIFS Authentication Permission for share [newshare].",
-          true, true},
+          false, true, Out::Changed},
          {"DELETE", 204, false,
           "Unable to delete the default[Everyone] CIFS Authentication Permission for "
           "share[newshare].",
-          true},
-         {"POST", 201, false, "Unable to set CIFS Authentication Permissions.", true}},
+          false, false, Out::Changed},
+         {"POST", 201, false, "Unable to set CIFS Authentication Permissions.", false, false,
+          Out::Changed}},
         [ids](RkManageHNAS& h) {
             __HNASFileSystemShares share;
             share.name = "sentinel";

@@ -34,14 +34,14 @@ void requirePathSegment(const std::string& what, const std::string& value) {
             throw UsageError(what +
                              " must not contain '/', '?', '#', blanks or control "
                              "characters: " +
-                             JsonWriter::quote(value));
+                             quoted(value));
         }
     }
 }
 
 std::string jsonContent(const std::string& text) {
-    const std::string quoted = JsonWriter::quote(text);
-    return quoted.substr(1, quoted.size() - 2);
+    const std::string literal = quoted(text);
+    return literal.substr(1, literal.size() - 2);
 }
 
 std::string undoubleBackslashes(const std::string& text) {
@@ -67,7 +67,7 @@ long long parseInteger(const std::string& what, const std::string& text, long lo
     if (errno != 0 || end == nullptr || *end != '\0' || value < min || value > max ||
         text.find_first_of(" \t\n") != std::string::npos) {
         throw UsageError(what + " must be a whole number from " + std::to_string(min) + " to " +
-                         std::to_string(max) + ": " + JsonWriter::quote(text));
+                         std::to_string(max) + ": " + quoted(text));
     }
     return value;
 }
@@ -83,7 +83,7 @@ void splitGateway(const std::string& input, std::string& host, int& port) {
     }
     const std::string usage = "--gateway must be HOST:PORT (e.g. 192.0.2.5:8444 or "
                               "[2001:db8::5]:8444): " +
-                              JsonWriter::quote(input);
+                              quoted(input);
     size_t colon = std::string::npos;
     if (!text.empty() && text[0] == '[') {
         const size_t close = text.find(']');

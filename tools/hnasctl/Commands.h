@@ -4,9 +4,11 @@
 // selects its action; main runs the action against a Session.
 
 #include <functional>
+#include <iostream>
 #include <string>
 
 #include "Connection.h"
+#include "RecordOutput.h"
 
 namespace CLI {
 class App;
@@ -35,6 +37,22 @@ bool findVirtualServer(Session& session, const std::string& evs, __HNASVirtualSe
 // Prints the answer of an "exists" question and returns the exit status:
 // 0 when present, 1 when absent or when the question could not be answered.
 int reportExists(Session& session, const std::string& what, bool present, bool failed);
+
+// Prints records on stdout in the chosen form; returns the exit status 0.
+template <typename Records> int show(Session& session, const Records& records) {
+    if (session.json()) {
+        JsonWriter json = jsonWriter();
+        writeJson(json, records);
+        printJson(std::cout, json);
+    } else {
+        tableOf(records).print(std::cout, session.output());
+    }
+    return 0;
+}
+
+// Adds "--parallel N" to a command that walks a listing: the GETs the walk
+// may have in flight at once, 1 to 64; `parallel` holds the default (8).
+void addParallelOption(CLI::App* command, unsigned& parallel);
 
 // Prints the outcome of an operation that returns nothing but success.
 void reportDone(Session& session, const std::string& message);

@@ -18,7 +18,7 @@ bool findVirtualServer(Session& s, const std::string& evs, __HNASVirtualServers&
         if (s.hnas().getVirtualServerInfo(evs, server)) {
             return true;
         }
-        s.fail("finding the virtual server " + JsonWriter::quote(evs));
+        s.fail("finding the virtual server " + quoted(evs));
         return false;
     }
     std::vector<__HNASVirtualServers> servers;
@@ -36,7 +36,7 @@ bool findVirtualServer(Session& s, const std::string& evs, __HNASVirtualServers&
     if (s.hnas().getVirtualServerInfo(evs, server)) {
         return true;
     }
-    std::cerr << "hnasctl: no virtual server with the number, name or address " << evs << '\n';
+    printError("no virtual server with the number, name or address " + evs);
     return false;
 }
 
@@ -45,18 +45,28 @@ int reportExists(Session& s, const std::string& what, bool present, bool failed)
         return s.fail(what);
     }
     if (s.json()) {
-        JsonWriter json(std::cout);
-        json.beginObject().field("exists", present).endObject();
+        JsonWriter json = jsonWriter();
+        json.beginObject().member("exists", present).endObject();
+        printJson(std::cout, json);
     } else {
         std::cout << (present ? "present" : "absent") << '\n';
     }
     return present ? 0 : 1;
 }
 
+void addParallelOption(CLI::App* command, unsigned& parallel) {
+    command
+        ->add_option("--parallel", parallel,
+                     "Requests in flight at once while walking the listing (1 to 64)")
+        ->check(CLI::Range(1u, 64u))
+        ->capture_default_str();
+}
+
 void reportDone(Session& s, const std::string& message) {
     if (s.json()) {
-        JsonWriter json(std::cout);
-        json.beginObject().field("ok", true).field("message", message).endObject();
+        JsonWriter json = jsonWriter();
+        json.beginObject().member("ok", true).member("message", message).endObject();
+        printJson(std::cout, json);
     } else {
         std::cout << printable(message) << '\n';
     }
@@ -70,13 +80,7 @@ void addDeviceCommands(CLI::App& app, Selection& sel) {
                    if (!s.hnas().getFileDevice(info)) {
                        return s.fail("info");
                    }
-                   if (s.json()) {
-                       JsonWriter json(std::cout);
-                       writeJson(json, info);
-                   } else {
-                       printTable(std::cout, info);
-                   }
-                   return 0;
+                   return show(s, info);
                }};
     });
 
@@ -89,19 +93,15 @@ void addDeviceCommands(CLI::App& app, Selection& sel) {
                    if (!s.hnas().getVirtualServers(servers)) {
                        return s.fail("evs list");
                    }
-                   if (s.json()) {
-                       writeJsonArray(std::cout, servers);
-                   } else {
-                       printTable(std::cout, servers);
-                   }
-                   return 0;
+                   return show(s, servers);
                }};
     });
 
-    auto show = evs->add_subcommand("show", "Find a virtual server by its name or IP address");
+    auto* showCommand =
+        evs->add_subcommand("show", "Find a virtual server by its name or IP address");
     auto name = std::make_shared<std::string>();
-    show->add_option("NAME_OR_IP", *name, "Name or IPv4 address (exact match)")->required();
-    show->callback([&sel, name] {
+    showCommand->add_option("NAME_OR_IP", *name, "Name or IPv4 address (exact match)")->required();
+    showCommand->callback([&sel, name] {
         requireNonEmpty("NAME_OR_IP", *name);
         sel = {"evs show", [name](Session& s) {
                    __HNASVirtualServers server;
@@ -109,13 +109,7 @@ void addDeviceCommands(CLI::App& app, Selection& sel) {
                    if (!s.hnas().getVirtualServerInfo(*name, server)) {
                        return s.fail("evs show");
                    }
-                   if (s.json()) {
-                       JsonWriter json(std::cout);
-                       writeJson(json, server);
-                   } else {
-                       printTable(std::cout, server);
-                   }
-                   return 0;
+                   return show(s, server);
                }};
     });
 }

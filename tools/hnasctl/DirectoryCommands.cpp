@@ -20,14 +20,6 @@ struct DirArgs {
     std::string path;
 };
 
-void printDirectories(Session& s, const std::vector<__HNASFileSystemDirectories>& dirs) {
-    if (s.json()) {
-        writeJsonArray(std::cout, dirs);
-    } else {
-        printTable(std::cout, dirs);
-    }
-}
-
 // The components of a path inside the file system ("/a//b/" -> a, b).
 std::vector<std::string> components(const std::string& path) {
     std::vector<std::string> parts;
@@ -69,90 +61,102 @@ bool startsWith(const std::string& text, const std::string& prefix) {
     return text.compare(0, prefix.size(), prefix) == 0;
 }
 
+// Whether the listing `dirs` of `parts` is that directory's: a component that
+// matches nothing leaves the listing of the deepest directory found. Sets
+// `failed` (and reports) when the parent's listing fails.
+bool isListingOf(Session& s, const std::string& fs, const std::vector<std::string>& parts,
+                 const std::vector<__HNASFileSystemDirectories>& dirs, bool& failed) {
+    if (parts.empty()) {
+        return true;
+    }
+    const std::string prefix = displayNameOf(parts) + "/";
+    for (const auto& d : dirs) {
+        if (!startsWith(directoryName(d), prefix)) {
+            return false;
+        }
+    }
+    if (!dirs.empty()) {
+        return true;
+    }
+    // Empty: the directory has no subdirectories, or is missing.
+    const std::vector<std::string> parentParts(parts.begin(), parts.end() - 1);
+    std::vector<__HNASFileSystemDirectories> parent;
+    s.begin();
+    if (!s.hnas().getFileSystemDirectoriesUnderPath(fs, walkPath(fs, parentParts), parent)) {
+        failed = true;
+        s.fail("dir ls");
+        return false;
+    }
+    for (const auto& d : parent) {
+        for (const auto& n : d.displayName) {
+            if (n == displayNameOf(parts)) {
+                return true;
+            }
+        }
+    }
+    return false;
+}
+
+void addListCommand(CLI::App* dir, Selection& sel) {
+    auto a = std::make_shared<DirArgs>();
+    auto* c = dir->add_subcommand("list", "List the directories under one directory, named "
+                                          "by its object ID (default: the root)");
+    c->add_option("--fs", a->fs, "ID of the file system")->required();
+    c->add_option("--dir", a->dir, "Object ID of the directory (see the OBJECT ID column)");
+    c->callback([&sel, a] {
+        requirePathSegment("--fs", a->fs);
+        if (!a->dir.empty()) {
+            requirePathSegment("--dir", a->dir);
+        }
+        sel = {"dir list", [a](Session& s) {
+                   std::vector<__HNASFileSystemDirectories> dirs;
+                   s.begin();
+                   if (!s.hnas().getFileSystemDirectories(a->fs, a->dir, dirs)) {
+                       return s.fail("dir list");
+                   }
+                   return show(s, dirs);
+               }};
+    });
+}
+
+void addLsCommand(CLI::App* dir, Selection& sel) {
+    auto a = std::make_shared<DirArgs>();
+    auto* c = dir->add_subcommand(
+        "ls", "List the directories under a path of a file system, e.g. /projects/alpha "
+              "(\"/\" for the root); names match exactly");
+    c->add_option("--fs", a->fs, "ID of the file system")->required();
+    c->add_option("PATH", a->path, "Path inside the file system")->required();
+    c->callback([&sel, a] {
+        requirePathSegment("--fs", a->fs);
+        requireNonEmpty("PATH", a->path);
+        sel = {"dir ls", [a](Session& s) {
+                   const auto parts = components(a->path);
+                   std::vector<__HNASFileSystemDirectories> dirs;
+                   s.begin();
+                   if (!s.hnas().getFileSystemDirectoriesUnderPath(a->fs, walkPath(a->fs, parts),
+                                                                   dirs)) {
+                       return s.fail("dir ls");
+                   }
+                   bool failed = false;
+                   if (!isListingOf(s, a->fs, parts, dirs, failed)) {
+                       if (!failed) {
+                           printError("dir ls failed: no directory " + a->path +
+                                      " in file system " + a->fs);
+                       }
+                       return 1;
+                   }
+                   return show(s, dirs);
+               }};
+    });
+}
+
 } // namespace
 
 void addDirectoryCommands(CLI::App& app, Selection& sel) {
     auto* dir = app.add_subcommand("dir", "Directories of a file system");
     dir->require_subcommand(1);
-
-    {
-        auto a = std::make_shared<DirArgs>();
-        auto* c = dir->add_subcommand("list", "List the directories under one directory, named "
-                                              "by its object ID (default: the root)");
-        c->add_option("--fs", a->fs, "ID of the file system")->required();
-        c->add_option("--dir", a->dir, "Object ID of the directory (see the OBJECT ID column)");
-        c->callback([&sel, a] {
-            requirePathSegment("--fs", a->fs);
-            if (!a->dir.empty()) {
-                requirePathSegment("--dir", a->dir);
-            }
-            sel = {"dir list", [a](Session& s) {
-                       std::vector<__HNASFileSystemDirectories> dirs;
-                       s.begin();
-                       if (!s.hnas().getFileSystemDirectories(a->fs, a->dir, dirs)) {
-                           return s.fail("dir list");
-                       }
-                       printDirectories(s, dirs);
-                       return 0;
-                   }};
-        });
-    }
-    {
-        auto a = std::make_shared<DirArgs>();
-        auto* c = dir->add_subcommand(
-            "ls", "List the directories under a path of a file system, e.g. /projects/alpha "
-                  "(\"/\" for the root); names match exactly");
-        c->add_option("--fs", a->fs, "ID of the file system")->required();
-        c->add_option("PATH", a->path, "Path inside the file system")->required();
-        c->callback([&sel, a] {
-            requirePathSegment("--fs", a->fs);
-            requireNonEmpty("PATH", a->path);
-            sel = {"dir ls", [a](Session& s) {
-                       const auto parts = components(a->path);
-                       std::vector<__HNASFileSystemDirectories> dirs;
-                       s.begin();
-                       if (!s.hnas().getFileSystemDirectoriesUnderPath(
-                               a->fs, walkPath(a->fs, parts), dirs)) {
-                           return s.fail("dir ls");
-                       }
-                       // A component that matches nothing leaves the listing of the
-                       // deepest directory found: tell that apart from the one asked for.
-                       bool found = true;
-                       if (!parts.empty()) {
-                           const std::string prefix = displayNameOf(parts) + "/";
-                           for (const auto& d : dirs) {
-                               if (!startsWith(directoryName(d), prefix)) {
-                                   found = false;
-                               }
-                           }
-                           if (found && dirs.empty()) {
-                               // Empty: the directory has no subdirectories, or is missing.
-                               std::vector<std::string> parentParts(parts.begin(), parts.end() - 1);
-                               std::vector<__HNASFileSystemDirectories> parent;
-                               s.begin();
-                               if (!s.hnas().getFileSystemDirectoriesUnderPath(
-                                       a->fs, walkPath(a->fs, parentParts), parent)) {
-                                   return s.fail("dir ls");
-                               }
-                               found = false;
-                               for (const auto& d : parent) {
-                                   for (const auto& n : d.displayName) {
-                                       found = found || n == displayNameOf(parts);
-                                   }
-                               }
-                           }
-                       }
-                       if (!found) {
-                           std::cerr << "hnasctl: dir ls failed: no directory "
-                                     << printable(a->path) << " in file system " << printable(a->fs)
-                                     << '\n';
-                           return 1;
-                       }
-                       printDirectories(s, dirs);
-                       return 0;
-                   }};
-        });
-    }
+    addListCommand(dir, sel);
+    addLsCommand(dir, sel);
 }
 
 } // namespace hnasctl

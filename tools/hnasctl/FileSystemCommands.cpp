@@ -40,12 +40,7 @@ void addFileSystemCommands(CLI::App& app, Selection& sel) {
                    if (!s.hnas().getFileSystemsInfo(*id, filesystems)) {
                        return s.fail("fs list");
                    }
-                   if (s.json()) {
-                       writeJsonArray(std::cout, filesystems);
-                   } else {
-                       printTable(std::cout, filesystems);
-                   }
-                   return 0;
+                   return show(s, filesystems);
                }};
     });
 
@@ -91,15 +86,15 @@ void addFileSystemCommands(CLI::App& app, Selection& sel) {
                    if (!ok) {
                        // Not found is no failure of the listing.
                        if (!a->label.empty() && !s.logged("Unable to get the File Systems list.")) {
-                           std::cerr << "hnasctl: fs id: no file system with the label "
-                                     << printable(a->label) << '\n';
+                           printError("fs id: no file system with the label " + a->label);
                            return 1;
                        }
                        return s.fail("fs id");
                    }
                    if (s.json()) {
-                       JsonWriter json(std::cout);
-                       json.beginObject().field("filesystemId", filesystemId).endObject();
+                       JsonWriter json = jsonWriter();
+                       json.beginObject().member("filesystemId", filesystemId).endObject();
+                       printJson(std::cout, json);
                    } else {
                        std::cout << printable(filesystemId) << '\n';
                    }
@@ -120,11 +115,12 @@ void addFileSystemCommands(CLI::App& app, Selection& sel) {
                        return s.fail("fs evs");
                    }
                    if (s.json()) {
-                       JsonWriter json(std::cout);
+                       JsonWriter json = jsonWriter();
                        json.beginObject()
-                           .field("filesystemId", *fsId)
-                           .field("virtualServerId", evsId)
+                           .member("filesystemId", *fsId)
+                           .member("virtualServerId", evsId)
                            .endObject();
+                       printJson(std::cout, json);
                    } else {
                        std::cout << evsId << '\n';
                    }

@@ -40,80 +40,82 @@ std::string directoryName(const __HNASFileSystemDirectories& directory) {
 
 void writeJson(JsonWriter& json, const __HNASStorageSubSystemInfo& info) {
     json.beginObject()
-        .field("name", info.name)
-        .field("clusterUUID", info.clusterUUID)
-        .field("firmwareVersion", info.firmwareVersion)
-        .field("isCluster", info.isCluster)
-        .field("model", info.model)
-        .field("nodeCount", info.nodeCount)
-        .field("storageHealth", info.storageHealth)
-        .field("vendor", info.vendor)
-        .stringArray("licenses", info.licenses)
+        .member("name", info.name)
+        .member("clusterUUID", info.clusterUUID)
+        .member("firmwareVersion", info.firmwareVersion)
+        .member("isCluster", info.isCluster)
+        .member("model", info.model)
+        .member("nodeCount", info.nodeCount)
+        .member("storageHealth", info.storageHealth)
+        .member("vendor", info.vendor)
+        .key("licenses")
+        .stringArray(info.licenses)
         .endObject();
 }
 
 void writeJson(JsonWriter& json, const __HNASVirtualServers& server) {
     json.beginObject()
-        .field("virtualServerId", server.virtualServerId)
-        .field("name", server.name)
-        .field("objectId", server.objectId)
-        .field("UUID", server.UUID)
-        .field("status", server.status)
-        .field("type", server.type)
-        .field("isEnabled", server.isEnabled)
-        .stringArray("ipAddresses", server.ipAddresses)
+        .member("virtualServerId", server.virtualServerId)
+        .member("name", server.name)
+        .member("objectId", server.objectId)
+        .member("UUID", server.UUID)
+        .member("status", server.status)
+        .member("type", server.type)
+        .member("isEnabled", server.isEnabled)
+        .key("ipAddresses")
+        .stringArray(server.ipAddresses)
         .endObject();
 }
 
 void writeJson(JsonWriter& json, const __HNASFileSystemInfo& fs) {
     json.beginObject()
-        .field("filesystemId", fs.filesystemId)
-        .field("label", fs.label)
-        .field("objectId", fs.objectId)
-        .field("status", fs.status)
-        .field("capacity", fs.capacity)
-        .field("usedCapacity", fs.usedCapacity)
-        .field("freeCapacity", fs.freeCapacity)
-        .field("isReadOnly", fs.isReadOnly)
+        .member("filesystemId", fs.filesystemId)
+        .member("label", fs.label)
+        .member("objectId", fs.objectId)
+        .member("status", fs.status)
+        .member("capacity", fs.capacity)
+        .member("usedCapacity", fs.usedCapacity)
+        .member("freeCapacity", fs.freeCapacity)
+        .member("isReadOnly", fs.isReadOnly)
         .endObject();
 }
 
 void writeJson(JsonWriter& json, const __HNASFileSystemSnapshot& s) {
     json.beginObject()
-        .field("objectId", s.objectId)
-        .field("displayName", s.displayName)
-        .field("filesystemId", s.filesystemId)
-        .field("state", s.state)
-        .field("creationReason", s.creationReason)
-        .field("creationTime", s.creationTime)
+        .member("objectId", s.objectId)
+        .member("displayName", s.displayName)
+        .member("filesystemId", s.filesystemId)
+        .member("state", s.state)
+        .member("creationReason", s.creationReason)
+        .member("creationTime", s.creationTime)
         .endObject();
 }
 
 void writeJson(JsonWriter& json, const __HNASCIFSAuthentication& e) {
     json.beginObject()
-        .field("name", undoubleBackslashes(e.name))
-        .field("encodedName", e.encodedName)
-        .field("permission", e.permission)
-        .field("type", e.type)
+        .member("name", undoubleBackslashes(e.name))
+        .member("encodedName", e.encodedName)
+        .member("permission", e.permission)
+        .member("type", e.type)
         .endObject();
 }
 
 void writeJson(JsonWriter& json, const __HNASFileSystemShareSettings& s) {
     json.beginObject()
-        .field("accessConfig", s.accessConfig)
-        .field("comment", s.comment)
-        .field("userHomeDirectoryPath", s.userHomeDirectoryPath)
-        .field("cacheOption", s.cacheOption)
-        .field("snapshotOption", s.snapshotOption)
-        .field("transferToReplicationTargetSetting", s.transferToReplicationTargetSetting)
-        .field("userHomeDirectoryMode", s.userHomeDirectoryMode)
-        .field("localReadCacheOption", s.localReadCacheOption)
-        .field("isFollowSymbolicLinks", s.isFollowSymbolicLinks)
-        .field("isFollowGlobalSymbolicLinks", s.isFollowGlobalSymbolicLinks)
-        .field("isABEEnabled", s.isABEEnabled)
-        .field("isForceFileNameToLowercase", s.isForceFileNameToLowercase)
-        .field("isScanForVirusesEnabled", s.isScanForVirusesEnabled)
-        .field("maxConcurrentUsers", s.maxConcurrentUsers);
+        .member("accessConfig", s.accessConfig)
+        .member("comment", s.comment)
+        .member("userHomeDirectoryPath", s.userHomeDirectoryPath)
+        .member("cacheOption", s.cacheOption)
+        .member("snapshotOption", s.snapshotOption)
+        .member("transferToReplicationTargetSetting", s.transferToReplicationTargetSetting)
+        .member("userHomeDirectoryMode", s.userHomeDirectoryMode)
+        .member("localReadCacheOption", s.localReadCacheOption)
+        .member("isFollowSymbolicLinks", s.isFollowSymbolicLinks)
+        .member("isFollowGlobalSymbolicLinks", s.isFollowGlobalSymbolicLinks)
+        .member("isABEEnabled", s.isABEEnabled)
+        .member("isForceFileNameToLowercase", s.isForceFileNameToLowercase)
+        .member("isScanForVirusesEnabled", s.isScanForVirusesEnabled)
+        .member("maxConcurrentUsers", s.maxConcurrentUsers);
     json.key("cifsAuthentications").beginArray();
     for (const auto& e : s.cifsAuthentications) {
         writeJson(json, e);
@@ -121,14 +123,18 @@ void writeJson(JsonWriter& json, const __HNASFileSystemShareSettings& s) {
     json.endArray().endObject();
 }
 
-void writeJson(JsonWriter& json, const __HNASFileSystemShares& share, bool withSettings) {
-    json.beginObject()
-        .field("name", share.name)
-        .field("objectId", share.objectId)
-        .field("shareId", share.shareId)
-        .field("virtualServerId", share.virtualServerId)
-        .field("filesystemId", share.filesystemId)
-        .field("path", share.path);
+void writeJson(JsonWriter& json, const __HNASFileSystemShares& share, bool withSettings,
+               const std::string& type) {
+    json.beginObject();
+    if (!type.empty()) {
+        json.member("type", type);
+    }
+    json.member("name", share.name)
+        .member("objectId", share.objectId)
+        .member("shareId", share.shareId)
+        .member("virtualServerId", share.virtualServerId)
+        .member("filesystemId", share.filesystemId)
+        .member("path", share.path);
     if (withSettings) {
         json.key("settings");
         writeJson(json, share.settings);
@@ -138,15 +144,16 @@ void writeJson(JsonWriter& json, const __HNASFileSystemShares& share, bool withS
 
 void writeJson(JsonWriter& json, const __HNASFileSystemDirectories& d) {
     json.beginObject()
-        .field("name", directoryName(d))
-        .field("objectId", d.objectId)
-        .stringArray("displayName", d.displayName)
+        .member("name", directoryName(d))
+        .member("objectId", d.objectId)
+        .key("displayName")
+        .stringArray(d.displayName)
         .endObject();
 }
 
 // --- tables ---
 
-void printTable(std::ostream& out, const __HNASStorageSubSystemInfo& info) {
+KeyValueTable tableOf(const __HNASStorageSubSystemInfo& info) {
     KeyValueTable t;
     t.add("Name", info.name);
     t.add("Vendor", info.vendor);
@@ -157,10 +164,10 @@ void printTable(std::ostream& out, const __HNASStorageSubSystemInfo& info) {
     t.add("Nodes", std::to_string(info.nodeCount));
     t.add("Cluster UUID", info.clusterUUID);
     t.add("Licenses", joined(info.licenses, ", "));
-    t.print(out);
+    return t;
 }
 
-void printTable(std::ostream& out, const __HNASVirtualServers& s) {
+KeyValueTable tableOf(const __HNASVirtualServers& s) {
     KeyValueTable t;
     t.add("EVS", std::to_string(s.virtualServerId));
     t.add("Name", s.name);
@@ -172,19 +179,19 @@ void printTable(std::ostream& out, const __HNASVirtualServers& s) {
     if (!s.UUID.empty()) {
         t.add("UUID", s.UUID);
     }
-    t.print(out);
+    return t;
 }
 
-void printTable(std::ostream& out, const std::vector<__HNASVirtualServers>& servers) {
+Table tableOf(const std::vector<__HNASVirtualServers>& servers) {
     Table t({"EVS", "NAME", "STATUS", "ENABLED", "TYPE", "IP ADDRESSES", "OBJECT ID"});
     for (const auto& s : servers) {
         t.addRow({std::to_string(s.virtualServerId), s.name, s.status, yesNo(s.isEnabled), s.type,
                   joined(s.ipAddresses, ","), s.objectId});
     }
-    t.print(out);
+    return t;
 }
 
-void printTable(std::ostream& out, const std::vector<__HNASFileSystemInfo>& filesystems) {
+Table tableOf(const std::vector<__HNASFileSystemInfo>& filesystems) {
     Table t(
         {"FILESYSTEM ID", "LABEL", "STATUS", "CAPACITY", "USED", "FREE", "READ-ONLY", "OBJECT ID"});
     for (const auto& fs : filesystems) {
@@ -192,10 +199,10 @@ void printTable(std::ostream& out, const std::vector<__HNASFileSystemInfo>& file
                   std::to_string(fs.usedCapacity), std::to_string(fs.freeCapacity),
                   yesNo(fs.isReadOnly), fs.objectId});
     }
-    t.print(out);
+    return t;
 }
 
-void printTable(std::ostream& out, const __HNASFileSystemSnapshot& s) {
+KeyValueTable tableOf(const __HNASFileSystemSnapshot& s) {
     KeyValueTable t;
     t.add("Name", s.displayName);
     t.add("Object ID", s.objectId);
@@ -203,28 +210,28 @@ void printTable(std::ostream& out, const __HNASFileSystemSnapshot& s) {
     t.add("State", s.state);
     t.add("Reason", s.creationReason);
     t.add("Created", std::to_string(s.creationTime));
-    t.print(out);
+    return t;
 }
 
-void printTable(std::ostream& out, const std::vector<__HNASFileSystemSnapshot>& snapshots) {
+Table tableOf(const std::vector<__HNASFileSystemSnapshot>& snapshots) {
     Table t({"NAME", "OBJECT ID", "FILESYSTEM ID", "STATE", "REASON", "CREATED"});
     for (const auto& s : snapshots) {
         t.addRow({s.displayName, s.objectId, s.filesystemId, s.state, s.creationReason,
                   std::to_string(s.creationTime)});
     }
-    t.print(out);
+    return t;
 }
 
-void printTable(std::ostream& out, const std::vector<__HNASCIFSAuthentication>& entries) {
+Table tableOf(const std::vector<__HNASCIFSAuthentication>& entries) {
     Table t({"NAME", "PERMISSION", "TYPE", "ENCODED NAME"});
     for (const auto& e : entries) {
         t.addRow(
             {undoubleBackslashes(e.name), std::to_string(e.permission), e.type, e.encodedName});
     }
-    t.print(out);
+    return t;
 }
 
-void printTable(std::ostream& out, const __HNASFileSystemShares& s) {
+KeyValueTable tableOf(const __HNASFileSystemShares& s) {
     KeyValueTable t;
     t.add("Name", s.name);
     t.add("Object ID", s.objectId);
@@ -232,39 +239,35 @@ void printTable(std::ostream& out, const __HNASFileSystemShares& s) {
     t.add("EVS", std::to_string(s.virtualServerId));
     t.add("File system", s.filesystemId);
     t.add("Path", s.path);
-    t.print(out);
+    return t;
 }
 
-void printTable(std::ostream& out, const std::vector<__HNASFileSystemShares>& shares,
-                bool withPermissions) {
-    std::vector<std::string> headers = {"NAME",   "PATH",      "EVS",      "FILESYSTEM ID",
-                                        "ACCESS", "SNAPSHOTS", "OBJECT ID"};
+Table tableOf(const std::vector<__HNASFileSystemShares>& shares,
+              const std::vector<std::string>& types, bool withPermissions) {
+    std::vector<std::string> headers = {"TYPE",          "NAME",   "PATH",
+                                        "FILESYSTEM ID", "ACCESS", "OBJECT ID"};
     if (withPermissions) {
         headers.push_back("PERMISSIONS");
     }
     Table t(headers);
-    for (const auto& s : shares) {
-        std::vector<std::string> row = {s.name,
-                                        s.path,
-                                        std::to_string(s.virtualServerId),
-                                        s.filesystemId,
-                                        s.settings.accessConfig,
-                                        s.settings.snapshotOption,
-                                        s.objectId};
+    for (size_t i = 0; i < shares.size(); ++i) {
+        const auto& s = shares[i];
+        std::vector<std::string> row = {
+            types[i], s.name, s.path, s.filesystemId, s.settings.accessConfig, s.objectId};
         if (withPermissions) {
             row.push_back(permissionSummary(s.settings.cifsAuthentications));
         }
         t.addRow(row);
     }
-    t.print(out);
+    return t;
 }
 
-void printTable(std::ostream& out, const std::vector<__HNASFileSystemDirectories>& directories) {
+Table tableOf(const std::vector<__HNASFileSystemDirectories>& directories) {
     Table t({"NAME", "OBJECT ID"});
     for (const auto& d : directories) {
         t.addRow({directoryName(d), d.objectId});
     }
-    t.print(out);
+    return t;
 }
 
 } // namespace hnasctl

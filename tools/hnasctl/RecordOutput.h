@@ -1,9 +1,8 @@
 #pragma once
 
-// How each of the library's records is printed: as a JSON object and as
-// table rows.
+// How each of the library's records is printed: as a JSON object and as a
+// table.
 
-#include <ostream>
 #include <string>
 #include <vector>
 
@@ -19,13 +18,12 @@ void writeJson(JsonWriter& json, const __HNASFileSystemSnapshot& snapshot);
 void writeJson(JsonWriter& json, const __HNASCIFSAuthentication& entry);
 void writeJson(JsonWriter& json, const __HNASFileSystemShareSettings& settings);
 // withSettings false leaves the settings out (a share just created carries
-// only its identity).
-void writeJson(JsonWriter& json, const __HNASFileSystemShares& share, bool withSettings = true);
+// only its identity); a type given comes first.
+void writeJson(JsonWriter& json, const __HNASFileSystemShares& share, bool withSettings = true,
+               const std::string& type = std::string());
 void writeJson(JsonWriter& json, const __HNASFileSystemDirectories& directory);
 
-template <typename Record>
-void writeJsonArray(std::ostream& out, const std::vector<Record>& records) {
-    JsonWriter json(out);
+template <typename Record> void writeJson(JsonWriter& json, const std::vector<Record>& records) {
     json.beginArray();
     for (const auto& record : records) {
         writeJson(json, record);
@@ -33,18 +31,19 @@ void writeJsonArray(std::ostream& out, const std::vector<Record>& records) {
     json.endArray();
 }
 
-void printTable(std::ostream& out, const __HNASStorageSubSystemInfo& info);
-void printTable(std::ostream& out, const __HNASVirtualServers& server);
-void printTable(std::ostream& out, const std::vector<__HNASVirtualServers>& servers);
-void printTable(std::ostream& out, const std::vector<__HNASFileSystemInfo>& filesystems);
-void printTable(std::ostream& out, const __HNASFileSystemSnapshot& snapshot);
-void printTable(std::ostream& out, const std::vector<__HNASFileSystemSnapshot>& snapshots);
-void printTable(std::ostream& out, const std::vector<__HNASCIFSAuthentication>& entries);
-void printTable(std::ostream& out, const __HNASFileSystemShares& share);
-// withPermissions adds a column with each share's permission entries.
-void printTable(std::ostream& out, const std::vector<__HNASFileSystemShares>& shares,
-                bool withPermissions);
-void printTable(std::ostream& out, const std::vector<__HNASFileSystemDirectories>& directories);
+KeyValueTable tableOf(const __HNASStorageSubSystemInfo& info);
+KeyValueTable tableOf(const __HNASVirtualServers& server);
+Table tableOf(const std::vector<__HNASVirtualServers>& servers);
+Table tableOf(const std::vector<__HNASFileSystemInfo>& filesystems);
+KeyValueTable tableOf(const __HNASFileSystemSnapshot& snapshot);
+Table tableOf(const std::vector<__HNASFileSystemSnapshot>& snapshots);
+Table tableOf(const std::vector<__HNASCIFSAuthentication>& entries);
+KeyValueTable tableOf(const __HNASFileSystemShares& share);
+// types[i] is the type of shares[i]; withPermissions adds a column with each
+// share's permission entries.
+Table tableOf(const std::vector<__HNASFileSystemShares>& shares,
+              const std::vector<std::string>& types, bool withPermissions);
+Table tableOf(const std::vector<__HNASFileSystemDirectories>& directories);
 
 // A directory's name as shown: its first display name, or empty.
 std::string directoryName(const __HNASFileSystemDirectories& directory);

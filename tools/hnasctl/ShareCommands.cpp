@@ -24,6 +24,7 @@ struct ShareArgs {
     std::string path;
     std::string objectId;
     bool withPermissions = false;
+    unsigned parallel = 8;
     ShareSettingsArgs settingsArgs;
 };
 
@@ -69,6 +70,39 @@ bool listShares(Session& s, __HNASVirtualServers& server, const std::string& typ
     return true;
 }
 
+// The shares of every type asked for, each with its type. A listing that
+// fails ends the command; permission reads that fail are counted in `unread`.
+bool listAllShares(Session& s, const ShareArgs& a, __HNASVirtualServers& server,
+                   std::vector<__HNASFileSystemShares>& shares, std::vector<std::string>& types,
+                   bool& unread) {
+    const std::vector<std::string> wanted =
+        a.type.empty() ? std::vector<std::string>{"CIFS", "NFS"} : std::vector<std::string>{a.type};
+    for (const auto& type : wanted) {
+        s.begin();
+        if (!listShares(s, server, type, a.names, a.withPermissions, shares, types)) {
+            return false;
+        }
+        unread = unread || s.logged("Unable to get CIFS Authentication Information.");
+    }
+    return true;
+}
+
+int printShares(Session& s, const ShareArgs& a, const std::vector<__HNASFileSystemShares>& shares,
+                const std::vector<std::string>& types) {
+    if (!s.json()) {
+        tableOf(shares, types, a.withPermissions).print(std::cout, s.output());
+        return 0;
+    }
+    JsonWriter json = jsonWriter();
+    json.beginArray();
+    for (size_t i = 0; i < shares.size(); ++i) {
+        writeJson(json, shares[i], true, types[i]);
+    }
+    json.endArray();
+    printJson(std::cout, json);
+    return 0;
+}
+
 void addListCommand(CLI::App* share, Selection& sel) {
     auto a = std::make_shared<ShareArgs>();
     auto* c = share->add_subcommand("list", "List the shares of a virtual server");
@@ -76,73 +110,36 @@ void addListCommand(CLI::App* share, Selection& sel) {
     addTypeOption(c, a->type, "Only CIFS or only NFS shares (default: both)");
     c->add_option("--name", a->names,
                   "Only shares of this name (any letter case); repeat for more");
-    c->add_flag("--with-perms", a->withPermissions, "Show the permission entries of CIFS shares");
+    c->add_flag("--with-perms", a->withPermissions,
+                "Show the permission entries of CIFS shares (exit status 1 when some could "
+                "not be read)");
+    addParallelOption(c, a->parallel);
     c->callback([&sel, a] {
         requireNonEmpty("--evs", a->evs);
         for (const auto& name : a->names) {
             requireNonEmpty("--name", name);
         }
-        sel = {
-            "share list", [a](Session& s) {
-                __HNASVirtualServers server;
-                s.begin();
-                if (!findVirtualServer(s, a->evs, server)) {
-                    return 1;
-                }
-                std::vector<__HNASFileSystemShares> shares;
-                std::vector<std::string> types;
-                const std::vector<std::string> wanted =
-                    a->type.empty() ? std::vector<std::string>{"CIFS", "NFS"}
-                                    : std::vector<std::string>{a->type};
-                for (const auto& type : wanted) {
-                    s.begin();
-                    if (!listShares(s, server, type, a->names, a->withPermissions, shares, types)) {
-                        return s.fail("share list");
-                    }
-                }
-                if (s.json()) {
-                    JsonWriter json(std::cout);
-                    json.beginArray();
-                    for (size_t i = 0; i < shares.size(); ++i) {
-                        // The record with its type in front.
-                        json.beginObject().field("type", types[i]);
-                        const auto& sh = shares[i];
-                        json.field("name", sh.name)
-                            .field("objectId", sh.objectId)
-                            .field("shareId", sh.shareId)
-                            .field("virtualServerId", sh.virtualServerId)
-                            .field("filesystemId", sh.filesystemId)
-                            .field("path", sh.path)
-                            .key("settings");
-                        writeJson(json, sh.settings);
-                        json.endObject();
-                    }
-                    json.endArray();
-                } else {
-                    Table t(a->withPermissions
-                                ? std::vector<std::string>{"TYPE", "NAME", "PATH", "FILESYSTEM ID",
-                                                           "ACCESS", "OBJECT ID", "PERMISSIONS"}
-                                : std::vector<std::string>{"TYPE", "NAME", "PATH", "FILESYSTEM ID",
-                                                           "ACCESS", "OBJECT ID"});
-                    for (size_t i = 0; i < shares.size(); ++i) {
-                        const auto& sh = shares[i];
-                        std::vector<std::string> row = {
-                            types[i],   sh.name, sh.path, sh.filesystemId, sh.settings.accessConfig,
-                            sh.objectId};
-                        if (a->withPermissions) {
-                            std::string perms;
-                            for (const auto& e : sh.settings.cifsAuthentications) {
-                                perms += (perms.empty() ? "" : ", ") + undoubleBackslashes(e.name) +
-                                         "=" + std::to_string(e.permission);
-                            }
-                            row.push_back(perms);
-                        }
-                        t.addRow(row);
-                    }
-                    t.print(std::cout);
-                }
-                return 0;
-            }};
+        sel = {"share list", [a](Session& s) {
+                   __HNASVirtualServers server;
+                   s.begin();
+                   if (!findVirtualServer(s, a->evs, server)) {
+                       return 1;
+                   }
+                   s.hnas().setParallelRequests(a->parallel);
+                   std::vector<__HNASFileSystemShares> shares;
+                   std::vector<std::string> types;
+                   bool unread = false;
+                   if (!listAllShares(s, *a, server, shares, types, unread)) {
+                       return s.fail("share list");
+                   }
+                   printShares(s, *a, shares, types);
+                   if (unread) {
+                       printError("warning: the permission entries of some CIFS shares could "
+                                  "not be read (run with -v for details)");
+                       return 1;
+                   }
+                   return 0;
+               }};
     });
 }
 
@@ -168,6 +165,32 @@ void addExistsCommand(CLI::App* share, Selection& sel) {
                    return reportExists(s, "share exists", present, !present && !absent);
                }};
     });
+}
+
+// Reads back the permission entries of a share just created and reports the
+// ones missing; returns the exit status.
+int checkPermissions(Session& s, const __HNASFileSystemShares& share,
+                     const std::vector<__HNASCIFSAuthentication>& wanted) {
+    std::vector<__HNASCIFSAuthentication> applied;
+    s.begin();
+    const bool read = s.hnas().getCIFSAuthentication(share.objectId, applied);
+    std::string missing;
+    for (const auto& entry : wanted) {
+        bool found = false;
+        for (const auto& e : applied) {
+            found = found || jsonContent(undoubleBackslashes(e.name)) == entry.name;
+        }
+        if (!found) {
+            missing += " " + undoubleBackslashes(entry.name);
+        }
+    }
+    if (read && missing.empty()) {
+        return 0;
+    }
+    printError("the share was created, but its permission entries were not all applied" +
+               (missing.empty() ? std::string() : " (missing:" + missing + ")") +
+               "; see: hnasctl share perms get " + share.objectId);
+    return 1;
 }
 
 void addCreateCommand(CLI::App* share, Selection& sel) {
@@ -209,43 +232,15 @@ void addCreateCommand(CLI::App* share, Selection& sel) {
                        return s.fail("share create");
                    }
                    if (s.json()) {
-                       JsonWriter json(std::cout);
+                       JsonWriter json = jsonWriter();
                        writeJson(json, share, false);
+                       printJson(std::cout, json);
                    } else {
-                       printTable(std::cout, share);
+                       tableOf(share).print(std::cout, s.output());
                    }
-                   if (withPermissions) {
-                       // The creation succeeds even when its permissions could not be set:
-                       // read them back.
-                       std::vector<__HNASCIFSAuthentication> applied;
-                       s.begin();
-                       const bool read = s.hnas().getCIFSAuthentication(share.objectId, applied);
-                       std::vector<std::string> missing;
-                       for (const auto& wanted : settings->cifsAuthentications) {
-                           bool found = false;
-                           for (const auto& entry : applied) {
-                               found = found ||
-                                       jsonContent(undoubleBackslashes(entry.name)) == wanted.name;
-                           }
-                           if (!found) {
-                               missing.push_back(undoubleBackslashes(wanted.name));
-                           }
-                       }
-                       if (!read || !missing.empty()) {
-                           std::cerr << "hnasctl: the share was created, but its permission "
-                                        "entries were not all applied";
-                           if (!missing.empty()) {
-                               std::cerr << " (missing:";
-                               for (const auto& name : missing) {
-                                   std::cerr << ' ' << printable(name);
-                               }
-                               std::cerr << ')';
-                           }
-                           std::cerr << "; see: hnasctl share perms get " << share.objectId << '\n';
-                           return 1;
-                       }
-                   }
-                   return 0;
+                   return withPermissions
+                              ? checkPermissions(s, share, settings->cifsAuthentications)
+                              : 0;
                }};
     });
 }
@@ -292,121 +287,117 @@ void addDeleteCommand(CLI::App* share, Selection& sel) {
     });
 }
 
-void addPermsCommands(CLI::App* share, Selection& sel) {
-    auto* perms = share->add_subcommand("perms", "Permission entries of a CIFS share");
-    perms->require_subcommand(1);
+void addPermsGetCommand(CLI::App* perms, Selection& sel) {
+    auto shareId = std::make_shared<std::string>();
+    auto* c = perms->add_subcommand("get", "List the permission entries of a CIFS share");
+    c->add_option("SHARE_ID", *shareId, "Object ID of the CIFS share")->required();
+    c->callback([&sel, shareId] {
+        requirePathSegment("SHARE_ID", *shareId);
+        sel = {"share perms get", [shareId](Session& s) {
+                   std::vector<__HNASCIFSAuthentication> entries;
+                   s.begin();
+                   if (!s.hnas().getCIFSAuthentication(*shareId, entries)) {
+                       return s.fail("share perms get");
+                   }
+                   return show(s, entries);
+               }};
+    });
+}
 
-    {
-        auto shareId = std::make_shared<std::string>();
-        auto* c = perms->add_subcommand("get", "List the permission entries of a CIFS share");
-        c->add_option("SHARE_ID", *shareId, "Object ID of the CIFS share")->required();
-        c->callback([&sel, shareId] {
-            requirePathSegment("SHARE_ID", *shareId);
-            sel = {"share perms get", [shareId](Session& s) {
-                       std::vector<__HNASCIFSAuthentication> entries;
-                       s.begin();
-                       if (!s.hnas().getCIFSAuthentication(*shareId, entries)) {
-                           return s.fail("share perms get");
-                       }
-                       if (s.json()) {
-                           writeJsonArray(std::cout, entries);
-                       } else {
-                           printTable(std::cout, entries);
-                       }
-                       return 0;
-                   }};
-        });
+void addPermsSetCommand(CLI::App* perms, Selection& sel) {
+    auto shareId = std::make_shared<std::string>();
+    auto settingsArgs = std::make_shared<ShareSettingsArgs>();
+    auto* c = perms->add_subcommand("set", "Add permission entries to a CIFS share");
+    c->add_option("SHARE_ID", *shareId, "Object ID of the CIFS share")->required();
+    c->add_option("--perm", settingsArgs->permissions,
+                  "An entry NAME=PERMISSION[,TYPE[,ENCODED_NAME]] (TYPE defaults to "
+                  "USER); repeat for more");
+    c->add_option("--file", settingsArgs->settingsFile,
+                  "JSON file {\"cifsAuthentications\": [{\"name\": ..., \"permission\": "
+                  "..., \"type\": ...}]}")
+        ->check(CLI::ExistingFile);
+    c->callback([&sel, shareId, settingsArgs] {
+        requirePathSegment("SHARE_ID", *shareId);
+        auto entries = std::make_shared<std::vector<__HNASCIFSAuthentication>>(
+            buildShareSettings(*settingsArgs).cifsAuthentications);
+        if (entries->empty()) {
+            throw UsageError("share perms set needs --perm or --file with entries");
+        }
+        sel = {"share perms set", [shareId, entries](Session& s) {
+                   s.begin();
+                   if (!s.hnas().setCIFSAuthentication(*shareId, *entries)) {
+                       return s.fail("share perms set");
+                   }
+                   reportDone(s, "Set " + std::to_string(entries->size()) + " permission entr" +
+                                     (entries->size() == 1 ? "y" : "ies") + " on share " +
+                                     *shareId + ".");
+                   return 0;
+               }};
+    });
+}
+
+// The encoded name of the entry named `name` of a share; empty (reported)
+// when there is none or it cannot go into a request.
+std::string findEncodedName(Session& s, const std::string& shareId, const std::string& name) {
+    std::vector<__HNASCIFSAuthentication> entries;
+    if (!s.hnas().getCIFSAuthentication(shareId, entries)) {
+        s.fail("share perms delete");
+        return std::string();
     }
-    {
-        auto shareId = std::make_shared<std::string>();
-        auto settingsArgs = std::make_shared<ShareSettingsArgs>();
-        auto* c = perms->add_subcommand("set", "Add permission entries to a CIFS share");
-        c->add_option("SHARE_ID", *shareId, "Object ID of the CIFS share")->required();
-        c->add_option("--perm", settingsArgs->permissions,
-                      "An entry NAME=PERMISSION[,TYPE[,ENCODED_NAME]] (TYPE defaults to "
-                      "USER); repeat for more");
-        c->add_option("--file", settingsArgs->settingsFile,
-                      "JSON file {\"cifsAuthentications\": [{\"name\": ..., \"permission\": "
-                      "..., \"type\": ...}]}")
-            ->check(CLI::ExistingFile);
-        c->callback([&sel, shareId, settingsArgs] {
-            requirePathSegment("SHARE_ID", *shareId);
-            auto entries = std::make_shared<std::vector<__HNASCIFSAuthentication>>(
-                buildShareSettings(*settingsArgs).cifsAuthentications);
-            if (entries->empty()) {
-                throw UsageError("share perms set needs --perm or --file with entries");
-            }
-            sel = {"share perms set", [shareId, entries](Session& s) {
-                       s.begin();
-                       if (!s.hnas().setCIFSAuthentication(*shareId, *entries)) {
-                           return s.fail("share perms set");
-                       }
-                       reportDone(s, "Set " + std::to_string(entries->size()) + " permission entr" +
-                                         (entries->size() == 1 ? "y" : "ies") + " on share " +
-                                         *shareId + ".");
-                       return 0;
-                   }};
-        });
+    for (const auto& e : entries) {
+        if (undoubleBackslashes(e.name) != name) {
+            continue;
+        }
+        if (e.encodedName.empty() || e.encodedName.find_first_of("/?#% ") != std::string::npos) {
+            printError("share perms delete failed: the entry's encoded name cannot be used in "
+                       "a request: " +
+                       e.encodedName);
+            return std::string();
+        }
+        return e.encodedName;
     }
-    {
-        auto shareId = std::make_shared<std::string>();
-        auto encoded = std::make_shared<std::string>();
-        auto name = std::make_shared<std::string>();
-        auto* c = perms->add_subcommand(
-            "delete", "Remove one permission entry of a CIFS share, named by its encoded name "
-                      "or by its name");
-        c->add_option("SHARE_ID", *shareId, "Object ID of the CIFS share")->required();
-        auto* byEncoded = c->add_option("--encoded-name", *encoded,
-                                        "The entry's encoded name (see share perms get)");
-        auto* byName = c->add_option("--name", *name, "The entry's user or group name");
-        byEncoded->excludes(byName);
-        c->callback([&sel, shareId, encoded, name, byEncoded, byName] {
-            requirePathSegment("SHARE_ID", *shareId);
-            if (byEncoded->count() == 0 && byName->count() == 0) {
-                throw UsageError("share perms delete needs --encoded-name or --name");
-            }
-            if (byEncoded->count()) {
-                requirePathSegment("--encoded-name", *encoded);
-            } else {
-                requireNonEmpty("--name", *name);
-            }
-            sel = {"share perms delete", [shareId, encoded, name](Session& s) {
-                       std::string encodedName = *encoded;
-                       s.begin();
-                       if (encodedName.empty()) {
-                           std::vector<__HNASCIFSAuthentication> entries;
-                           if (!s.hnas().getCIFSAuthentication(*shareId, entries)) {
-                               return s.fail("share perms delete");
-                           }
-                           for (const auto& e : entries) {
-                               if (undoubleBackslashes(e.name) == *name) {
-                                   encodedName = e.encodedName;
-                                   break;
-                               }
-                           }
-                           if (encodedName.empty()) {
-                               std::cerr << "hnasctl: share perms delete failed: share "
-                                         << printable(*shareId) << " has no entry named "
-                                         << printable(*name) << '\n';
-                               return 1;
-                           }
-                           if (encodedName.find_first_of("/?# ") != std::string::npos) {
-                               std::cerr << "hnasctl: share perms delete failed: the entry's "
-                                            "encoded name cannot be used in a request: "
-                                         << printable(encodedName) << '\n';
-                               return 1;
-                           }
-                       }
-                       if (!s.hnas().deleteCIFSAuthentication(*shareId, encodedName)) {
-                           return s.fail("share perms delete");
-                       }
-                       reportDone(s, "Removed the permission entry " +
-                                         (name->empty() ? encodedName : *name) + " from share " +
-                                         *shareId + ".");
-                       return 0;
-                   }};
-        });
-    }
+    printError("share perms delete failed: share " + shareId + " has no entry named " + name);
+    return std::string();
+}
+
+void addPermsDeleteCommand(CLI::App* perms, Selection& sel) {
+    auto shareId = std::make_shared<std::string>();
+    auto encoded = std::make_shared<std::string>();
+    auto name = std::make_shared<std::string>();
+    auto* c = perms->add_subcommand(
+        "delete", "Remove one permission entry of a CIFS share, named by its encoded name "
+                  "or by its name");
+    c->add_option("SHARE_ID", *shareId, "Object ID of the CIFS share")->required();
+    auto* byEncoded =
+        c->add_option("--encoded-name", *encoded, "The entry's encoded name (see share perms get)");
+    auto* byName = c->add_option("--name", *name, "The entry's user or group name");
+    byEncoded->excludes(byName);
+    c->callback([&sel, shareId, encoded, name, byEncoded, byName] {
+        requirePathSegment("SHARE_ID", *shareId);
+        if (byEncoded->count() == 0 && byName->count() == 0) {
+            throw UsageError("share perms delete needs --encoded-name or --name");
+        }
+        if (byEncoded->count()) {
+            requirePathSegment("--encoded-name", *encoded);
+        } else {
+            requireNonEmpty("--name", *name);
+        }
+        sel = {"share perms delete", [shareId, encoded, name](Session& s) {
+                   s.begin();
+                   const std::string encodedName =
+                       encoded->empty() ? findEncodedName(s, *shareId, *name) : *encoded;
+                   if (encodedName.empty()) {
+                       return 1;
+                   }
+                   if (!s.hnas().deleteCIFSAuthentication(*shareId, encodedName)) {
+                       return s.fail("share perms delete");
+                   }
+                   reportDone(s, "Removed the permission entry " +
+                                     (name->empty() ? encodedName : *name) + " from share " +
+                                     *shareId + ".");
+                   return 0;
+               }};
+    });
 }
 
 } // namespace
@@ -418,7 +409,11 @@ void addShareCommands(CLI::App& app, Selection& sel) {
     addExistsCommand(share, sel);
     addCreateCommand(share, sel);
     addDeleteCommand(share, sel);
-    addPermsCommands(share, sel);
+    auto* perms = share->add_subcommand("perms", "Permission entries of a CIFS share");
+    perms->require_subcommand(1);
+    addPermsGetCommand(perms, sel);
+    addPermsSetCommand(perms, sel);
+    addPermsDeleteCommand(perms, sel);
 }
 
 } // namespace hnasctl

@@ -87,7 +87,7 @@ bool* flagField(__HNASFileSystemShareSettings& s, const std::string& key) {
 }
 
 std::string where(const std::string& path, const std::string& key) {
-    return "settings file " + JsonWriter::quote(path) + ": \"" + key + "\"";
+    return "settings file " + quoted(path) + ": \"" + key + "\"";
 }
 
 int permissionValue(const std::string& what, long long value) {
@@ -169,17 +169,16 @@ void addShareSettingsOptions(CLI::App& app, ShareSettingsArgs& a) {
 void readShareSettingsFile(const std::string& path, __HNASFileSystemShareSettings& settings) {
     simdjson::padded_string content;
     if (simdjson::padded_string::load(path).get(content)) {
-        throw UsageError("cannot read the settings file " + JsonWriter::quote(path));
+        throw UsageError("cannot read the settings file " + quoted(path));
     }
     simdjson::dom::parser parser;
     simdjson::dom::element root;
     if (parser.parse(content).get(root)) {
-        throw UsageError("the settings file " + JsonWriter::quote(path) + " is not valid JSON");
+        throw UsageError("the settings file " + quoted(path) + " is not valid JSON");
     }
     simdjson::dom::object object;
     if (root.get_object().get(object)) {
-        throw UsageError("the settings file " + JsonWriter::quote(path) +
-                         " must hold a JSON object");
+        throw UsageError("the settings file " + quoted(path) + " must hold a JSON object");
     }
     for (auto member : object) {
         const std::string key(member.key);
@@ -208,8 +207,7 @@ void readShareSettingsFile(const std::string& path, __HNASFileSystemShareSetting
             settings.cifsAuthentications.clear();
             readPermissions(path, array, settings.cifsAuthentications);
         } else {
-            throw UsageError("settings file " + JsonWriter::quote(path) + ": unknown key " +
-                             JsonWriter::quote(key));
+            throw UsageError("settings file " + quoted(path) + ": unknown key " + quoted(key));
         }
     }
 }
@@ -247,7 +245,7 @@ __HNASFileSystemShareSettings buildShareSettings(const ShareSettingsArgs& a) {
 
 __HNASCIFSAuthentication parsePermission(const std::string& text) {
     const std::string usage =
-        "--perm must be NAME=PERMISSION[,TYPE[,ENCODED_NAME]]: " + JsonWriter::quote(text);
+        "--perm must be NAME=PERMISSION[,TYPE[,ENCODED_NAME]]: " + quoted(text);
     const size_t eq = text.rfind('=');
     if (eq == std::string::npos || eq == 0) {
         throw UsageError(usage);

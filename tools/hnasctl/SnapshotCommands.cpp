@@ -31,12 +31,171 @@ void addFilterOption(CLI::App* app, SnapshotArgs& a) {
         ->capture_default_str();
 }
 
-void printSnapshots(Session& s, const std::vector<__HNASFileSystemSnapshot>& snapshots) {
-    if (s.json()) {
-        writeJsonArray(std::cout, snapshots);
-    } else {
-        printTable(std::cout, snapshots);
+// After a walk over every file system: names on stderr the file systems whose
+// snapshots could not be listed; returns the exit status (1 when there are).
+int warnUnlisted(const Session& s) {
+    const std::string prefix = "Unable to get File System Snapshots for File System[";
+    const std::vector<std::string> lines = s.linesStartingWith(prefix);
+    if (lines.empty()) {
+        return 0;
     }
+    std::string labels;
+    for (const auto& line : lines) {
+        labels += (labels.empty() ? "" : ", ") +
+                  line.substr(prefix.size(), line.size() - prefix.size() - 1);
+    }
+    printError("warning: the snapshots of " + std::to_string(lines.size()) + " file system" +
+               (lines.size() == 1 ? "" : "s") + " could not be listed: " + labels +
+               " (run with -v for details)");
+    return 1;
+}
+
+void addCreateCommand(CLI::App* snap, Selection& sel) {
+    auto a = std::make_shared<SnapshotArgs>();
+    auto* c = snap->add_subcommand("create", "Create a snapshot of a file system");
+    c->add_option("--fs", a->fs, "ID of the file system")->required();
+    c->add_option("--name", a->name, "Display name of the new snapshot")->required();
+    c->add_option("--search-id", a->searchId, "Search identifier stored with the snapshot")
+        ->capture_default_str();
+    c->callback([&sel, a] {
+        requireNonEmpty("--fs", a->fs);
+        requireNonEmpty("--name", a->name);
+        requireNonEmpty("--search-id", a->searchId);
+        sel = {"snapshot create", [a](Session& s) {
+                   __HNASFileSystemSnapshot snapshot;
+                   s.begin();
+                   if (!s.hnas().createFileSystemSnapshot(jsonContent(a->name), jsonContent(a->fs),
+                                                          jsonContent(a->searchId), snapshot)) {
+                       return s.fail("snapshot create");
+                   }
+                   return show(s, snapshot);
+               }};
+    });
+}
+
+void addListCommand(CLI::App* snap, Selection& sel) {
+    auto a = std::make_shared<SnapshotArgs>();
+    auto* c = snap->add_subcommand("list", "List the snapshots of a file system");
+    c->add_option("--fs", a->fs, "ID of the file system")->required();
+    addFilterOption(c, *a);
+    c->callback([&sel, a] {
+        requirePathSegment("--fs", a->fs);
+        requirePathSegment("--filter", a->filter);
+        sel = {"snapshot list", [a](Session& s) {
+                   std::vector<__HNASFileSystemSnapshot> snapshots;
+                   s.begin();
+                   if (!s.hnas().getFileSystemSnapshots(a->fs, a->filter, snapshots)) {
+                       return s.fail("snapshot list");
+                   }
+                   return show(s, snapshots);
+               }};
+    });
+}
+
+void addListAllCommand(CLI::App* snap, Selection& sel) {
+    auto parallel = std::make_shared<unsigned>(8);
+    auto* c = snap->add_subcommand("list-all", std::string("List the snapshots of every file "
+                                                           "system under the name filter ") +
+                                                   kDefaultFilter);
+    addParallelOption(c, *parallel);
+    c->callback([&sel, parallel] {
+        sel = {"snapshot list-all", [parallel](Session& s) {
+                   std::vector<__HNASFileSystemSnapshot> snapshots;
+                   s.begin();
+                   s.hnas().setParallelRequests(*parallel);
+                   if (!s.hnas().getAllSnapshots(snapshots)) {
+                       return s.fail("snapshot list-all");
+                   }
+                   show(s, snapshots);
+                   return warnUnlisted(s);
+               }};
+    });
+}
+
+void addExistsCommand(CLI::App* snap, Selection& sel) {
+    auto a = std::make_shared<SnapshotArgs>();
+    auto* c = snap->add_subcommand("exists",
+                                   "Tell whether a file system has a snapshot of this exact name "
+                                   "(exit status 0: present, 1: absent or failed)");
+    c->add_option("--fs", a->fs, "ID of the file system")->required();
+    c->add_option("--name", a->name, "Display name (exact, case-sensitive)")->required();
+    addFilterOption(c, *a);
+    c->callback([&sel, a] {
+        requirePathSegment("--fs", a->fs);
+        requireNonEmpty("--name", a->name);
+        requirePathSegment("--filter", a->filter);
+        sel = {"snapshot exists", [a](Session& s) {
+                   s.begin();
+                   const bool present = s.hnas().isSnapshotPresent(a->fs, a->name, a->filter);
+                   // An empty listing or no match is an answer, not a failure.
+                   const bool failed =
+                       !present && s.logged("Unable to get the File System snapshots list.");
+                   return reportExists(s, "snapshot exists", present, failed);
+               }};
+    });
+}
+
+void addDeleteCommand(CLI::App* snap, Selection& sel) {
+    auto a = std::make_shared<SnapshotArgs>();
+    auto* c = snap->add_subcommand(
+        "delete", "Delete a snapshot by its object ID (--id), or by file system and "
+                  "display name (--fs, --name; a snapshot already gone counts as deleted)");
+    auto* id = c->add_option("--id", a->objectId, "Object ID of the snapshot");
+    auto* fs = c->add_option("--fs", a->fs, "ID of the file system");
+    auto* name = c->add_option("--name", a->name, "Display name (exact, case-sensitive)");
+    addFilterOption(c, *a);
+    id->excludes(fs)->excludes(name);
+    fs->needs(name);
+    name->needs(fs);
+    c->callback([&sel, a, id] {
+        if (id->count()) {
+            requirePathSegment("--id", a->objectId);
+        } else {
+            if (a->fs.empty() || a->name.empty()) {
+                throw UsageError("snapshot delete needs --id, or --fs with --name");
+            }
+            requirePathSegment("--fs", a->fs);
+            requirePathSegment("--filter", a->filter);
+        }
+        sel = {"snapshot delete", [a](Session& s) {
+                   s.begin();
+                   if (!a->objectId.empty()) {
+                       if (!s.hnas().deleteFileSystemSnapshot(a->objectId)) {
+                           return s.fail("snapshot delete");
+                       }
+                       reportDone(s, "Deleted snapshot " + a->objectId + ".");
+                       return 0;
+                   }
+                   __HNASFileSystemSnapshot snapshot;
+                   snapshot.filesystemId = a->fs;
+                   snapshot.displayName = a->name;
+                   if (!s.hnas().deleteFileSystemSnapshot(snapshot, a->filter)) {
+                       return s.fail("snapshot delete");
+                   }
+                   reportDone(s,
+                              "Snapshot " + a->name + " of file system " + a->fs + " is deleted.");
+                   return 0;
+               }};
+    });
+}
+
+void addRecoverCommand(CLI::App* snap, Selection& sel) {
+    auto objectId = std::make_shared<std::string>();
+    auto* c = snap->add_subcommand(
+        "recover", "Recover a file system from one of its snapshots (the file system "
+                   "returns to the snapshot's content)");
+    c->add_option("SNAPSHOT_ID", *objectId, "Object ID of the snapshot")->required();
+    c->callback([&sel, objectId] {
+        requirePathSegment("SNAPSHOT_ID", *objectId);
+        sel = {"snapshot recover", [objectId](Session& s) {
+                   s.begin();
+                   if (!s.hnas().recoverFileSystemSnapshot(*objectId)) {
+                       return s.fail("snapshot recover");
+                   }
+                   reportDone(s, "Recovered the file system from snapshot " + *objectId + ".");
+                   return 0;
+               }};
+    });
 }
 
 } // namespace
@@ -44,168 +203,12 @@ void printSnapshots(Session& s, const std::vector<__HNASFileSystemSnapshot>& sna
 void addSnapshotCommands(CLI::App& app, Selection& sel) {
     auto* snap = app.add_subcommand("snapshot", "File-system snapshots");
     snap->require_subcommand(1);
-
-    // create
-    {
-        auto a = std::make_shared<SnapshotArgs>();
-        auto* c = snap->add_subcommand("create", "Create a snapshot of a file system");
-        c->add_option("--fs", a->fs, "ID of the file system")->required();
-        c->add_option("--name", a->name, "Display name of the new snapshot")->required();
-        c->add_option("--search-id", a->searchId, "Search identifier stored with the snapshot")
-            ->capture_default_str();
-        c->callback([&sel, a] {
-            requireNonEmpty("--fs", a->fs);
-            requireNonEmpty("--name", a->name);
-            requireNonEmpty("--search-id", a->searchId);
-            sel = {"snapshot create", [a](Session& s) {
-                       __HNASFileSystemSnapshot snapshot;
-                       s.begin();
-                       if (!s.hnas().createFileSystemSnapshot(jsonContent(a->name),
-                                                              jsonContent(a->fs),
-                                                              jsonContent(a->searchId), snapshot)) {
-                           return s.fail("snapshot create");
-                       }
-                       if (s.json()) {
-                           JsonWriter json(std::cout);
-                           writeJson(json, snapshot);
-                       } else {
-                           printTable(std::cout, snapshot);
-                       }
-                       return 0;
-                   }};
-        });
-    }
-
-    // list
-    {
-        auto a = std::make_shared<SnapshotArgs>();
-        auto* c = snap->add_subcommand("list", "List the snapshots of a file system");
-        c->add_option("--fs", a->fs, "ID of the file system")->required();
-        addFilterOption(c, *a);
-        c->callback([&sel, a] {
-            requirePathSegment("--fs", a->fs);
-            requirePathSegment("--filter", a->filter);
-            sel = {"snapshot list", [a](Session& s) {
-                       std::vector<__HNASFileSystemSnapshot> snapshots;
-                       s.begin();
-                       if (!s.hnas().getFileSystemSnapshots(a->fs, a->filter, snapshots)) {
-                           return s.fail("snapshot list");
-                       }
-                       printSnapshots(s, snapshots);
-                       return 0;
-                   }};
-        });
-    }
-
-    // list-all
-    snap->add_subcommand("list-all", std::string("List the snapshots of every file system "
-                                                 "under the name filter ") +
-                                         kDefaultFilter)
-        ->callback([&sel] {
-            sel = {"snapshot list-all", [](Session& s) {
-                       std::vector<__HNASFileSystemSnapshot> snapshots;
-                       s.begin();
-                       if (!s.hnas().getAllSnapshots(snapshots)) {
-                           return s.fail("snapshot list-all");
-                       }
-                       if (s.loggedPrefix("Unable to get File System Snapshots for File "
-                                          "System[")) {
-                           std::cerr << "hnasctl: warning: some file systems could not be "
-                                        "listed (run with -v for details)\n";
-                       }
-                       printSnapshots(s, snapshots);
-                       return 0;
-                   }};
-        });
-
-    // exists
-    {
-        auto a = std::make_shared<SnapshotArgs>();
-        auto* c = snap->add_subcommand(
-            "exists", "Tell whether a file system has a snapshot of this exact name "
-                      "(exit status 0: present, 1: absent or failed)");
-        c->add_option("--fs", a->fs, "ID of the file system")->required();
-        c->add_option("--name", a->name, "Display name (exact, case-sensitive)")->required();
-        addFilterOption(c, *a);
-        c->callback([&sel, a] {
-            requirePathSegment("--fs", a->fs);
-            requireNonEmpty("--name", a->name);
-            requirePathSegment("--filter", a->filter);
-            sel = {"snapshot exists", [a](Session& s) {
-                       s.begin();
-                       const bool present = s.hnas().isSnapshotPresent(a->fs, a->name, a->filter);
-                       // An empty listing or no match is an answer, not a failure.
-                       const bool failed =
-                           !present && s.logged("Unable to get the File System snapshots list.");
-                       return reportExists(s, "snapshot exists", present, failed);
-                   }};
-        });
-    }
-
-    // delete
-    {
-        auto a = std::make_shared<SnapshotArgs>();
-        auto* c = snap->add_subcommand(
-            "delete", "Delete a snapshot by its object ID (--id), or by file system and "
-                      "display name (--fs, --name; a snapshot already gone counts as deleted)");
-        auto* id = c->add_option("--id", a->objectId, "Object ID of the snapshot");
-        auto* fs = c->add_option("--fs", a->fs, "ID of the file system");
-        auto* name = c->add_option("--name", a->name, "Display name (exact, case-sensitive)");
-        addFilterOption(c, *a);
-        id->excludes(fs)->excludes(name);
-        fs->needs(name);
-        name->needs(fs);
-        c->callback([&sel, a, id] {
-            if (id->count()) {
-                requirePathSegment("--id", a->objectId);
-            } else {
-                if (a->fs.empty() || a->name.empty()) {
-                    throw UsageError("snapshot delete needs --id, or --fs with --name");
-                }
-                requirePathSegment("--fs", a->fs);
-                requirePathSegment("--filter", a->filter);
-            }
-            sel = {"snapshot delete", [a](Session& s) {
-                       s.begin();
-                       if (!a->objectId.empty()) {
-                           if (!s.hnas().deleteFileSystemSnapshot(a->objectId)) {
-                               return s.fail("snapshot delete");
-                           }
-                           reportDone(s, "Deleted snapshot " + a->objectId + ".");
-                           return 0;
-                       }
-                       __HNASFileSystemSnapshot snapshot;
-                       snapshot.filesystemId = a->fs;
-                       snapshot.displayName = a->name;
-                       if (!s.hnas().deleteFileSystemSnapshot(snapshot, a->filter)) {
-                           return s.fail("snapshot delete");
-                       }
-                       reportDone(s, "Snapshot " + a->name + " of file system " + a->fs +
-                                         " is deleted.");
-                       return 0;
-                   }};
-        });
-    }
-
-    // recover
-    {
-        auto objectId = std::make_shared<std::string>();
-        auto* c = snap->add_subcommand(
-            "recover", "Recover a file system from one of its snapshots (the file system "
-                       "returns to the snapshot's content)");
-        c->add_option("SNAPSHOT_ID", *objectId, "Object ID of the snapshot")->required();
-        c->callback([&sel, objectId] {
-            requirePathSegment("SNAPSHOT_ID", *objectId);
-            sel = {"snapshot recover", [objectId](Session& s) {
-                       s.begin();
-                       if (!s.hnas().recoverFileSystemSnapshot(*objectId)) {
-                           return s.fail("snapshot recover");
-                       }
-                       reportDone(s, "Recovered the file system from snapshot " + *objectId + ".");
-                       return 0;
-                   }};
-        });
-    }
+    addCreateCommand(snap, sel);
+    addListCommand(snap, sel);
+    addListAllCommand(snap, sel);
+    addExistsCommand(snap, sel);
+    addDeleteCommand(snap, sel);
+    addRecoverCommand(snap, sel);
 }
 
 } // namespace hnasctl

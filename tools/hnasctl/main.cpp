@@ -23,6 +23,8 @@ const char* const kFooter =
     "from --password-file, or from a prompt when stdin is a terminal; never from the command "
     "line.\n"
     "Trust a self-signed gateway with --pin (or --cacert); --insecure turns checking off.\n"
+    "--profile NAME (or HNAS_PROFILE) takes the connection values from a profile of "
+    "~/.config/hnasctl/config; options and environment variables override it.\n"
     "Exit status: 0 done, 1 the operation failed (\"exists\": absent), 2 usage error.";
 
 } // namespace
@@ -46,7 +48,7 @@ int main(int argc, char** argv) {
         addShareCommands(app, selection);
         addDirectoryCommands(app, selection);
     } catch (const std::exception& e) {
-        std::cerr << "hnasctl: internal error: " << e.what() << '\n';
+        printError(std::string("internal error: ") + e.what());
         return 1;
     }
 
@@ -59,13 +61,11 @@ int main(int argc, char** argv) {
     } catch (const CLI::CallForVersion& e) {
         return app.exit(e);
     } catch (const CLI::ParseError& e) {
-        std::cerr << "hnasctl: " << e.what() << "\nRun with --help for more information.\n";
-        return kUsageError;
-    } catch (const UsageError& e) {
-        std::cerr << "hnasctl: " << e.what() << '\n';
+        printError(e.what());
+        std::cerr << "Run with --help for more information.\n";
         return kUsageError;
     } catch (const std::exception& e) {
-        std::cerr << "hnasctl: " << e.what() << '\n';
+        printError(e.what());
         return kUsageError;
     }
     if (!selection.action) {
@@ -74,13 +74,14 @@ int main(int argc, char** argv) {
     }
 
     try {
+        applyProfile(app, options);
         Session session(options);
         return selection.action(session);
     } catch (const UsageError& e) {
-        std::cerr << "hnasctl: " << e.what() << '\n';
+        printError(e.what());
         return kUsageError;
     } catch (const std::exception& e) {
-        std::cerr << "hnasctl: " << selection.name << " failed: " << e.what() << '\n';
+        printError(selection.name + " failed: " + e.what());
         return 1;
     }
 }

@@ -9,8 +9,10 @@
 /// client to the next: a new client does not mean a new TCP and TLS handshake.
 
 #include <cstddef>
+#include <functional>
 #include <memory>
 #include <string>
+#include <vector>
 
 #include "hnasmgmt/Export.h"
 
@@ -139,6 +141,38 @@ public:
     void SetJobId(long long jobId);
     /// Releases the client's connection (back to the thread's cache).
     void RKLibCurlDeInit();
+
+    /// Sends GETs ahead: a GET to every URL of `urls`, with this client's
+    /// headers and options, up to `maxInFlight` of them on the network at
+    /// once (over HTTP/2 multiplexed on one connection where the server offers
+    /// it, else on up to `maxInFlight` kept-alive HTTP/1.1 connections that
+    /// the thread's next batch reuses), on the calling thread. Then, in the
+    /// order of `urls`, calls `visit(i)` once the answer to urls[i] is in.
+    /// While `visit(i)` runs, the first GET of urls[i] that a client on this
+    /// thread sends with the same headers through RKLibCurlSendHttpReq (not
+    /// verbose, no user agent, keeping the response) is not sent again: it
+    /// returns that answer as if it had just been received (result, status,
+    /// body, error text, and any retry lines logged then). An answer that no
+    /// such request takes is dropped after `visit(i)`.
+    ///
+    /// Each GET keeps the rules of RKLibCurlSendHttpReq: its own time-out
+    /// (counted from the moment it is sent), size cap, TLS checks and retries
+    /// (with their back-off, which does not hold up the other GETs). At most
+    /// `maxInFlight` answers are held at once: a GET is sent only when the
+    /// one `maxInFlight` places before it has been visited. An empty URL is
+    /// not sent; its visit still comes in its turn. When the GETs cannot be
+    /// sent ahead (client not ready, `maxInFlight` of 1, no memory) every
+    /// visit still comes, in order, and its requests go to the network as
+    /// usual. An exception thrown by `visit` ends the batch and passes on.
+    /// The client's own last exchange is not changed.
+    /// @param urls the full URLs, in the order of the visits.
+    /// @param maxInFlight the most GETs on the network at once, 1 to 64 (a
+    ///        larger value counts as 64).
+    /// @param visit called with each index of `urls`, in order.
+    /// @return true when the GETs were sent ahead; false when every visit went
+    ///         to the network as usual.
+    bool RKLibCurlSendHttpGets(const std::vector<std::string>& urls, unsigned maxInFlight,
+                               const std::function<void(std::size_t)>& visit);
 
 private:
     struct Impl;

@@ -1,47 +1,21 @@
 #pragma once
 
-// A small writer for compact JSON documents with proper string escaping.
+// Compact JSON documents, written by the tools' shared writer. The simulator
+// passes the array's bytes on as they are, valid UTF-8 or not.
 
-#include <cstdint>
 #include <string>
-#include <vector>
+
+#include "common/JsonWriter.h"
 
 namespace hnasgwsim {
 
-// Appends `text` as a JSON string literal (quotes included).
-void appendJsonString(std::string& out, const std::string& text);
-std::string jsonString(const std::string& text);
-
-class JsonWriter {
+class JsonWriter : public hnastools::JsonWriter {
 public:
-    JsonWriter& beginObject();
-    JsonWriter& endObject();
-    JsonWriter& beginArray();
-    JsonWriter& endArray();
-    JsonWriter& key(const std::string& name);
-    JsonWriter& value(const std::string& text);
-    JsonWriter& value(const char* text) { return value(std::string(text)); }
-    JsonWriter& value(std::uint64_t number);
-    JsonWriter& value(std::int64_t number);
-    JsonWriter& value(int number) { return value(static_cast<std::int64_t>(number)); }
-    JsonWriter& value(double number);
-    JsonWriter& value(bool flag);
-    JsonWriter& raw(const std::string& json); // a value already in JSON form
-    JsonWriter& stringArray(const std::vector<std::string>& items);
-
-    template <typename T> JsonWriter& member(const std::string& name, const T& v) {
-        key(name);
-        return value(v);
-    }
-
-    const std::string& str() const { return out_; }
-    std::string take() { return std::move(out_); }
-
-private:
-    void separate();
-    std::string out_;
-    std::vector<bool> first_; // per open container: no member written yet
-    bool afterKey_ = false;
+    JsonWriter() : hnastools::JsonWriter(Layout::Compact, hnastools::InvalidUtf8::Keep) {}
 };
+
+inline std::string jsonString(const std::string& text) {
+    return hnastools::jsonString(text, hnastools::InvalidUtf8::Keep);
+}
 
 } // namespace hnasgwsim

@@ -80,13 +80,37 @@ VirtualServer* ArrayState::findVirtualServerById(std::uint64_t virtualServerId) 
 }
 
 FileSystem* ArrayState::findFileSystem(const std::string& id) {
-    for (auto& fs : fileSystems)
-        if (fs.filesystemId == id)
-            return &fs;
-    for (auto& fs : fileSystems)
-        if (fs.objectId == id)
-            return &fs;
+    if (indexedFileSystems_ != fileSystems.size())
+        indexFileSystems();
+    if (FileSystem* fs = lookUpFileSystem(id))
+        return fs;
+    // Missing or stale: once more over fresh tables.
+    indexFileSystems();
+    return lookUpFileSystem(id);
+}
+
+FileSystem* ArrayState::lookUpFileSystem(const std::string& id) {
+    // A filesystemId match wins over an objectId match.
+    auto it = fileSystemById_.find(id);
+    if (it != fileSystemById_.end() && it->second < fileSystems.size() &&
+        fileSystems[it->second].filesystemId == id)
+        return &fileSystems[it->second];
+    it = fileSystemByObjectId_.find(id);
+    if (it != fileSystemByObjectId_.end() && it->second < fileSystems.size() &&
+        fileSystems[it->second].objectId == id)
+        return &fileSystems[it->second];
     return nullptr;
+}
+
+void ArrayState::indexFileSystems() {
+    fileSystemById_.clear();
+    fileSystemByObjectId_.clear();
+    // emplace keeps the first of equal IDs, as a search from the front finds it.
+    for (std::size_t i = 0; i < fileSystems.size(); ++i) {
+        fileSystemById_.emplace(fileSystems[i].filesystemId, i);
+        fileSystemByObjectId_.emplace(fileSystems[i].objectId, i);
+    }
+    indexedFileSystems_ = fileSystems.size();
 }
 
 Share* ArrayState::findShare(const std::string& protocol, const std::string& objectId) {

@@ -22,6 +22,7 @@
 #include "Documents.h"
 #include "Json.h"
 #include "Routes.h"
+#include "WorkerPool.h"
 
 namespace hnasgwsim {
 
@@ -63,12 +64,63 @@ int localPort(int fd) {
     return -1;
 }
 
+Reply notSupported(const httplib::Request& req) {
+    return errorReply(405, "The method is not supported for this resource.",
+                      req.method + " is not supported on " + req.path);
+}
+
 struct FaultDecision {
     FaultKind kind = FaultKind::None;
     int status = 0;
     int latencyMs = 0;
     std::string description;
 };
+
+double millisecondsSince(std::chrono::steady_clock::time_point start) {
+    return std::chrono::duration<double, std::milli>(std::chrono::steady_clock::now() - start)
+        .count();
+}
+
+// Counts a request in flight for the life of the object.
+class InFlight {
+public:
+    InFlight(std::atomic<int>& count, std::atomic<int>& peak) : count_(count) {
+        const int now = ++count_;
+        int seen = peak.load();
+        while (now > seen && !peak.compare_exchange_weak(seen, now)) {
+        }
+    }
+    ~InFlight() { --count_; }
+    InFlight(const InFlight&) = delete;
+    InFlight& operator=(const InFlight&) = delete;
+
+private:
+    std::atomic<int>& count_;
+};
+
+void writeReply(const Reply& reply, const FaultDecision& fault, httplib::Response& res) {
+    if (fault.kind == FaultKind::Truncate) {
+        auto body = std::make_shared<std::string>(
+            reply.body.empty() ? std::string("{\"result\":\"done\"}") : reply.body);
+        res.status = reply.status == 204 ? 200 : reply.status;
+        const size_t sent = body->size() / 2;
+        // Announce the whole length, send half, then give up: the connection
+        // closes with the body short.
+        res.set_content_provider(body->size(), "application/json",
+                                 [body, sent](size_t offset, size_t, httplib::DataSink& sink) {
+                                     if (offset < sent)
+                                         sink.write(body->data() + offset, sent - offset);
+                                     return false;
+                                 });
+    } else if (fault.kind == FaultKind::NotJson) {
+        res.status = fault.status != 0 ? fault.status : (reply.status == 204 ? 200 : reply.status);
+        res.set_content(kNotJsonBody, "text/html");
+    } else {
+        res.status = reply.status;
+        if (!reply.body.empty())
+            res.set_content(reply.body, "application/json");
+    }
+}
 
 } // namespace
 
@@ -94,6 +146,8 @@ struct Simulator::Impl {
     std::unique_ptr<httplib::SSLServer> server;
     std::thread thread;
     std::atomic<bool> running{false};
+    std::atomic<int> inFlight{0};
+    std::atomic<int> peakInFlight{0};
     int port = 0;
     std::string certFile, keyFile, pin, tempDir;
 
@@ -113,8 +167,14 @@ struct Simulator::Impl {
     FaultDecision decideFault(const std::string& method, const std::string& path);
     bool credentialsOk(const httplib::Request& req, std::string& why) const;
     Reply admin(const httplib::Request& req);
+    Reply adminFaults(const httplib::Request& req);
+    Reply adminRequests(const httplib::Request& req);
+    Reply adminState(const httplib::Request& req);
+    Reply carryOut(const httplib::Request& req, const FaultDecision& fault);
     void handle(const httplib::Request& req, httplib::Response& res);
     void record(RequestRecord rec);
+    void configureServer();
+    void bindAndListen();
 };
 
 void Simulator::Impl::prepareCertificate() {
@@ -197,88 +257,99 @@ bool Simulator::Impl::credentialsOk(const httplib::Request& req, std::string& wh
     return true;
 }
 
+Reply Simulator::Impl::adminFaults(const httplib::Request& req) {
+    const std::string& m = req.method;
+    if (m == "GET") {
+        JsonWriter w;
+        w.beginObject().key("faults").beginArray();
+        std::lock_guard<std::mutex> lock(faultMutex);
+        for (const auto& f : faults)
+            w.beginObject()
+                .member("rule", f.rule.describe())
+                .member("matched", f.matched)
+                .member("fired", f.fired)
+                .endObject();
+        w.endArray().endObject();
+        return Reply{200, w.take()};
+    }
+    if (m == "POST") {
+        FaultRule rule;
+        try {
+            const auto first = req.body.find_first_not_of(" \t\r\n");
+            rule = first != std::string::npos && req.body[first] == '{'
+                       ? parseFaultRuleJson(req.body)
+                       : parseFaultRule(req.body);
+        } catch (const std::exception& e) {
+            return errorReply(400, "The fault rule is not valid.", e.what());
+        }
+        {
+            std::lock_guard<std::mutex> lock(faultMutex);
+            faults.push_back(ActiveFault{rule, 0, 0});
+        }
+        JsonWriter w;
+        w.beginObject().member("rule", rule.describe()).endObject();
+        return Reply{201, w.take()};
+    }
+    if (m == "DELETE") {
+        std::lock_guard<std::mutex> lock(faultMutex);
+        faults.clear();
+        return Reply{204, ""};
+    }
+    return notSupported(req);
+}
+
+Reply Simulator::Impl::adminRequests(const httplib::Request& req) {
+    if (req.method == "GET") {
+        JsonWriter w;
+        w.beginObject().key("requests").beginArray();
+        std::lock_guard<std::mutex> lock(logMutex);
+        for (const auto& r : log)
+            w.beginObject()
+                .member("method", r.method)
+                .member("path", r.path)
+                .member("status", r.status)
+                .member("durationMs", r.durationMs)
+                .member("fault", r.fault)
+                .member("body", r.body)
+                .endObject();
+        w.endArray().endObject();
+        return Reply{200, w.take()};
+    }
+    if (req.method == "DELETE") {
+        std::lock_guard<std::mutex> lock(logMutex);
+        log.clear();
+        return Reply{204, ""};
+    }
+    return notSupported(req);
+}
+
+Reply Simulator::Impl::adminState(const httplib::Request& req) {
+    if (req.method == "GET") {
+        std::lock_guard<std::mutex> lock(modelMutex);
+        return Reply{200, writeStateJson(array)};
+    }
+    if (req.method == "PUT") {
+        try {
+            ArrayState fresh = loadStateJson(req.body);
+            std::lock_guard<std::mutex> lock(modelMutex);
+            array = std::move(fresh);
+        } catch (const std::exception& e) {
+            return errorReply(400, "The state document is not valid.", e.what());
+        }
+        return Reply{204, ""};
+    }
+    return notSupported(req);
+}
+
 Reply Simulator::Impl::admin(const httplib::Request& req) {
     const std::string what = req.path.substr(kAdminRoot.size());
-    const std::string& m = req.method;
-    if (what == "faults") {
-        if (m == "GET") {
-            JsonWriter w;
-            w.beginObject().key("faults").beginArray();
-            std::lock_guard<std::mutex> lock(faultMutex);
-            for (const auto& f : faults)
-                w.beginObject()
-                    .member("rule", f.rule.describe())
-                    .member("matched", f.matched)
-                    .member("fired", f.fired)
-                    .endObject();
-            w.endArray().endObject();
-            return Reply{200, w.take()};
-        }
-        if (m == "POST") {
-            FaultRule rule;
-            try {
-                const auto first = req.body.find_first_not_of(" \t\r\n");
-                rule = first != std::string::npos && req.body[first] == '{'
-                           ? parseFaultRuleJson(req.body)
-                           : parseFaultRule(req.body);
-            } catch (const std::exception& e) {
-                return errorReply(400, "The fault rule is not valid.", e.what());
-            }
-            {
-                std::lock_guard<std::mutex> lock(faultMutex);
-                faults.push_back(ActiveFault{rule, 0, 0});
-            }
-            JsonWriter w;
-            w.beginObject().member("rule", rule.describe()).endObject();
-            return Reply{201, w.take()};
-        }
-        if (m == "DELETE") {
-            std::lock_guard<std::mutex> lock(faultMutex);
-            faults.clear();
-            return Reply{204, ""};
-        }
-    } else if (what == "requests") {
-        if (m == "GET") {
-            JsonWriter w;
-            w.beginObject().key("requests").beginArray();
-            std::lock_guard<std::mutex> lock(logMutex);
-            for (const auto& r : log)
-                w.beginObject()
-                    .member("method", r.method)
-                    .member("path", r.path)
-                    .member("status", r.status)
-                    .member("durationMs", r.durationMs)
-                    .member("fault", r.fault)
-                    .member("body", r.body)
-                    .endObject();
-            w.endArray().endObject();
-            return Reply{200, w.take()};
-        }
-        if (m == "DELETE") {
-            std::lock_guard<std::mutex> lock(logMutex);
-            log.clear();
-            return Reply{204, ""};
-        }
-    } else if (what == "state") {
-        if (m == "GET") {
-            std::lock_guard<std::mutex> lock(modelMutex);
-            return Reply{200, writeStateJson(array)};
-        }
-        if (m == "PUT") {
-            try {
-                ArrayState fresh = loadStateJson(req.body);
-                std::lock_guard<std::mutex> lock(modelMutex);
-                array = std::move(fresh);
-            } catch (const std::exception& e) {
-                return errorReply(400, "The state document is not valid.", e.what());
-            }
-            return Reply{204, ""};
-        }
-    } else {
-        return errorReply(404, "The requested object does not exist.", "no admin resource " + what);
-    }
-    return errorReply(405, "The method is not supported for this resource.",
-                      m + " is not supported on " + req.path);
+    if (what == "faults")
+        return adminFaults(req);
+    if (what == "requests")
+        return adminRequests(req);
+    if (what == "state")
+        return adminState(req);
+    return errorReply(404, "The requested object does not exist.", "no admin resource " + what);
 }
 
 void Simulator::Impl::record(RequestRecord rec) {
@@ -298,7 +369,24 @@ void Simulator::Impl::record(RequestRecord rec) {
         log.pop_front();
 }
 
+Reply Simulator::Impl::carryOut(const httplib::Request& req, const FaultDecision& fault) {
+    std::string why;
+    if (fault.kind == FaultKind::Status)
+        return errorReply(fault.status, "Injected fault.", "fault rule " + fault.description);
+    if (!credentialsOk(req, why))
+        return errorReply(401, "Authentication failed.", why);
+    if (startsWith(req.path, kAdminRoot))
+        return admin(req);
+    if (startsWith(req.path, kStorageRoot)) {
+        std::lock_guard<std::mutex> lock(modelMutex);
+        return handleStorage(array, req.method, req.path.substr(kStorageRoot.size()), req.body,
+                             static_cast<std::uint64_t>(std::time(nullptr)));
+    }
+    return errorReply(404, "The requested object does not exist.", "no resource " + req.path);
+}
+
 void Simulator::Impl::handle(const httplib::Request& req, httplib::Response& res) {
+    const InFlight counted(inFlight, peakInFlight);
     const auto start = std::chrono::steady_clock::now();
     const int fd = req.ssl ? SSL_get_fd(req.ssl) : -1;
     trackConnection(fd);
@@ -313,63 +401,25 @@ void Simulator::Impl::handle(const httplib::Request& req, httplib::Response& res
     if (!startsWith(req.path, kAdminRoot))
         fault = decideFault(req.method, req.path);
     rec.fault = fault.description;
+    // The sleep holds no lock: requests held by a latency fault overlap.
     if (fault.latencyMs > 0)
         std::this_thread::sleep_for(std::chrono::milliseconds(fault.latencyMs));
 
-    Reply reply;
-    std::string why;
     if (fault.kind == FaultKind::Close) {
         // Drop the connection before anything is written: the client sees
         // the connection closed without an answer. The request is logged
         // first, so that a client that saw the close also finds it logged.
         rec.status = 0;
-        rec.durationMs =
-            std::chrono::duration<double, std::milli>(std::chrono::steady_clock::now() - start)
-                .count();
+        rec.durationMs = millisecondsSince(start);
         record(std::move(rec));
         if (fd >= 0)
             ::shutdown(fd, SHUT_RDWR);
         res.status = 500; // never reaches the client
         return;
-    } else if (fault.kind == FaultKind::Status) {
-        reply = errorReply(fault.status, "Injected fault.", "fault rule " + fault.description);
-    } else if (!credentialsOk(req, why)) {
-        reply = errorReply(401, "Authentication failed.", why);
-    } else if (startsWith(req.path, kAdminRoot)) {
-        reply = admin(req);
-    } else if (startsWith(req.path, kStorageRoot)) {
-        std::lock_guard<std::mutex> lock(modelMutex);
-        reply = handleStorage(array, req.method, req.path.substr(kStorageRoot.size()), req.body,
-                              static_cast<std::uint64_t>(std::time(nullptr)));
-    } else {
-        reply = errorReply(404, "The requested object does not exist.", "no resource " + req.path);
     }
-
-    if (fault.kind == FaultKind::Truncate) {
-        auto body = std::make_shared<std::string>(
-            reply.body.empty() ? std::string("{\"result\":\"done\"}") : reply.body);
-        res.status = reply.status == 204 ? 200 : reply.status;
-        const size_t sent = body->size() / 2;
-        // Announce the whole length, send half, then give up: the connection
-        // closes with the body short.
-        res.set_content_provider(body->size(), "application/json",
-                                 [body, sent](size_t offset, size_t, httplib::DataSink& sink) {
-                                     if (offset < sent)
-                                         sink.write(body->data() + offset, sent - offset);
-                                     return false;
-                                 });
-    } else if (fault.kind == FaultKind::NotJson) {
-        res.status = fault.status != 0 ? fault.status : (reply.status == 204 ? 200 : reply.status);
-        res.set_content(kNotJsonBody, "text/html");
-    } else {
-        res.status = reply.status;
-        if (!reply.body.empty())
-            res.set_content(reply.body, "application/json");
-    }
-
+    writeReply(carryOut(req, fault), fault, res);
     rec.status = res.status;
-    rec.durationMs =
-        std::chrono::duration<double, std::milli>(std::chrono::steady_clock::now() - start).count();
+    rec.durationMs = millisecondsSince(start);
     record(std::move(rec));
 }
 
@@ -382,6 +432,72 @@ Simulator::~Simulator() {
         std::error_code ec;
         std::filesystem::remove_all(impl_->tempDir, ec);
     }
+}
+
+void Simulator::Impl::configureServer() {
+    SSL_CTX* ctx = server->ssl_context();
+    SSL_CTX_set_min_proto_version(ctx, TLS1_2_VERSION);
+    // Note every connection at its handshake, so stop() can close idle ones.
+    SSL_CTX_set_client_hello_cb(
+        ctx,
+        [](SSL* ssl, int*, void* arg) {
+            static_cast<Impl*>(arg)->trackConnection(SSL_get_fd(ssl));
+            return SSL_CLIENT_HELLO_SUCCESS;
+        },
+        this);
+
+    auto& s = *server;
+    const size_t workers = static_cast<size_t>(std::max(2, options.threads));
+    s.new_task_queue = [workers] { return new WorkerPool(workers); };
+    s.set_tcp_nodelay(true);
+    s.set_keep_alive_max_count(1000000);
+    s.set_keep_alive_timeout(std::max(1, options.keepAliveTimeoutSec));
+    s.set_read_timeout(30);
+    s.set_write_timeout(30);
+    s.set_payload_max_length(64u << 20);
+    auto handler = [this](const httplib::Request& req, httplib::Response& res) {
+        handle(req, res);
+    };
+    s.Get(".*", handler);
+    s.Post(".*", handler);
+    s.Put(".*", handler);
+    s.Delete(".*", handler);
+    s.Patch(".*", handler);
+    s.set_error_handler(httplib::Server::HandlerWithResponse(
+        [](const httplib::Request& req, httplib::Response& res) {
+            if (res.body.empty() && !res.content_provider_)
+                res.set_content(errorDocument(res.status, "The request was not accepted.",
+                                              req.method + " " + req.path),
+                                "application/json");
+            return httplib::Server::HandlerResponse::Handled;
+        }));
+}
+
+void Simulator::Impl::bindAndListen() {
+    auto& s = *server;
+    if (options.port == 0) {
+        port = s.bind_to_any_port(options.host);
+    } else {
+        port = s.bind_to_port(options.host, options.port) ? options.port : -1;
+    }
+    if (port <= 0) {
+        server.reset();
+        throw std::runtime_error("cannot listen on " + options.host + ":" +
+                                 std::to_string(options.port));
+    }
+
+    // Workers inherit the signal mask of the thread that starts them: with
+    // SIGPIPE blocked there, writing to a connection the peer (or a fault)
+    // closed fails with EPIPE instead of ending the process.
+    sigset_t pipe, previous;
+    sigemptyset(&pipe);
+    sigaddset(&pipe, SIGPIPE);
+    pthread_sigmask(SIG_BLOCK, &pipe, &previous);
+    thread = std::thread([&s] { s.listen_after_bind(); });
+    pthread_sigmask(SIG_SETMASK, &previous, nullptr);
+
+    for (int i = 0; i < 500 && !s.is_running(); ++i)
+        std::this_thread::sleep_for(std::chrono::milliseconds(10));
 }
 
 void Simulator::start() {
@@ -398,66 +514,8 @@ void Simulator::start() {
     // up leaves no private key behind (a later start generates a fresh pair).
     if (!d.tempDir.empty() && d.keyFile == d.tempDir + "/key.pem")
         std::remove(d.keyFile.c_str());
-    SSL_CTX* ctx = d.server->ssl_context();
-    SSL_CTX_set_min_proto_version(ctx, TLS1_2_VERSION);
-    // Note every connection at its handshake, so stop() can close idle ones.
-    SSL_CTX_set_client_hello_cb(
-        ctx,
-        [](SSL* ssl, int*, void* arg) {
-            static_cast<Impl*>(arg)->trackConnection(SSL_get_fd(ssl));
-            return SSL_CLIENT_HELLO_SUCCESS;
-        },
-        &d);
-
-    auto& s = *d.server;
-    const size_t threads = static_cast<size_t>(std::max(2, d.options.threads));
-    s.new_task_queue = [threads] { return new httplib::ThreadPool(threads); };
-    s.set_tcp_nodelay(true);
-    s.set_keep_alive_max_count(1000000);
-    s.set_keep_alive_timeout(std::max(1, d.options.keepAliveTimeoutSec));
-    s.set_read_timeout(30);
-    s.set_write_timeout(30);
-    s.set_payload_max_length(64u << 20);
-    auto handler = [&d](const httplib::Request& req, httplib::Response& res) {
-        d.handle(req, res);
-    };
-    s.Get(".*", handler);
-    s.Post(".*", handler);
-    s.Put(".*", handler);
-    s.Delete(".*", handler);
-    s.Patch(".*", handler);
-    s.set_error_handler(httplib::Server::HandlerWithResponse(
-        [](const httplib::Request& req, httplib::Response& res) {
-            if (res.body.empty() && !res.content_provider_)
-                res.set_content(errorDocument(res.status, "The request was not accepted.",
-                                              req.method + " " + req.path),
-                                "application/json");
-            return httplib::Server::HandlerResponse::Handled;
-        }));
-
-    if (d.options.port == 0) {
-        d.port = s.bind_to_any_port(d.options.host);
-    } else {
-        d.port = s.bind_to_port(d.options.host, d.options.port) ? d.options.port : -1;
-    }
-    if (d.port <= 0) {
-        d.server.reset();
-        throw std::runtime_error("cannot listen on " + d.options.host + ":" +
-                                 std::to_string(d.options.port));
-    }
-
-    // Workers inherit the signal mask of the thread that starts them: with
-    // SIGPIPE blocked there, writing to a connection the peer (or a fault)
-    // closed fails with EPIPE instead of ending the process.
-    sigset_t pipe, previous;
-    sigemptyset(&pipe);
-    sigaddset(&pipe, SIGPIPE);
-    pthread_sigmask(SIG_BLOCK, &pipe, &previous);
-    d.thread = std::thread([&s] { s.listen_after_bind(); });
-    pthread_sigmask(SIG_SETMASK, &previous, nullptr);
-
-    for (int i = 0; i < 500 && !s.is_running(); ++i)
-        std::this_thread::sleep_for(std::chrono::milliseconds(10));
+    d.configureServer();
+    d.bindAndListen();
     d.running = true;
 }
 
@@ -529,6 +587,14 @@ std::vector<FaultRule> Simulator::faults() const {
 std::vector<RequestRecord> Simulator::requestLog() const {
     std::lock_guard<std::mutex> lock(impl_->logMutex);
     return std::vector<RequestRecord>(impl_->log.begin(), impl_->log.end());
+}
+
+int Simulator::peakInFlight() const {
+    return impl_->peakInFlight;
+}
+
+void Simulator::resetPeakInFlight() {
+    impl_->peakInFlight = impl_->inFlight.load();
 }
 
 void Simulator::clearRequestLog() {

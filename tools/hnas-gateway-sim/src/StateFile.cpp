@@ -74,6 +74,77 @@ Share readShare(ArrayState& a, const JsonFields& f, const VirtualServer& evs) {
     return share;
 }
 
+Snapshot readSnapshot(ArrayState& a, const JsonFields& sf, const FileSystem& fs) {
+    Snapshot snap;
+    snap.displayName = sf.requiredString("displayName");
+    snap.objectId = sf.string("objectId").value_or("");
+    if (snap.objectId.empty())
+        snap.objectId = a.newObjectId('S');
+    snap.filesystemId = fs.filesystemId;
+    snap.state = sf.string("state").value_or(snap.state);
+    snap.creationReason = sf.string("creationReason").value_or(snap.creationReason);
+    snap.creationTime = sf.unsignedNumber("creationTime").value_or(0);
+    snap.appSearchId = sf.string("appSearchId").value_or("");
+    return snap;
+}
+
+// A directory is a path, or an object with "path" and "objectId".
+void readDirectories(ArrayState& a, const JsonFields& f, FileSystem& fs) {
+    if (auto dirs = f.array("directories")) {
+        for (auto d : *dirs) {
+            std::string_view path;
+            if (d.get_string().get(path) == simdjson::SUCCESS) {
+                a.addDirectory(fs, std::string(path));
+                continue;
+            }
+            JsonFields df(d, "a directory of " + fs.label);
+            a.addDirectory(fs, df.requiredString("path"), df.string("objectId").value_or(""));
+        }
+    }
+}
+
+FileSystem readFileSystem(ArrayState& a, const JsonFields& f) {
+    FileSystem fs;
+    fs.label = f.requiredString("label");
+    fs.objectId = f.string("objectId").value_or("");
+    if (fs.objectId.empty())
+        fs.objectId = a.newObjectId('F');
+    fs.filesystemId = f.string("filesystemId").value_or("");
+    if (fs.filesystemId.empty())
+        fs.filesystemId = a.newObjectId('I').substr(16);
+    fs.status = f.string("status").value_or(fs.status);
+    fs.capacity = f.unsignedNumber("capacity").value_or(0);
+    fs.usedCapacity = f.unsignedNumber("usedCapacity").value_or(0);
+    fs.freeCapacity =
+        f.unsignedNumber("freeCapacity")
+            .value_or(fs.capacity >= fs.usedCapacity ? fs.capacity - fs.usedCapacity : 0);
+    fs.isReadOnly = f.boolean("isReadOnly").value_or(false);
+    fs.virtualServerId = f.unsignedNumber("virtualServerId").value_or(1);
+    if (auto snaps = f.array("snapshots"))
+        for (auto s : *snaps)
+            fs.snapshots.push_back(readSnapshot(a, JsonFields(s, "a snapshot of " + fs.label), fs));
+    readDirectories(a, f, fs);
+    return fs;
+}
+
+VirtualServer readVirtualServer(ArrayState& a, const JsonFields& f) {
+    VirtualServer evs;
+    evs.name = f.requiredString("name");
+    evs.virtualServerId = f.unsignedNumber("virtualServerId").value_or(a.virtualServers.size() + 1);
+    evs.objectId = f.string("objectId").value_or("");
+    if (evs.objectId.empty())
+        evs.objectId = a.newObjectId('E');
+    evs.UUID = f.string("UUID").value_or(evs.objectId);
+    evs.isEnabled = f.boolean("isEnabled").value_or(true);
+    evs.status = f.string("status").value_or(evs.status);
+    evs.type = f.string("type").value_or(evs.type);
+    evs.ipAddresses = stringList(f, "ipAddresses");
+    if (auto shares = f.array("shares"))
+        for (auto s : *shares)
+            evs.shares.push_back(readShare(a, JsonFields(s, "a share of " + evs.name), evs));
+    return evs;
+}
+
 } // namespace
 
 ArrayState loadStateJson(const std::string& json) {
@@ -85,83 +156,14 @@ ArrayState loadStateJson(const std::string& json) {
             a.nextId = std::max<std::uint64_t>(*next, 1);
         if (auto subsystem = root.object("subsystem"))
             readSubsystem(JsonFields(*subsystem, "\"subsystem\""), a.subsystem);
-
         // File systems first: shares refer to them.
-        if (auto list = root.array("filesystems")) {
-            for (auto item : *list) {
-                JsonFields f(item, "a file system");
-                FileSystem fs;
-                fs.label = f.requiredString("label");
-                fs.objectId = f.string("objectId").value_or("");
-                if (fs.objectId.empty())
-                    fs.objectId = a.newObjectId('F');
-                fs.filesystemId = f.string("filesystemId").value_or("");
-                if (fs.filesystemId.empty())
-                    fs.filesystemId = a.newObjectId('I').substr(16);
-                fs.status = f.string("status").value_or(fs.status);
-                fs.capacity = f.unsignedNumber("capacity").value_or(0);
-                fs.usedCapacity = f.unsignedNumber("usedCapacity").value_or(0);
-                fs.freeCapacity =
-                    f.unsignedNumber("freeCapacity")
-                        .value_or(fs.capacity >= fs.usedCapacity ? fs.capacity - fs.usedCapacity
-                                                                 : 0);
-                fs.isReadOnly = f.boolean("isReadOnly").value_or(false);
-                fs.virtualServerId = f.unsignedNumber("virtualServerId").value_or(1);
-                if (auto snaps = f.array("snapshots")) {
-                    for (auto s : *snaps) {
-                        JsonFields sf(s, "a snapshot of " + fs.label);
-                        Snapshot snap;
-                        snap.displayName = sf.requiredString("displayName");
-                        snap.objectId = sf.string("objectId").value_or("");
-                        if (snap.objectId.empty())
-                            snap.objectId = a.newObjectId('S');
-                        snap.filesystemId = fs.filesystemId;
-                        snap.state = sf.string("state").value_or(snap.state);
-                        snap.creationReason =
-                            sf.string("creationReason").value_or(snap.creationReason);
-                        snap.creationTime = sf.unsignedNumber("creationTime").value_or(0);
-                        snap.appSearchId = sf.string("appSearchId").value_or("");
-                        fs.snapshots.push_back(std::move(snap));
-                    }
-                }
-                if (auto dirs = f.array("directories")) {
-                    for (auto d : *dirs) {
-                        std::string_view path;
-                        if (d.get_string().get(path) == simdjson::SUCCESS) {
-                            a.addDirectory(fs, std::string(path));
-                            continue;
-                        }
-                        JsonFields df(d, "a directory of " + fs.label);
-                        a.addDirectory(fs, df.requiredString("path"),
-                                       df.string("objectId").value_or(""));
-                    }
-                }
-                a.fileSystems.push_back(std::move(fs));
-            }
-        }
-
-        if (auto list = root.array("virtualServers")) {
-            for (auto item : *list) {
-                JsonFields f(item, "a virtual server");
-                VirtualServer evs;
-                evs.name = f.requiredString("name");
-                evs.virtualServerId =
-                    f.unsignedNumber("virtualServerId").value_or(a.virtualServers.size() + 1);
-                evs.objectId = f.string("objectId").value_or("");
-                if (evs.objectId.empty())
-                    evs.objectId = a.newObjectId('E');
-                evs.UUID = f.string("UUID").value_or(evs.objectId);
-                evs.isEnabled = f.boolean("isEnabled").value_or(true);
-                evs.status = f.string("status").value_or(evs.status);
-                evs.type = f.string("type").value_or(evs.type);
-                evs.ipAddresses = stringList(f, "ipAddresses");
-                if (auto shares = f.array("shares"))
-                    for (auto s : *shares)
-                        evs.shares.push_back(
-                            readShare(a, JsonFields(s, "a share of " + evs.name), evs));
-                a.virtualServers.push_back(std::move(evs));
-            }
-        }
+        if (auto list = root.array("filesystems"))
+            for (auto item : *list)
+                a.fileSystems.push_back(readFileSystem(a, JsonFields(item, "a file system")));
+        if (auto list = root.array("virtualServers"))
+            for (auto item : *list)
+                a.virtualServers.push_back(
+                    readVirtualServer(a, JsonFields(item, "a virtual server")));
     } catch (const BadInput& e) {
         throw std::runtime_error(e.what());
     }

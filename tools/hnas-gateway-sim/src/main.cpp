@@ -13,10 +13,10 @@
 #include "common/DocumentationFlags.h"
 #include "hnasgwsim/Simulator.h"
 
-int main(int argc, char** argv) {
-    CLI::App app{"Simulated HNAS REST management gateway (HTTPS, in-memory array)"};
-    hnastools::addDocumentationFlags(app, {"hnas-gateway-sim", "hnasctl(1)"});
+namespace {
 
+// Everything the command line sets.
+struct Settings {
     hnasgwsim::SimulatorOptions options;
     std::string listen = "127.0.0.1:0";
     std::string stateFile;
@@ -25,99 +25,123 @@ int main(int argc, char** argv) {
     std::vector<std::string> faultTexts;
     std::string accessLogFile;
     bool quiet = false;
+};
 
-    app.add_option("--listen", listen, "Address and port to listen on (port 0: ephemeral)")
-        ->capture_default_str();
-    app.add_option("--user", options.credentials.user, "Expected X-Subsystem-User")
-        ->capture_default_str();
-    app.add_option("--password", options.credentials.password,
+void addCredentialOptions(CLI::App& app, hnasgwsim::Credentials& c) {
+    app.add_option("--user", c.user, "Expected X-Subsystem-User")->capture_default_str();
+    app.add_option("--password", c.password,
                    "Expected X-Subsystem-Password (or the environment variable "
                    "HNAS_SIM_PASSWORD, which keeps it off the command line)")
         ->envname("HNAS_SIM_PASSWORD");
-    app.add_option("--subsystem-type", options.credentials.subsystemType,
-                   "Expected X-Subsystem-Type")
+    app.add_option("--subsystem-type", c.subsystemType, "Expected X-Subsystem-Type")
         ->capture_default_str();
-    app.add_option("--management-ips", options.credentials.managementIPs,
-                   "Expected X-Management-IPs")
+    app.add_option("--management-ips", c.managementIPs, "Expected X-Management-IPs")
         ->capture_default_str();
-    app.add_option("--cert", options.certFile, "PEM certificate to serve (with --key)");
-    app.add_option("--key", options.keyFile, "PEM private key to serve (with --cert)");
-    app.add_option("--state-dir", options.stateDir,
-                   "Directory for the generated certificate, kept across runs "
-                   "(default: a private temporary directory removed at exit)");
-    app.add_option("--state", stateFile, "Seed the array from this JSON state file")
+}
+
+void addArrayOptions(CLI::App& app, Settings& s) {
+    app.add_option("--state", s.stateFile, "Seed the array from this JSON state file")
         ->check(CLI::ExistingFile);
-    app.add_flag("--generate", generate, "Build a large array for benchmarks");
-    app.add_option("--gen-virtual-servers", sizes.virtualServers, "With --generate")
+    app.add_flag("--generate", s.generate, "Build a large array for benchmarks");
+    app.add_option("--gen-virtual-servers", s.sizes.virtualServers, "With --generate")
         ->capture_default_str();
-    app.add_option("--gen-filesystems", sizes.fileSystems, "With --generate")
+    app.add_option("--gen-filesystems", s.sizes.fileSystems, "With --generate")
         ->capture_default_str();
-    app.add_option("--gen-shares", sizes.shares, "With --generate")->capture_default_str();
-    app.add_option("--gen-snapshots", sizes.snapshotsPerFileSystem,
+    app.add_option("--gen-shares", s.sizes.shares, "With --generate")->capture_default_str();
+    app.add_option("--gen-snapshots", s.sizes.snapshotsPerFileSystem,
                    "With --generate: snapshots per file system")
         ->capture_default_str();
-    app.add_option("--gen-directories", sizes.directoriesPerFileSystem,
+    app.add_option("--gen-directories", s.sizes.directoriesPerFileSystem,
                    "With --generate: top-level directories per file system")
         ->capture_default_str();
-    app.add_option("--fault", faultTexts,
+    app.get_option("--state")->excludes("--generate");
+}
+
+void addServerOptions(CLI::App& app, Settings& s) {
+    app.add_option("--listen", s.listen, "Address and port to listen on (port 0: ephemeral)")
+        ->capture_default_str();
+    addCredentialOptions(app, s.options.credentials);
+    app.add_option("--cert", s.options.certFile, "PEM certificate to serve (with --key)");
+    app.add_option("--key", s.options.keyFile, "PEM private key to serve (with --cert)");
+    app.add_option("--state-dir", s.options.stateDir,
+                   "Directory for the generated certificate, kept across runs "
+                   "(default: a private temporary directory removed at exit)");
+    addArrayOptions(app, s);
+    app.add_option("--fault", s.faultTexts,
                    "Fault rule 'METHOD PATTERN ACTION [latency=MS] [nth=N] [times=N]', "
                    "ACTION one of status=N, close, truncate, notjson (repeatable)");
-    app.add_option("--access-log", accessLogFile,
+    app.add_option("--access-log", s.accessLogFile,
                    "Write the access log to this file "
                    "(default: standard error)");
-    app.add_flag("--quiet", quiet, "No access log");
-    app.add_option("--threads", options.threads, "Worker threads")->capture_default_str();
-    app.add_option("--keep-alive-timeout", options.keepAliveTimeoutSec,
+    app.add_flag("--quiet", s.quiet, "No access log");
+    app.add_option("--threads", s.options.threads,
+                   "The most worker threads, one per open connection, started as needed")
+        ->capture_default_str();
+    app.add_option("--keep-alive-timeout", s.options.keepAliveTimeoutSec,
                    "Seconds an idle connection is kept open")
         ->capture_default_str();
-    app.get_option("--state")->excludes("--generate");
-    CLI11_PARSE(app, argc, argv);
+}
 
-    auto colon = listen.rfind(':');
+// HOST:PORT or [V6]:PORT into the options; false (and a message) when it is not.
+bool takeListenAddress(Settings& s) {
+    const auto colon = s.listen.rfind(':');
     if (colon == std::string::npos) {
         std::cerr << "hnas-gateway-sim: --listen needs HOST:PORT\n";
-        return 2;
+        return false;
     }
-    options.host = listen.substr(0, colon);
-    if (options.host.size() >= 2 && options.host.front() == '[' && options.host.back() == ']')
-        options.host = options.host.substr(1, options.host.size() - 2);
+    std::string host = s.listen.substr(0, colon);
+    if (host.size() >= 2 && host.front() == '[' && host.back() == ']')
+        host = host.substr(1, host.size() - 2);
+    s.options.host = host;
     try {
-        options.port = std::stoi(listen.substr(colon + 1));
+        s.options.port = std::stoi(s.listen.substr(colon + 1));
     } catch (const std::exception&) {
-        std::cerr << "hnas-gateway-sim: bad port in --listen " << listen << "\n";
-        return 2;
+        std::cerr << "hnas-gateway-sim: bad port in --listen " << s.listen << "\n";
+        return false;
     }
+    return true;
+}
 
+// The fault rules and the array the simulator starts with.
+bool takeFaultsAndArray(Settings& s) {
     try {
-        for (const auto& text : faultTexts)
-            options.faults.push_back(hnasgwsim::parseFaultRule(text));
-        if (!stateFile.empty())
-            options.array = hnasgwsim::loadStateFile(stateFile);
-        else if (generate)
-            options.array = hnasgwsim::generateArray(sizes);
+        for (const auto& text : s.faultTexts)
+            s.options.faults.push_back(hnasgwsim::parseFaultRule(text));
+        if (!s.stateFile.empty())
+            s.options.array = hnasgwsim::loadStateFile(s.stateFile);
+        else if (s.generate)
+            s.options.array = hnasgwsim::generateArray(s.sizes);
     } catch (const std::exception& e) {
         std::cerr << "hnas-gateway-sim: " << e.what() << "\n";
-        return 2;
+        return false;
     }
+    return true;
+}
 
+// The access log to standard error or to the file asked for, or none.
+bool takeAccessLog(Settings& s) {
+    if (s.quiet)
+        return true;
     auto logMutex = std::make_shared<std::mutex>();
     std::shared_ptr<std::ostream> logFile;
-    if (!quiet) {
-        if (!accessLogFile.empty()) {
-            logFile = std::make_shared<std::ofstream>(accessLogFile, std::ios::app);
-            if (!*logFile) {
-                std::cerr << "hnas-gateway-sim: cannot write " << accessLogFile << "\n";
-                return 2;
-            }
+    if (!s.accessLogFile.empty()) {
+        logFile = std::make_shared<std::ofstream>(s.accessLogFile, std::ios::app);
+        if (!*logFile) {
+            std::cerr << "hnas-gateway-sim: cannot write " << s.accessLogFile << "\n";
+            return false;
         }
-        options.accessLog = [logMutex, logFile](const std::string& line) {
-            std::lock_guard<std::mutex> lock(*logMutex);
-            std::ostream& out = logFile ? *logFile : std::cerr;
-            out << line << '\n';
-            out.flush();
-        };
     }
+    s.options.accessLog = [logMutex, logFile](const std::string& line) {
+        std::lock_guard<std::mutex> lock(*logMutex);
+        std::ostream& out = logFile ? *logFile : std::cerr;
+        out << line << '\n';
+        out.flush();
+    };
+    return true;
+}
 
+// Serves until SIGINT or SIGTERM; the exit status.
+int serveUntilStopped(hnasgwsim::SimulatorOptions options) {
     // SIGINT and SIGTERM are taken by sigwait below; every thread the
     // simulator starts inherits the blocked set.
     sigset_t stopSignals;
@@ -142,4 +166,18 @@ int main(int argc, char** argv) {
     std::cerr << "hnas-gateway-sim: stopping on signal " << signal << "\n";
     sim.stop();
     return 0;
+}
+
+} // namespace
+
+int main(int argc, char** argv) {
+    CLI::App app{"Simulated HNAS REST management gateway (HTTPS, in-memory array)"};
+    hnastools::addDocumentationFlags(app, {"hnas-gateway-sim", "hnasctl(1)"});
+    Settings settings;
+    addServerOptions(app, settings);
+    CLI11_PARSE(app, argc, argv);
+
+    if (!takeListenAddress(settings) || !takeFaultsAndArray(settings) || !takeAccessLog(settings))
+        return 2;
+    return serveUntilStopped(std::move(settings.options));
 }

@@ -5,8 +5,10 @@
 // snapshots and directories. Plain data; the simulator guards it with a mutex
 // (Simulator::model()).
 
+#include <cstddef>
 #include <cstdint>
 #include <string>
+#include <unordered_map>
 #include <utility>
 #include <vector>
 
@@ -110,6 +112,17 @@ struct HNASGWSIM_API ArrayState {
                             const std::string& objectId = std::string());
     // Sets the default settings and, for CIFS, the default permission entry.
     void initialiseShare(Share& share);
+
+private:
+    // findFileSystem's tables, positions in fileSystems by filesystemId and
+    // by objectId: a walk over every file system stays linear. fileSystems
+    // is open to change, so an entry is checked before it is trusted, and
+    // the tables are built again when one is stale or the size changed.
+    std::unordered_map<std::string, std::size_t> fileSystemById_;
+    std::unordered_map<std::string, std::size_t> fileSystemByObjectId_;
+    std::size_t indexedFileSystems_ = 0;
+    FileSystem* lookUpFileSystem(const std::string& id);
+    void indexFileSystems();
 };
 
 // The path-safe encoded form of a CIFS user or group name.

@@ -49,7 +49,10 @@ struct SimulatorOptions {
     // duration; never credentials), called on the worker threads, possibly
     // at the same time; null: no access log.
     std::function<void(const std::string&)> accessLog;
-    int threads = 32; // worker threads, one per open connection
+    // The most worker threads: one serves an open connection, and they are
+    // started as connections arrive (a connection beyond the limit waits
+    // for a worker).
+    int threads = 256;
     int keepAliveTimeoutSec = 5;
 };
 
@@ -108,6 +111,11 @@ public:
 
     std::vector<RequestRecord> requestLog() const;
     void clearRequestLog();
+
+    // The most requests that were being handled at once (a latency fault's
+    // wait included) since the start or the last resetPeakInFlight().
+    int peakInFlight() const;
+    void resetPeakInFlight();
 
 private:
     struct Impl;
