@@ -14,12 +14,7 @@
 
 namespace {
 
-using hnasfacade::clipForLog;
-using hnasfacade::OpLog;
-using hnasfacade::Reply;
-using hnasfacade::Request;
-using hnasfacade::ResourcePath;
-using hnasfacade::Verb;
+using namespace hnasfacade;
 
 constexpr int kResourceGetCIFSAuth = 15;
 constexpr int kResourceSetCIFSAuth = 16;
@@ -41,7 +36,7 @@ bool RkManageHNAS::getCIFSAuthentication(const std::string& shareObjectId,
         const OpLog op{kFunction, static_cast<long long>(jobId), trace};
         HNASJSONGetCIFSAuthentication message(jobId);
 
-        if (!hnasfacade::sessionReady(initialised, restApi.get(), op)) {
+        if (!sessionReady(initialised, restApi.get(), op)) {
             return false;
         }
         if (shareObjectId.empty()) {
@@ -50,7 +45,7 @@ bool RkManageHNAS::getCIFSAuthentication(const std::string& shareObjectId,
         }
         const Request request{Verb::Get, authenticationsResource(shareObjectId),
                               kResourceGetCIFSAuth};
-        const bool read = hnasfacade::sendAndRead(
+        const bool read = sendAndRead(
             *restApi, op, request,
             [&](const Reply&) {
                 trace.DebugLvl(kFunction, -1, "Unable to get CIFS Authentication.");
@@ -77,7 +72,7 @@ bool RkManageHNAS::setCIFSAuthentication(const std::string& shareObjectId,
         const OpLog op{kFunction, static_cast<long long>(jobId), trace};
         HNASJSONSetCIFSAuthentication message(jobId, entries);
 
-        if (!hnasfacade::sessionReady(initialised, restApi.get(), op)) {
+        if (!sessionReady(initialised, restApi.get(), op)) {
             return false;
         }
         if (shareObjectId.empty()) {
@@ -109,7 +104,7 @@ bool RkManageHNAS::deleteCIFSAuthentication(const std::string& shareObjectId,
         DbgTrace trace;
         const OpLog op{kFunction, static_cast<long long>(jobId), trace};
 
-        if (!hnasfacade::sessionReady(initialised, restApi.get(), op)) {
+        if (!sessionReady(initialised, restApi.get(), op)) {
             return false;
         }
         if (shareObjectId.empty() || encodedName.empty()) {

@@ -18,12 +18,7 @@
 
 namespace {
 
-using hnasfacade::clipForLog;
-using hnasfacade::OpLog;
-using hnasfacade::Reply;
-using hnasfacade::Request;
-using hnasfacade::ResourcePath;
-using hnasfacade::Verb;
+using namespace hnasfacade;
 
 constexpr int kResourceListShares = 3;
 constexpr int kResourceCreateCIFSShare = 5;
@@ -58,7 +53,7 @@ bool readShareListing(HNASRestAPI& api, const OpLog& op, unsigned long long jobI
     const std::string server = clipForLog(virtualServer.name);
     ResourcePath path;
     path.text("virtual-servers/").segment(virtualServer.objectId).text("/").segment(shareType);
-    return hnasfacade::sendAndRead(
+    return sendAndRead(
         api, op, {Verb::Get, path, kResourceListShares},
         [&](const Reply& reply) {
             op.trace.DebugLvl(op.function, -1, op.job,
@@ -84,7 +79,7 @@ bool postShare(HNASRestAPI& api, const OpLog& op, HNASJSONCreateFileSystemShare&
     const Request request{Verb::Post, ResourcePath().text("filesystem-shares/").segment(shareType),
                           shareType == kCIFS ? kResourceCreateCIFSShare : kResourceCreateNFSShare,
                           std::move(body)};
-    return hnasfacade::sendAndRead(
+    return sendAndRead(
         api, op, request,
         [&](const Reply&) {
             op.trace.DebugLvl(op.function, -1, op.job,
@@ -191,7 +186,7 @@ bool RkManageHNAS::getFilesystemShares(__HNASVirtualServers& virtualServer,
             trace.DebugLvl(kFunction, 0, job, "Getting information for [%d] File System shares",
                            clampToInt(shares.size()));
         }
-        if (!hnasfacade::sessionReady(initialised, restApi.get(), op)) {
+        if (!sessionReady(initialised, restApi.get(), op)) {
             return false;
         }
         // The listing's reader fills a vector whose records are moved on:
@@ -235,7 +230,7 @@ bool RkManageHNAS::isSharePresent(const std::string& shareName, __HNASVirtualSer
     return hnasNoThrow(kFunction, jobId, [&] {
         DbgTrace trace;
         const OpLog op{kFunction, static_cast<long long>(jobId), trace};
-        if (!hnasfacade::sessionReady(initialised, restApi.get(), op)) {
+        if (!sessionReady(initialised, restApi.get(), op)) {
             return false;
         }
         std::vector<__HNASFileSystemShares> shares;
@@ -264,7 +259,7 @@ bool RkManageHNAS::createFileSystemShare(const std::string& shareName,
             return false;
         }
         const bool isCIFS = shareType == kCIFS;
-        if (!hnasfacade::sessionReady(initialised, restApi.get(), op)) {
+        if (!sessionReady(initialised, restApi.get(), op)) {
             return false;
         }
         if (shareName.empty() || filesystemId.empty() || path.empty() || shareType.empty() ||
@@ -316,7 +311,7 @@ bool RkManageHNAS::deleteFileSystemShare(const std::string& objectId,
                            clipForLog(shareType).c_str());
             return false;
         }
-        if (!hnasfacade::sessionReady(initialised, restApi.get(), op)) {
+        if (!sessionReady(initialised, restApi.get(), op)) {
             return false;
         }
         if (objectId.empty() || shareType.empty()) {
@@ -344,7 +339,7 @@ bool RkManageHNAS::deleteFileSystemShare(const std::string& shareName,
     return hnasNoThrow(kFunction, jobId, [&] {
         DbgTrace trace;
         const OpLog op{kFunction, static_cast<long long>(jobId), trace};
-        if (!hnasfacade::sessionReady(initialised, restApi.get(), op)) {
+        if (!sessionReady(initialised, restApi.get(), op)) {
             return false;
         }
         std::vector<__HNASFileSystemShares> shares;
