@@ -28,6 +28,8 @@ const char* const kDefaultPermission = R"({"cifsAuthentications": [
   {"name": "Everyone", "encodedName": "AQEAAAAAAAEAAAAA", "type": "GROUP", "permission": 7},
   {"name": "CORP\\admins", "encodedName": "AQUAAAAAAAUVAAAB", "type": "GROUP", "permission": 7}
 ]})";
+const char* const kOnlyDefault = R"({"cifsAuthentications": [
+  {"name": "Everyone", "encodedName": "AQEAAAAAAAEAAAAA", "type": "GROUP", "permission": 7}]})";
 const char* const kCreated = R"({"filesystemShare": {"objectId": "SH-NEW", "shareId": "57",
   "name": "proj", "virtualServerId": 1, "filesystemId": "FS-A", "path": "\\projects\\proj"}})";
 const char* const kError = R"({"errorCode": 500, "errorMsg": "Internal error"})";
@@ -107,6 +109,7 @@ TEST_F(SharesTest, PermissionSteps) {
         size_t wanted;     // entries the caller asks for
         bool ok;
         std::string leftAs;
+        const char* defaults = kDefaultPermission; // the new share's entries
     };
     const Case cases[] = {
         {404, 0, 201, 1, false, beside},
@@ -116,6 +119,7 @@ TEST_F(SharesTest, PermissionSteps) {
         {404, 0, 500, 1, false, "the array's default entries, without the ones asked for"},
         {200, 204, 0, 0, true, ""}, // none asked for: the default goes, nothing is set
         {200, 500, 0, 0, false, "the array's default entries"},
+        {200, 204, 201, 1, true, "", kOnlyDefault}, // a lone default entry goes as well
     };
     for (const Case& c : cases) {
         SCOPED_TRACE(std::to_string(c.get) + " " + std::to_string(c.del) + " " +
@@ -123,7 +127,7 @@ TEST_F(SharesTest, PermissionSteps) {
         gateway.reset();
         log->clear();
         gateway.on("POST", "filesystem-shares/CIFS", {201, kCreated});
-        gateway.on("GET", kNewAuth, {c.get, c.get == 200 ? kDefaultPermission : kError});
+        gateway.on("GET", kNewAuth, {c.get, c.get == 200 ? c.defaults : kError});
         gateway.on("DELETE", kDefault, {c.del, c.del == 204 ? "" : kError});
         gateway.on("POST", kNewAuth, {c.set, c.set == 201 ? "{}" : kError});
         __HNASFileSystemShares share;
