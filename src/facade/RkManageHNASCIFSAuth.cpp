@@ -15,12 +15,7 @@
 
 namespace {
 
-using hnasfacade::clipForLog;
-using hnasfacade::OpLog;
-using hnasfacade::Reply;
-using hnasfacade::Request;
-using hnasfacade::ResourcePath;
-using hnasfacade::Verb;
+using namespace hnasfacade;
 
 constexpr int kResourceGetCIFSAuth = 15;
 constexpr int kResourceSetCIFSAuth = 16;
@@ -36,7 +31,7 @@ bool RkManageHNAS::getCIFSAuthentication(const std::string& shareObjectId,
         const OpLog op{kFunction, static_cast<long long>(jobId), trace};
         HNASJSONGetCIFSAuthentication message(jobId);
 
-        if (!hnasfacade::sessionReady(initialised, restApi.get(), op)) {
+        if (!sessionReady(initialised, restApi.get(), op)) {
             return false;
         }
         if (shareObjectId.empty()) {
@@ -45,7 +40,7 @@ bool RkManageHNAS::getCIFSAuthentication(const std::string& shareObjectId,
         }
         const Request request{Verb::Get, hnasfacade::authenticationsPath(shareObjectId),
                               kResourceGetCIFSAuth};
-        const bool read = hnasfacade::sendAndRead(
+        const bool read = sendAndRead(
             *restApi, op, request,
             [&](const Reply&) {
                 trace.DebugLvl(kFunction, -1, "Unable to get CIFS Authentication.");
@@ -72,7 +67,7 @@ bool RkManageHNAS::setCIFSAuthentication(const std::string& shareObjectId,
         const OpLog op{kFunction, static_cast<long long>(jobId), trace};
         HNASJSONSetCIFSAuthentication message(jobId, entries);
 
-        if (!hnasfacade::sessionReady(initialised, restApi.get(), op)) {
+        if (!sessionReady(initialised, restApi.get(), op)) {
             return false;
         }
         if (shareObjectId.empty()) {
@@ -104,7 +99,7 @@ bool RkManageHNAS::deleteCIFSAuthentication(const std::string& shareObjectId,
         DbgTrace trace;
         const OpLog op{kFunction, static_cast<long long>(jobId), trace};
 
-        if (!hnasfacade::sessionReady(initialised, restApi.get(), op)) {
+        if (!sessionReady(initialised, restApi.get(), op)) {
             return false;
         }
         if (shareObjectId.empty() || encodedName.empty()) {

@@ -30,14 +30,7 @@ bool isIPv4Address(const std::string& text) {
     return inet_pton(AF_INET, text.c_str(), &address) == 1;
 }
 
-using hnasfacade::clipForLog;
-using hnasfacade::OpLog;
-using hnasfacade::Reply;
-using hnasfacade::Request;
-using hnasfacade::ResourcePath;
-using hnasfacade::sendAndRead;
-using hnasfacade::sessionReady;
-using hnasfacade::Verb;
+using namespace hnasfacade;
 
 // The subsystem's fields at level 5, one line each.
 void logSubsystem(const OpLog& op, const __HNASStorageSubSystemInfo& info) {

@@ -33,12 +33,7 @@ findDirectory(const std::vector<__HNASFileSystemDirectories>& directories,
     return nullptr;
 }
 
-using hnasfacade::clipForLog;
-using hnasfacade::OpLog;
-using hnasfacade::Reply;
-using hnasfacade::Request;
-using hnasfacade::ResourcePath;
-using hnasfacade::Verb;
+using namespace hnasfacade;
 
 } // namespace
 
@@ -52,7 +47,7 @@ bool RkManageHNAS::getFileSystemDirectories(const std::string& filesystemId,
 
         const OpLog op{kFunction, job, trace};
         directories.clear();
-        if (!hnasfacade::sessionReady(initialised, restApi.get(), op)) {
+        if (!sessionReady(initialised, restApi.get(), op)) {
             return false;
         }
         if (filesystemId.empty()) {
@@ -65,7 +60,7 @@ bool RkManageHNAS::getFileSystemDirectories(const std::string& filesystemId,
         std::vector<__HNASFileSystemDirectories> parsed;
         ResourcePath path;
         path.text("filesystems/").segment(filesystemId).text("/directories/").segment(directoryId);
-        const bool read = hnasfacade::sendAndRead(
+        const bool read = sendAndRead(
             *restApi, op, {Verb::Get, path, kResourceDirectories},
             [&](const Reply&) {
                 trace.DebugLvl(kFunction, -1, job,

@@ -29,14 +29,7 @@ std::string lowerCopy(const std::string& text) {
     return boost::algorithm::to_lower_copy(text, std::locale());
 }
 
-using hnasfacade::clipForLog;
-using hnasfacade::OpLog;
-using hnasfacade::Reply;
-using hnasfacade::Request;
-using hnasfacade::ResourcePath;
-using hnasfacade::sendAndRead;
-using hnasfacade::sessionReady;
-using hnasfacade::Verb;
+using namespace hnasfacade;
 
 } // namespace
 

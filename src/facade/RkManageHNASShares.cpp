@@ -19,12 +19,7 @@
 
 namespace {
 
-using hnasfacade::clipForLog;
-using hnasfacade::OpLog;
-using hnasfacade::Reply;
-using hnasfacade::Request;
-using hnasfacade::ResourcePath;
-using hnasfacade::Verb;
+using namespace hnasfacade;
 
 constexpr int kResourceListShares = 3;
 constexpr int kResourceCreateCIFSShare = 5;
@@ -60,7 +55,7 @@ bool readShareListing(HNASRestAPI& api, const OpLog& op, unsigned long long jobI
     const std::string server = clipForLog(virtualServer.name);
     ResourcePath path;
     path.text("virtual-servers/").segment(virtualServer.objectId).text("/").segment(shareType);
-    return hnasfacade::sendAndRead(
+    return sendAndRead(
         api, op, {Verb::Get, path, kResourceListShares},
         [&](const Reply& reply) {
             op.trace.DebugLvl(op.function, -1, op.job,
@@ -86,7 +81,7 @@ bool postShare(HNASRestAPI& api, const OpLog& op, HNASJSONCreateFileSystemShare&
     const Request request{Verb::Post, ResourcePath().text("filesystem-shares/").segment(shareType),
                           shareType == kCIFS ? kResourceCreateCIFSShare : kResourceCreateNFSShare,
                           std::move(body)};
-    return hnasfacade::sendAndRead(
+    return sendAndRead(
         api, op, request,
         [&](const Reply&) {
             op.trace.DebugLvl(op.function, -1, op.job,
@@ -193,7 +188,7 @@ bool RkManageHNAS::getFilesystemShares(__HNASVirtualServers& virtualServer,
             trace.DebugLvl(kFunction, 0, job, "Getting information for [%d] File System shares",
                            clampToInt(shares.size()));
         }
-        if (!hnasfacade::sessionReady(initialised, restApi.get(), op)) {
+        if (!sessionReady(initialised, restApi.get(), op)) {
             return false;
         }
         // The listing's reader fills a vector whose records are moved on:
@@ -246,7 +241,7 @@ bool RkManageHNAS::isSharePresent(const std::string& shareName, __HNASVirtualSer
     return hnasNoThrow(kFunction, jobId, [&] {
         DbgTrace trace;
         const OpLog op{kFunction, static_cast<long long>(jobId), trace};
-        if (!hnasfacade::sessionReady(initialised, restApi.get(), op)) {
+        if (!sessionReady(initialised, restApi.get(), op)) {
             return false;
         }
         std::vector<__HNASFileSystemShares> shares;
@@ -275,7 +270,7 @@ bool RkManageHNAS::createFileSystemShare(const std::string& shareName,
             return false;
         }
         const bool isCIFS = shareType == kCIFS;
-        if (!hnasfacade::sessionReady(initialised, restApi.get(), op)) {
+        if (!sessionReady(initialised, restApi.get(), op)) {
             return false;
         }
         if (shareName.empty() || filesystemId.empty() || path.empty() || shareType.empty() ||
@@ -327,7 +322,7 @@ bool RkManageHNAS::deleteFileSystemShare(const std::string& objectId,
                            clipForLog(shareType).c_str());
             return false;
         }
-        if (!hnasfacade::sessionReady(initialised, restApi.get(), op)) {
+        if (!sessionReady(initialised, restApi.get(), op)) {
             return false;
         }
         if (objectId.empty() || shareType.empty()) {
@@ -355,7 +350,7 @@ bool RkManageHNAS::deleteFileSystemShare(const std::string& shareName,
     return hnasNoThrow(kFunction, jobId, [&] {
         DbgTrace trace;
         const OpLog op{kFunction, static_cast<long long>(jobId), trace};
-        if (!hnasfacade::sessionReady(initialised, restApi.get(), op)) {
+        if (!sessionReady(initialised, restApi.get(), op)) {
             return false;
         }
         std::vector<__HNASFileSystemShares> shares;

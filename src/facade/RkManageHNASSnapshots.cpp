@@ -25,12 +25,7 @@ constexpr int kRecoverSnapshotResource = 12;
 // Name filter under which the library's own snapshots are listed.
 const char* const kLibrarySnapshotFilter = "RKHNAS";
 
-using hnasfacade::clipForLog;
-using hnasfacade::OpLog;
-using hnasfacade::Reply;
-using hnasfacade::Request;
-using hnasfacade::ResourcePath;
-using hnasfacade::Verb;
+using namespace hnasfacade;
 
 // A deletion or recovery of a snapshot named by its object ID: refused before
 // init or without an object ID; a failed request logs `failureFormat` with the
@@ -38,7 +33,7 @@ using hnasfacade::Verb;
 bool snapshotCommand(bool initialised, HNASRestAPI* api, const OpLog& op,
                      const std::string& objectId, const Request& request,
                      const char* failureFormat) {
-    if (!hnasfacade::sessionReady(initialised, api, op)) {
+    if (!sessionReady(initialised, api, op)) {
         return false;
     }
     if (objectId.empty()) {
@@ -64,7 +59,7 @@ bool RkManageHNAS::createFileSystemSnapshot(const std::string& displayName,
         const long long job = static_cast<long long>(jobId);
         const OpLog op{kFunction, job, trace};
         HNASJSONCreateFileSystemSnapshot message(jobId, displayName, filesystemId, appSearchId);
-        if (!hnasfacade::sessionReady(initialised, restApi.get(), op)) {
+        if (!sessionReady(initialised, restApi.get(), op)) {
             return false;
         }
         if (displayName.empty() || filesystemId.empty() || appSearchId.empty()) {
@@ -80,7 +75,7 @@ bool RkManageHNAS::createFileSystemSnapshot(const std::string& displayName,
         const Request request{Verb::Post, ResourcePath().text("filesystem-snapshots"),
                               kCreateSnapshotResource, std::move(body)};
         const std::string name = clipForLog(displayName), id = clipForLog(filesystemId);
-        const bool read = hnasfacade::sendAndRead(
+        const bool read = sendAndRead(
             *restApi, op, request,
             [&](const Reply&) {
                 trace.DebugLvl(kFunction, -1, job,
@@ -109,7 +104,7 @@ bool RkManageHNAS::getFileSystemSnapshots(const std::string& filesystemId,
         DbgTrace trace;
         const long long job = static_cast<long long>(jobId);
         const OpLog op{kFunction, job, trace};
-        if (!hnasfacade::sessionReady(initialised, restApi.get(), op)) {
+        if (!sessionReady(initialised, restApi.get(), op)) {
             return false;
         }
         if (filesystemId.empty() || nameFilter.empty()) {
@@ -120,7 +115,7 @@ bool RkManageHNAS::getFileSystemSnapshots(const std::string& filesystemId,
         // The listing's reader fills a vector that is moved to the caller: no
         // record vector is copied.
         std::vector<__HNASFileSystemSnapshot> parsed;
-        const bool read = hnasfacade::sendAndRead(
+        const bool read = sendAndRead(
             *restApi, op,
             {Verb::Get, hnasfacade::snapshotListingPath(filesystemId, nameFilter),
              kListSnapshotsResource},
@@ -226,7 +221,7 @@ bool RkManageHNAS::deleteFileSystemSnapshot(__HNASFileSystemSnapshot snapshot,
     return hnasNoThrow(kFunction, jobId, [&] {
         DbgTrace trace;
         const long long job = static_cast<long long>(jobId);
-        if (!hnasfacade::sessionReady(initialised, restApi.get(), {kFunction, job, trace})) {
+        if (!sessionReady(initialised, restApi.get(), {kFunction, job, trace})) {
             return false;
         }
         if (snapshot.filesystemId.empty() || snapshot.displayName.empty() || nameFilter.empty()) {

@@ -56,19 +56,6 @@ protected:
     }
 };
 
-TEST_F(DirectoriesTest, TheRootIsListedWithAnEmptyDirectoryIdentifier) {
-    ASSERT_TRUE(hnas.getFileSystemDirectories("FS-7", "", list));
-    EXPECT_EQ(ids(list), "D-A1 D-UPPER D-A2 D-NONAME ");
-    EXPECT_EQ(list[0].displayName, Strings{"//a"});
-    EXPECT_TRUE(list[3].displayName.empty());
-    EXPECT_TRUE(
-        logged(kList, 5,
-               std::string("Successfully got file system directories. Response [") + kRoot + "]"));
-    ASSERT_TRUE(hnas.getFileSystemDirectories("FS-7", "D-A1", list));
-    EXPECT_EQ(ids(list), "D-AB D-AC ");
-    EXPECT_EQ(gets(), (Strings{"GET " + kDirs, "GET " + kDirs + "D-A1"}));
-}
-
 // The first two components of a path name the root; each further one is
 // looked up, exactly, among the names "//" + the path so far.
 TEST_F(DirectoriesTest, TheWalk) {
@@ -111,8 +98,6 @@ TEST_F(DirectoriesTest, RefusalsOfTheWalkAndTheListing) {
     auto walk = [&](const char* fs, const char* path) {
         return [=] { return hnas.getFileSystemDirectoriesUnderPath(fs, path, list); };
     };
-    EXPECT_TRUE(fails(walk("", "/x/y"), kWalk, "Invalid Input."));
-    EXPECT_TRUE(fails(walk("FS-7", ""), kWalk, "Invalid Input."));
     // Short paths are refused after the root is listed.
     for (const char* path : {"/", "/x", "x"})
         EXPECT_TRUE(

@@ -84,19 +84,9 @@ TEST_F(SessionTest, EveryRequestSendingOperationRefusesBeforeInit) {
               "getCIFSAuthentication setCIFSAuthentication deleteCIFSAuthentication ")
         << log.dump();
     EXPECT_EQ(gateway.requestCount(), 0u);
-    EXPECT_FAILS(h.getFileSystemDirectoriesUnderPath("1001", "/a/b", directories),
-                 "RkManageHNAS::getFileSystemDirectoriesUnderPath",
-                 "Unable to get the dirs list under the root of the FS");
-    EXPECT_TRUE(logged("RkManageHNAS::getFileSystemDirectories", -1, "Initialize HNAS params."));
-    // Out-parameters keep what the caller put in; getAllSnapshots empties its own.
+    // Out-parameters keep what the caller put in; getVirtualServers empties its own.
     EXPECT_EQ(device.name + filesystems[0].label + id + std::to_string(evs), "untouchedkeptkept77");
-    EXPECT_EQ(filesystems.size() + snapshots.size(), 3u);
-    EXPECT_TRUE(servers.empty()); // getVirtualServers empties its own
-    EXPECT_TRUE(snapshot.objectId.empty());
-    EXPECT_FAILS(fresh.getAllSnapshots(snapshots), "RkManageHNAS::getAllSnapshots",
-                 "Unable to get the File Systems list.");
-    EXPECT_TRUE(logged("RkManageHNAS::getFileSystemsInfo", -1, "Initialize HNAS params."));
-    EXPECT_TRUE(snapshots.empty());
+    EXPECT_TRUE(servers.empty());
 }
 
 TEST_F(SessionTest, ParallelRequestsAreFromOneTo64AndARefusalKeepsTheValue) {
@@ -135,41 +125,85 @@ TEST_F(SessionTest, InitHandsTheValuesToTheSessionInOrder) {
                gateway.port());
     EXPECT_FAILS(fresh.getFileSystemsInfo("", filesystems), "RkManageHNAS::getFileSystemsInfo",
                  "Unable to get file systems list.");
-    EXPECT_EQ(filesystems.size(), 1u);
-    EXPECT_FALSE(fresh.recoverFileSystemSnapshot("SNAP-1"));
-    EXPECT_EQ(gateway.requestCount(), 1u);
-    EXPECT_FALSE(log->contains("Initialize HNAS params."));
     EXPECT_EQ(log.dump().find(login.password), std::string::npos);
 }
 
-TEST_F(SessionTest, ASecondInitSendsTheNextRequestToTheNewGateway) {
-    TestGateway second;
-    gateway.on("GET", "filesystems/", {200, kFileSystems});
-    second.on("GET", "filesystems/",
-              {200, R"({"filesystem": {"objectId": "FS-OBJ-9", "label": "other",
-                 "filesystemId": "9009", "status": "MOUNTED", "capacity": 5, "usedCapacity": 1,
-                 "freeCapacity": 4, "isReadOnly": true}})"});
-    std::vector<__HNASFileSystemInfo> filesystems;
-    ASSERT_TRUE(hnas.getFileSystemsInfo("", filesystems));
-    ASSERT_EQ(filesystems.size(), 1u);
-    EXPECT_EQ(filesystems[0].filesystemId, "1001");
-    {
-        hnastest::TrustGateway trustSecond(second);
-        log->clear();
-        GatewayLogin login;
-        hnas.init("other-user", login.password, login.subsystemType, login.managementIP,
-                  second.host(), second.port());
-        // The first session, which had sent a request, was closed by the new init.
-        EXPECT_TRUE(log->contains("Closing the curl session.", 2));
-        ASSERT_TRUE(hnas.getFileSystemsInfo("", filesystems));
-    }
-    ASSERT_EQ(filesystems.size(), 1u);
-    EXPECT_EQ(filesystems[0].filesystemId, "9009");
-    EXPECT_TRUE(filesystems[0].isReadOnly);
-    EXPECT_EQ(gateway.requestCount(), 1u);
-    ASSERT_EQ(second.requestCount(), 1u);
-    EXPECT_EQ(second.requests()[0].header("X-Subsystem-User"), "other-user");
-    EXPECT_EQ(log->count("Initialized HNAS params."), 1u);
+// Inputs every operation refuses with its own line (level -1, the job, but
+// for the one line that the CIFS listing writes without it), sending nothing
+// and leaving its out-parameter as it was.
+TEST_F(SessionTest, EmptyOrUnknownInputsAreRefusedBeforeAnyRequest) {
+    __HNASVirtualServers evs, noEvs, server;
+    evs.objectId = "EVS-OBJ-1";
+    __HNASFileSystemSnapshot snapshot, noName;
+    noName.filesystemId = "1001";
+    std::string id = "kept";
+    unsigned long long evsId = 77;
+    std::vector<__HNASFileSystemSnapshot> snapshots(1);
+    std::vector<__HNASFileSystemShares> shares(1);
+    __HNASFileSystemShares share;
+    share.name = "kept";
+    std::vector<__HNASFileSystemDirectories> directories(1);
+    std::vector<__HNASCIFSAuthentication> entries(1);
+    const std::string ns = "RkManageHNAS::";
+    struct Case {
+        std::function<bool()> call;
+        std::string function, line;
+    };
+    const Case cases[] = {
+        {[&] { return hnas.getVirtualServerInfo("", server); }, ns + "getVirtualServerInfo",
+         "The virtual server name is empty."},
+        {[&] { return hnas.getFileSystemID(noEvs, "s", "CIFS", id); }, ns + "getFileSystemID",
+         "Invalid input."},
+        {[&] { return hnas.getFileSystemID(evs, "s", "", id); }, ns + "getFileSystemID",
+         "Invalid input."},
+        {[&] { return hnas.getFileSystemID("", id); }, ns + "getFileSystemID",
+         "Invalid Input. File System name is empty."},
+        {[&] { return hnas.getEVSIdAssociatedWithFileSystemID("", evsId); },
+         ns + "getEVSIdAssociatedWithFileSystemID", "Invalid Input. File System ID is empty."},
+        {[&] { return hnas.createFileSystemSnapshot("RKHNAS_1", "1001", "", snapshot); },
+         ns + "createFileSystemSnapshot", "Invalid input."},
+        {[&] { return hnas.getFileSystemSnapshots("", "RKHNAS", snapshots); },
+         ns + "getFileSystemSnapshots", "Invalid input."},
+        {[&] { return hnas.getFileSystemSnapshots("1001", "", snapshots); },
+         ns + "getFileSystemSnapshots", "Invalid input."},
+        {[&] { return hnas.isSnapshotPresent("1001", "", "RKHNAS"); }, ns + "isSnapshotPresent",
+         "Invalid Input. File System name or Snap UUID is empty."},
+        {[&] { return hnas.deleteFileSystemSnapshot(noName, "RKHNAS"); },
+         ns + "deleteFileSystemSnapshot", "Invalid input."},
+        {[&] { return hnas.deleteFileSystemSnapshot(std::string()); },
+         ns + "deleteFileSystemSnapshot", "Invalid input."},
+        {[&] { return hnas.recoverFileSystemSnapshot(""); }, ns + "recoverFileSystemSnapshot",
+         "Invalid input."},
+        {[&] { return hnas.getFilesystemShares(evs, "cifs", shares, false); },
+         ns + "getFilesystemShares", "Invalid share type."},
+        {[&] { return hnas.getFilesystemShares(noEvs, "CIFS", shares, false); },
+         ns + "getFilesystemShares", "Invalid input."},
+        {[&] { return hnas.isSharePresent("", evs, "CIFS"); }, ns + "isSharePresent",
+         "Invalid input."},
+        {[&] { return hnas.createFileSystemShare("s", "1", "FS-A", "", "CIFS", share, true); },
+         ns + "createFileSystemShare", "Invalid input."},
+        {[&] { return fresh.createFileSystemShare("s", "1", "FS-A", "/p", "cifs", share, true); },
+         ns + "createFileSystemShare", "Invalid Share Type[cifs]."}, // before the init check
+        {[&] { return fresh.deleteFileSystemShare("SH-2", "NFs"); }, ns + "deleteFileSystemShare",
+         "Invalid Share Type[NFs]."},
+        {[&] { return hnas.deleteFileSystemShare("", "CIFS"); }, ns + "deleteFileSystemShare",
+         "Invalid input."},
+        {[&] { return hnas.deleteFileSystemShare("s", noEvs, "CIFS"); },
+         ns + "deleteFileSystemShare", "Invalid input."},
+        {[&] { return hnas.getFileSystemDirectoriesUnderPath("1001", "", directories); },
+         ns + "getFileSystemDirectoriesUnderPath", "Invalid Input."},
+        {[&] { return hnas.setCIFSAuthentication("", entries); }, "setCIFSAuthentication",
+         "Invalid input."},
+        {[&] { return hnas.deleteCIFSAuthentication("SH-1", ""); }, "deleteCIFSAuthentication",
+         "Invalid Parameters."},
+    };
+    for (const Case& c : cases)
+        EXPECT_TRUE(fails(c.call, c.function, c.line)) << c.line;
+    EXPECT_FALSE(hnas.getCIFSAuthentication("", entries));
+    EXPECT_TRUE(log.logged("getCIFSAuthentication", -1, "The CIFS Share object ID is empty.", 0));
+    EXPECT_EQ(id + share.name + std::to_string(evsId), "keptkept77");
+    EXPECT_EQ(snapshots.size() + shares.size() + entries.size(), 3u);
+    EXPECT_EQ(gateway.requestCount(), 0u);
 }
 
 } // namespace

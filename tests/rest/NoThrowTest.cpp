@@ -39,6 +39,15 @@ void* allocate(std::size_t size) {
 void* operator new(std::size_t size) {
     return allocate(size);
 }
+// The JSON reader allocates with the nothrow form: it must pair with the
+// replaced delete as well.
+void* operator new(std::size_t size, const std::nothrow_t&) noexcept {
+    try {
+        return allocate(size);
+    } catch (...) {
+        return nullptr;
+    }
+}
 void operator delete(void* p) noexcept {
     std::free(p);
 }
