@@ -1,4 +1,4 @@
-// Ready-made log writers and the shared printf-style formatter.
+// The ready-made stream log writer and the shared printf-style formatter.
 
 #include "hnasmgmt/host/LogWriters.h"
 
@@ -152,76 +152,4 @@ void StreamLogWriter::Write(int level, const char* function, int /*line*/, long 
         }
     } catch (...) {
     }
-}
-
-// --- CapturingLogWriter ---
-
-CapturingLogWriter::CapturingLogWriter(int level) : level_(level) {}
-
-int CapturingLogWriter::GetLevel() const {
-    std::lock_guard<std::mutex> lock(mutex_);
-    return level_;
-}
-
-void CapturingLogWriter::SetLevel(int level) {
-    std::lock_guard<std::mutex> lock(mutex_);
-    level_ = level;
-}
-
-void CapturingLogWriter::Write(int level, const char* function, int /*line*/, long long jobId,
-                               int /*flags*/, const char* format, ...) {
-    try {
-        va_list args;
-        va_start(args, format);
-        LogRecord record;
-        record.text = hnasFormatV(format, args);
-        va_end(args);
-        record.level = level;
-        record.function = function ? function : "";
-        record.jobId = jobId;
-        std::lock_guard<std::mutex> lock(mutex_);
-        records_.push_back(std::move(record));
-    } catch (...) {
-    }
-}
-
-std::vector<LogRecord> CapturingLogWriter::records() const {
-    std::lock_guard<std::mutex> lock(mutex_);
-    return records_;
-}
-
-void CapturingLogWriter::clear() {
-    std::lock_guard<std::mutex> lock(mutex_);
-    records_.clear();
-}
-
-bool CapturingLogWriter::contains(const std::string& text) const {
-    std::lock_guard<std::mutex> lock(mutex_);
-    for (const LogRecord& r : records_) {
-        if (r.text == text) {
-            return true;
-        }
-    }
-    return false;
-}
-
-bool CapturingLogWriter::contains(const std::string& text, int level) const {
-    std::lock_guard<std::mutex> lock(mutex_);
-    for (const LogRecord& r : records_) {
-        if (r.text == text && r.level == level) {
-            return true;
-        }
-    }
-    return false;
-}
-
-size_t CapturingLogWriter::count(const std::string& text) const {
-    std::lock_guard<std::mutex> lock(mutex_);
-    size_t n = 0;
-    for (const LogRecord& r : records_) {
-        if (r.text == text) {
-            ++n;
-        }
-    }
-    return n;
 }

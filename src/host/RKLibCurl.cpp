@@ -69,8 +69,12 @@ bool RKLibCurl::Impl::start(const char* header, bool keepResponse, bool reuse,
 
 void RKLibCurl::Impl::release() noexcept {
     ready = false;
-    if (curl.easy) {
-        releaseHandle(std::move(curl.easy), settings.trust, reuseConnections);
+    try {
+        if (curl.easy) {
+            releaseHandle(std::move(curl.easy), settings.trust, reuseConnections);
+        }
+    } catch (...) {
+        // The handle was closed instead of cached.
     }
     curl.headers.reset();
 }

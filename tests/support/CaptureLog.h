@@ -9,17 +9,17 @@
 #include <string>
 
 #include "hnasmgmt/host/DbgTrace.h"
-#include "hnasmgmt/host/LogWriters.h"
+#include "support/CapturingLogWriter.h"
 
 namespace hnastest {
 
 class CaptureLog {
 public:
     explicit CaptureLog(int level = 5)
-        : previous_(g_ptrLogWriter), writer_(boost::make_shared<CapturingLogWriter>(level)) {
-        g_ptrLogWriter = writer_;
+        : previous_(GetLogWriter()), writer_(boost::make_shared<CapturingLogWriter>(level)) {
+        SetLogWriter(writer_);
     }
-    ~CaptureLog() { g_ptrLogWriter = previous_; }
+    ~CaptureLog() { SetLogWriter(previous_); }
     CaptureLog(const CaptureLog&) = delete;
     CaptureLog& operator=(const CaptureLog&) = delete;
 

@@ -22,8 +22,8 @@
 /// - HNASRestAPI is the REST session below the facade; the message classes
 ///   derived from HNASJSONBase write request bodies and read responses.
 /// - The host's side: every log line goes through DbgTrace to the writer in
-///   #g_ptrLogWriter (StreamLogWriter and CapturingLogWriter are ready-made
-///   writers), and every request goes through the HTTP client RKLibCurl,
+///   #g_ptrLogWriter, set with SetLogWriter (StreamLogWriter is a ready-made
+///   writer), and every request goes through the HTTP client RKLibCurl,
 ///   whose TLS settings and time-outs are set with RKLibCurl::setOptions.
 ///
 /// Requests go to "https://HOST:PORT/v4/storage/" followed by the resource

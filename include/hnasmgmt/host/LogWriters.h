@@ -1,14 +1,12 @@
 #pragma once
 
 /// @file
-/// Ready-made log writers: a thread-safe line writer for stderr or a file, and
-/// a capturing writer for tests.
+/// A ready-made log writer: a thread-safe line writer for stderr or a file.
 
 #include <cstdarg>
 #include <cstdio>
 #include <mutex>
 #include <string>
-#include <vector>
 
 #include "hnasmgmt/Export.h"
 #include "hnasmgmt/host/DbgTrace.h"
@@ -57,51 +55,4 @@ private:
     int level_;
     std::FILE* out_;
     bool ownsFile_;
-};
-
-/// One record as a CapturingLogWriter keeps it.
-struct HNASMGMT_API LogRecord {
-    int level = 0;        ///< The line's level.
-    std::string function; ///< The name of the writing function.
-    long long jobId = 0;  ///< The job identifier.
-    std::string text;     ///< The formatted text.
-};
-
-/// Keeps every record in memory; thread-safe.
-class HNASMGMT_API CapturingLogWriter : public CLogWriterInterface {
-public:
-    /// @param level the highest level kept.
-    explicit CapturingLogWriter(int level = 5);
-    /// @return the highest level kept.
-    int GetLevel() const override;
-    /// Changes the highest level kept. @param level the new level.
-    void SetLevel(int level);
-    /// Keeps one record; see CLogWriterInterface::Write.
-    /// @param level the line's level.
-    /// @param function the name of the writing function.
-    /// @param line a source line number.
-    /// @param jobId the job identifier.
-    /// @param flags reserved.
-    /// @param format a printf-style format, followed by its arguments.
-    void Write(int level, const char* function, int line, long long jobId, int flags,
-               const char* format, ...) override;
-
-    /// @return a copy of the records kept, in the order written.
-    std::vector<LogRecord> records() const;
-    /// Drops every record kept.
-    void clear();
-    /// True when some record has exactly this text.
-    /// @param text the text to look for.
-    bool contains(const std::string& text) const;
-    /// True when some record has exactly this text and this level.
-    /// @param text the text to look for.
-    /// @param level the level it must have.
-    bool contains(const std::string& text, int level) const;
-    /// Number of records with exactly this text. @param text the text to count.
-    size_t count(const std::string& text) const;
-
-private:
-    mutable std::mutex mutex_;
-    int level_;
-    std::vector<LogRecord> records_;
 };
