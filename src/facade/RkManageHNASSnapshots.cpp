@@ -115,7 +115,7 @@ bool RkManageHNAS::getFileSystemSnapshots(const std::string& filesystemId,
         // The listing's reader fills a vector that is moved to the caller: no
         // record vector is copied.
         std::vector<__HNASFileSystemSnapshot> parsed;
-        const bool read = hnasfacade::sendAndRead(
+        const bool read = sendAndRead(
             *restApi, op,
             {Verb::Get, hnasfacade::snapshotListingPath(filesystemId, nameFilter),
              kListSnapshotsResource},

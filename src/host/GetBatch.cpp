@@ -39,10 +39,16 @@ struct MultiCache {
     CURLSH* share = nullptr;
     TrustStamp trust;
     std::vector<CURL*> idle;
+    const bool thread_;
 
-    MultiCache() { t_multiState = CacheState::Alive; }
+    // `thread` marks the thread's own cache, whose end the thread state records.
+    explicit MultiCache(bool thread) : thread_(thread) {
+        if (thread_)
+            t_multiState = CacheState::Alive;
+    }
     ~MultiCache() {
-        t_multiState = CacheState::Dead;
+        if (thread_)
+            t_multiState = CacheState::Dead;
         close();
     }
     MultiCache(const MultiCache&) = delete;
@@ -104,10 +110,10 @@ struct MultiCache {
 // gets one of its own (`local`), closed with the batch.
 MultiCache& multiCache(std::unique_ptr<MultiCache>& local) {
     if (t_multiState != CacheState::Dead) {
-        thread_local MultiCache cache;
+        thread_local MultiCache cache(true);
         return cache;
     }
-    local.reset(new MultiCache());
+    local.reset(new MultiCache(false));
     return *local;
 }
 

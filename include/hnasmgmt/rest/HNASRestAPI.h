@@ -147,7 +147,9 @@ public:
     /// sent it. A resource that sendReq() would refuse (empty, unsafe, an
     /// unknown `resourceType`, invalid parameters) is not sent ahead; its
     /// visit still comes in its turn. With `inFlight` of 1 every visit simply
-    /// comes in order. Logs nothing of its own.
+    /// comes in order. Logs nothing of its own but the parameter line of
+    /// validateServerParams() when the parameters are invalid. An exception
+    /// thrown by `visit` passes on.
     /// @param resources the resource paths, as get() takes them.
     /// @param resourceType the resource type code of these GETs.
     /// @param inFlight the most GETs on the network at once (1 to 64).
