@@ -47,6 +47,14 @@ template <> struct Listing<__HNASVirtualServers> {
     static constexpr bool kRequired = true;
 };
 
+// Makes room for `room` more records. Everything it calls is inlined, so that
+// no vector operation over the exported record types is emitted on its own
+// (and exported with them).
+template <typename Record>
+__attribute__((flatten)) void reserveRoom(std::vector<Record>& records, std::size_t room) {
+    records.reserve(records.size() + room);
+}
+
 } // namespace
 
 template <typename Record>
@@ -75,7 +83,7 @@ bool readListing(unsigned long long jobId, std::string& response,
                             records.emplace_back();
                             complete = readRecord(scan, element, records.back());
                         },
-                        [&](std::size_t room) { records.reserve(records.size() + room); });
+                        [&](std::size_t room) { reserveRoom(records, room); });
                     return listed;
                 }
                 if (listed || !scan.is(value, simdjson::ondemand::json_type::object)) {
@@ -93,7 +101,8 @@ bool readListing(unsigned long long jobId, std::string& response,
         } else if (ok && single) {
             ok = singleComplete;
             if (ok) {
-                records.push_back(std::move(one));
+                records.emplace_back();
+                records.back() = std::move(one);
             }
         } else if (ok) {
             ok = !Format::kRequired;
