@@ -22,14 +22,12 @@ static_assert(std::is_constructible<H, const unsigned long long&>::value,
 static_assert(!std::is_default_constructible<H>::value, "a job identifier is required");
 static_assert(!std::is_convertible<const unsigned long long&, H>::value,
               "the constructor is explicit");
-static_assert(!std::is_copy_constructible<H>::value, "the facade is not copyable");
-static_assert(!std::is_copy_assignable<H>::value, "the facade is not assignable");
-static_assert(!std::is_move_constructible<H>::value, "the facade is not movable");
-static_assert(!std::is_move_assignable<H>::value, "the facade is not move-assignable");
-static_assert(!std::is_copy_constructible<HNASRestAPI>::value, "the session is not copyable");
-static_assert(!std::is_copy_assignable<HNASRestAPI>::value, "the session is not assignable");
-static_assert(!std::is_move_constructible<HNASRestAPI>::value, "the session is not movable");
-static_assert(!std::is_move_assignable<HNASRestAPI>::value, "the session is not move-assignable");
+// Neither the facade nor its session can be copied or moved.
+template <class T>
+constexpr bool kPinned =
+    !std::is_copy_constructible<T>::value && !std::is_copy_assignable<T>::value &&
+    !std::is_move_constructible<T>::value && !std::is_move_assignable<T>::value;
+static_assert(kPinned<H> && kPinned<HNASRestAPI>, "the facade and the session stay where they are");
 static_assert(std::is_nothrow_destructible<H>::value, "destruction never throws");
 
 [[maybe_unused]] void (H::*const kInit)(std::string, std::string, std::string, std::string,
@@ -93,13 +91,8 @@ static_assert(std::is_nothrow_destructible<H>::value, "destruction never throws"
 
 } // namespace
 
-// The checks above are made by the compiler; this test only makes the program
-// report that they held, and that the bindings resolve to distinct members.
+// The checks above are made by the compiler: the program builds only when
+// they hold.
 TEST(ExportedInterface, EveryOperationHasItsExactSignature) {
-    EXPECT_NE(kGetFileSystemIDByShare, nullptr);
-    EXPECT_NE(kGetFileSystemIDByLabel, nullptr);
-    EXPECT_NE(kDeleteSnapshotByRecord, nullptr);
-    EXPECT_NE(kDeleteSnapshotById, nullptr);
-    EXPECT_NE(kDeleteShareById, nullptr);
-    EXPECT_NE(kDeleteShareByName, nullptr);
+    SUCCEED();
 }

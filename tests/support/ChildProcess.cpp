@@ -1,6 +1,6 @@
 #include "support/ChildProcess.h"
 
-#include <cerrno>
+#include <algorithm>
 #include <csignal>
 #include <cstdlib>
 #include <thread>
@@ -47,16 +47,27 @@ pid_t spawn(std::vector<std::string> argv, std::vector<std::string>* env, int ou
     return pid;
 }
 
+// The exit status, -1 when killed by a signal, -2 when `deadline` passed first.
 int waitFor(pid_t pid, Clock::time_point deadline) {
-    for (;;) {
+    for (int pause = 1;; pause = std::min(pause * 2, 20)) {
         int status = 0;
         const pid_t r = ::waitpid(pid, &status, WNOHANG);
-        if (r == pid)
-            return WIFEXITED(status) ? WEXITSTATUS(status) : -1;
-        if (r < 0 || msLeft(deadline) == 0)
+        if (r == pid || r < 0)
+            return r == pid && WIFEXITED(status) ? WEXITSTATUS(status) : -1;
+        if (msLeft(deadline) == 0)
             return -2;
-        std::this_thread::sleep_for(std::chrono::milliseconds(20));
+        std::this_thread::sleep_for(std::chrono::milliseconds(pause));
     }
+}
+
+// The whole content of an anonymous file, which is closed.
+std::string readAll(int fd) {
+    std::string text;
+    char buffer[8192];
+    for (ssize_t n; (n = ::pread(fd, buffer, sizeof buffer, static_cast<off_t>(text.size()))) > 0;)
+        text.append(buffer, static_cast<size_t>(n));
+    ::close(fd);
+    return text;
 }
 
 } // namespace
@@ -74,49 +85,21 @@ ChildResult runChild(const std::vector<std::string>& argv,
         if (value && env.count(keep) == 0)
             envStore.push_back(std::string(keep) + "=" + value);
     }
-    int outPipe[2], errPipe[2];
-    if (::pipe2(outPipe, O_CLOEXEC) != 0)
-        return result;
-    if (::pipe2(errPipe, O_CLOEXEC) != 0) {
-        ::close(outPipe[0]);
-        ::close(outPipe[1]);
-        return result;
-    }
-    const pid_t pid = spawn(argv, &envStore, outPipe[1], errPipe[1]);
-    ::close(outPipe[1]);
-    ::close(errPipe[1]);
-    const auto deadline = Clock::now() + limit;
-    pollfd fds[2] = {{outPipe[0], POLLIN, 0}, {errPipe[0], POLLIN, 0}};
-    for (int open = pid > 0 ? 2 : 0; open > 0;) {
-        if (msLeft(deadline) == 0) {
-            result.timedOut = true;
-            ::kill(pid, SIGKILL);
-            break;
-        }
-        if (::poll(fds, 2, msLeft(deadline)) < 0 && errno != EINTR)
-            break;
-        for (int i = 0; i < 2; ++i) {
-            if (fds[i].fd < 0 || (fds[i].revents & (POLLIN | POLLHUP | POLLERR)) == 0)
-                continue;
-            char buffer[8192];
-            const ssize_t n = ::read(fds[i].fd, buffer, sizeof buffer);
-            if (n > 0) {
-                (i == 0 ? result.out : result.err).append(buffer, static_cast<size_t>(n));
-            } else if (n == 0 || errno != EINTR) {
-                ::close(fds[i].fd);
-                fds[i].fd = -1;
-                --open;
-            }
-        }
-    }
-    for (const auto& fd : fds)
-        if (fd.fd >= 0)
-            ::close(fd.fd);
+    // Output goes to anonymous files: no pipe to drain while waiting.
+    const int out = ::open("/tmp", O_TMPFILE | O_RDWR | O_CLOEXEC, 0600);
+    const int err = ::open("/tmp", O_TMPFILE | O_RDWR | O_CLOEXEC, 0600);
+    const pid_t pid = out >= 0 && err >= 0 ? spawn(argv, &envStore, out, err) : -1;
     if (pid > 0) {
-        int status = 0;
-        if (::waitpid(pid, &status, 0) == pid && WIFEXITED(status) && !result.timedOut)
-            result.exitCode = WEXITSTATUS(status);
+        result.exitCode = waitFor(pid, Clock::now() + limit);
+        if (result.exitCode == -2) {
+            result.timedOut = true;
+            result.exitCode = -1;
+            ::kill(pid, SIGKILL);
+            ::waitpid(pid, nullptr, 0);
+        }
     }
+    result.out = out >= 0 ? readAll(out) : "";
+    result.err = err >= 0 ? readAll(err) : "";
     return result;
 }
 

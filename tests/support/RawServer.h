@@ -76,37 +76,20 @@ private:
     void run() {
         while (!stop_) {
             pollfd p{fd_, POLLIN, 0};
-            if (::poll(&p, 1, 20) <= 0)
-                continue;
-            const int conn = ::accept(fd_, nullptr, nullptr);
+            const int conn = ::poll(&p, 1, 20) > 0 ? ::accept(fd_, nullptr, nullptr) : -1;
             if (conn < 0)
                 continue;
-            SSL* ssl = nullptr;
-            if (ctx_) {
-                ssl = SSL_new(ctx_);
-                SSL_set_fd(ssl, conn);
-                timeval tv{5, 0};
-                ::setsockopt(conn, SOL_SOCKET, SO_RCVTIMEO, &tv, sizeof tv);
-                if (SSL_accept(ssl) == 1)
-                    serve(conn, ssl);
-                SSL_free(ssl);
-                ERR_clear_error();
-            } else {
-                serve(conn, nullptr);
-            }
+            SSL* ssl = ctx_ ? SSL_new(ctx_) : nullptr;
+            timeval tv{5, 0};
+            ::setsockopt(conn, SOL_SOCKET, SO_RCVTIMEO, &tv, sizeof tv);
+            if (!ssl || (SSL_set_fd(ssl, conn) == 1 && SSL_accept(ssl) == 1))
+                serve(conn, ssl);
+            SSL_free(ssl);
+            ERR_clear_error();
             ::close(conn);
         }
     }
-    // Reads some bytes; 0 on a quiet 20 ms (plain only), -1 at the end.
-    int readSome(int conn, SSL* ssl, char* buf, int size) {
-        if (!ssl || SSL_pending(ssl) == 0) {
-            pollfd p{conn, POLLIN, 0};
-            if (::poll(&p, 1, 20) <= 0)
-                return 0;
-        }
-        const int n = ssl ? SSL_read(ssl, buf, size) : static_cast<int>(::recv(conn, buf, size, 0));
-        return n > 0 ? n : -1;
-    }
+    // Answers the requests of one connection; over TLS only the first.
     void serve(int conn, SSL* ssl) {
         std::string in;
         char buf[4096];
@@ -117,31 +100,29 @@ private:
             const size_t want =
                 cl == std::string::npos ? 0 : std::strtoul(head.c_str() + cl + 17, nullptr, 10);
             if (end == std::string::npos || in.size() < end + 4 + want) {
-                const int n = readSome(conn, ssl, buf, sizeof buf);
-                if (n < 0)
+                pollfd p{conn, POLLIN, 0}; // a quiet 20 ms lets the loop see stop_
+                if ((!ssl || SSL_pending(ssl) == 0) && ::poll(&p, 1, 20) <= 0)
+                    continue;
+                const int n = ssl ? SSL_read(ssl, buf, sizeof buf)
+                                  : static_cast<int>(::recv(conn, buf, sizeof buf, 0));
+                if (n <= 0)
                     return;
                 in.append(buf, static_cast<size_t>(n));
                 continue;
             }
             in.erase(0, end + 4 + want);
-            size_t index;
-            {
-                std::lock_guard<std::mutex> lock(mutex_);
-                index = heads_.size();
-                heads_.push_back(head);
-            }
-            const std::string& out = responses_[std::min(index, responses_.size() - 1)];
+            std::unique_lock<std::mutex> lock(mutex_);
+            heads_.push_back(head);
+            const std::string out = responses_[std::min(heads_.size(), responses_.size()) - 1];
+            lock.unlock();
             if (ssl) {
                 SSL_write(ssl, out.data(), static_cast<int>(out.size()));
                 SSL_shutdown(ssl);
                 return;
             }
-            for (size_t sent = 0; sent < out.size();) {
-                const ssize_t n = ::send(conn, out.data() + sent, out.size() - sent, MSG_NOSIGNAL);
-                if (n <= 0)
-                    return;
-                sent += static_cast<size_t>(n);
-            }
+            if (::send(conn, out.data(), out.size(), MSG_NOSIGNAL) !=
+                static_cast<ssize_t>(out.size()))
+                return;
         }
     }
 
