@@ -75,32 +75,20 @@ TEST(Bodies, ShareCreationWithDefaultSettings) {
     EXPECT_TRUE(log->records().empty());
 }
 
-TEST(Bodies, ShareCreationWithChangedSettingsAndClearRestoringDefaults) {
+TEST(Bodies, ShareCreationWithChangedSettings) {
     GroupingLocale grouping;
     HNASJSONCreateFileSystemShare message(kJob, "s", "-3", "f", "/p");
     __HNASFileSystemShareSettings settings;
     settings.comment = "my \\\"share\\\"";
     settings.isScanForVirusesEnabled = settings.isABEEnabled = true;
     settings.maxConcurrentUsers = -12345;
-    settings.userHomeDirectoryPath = "/home/%u";
     std::string body;
     ASSERT_TRUE(message.buildRequestCIFS(body, settings));
     EXPECT_NE(body.find(R"("virtualServerId":-3, )"), std::string::npos);
-    EXPECT_NE(body.find(R"("comment":"my \"share\"", "userHomeDirectoryPath":"/home/%u", )"
+    EXPECT_NE(body.find(R"("comment":"my \"share\"", "userHomeDirectoryPath":"", )"
                         R"("isScanForVirusesEnabled":true, "maxConcurrentUsers":-12345, )"),
               std::string::npos);
     EXPECT_NE(body.find(R"("isABEEnabled":true}})"), std::string::npos);
-
-    settings.accessConfig = settings.cacheOption = settings.snapshotOption = "X";
-    settings.transferToReplicationTargetSetting = settings.userHomeDirectoryMode = "X";
-    settings.localReadCacheOption = "X";
-    settings.isFollowSymbolicLinks = settings.isFollowGlobalSymbolicLinks = true;
-    settings.isForceFileNameToLowercase = true;
-    settings.cifsAuthentications.push_back(entry("a"));
-    settings.clear();
-    EXPECT_EQ(shareBody(settings), shareBody(__HNASFileSystemShareSettings()));
-    EXPECT_EQ(shareBody(settings, false), kDefaultNFS);
-    EXPECT_TRUE(settings.cifsAuthentications.empty());
 }
 
 TEST(Bodies, SnapshotCreationPassesValidEscapesThrough) {
@@ -207,22 +195,6 @@ TEST(Bodies, UnsafeOrEmptyValuesAreRefused) {
         ASSERT_EQ(log->records().size(), 1u);
         EXPECT_TRUE(log.logged(cases[i].first, -1, "Invalid parameters!!", kJob)) << log.dump();
     }
-}
-
-TEST(Records, ShareClearKeepsSettings) {
-    __HNASFileSystemShares share;
-    share.objectId = share.shareId = share.name = share.filesystemId = share.path = "x";
-    share.reserved = "r";
-    share.virtualServerId = 3;
-    share.settings.comment = "kept";
-    share.settings.cifsAuthentications.push_back(entry("a"));
-    share.clear();
-    EXPECT_EQ(share.objectId + share.shareId + share.name + share.filesystemId + share.path +
-                  share.reserved,
-              "");
-    EXPECT_EQ(share.virtualServerId, 0);
-    EXPECT_EQ(share.settings.comment, "kept");
-    EXPECT_EQ(share.settings.cifsAuthentications.size(), 1u);
 }
 
 } // namespace
