@@ -263,22 +263,24 @@ TEST(Readers, SharesListedReadFourSettingsOfTheirTypeAndTheCreatedOne) {
         {one + share("a", "[]") + "]}", one + share("a", "{}", "\"2\"") + "]}",
          one + share("a", "{}") + ",7]}"},
         {R"({"filesystemShares":[]})", R"({"shares":[1]})", R"({"filesystemShares":"none"})"});
-    EXPECT_EQ(lines(m.getFileSystemShares(),
-                    [](const __HNASFileSystemShares& s) {
-                        const __HNASFileSystemShareSettings& t = s.settings;
-                        return s.objectId + "|" + s.shareId + "|" + s.name + "|" + s.filesystemId +
-                               "|" + s.path + "|" + s.reserved + "|" +
-                               std::to_string(s.virtualServerId) + "|" + t.accessConfig + "|" +
-                               t.localReadCacheOption + "|" + t.snapshotOption + "|" +
-                               t.transferToReplicationTargetSetting + "|" + t.comment + "|" +
-                               t.cacheOption + "|" + std::to_string(t.isABEEnabled) + "|" +
-                               std::to_string(t.maxConcurrentUsers);
-                    })
-                  .substr(0, 287),
-              "obj-a|id-a|a|fs1|\\a||2|10.0.0.0/8|ENABLED|HIDE_AND_DISALLOW_ACCESS|TRANSFER||"
-              "CACHING_OFF|0|100\nobj-b|id-b|b|fs1|\\b||3|*|DISABLED|SHOW_AND_ALLOW_ACCESS|"
-              "DO_NOT_TRANSFER||CACHING_OFF|0|100\nobj-c|id-c|c|fs1|\\c||-2147483648|*|DISABLED|"
-              "SHOW_AND_ALLOW_ACCESS|DO_NOT_TRANSFER||CACHING_OFF|0|100\n");
+    const auto list = m.getFileSystemShares();
+    ASSERT_EQ(list.size(), 6u);
+    const __HNASFileSystemShares& a = list[0];
+    const __HNASFileSystemShareSettings& t = a.settings;
+    EXPECT_EQ(a.objectId + "|" + a.shareId + "|" + a.name + "|" + a.filesystemId + "|" + a.path +
+                  "|" + a.reserved + "|" + t.accessConfig + "|" + t.localReadCacheOption + "|" +
+                  t.snapshotOption + "|" + t.transferToReplicationTargetSetting + "|" + t.comment +
+                  "|" + t.cacheOption + std::to_string(t.isABEEnabled),
+              "obj-a|id-a|a|fs1|\\a||10.0.0.0/8|ENABLED|HIDE_AND_DISALLOW_ACCESS|TRANSFER||"
+              "CACHING_OFF0");                                     // only four settings are read
+    for (const __HNASFileSystemShares& typed : {list[1], list[2]}) // defaults kept
+        EXPECT_EQ(typed.settings.accessConfig + typed.settings.localReadCacheOption +
+                      typed.settings.snapshotOption +
+                      typed.settings.transferToReplicationTargetSetting,
+                  "*DISABLEDSHOW_AND_ALLOW_ACCESSDO_NOT_TRANSFER");
+    EXPECT_EQ(std::to_string(a.virtualServerId) + std::to_string(list[1].virtualServerId) +
+                  std::to_string(list[2].virtualServerId),
+              "23-2147483648");
 
     HNASJSONCreateFileSystemShare creation(kJob, "n", "1", "f", "/p");
     expectStrict(
