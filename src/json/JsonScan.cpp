@@ -20,6 +20,8 @@ constexpr double kTwoPow31 = 2147483648.0;
 
 // The deepest level a value may sit at; the root object is level 1.
 constexpr int kMaxLevel = 1024;
+// The depth the parser is set up for: the pass stops before it goes deeper.
+constexpr std::size_t kParserDepth = kMaxLevel + 8;
 
 // Elements reserved for ahead of a listing at most, so that a long array of
 // elements that fail to read cannot make a large allocation.
@@ -236,6 +238,10 @@ bool JsonScan::start(const std::string& text, JsonObject& root) noexcept {
         ownsParser_ = true;
     }
     simdjson::error_code error = SUCCESS;
+    if (parser_->max_depth() < kParserDepth &&
+        parser_->allocate(text.size(), kParserDepth) != SUCCESS) {
+        return false;
+    }
     // The bytes up to capacity() belong to the string and may be read.
     if (text.capacity() - text.size() >= simdjson::SIMDJSON_PADDING) {
         error = parser_->iterate(text.data(), text.size(), text.capacity()).get(document_);
