@@ -412,49 +412,33 @@ bool JsonScan::read(JsonValue& value, bool& out) {
     return true;
 }
 
-bool JsonScan::read(JsonValue& value, unsigned long long& out) {
-    Number n;
+bool JsonScan::readNumber(JsonValue& value, Number& out) {
     if (!is(value, json_type::number)) {
         skip(value);
         return false;
     }
-    if (!number(value, n)) {
+    return number(value, out);
+}
+
+bool JsonScan::read(JsonValue& value, unsigned long long& out) {
+    Number n;
+    if (!readNumber(value, n)) {
         return false;
     }
-    switch (n.type) {
-    case simdjson::ondemand::number_type::signed_integer:
-        out = toUInt64(n.i);
-        break;
-    case simdjson::ondemand::number_type::unsigned_integer:
-        out = n.u;
-        break;
-    default:
-        out = toUInt64(n.d);
-        break;
-    }
+    out = n.type == simdjson::ondemand::number_type::signed_integer     ? toUInt64(n.i)
+          : n.type == simdjson::ondemand::number_type::unsigned_integer ? n.u
+                                                                        : toUInt64(n.d);
     return true;
 }
 
 bool JsonScan::read(JsonValue& value, int& out) {
     Number n;
-    if (!is(value, json_type::number)) {
-        skip(value);
+    if (!readNumber(value, n)) {
         return false;
     }
-    if (!number(value, n)) {
-        return false;
-    }
-    switch (n.type) {
-    case simdjson::ondemand::number_type::signed_integer:
-        out = toInt32(n.i);
-        break;
-    case simdjson::ondemand::number_type::unsigned_integer:
-        out = toInt32(n.u);
-        break;
-    default:
-        out = toInt32(n.d);
-        break;
-    }
+    out = n.type == simdjson::ondemand::number_type::signed_integer     ? toInt32(n.i)
+          : n.type == simdjson::ondemand::number_type::unsigned_integer ? toInt32(n.u)
+                                                                        : toInt32(n.d);
     return true;
 }
 

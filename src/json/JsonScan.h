@@ -174,6 +174,7 @@ private:
     bool string(JsonValue& value, std::string_view& out);
     struct Number;
     bool number(JsonValue& value, Number& out);
+    bool readNumber(JsonValue& value, Number& out);
     void release() noexcept;
 
     simdjson::ondemand::parser* parser_ = nullptr;
