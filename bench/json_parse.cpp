@@ -1,5 +1,7 @@
 // Throughput of the response readers on large generated listings, next to a
-// bare simdjson parse of the same bytes.
+// bare simdjson DOM parse of the same bytes. Both read the text where it lies,
+// with simdjson's padding room behind it, as the REST session hands a body
+// over.
 
 #include <benchmark/benchmark.h>
 
@@ -79,18 +81,22 @@ std::string directories(int count) {
     return doc + "]}";
 }
 
-const std::string& document(int which) {
+// A copy of one of the documents with the padding room behind its text.
+std::string document(int which) {
     static const std::string docs[] = {fileSystems(10000), shares(20000), snapshots(50000),
                                        directories(20000)};
-    return docs[which];
+    std::string doc;
+    doc.reserve(docs[which].size() + simdjson::SIMDJSON_PADDING);
+    doc = docs[which];
+    return doc;
 }
 
 void bareParse(benchmark::State& state, int which) {
-    const std::string& doc = document(which);
+    const std::string doc = document(which);
     simdjson::dom::parser parser;
     for (auto _ : state) {
         simdjson::dom::element root;
-        if (parser.parse(doc.data(), doc.size(), true).get(root) != simdjson::SUCCESS) {
+        if (parser.parse(doc.data(), doc.size(), false).get(root) != simdjson::SUCCESS) {
             state.SkipWithError("parse failed");
             break;
         }

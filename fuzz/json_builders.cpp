@@ -12,7 +12,7 @@
 
 #include "FuzzLog.h"
 #include "hnasmgmt/json/HNASJSON.h"
-#include "json/JsonReader.h"
+#include "json/JsonScan.h"
 
 namespace {
 
@@ -33,11 +33,10 @@ std::vector<std::string> split(const std::uint8_t* data, std::size_t size, std::
     return fields;
 }
 
-// The body in a form simdjson reads whenever it is valid JSON: numbers beyond
-// simdjson's range are rewritten as the readers do, and \u escapes of lone
-// surrogates (valid escapes, which simdjson refuses) become \u0041.
+// The body in a form simdjson reads whenever it is valid JSON: \u escapes of
+// lone surrogates (valid escapes, which simdjson refuses) become \u0041.
 std::string readable(const std::string& body) {
-    std::string text = hnasjson::saturateOutOfRangeNumbers(body.data(), body.size());
+    std::string text = body;
     for (std::size_t i = 0; i + 1 < text.size(); ++i) {
         if (text[i] != '\\') {
             continue;
@@ -52,13 +51,46 @@ std::string readable(const std::string& body) {
     return text;
 }
 
-std::size_t members(simdjson::dom::object object) {
-    std::size_t count = 0;
-    for (auto field : object) {
-        (void)field;
-        ++count;
+// The members of a body's root and of its "settings" object, and the members
+// of each element of its "cifsAuthentications" array, read with the library's
+// own checked reader (numbers beyond the parser's range included).
+struct Shape {
+    std::size_t root = 0;
+    std::size_t settings = 0;
+    std::vector<std::size_t> entries;
+};
+
+bool shapeOf(const std::string& body, Shape& shape) {
+    using hnasjson::JsonValue;
+    static constexpr std::string_view kKeys[] = {"settings", "cifsAuthentications"};
+    static constexpr std::string_view kNone[] = {"-"};
+    hnasjson::JsonScan scan;
+    hnasjson::JsonObject root;
+    if (!scan.start(readable(body), root)) {
+        return false;
     }
-    return count;
+    // Counts the members of an object value; -1 for any other value.
+    auto members = [&](JsonValue& value) -> std::size_t {
+        if (!scan.is(value, simdjson::ondemand::json_type::object)) {
+            scan.skip(value);
+            return static_cast<std::size_t>(-1);
+        }
+        scan.fields(value, kNone, [&](std::size_t, JsonValue& v) {
+            scan.skip(v);
+            return false;
+        });
+        return scan.members();
+    };
+    scan.fields(root, kKeys, [&](std::size_t i, JsonValue& value) {
+        if (i == 0) {
+            shape.settings = members(value);
+        } else {
+            scan.elements(value, [&](JsonValue& e) { shape.entries.push_back(members(e)); });
+        }
+        return true;
+    });
+    shape.root = scan.members();
+    return scan.finish();
 }
 
 void check(bool built, const std::string& body, std::size_t bodyMembers,
@@ -72,18 +104,10 @@ void check(bool built, const std::string& body, std::size_t bodyMembers,
     if (!simdjson::validate_utf8(body.data(), body.size())) {
         return; // byte values above 0x7f are passed on unchecked
     }
-    const std::string text = readable(body);
-    simdjson::dom::parser parser;
-    simdjson::dom::object root;
-    if (parser.parse(text).get(root) != simdjson::SUCCESS || members(root) != bodyMembers) {
+    Shape shape;
+    if (!shapeOf(body, shape) || shape.root != bodyMembers ||
+        (settingsMembers != 0 && shape.settings != settingsMembers)) {
         __builtin_trap();
-    }
-    if (settingsMembers != 0) {
-        simdjson::dom::object settings;
-        if (root.at_key("settings").get(settings) != simdjson::SUCCESS ||
-            members(settings) != settingsMembers) {
-            __builtin_trap();
-        }
     }
 }
 
@@ -97,23 +121,14 @@ void checkAuthentications(bool built, const std::string& body, std::size_t entri
     if (!simdjson::validate_utf8(body.data(), body.size())) {
         return; // byte values above 0x7f are passed on unchecked
     }
-    simdjson::dom::parser parser;
-    simdjson::dom::object root;
-    simdjson::dom::array list;
-    if (parser.parse(readable(body)).get(root) != simdjson::SUCCESS || members(root) != 1 ||
-        root.at_key("cifsAuthentications").get(list) != simdjson::SUCCESS) {
+    Shape shape;
+    if (!shapeOf(body, shape) || shape.root != 1 || shape.entries.size() != entries) {
         __builtin_trap();
     }
-    std::size_t count = 0;
-    for (auto element : list) {
-        simdjson::dom::object entry;
-        if (element.get(entry) != simdjson::SUCCESS || members(entry) != 4) {
+    for (std::size_t members : shape.entries) {
+        if (members != 4) {
             __builtin_trap();
         }
-        ++count;
-    }
-    if (count != entries) {
-        __builtin_trap();
     }
 }
 

@@ -2,7 +2,8 @@
 
 #include "hnasmgmt/json/HNASJSONBase.h"
 
-#include "json/JsonReader.h"
+#include <string_view>
+
 #include "json/ParseFrame.h"
 
 HNASJSONBase::HNASJSONBase() : errorCode(0), jobId(0) {}
@@ -26,18 +27,29 @@ void HNASJSONBase::getError(unsigned long long& code, std::string& message) {
 // errorCode N and errorMsg "A(B).". Every key is required.
 bool HNASJSONBase::parseErrorResponse(std::string& response) {
     try {
-        hnasjson::JsonDocument document;
-        if (!hnasjson::openResponse("HNASJsonBase::parseErrorResponse", jobId, response,
-                                    document)) {
-            return false;
-        }
-        const hnasjson::JsonObject& root = document.root();
+        static constexpr std::string_view kKeys[] = {"errorCode", "errorMsg", "errorDetail"};
+        static constexpr std::string_view kDetailKeys[] = {"reason"};
         unsigned long long code = 0;
         std::string message;
-        hnasjson::JsonObject detail;
         std::string reason;
-        if (!root.readUInt64("errorCode", code) || !root.readString("errorMsg", message) ||
-            !root.readObject("errorDetail", detail) || !detail.readString("reason", reason)) {
+        std::uint32_t read = 0;
+        if (!hnasjson::readDocument(
+                "HNASJsonBase::parseErrorResponse", jobId, response, kKeys,
+                [&](hnasjson::JsonScan& scan, std::size_t i, hnasjson::JsonValue& v) {
+                    switch (i) {
+                    case 0:
+                        return scan.read(v, code);
+                    case 1:
+                        return scan.read(v, message);
+                    default:
+                        return scan.fields(v, kDetailKeys,
+                                           [&](std::size_t, hnasjson::JsonValue& r) {
+                                               return scan.read(r, reason);
+                                           }) != 0;
+                    }
+                },
+                read) ||
+            read != hnasjson::allOf(kKeys)) {
             return false;
         }
         message += '(';

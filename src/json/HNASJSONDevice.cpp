@@ -2,14 +2,14 @@
 
 #include "hnasmgmt/json/HNASJSONDevice.h"
 
+#include <string_view>
 #include <utility>
 
-#include "json/JsonReader.h"
+#include "json/ListingReaders.h"
 #include "json/ParseFrame.h"
-#include "json/VirtualServerReader.h"
+#include "json/RecordReaders.h"
 
-using hnasjson::JsonArray;
-using hnasjson::JsonObject;
+using hnasjson::JsonScan;
 using hnasjson::JsonValue;
 
 // --- HNASJSONGetFileDevice ---
@@ -19,32 +19,54 @@ HNASJSONGetFileDevice::HNASJSONGetFileDevice(const unsigned long long& jobId)
 
 bool HNASJSONGetFileDevice::parseResponse(std::string& response) {
     try {
-        hnasjson::JsonDocument document;
-        if (!hnasjson::openResponse("HNASJSONGetFileDevice::parseResponse", jobId, response,
-                                    document)) {
-            return false;
-        }
-        const JsonObject& root = document.root();
+        static constexpr std::string_view kKeys[] = {
+            "licenses", "clusterUUID", "isCluster",     "firmwareVersion", "model",
+            "name",     "nodeCount",   "storageHealth", "vendor"};
         // Read into a copy so that a failed read leaves the record as it was;
-        // the licences are appended to those already held.
+        // the licences are appended to those already held once all is read.
         __HNASStorageSubSystemInfo info = subsystemInfo;
-        JsonArray licenses;
-        if (!root.readArray("licenses", licenses) ||
-            !root.readString("clusterUUID", info.clusterUUID) ||
-            !root.readBool("isCluster", info.isCluster) ||
-            !root.readString("firmwareVersion", info.firmwareVersion) ||
-            !root.readString("model", info.model) || !root.readString("name", info.name) ||
-            !root.readInt32("nodeCount", info.nodeCount) ||
-            !root.readString("storageHealth", info.storageHealth) ||
-            !root.readString("vendor", info.vendor)) {
+        std::vector<std::string> licenses;
+        std::uint32_t read = 0;
+        if (!hnasjson::readDocument(
+                "HNASJSONGetFileDevice::parseResponse", jobId, response, kKeys,
+                [&](JsonScan& scan, std::size_t i, JsonValue& v) {
+                    switch (i) {
+                    case 0: {
+                        bool strings = true;
+                        const bool isArray = scan.elements(v, [&](JsonValue& element) {
+                            if (!strings) {
+                                scan.skip(element);
+                                return;
+                            }
+                            licenses.emplace_back();
+                            strings = scan.read(element, licenses.back());
+                        });
+                        return isArray && strings;
+                    }
+                    case 1:
+                        return scan.read(v, info.clusterUUID);
+                    case 2:
+                        return scan.read(v, info.isCluster);
+                    case 3:
+                        return scan.read(v, info.firmwareVersion);
+                    case 4:
+                        return scan.read(v, info.model);
+                    case 5:
+                        return scan.read(v, info.name);
+                    case 6:
+                        return scan.read(v, info.nodeCount);
+                    case 7:
+                        return scan.read(v, info.storageHealth);
+                    default:
+                        return scan.read(v, info.vendor);
+                    }
+                },
+                read) ||
+            read != hnasjson::allOf(kKeys)) {
             return false;
         }
-        for (JsonValue element : licenses) {
-            info.licenses.emplace_back();
-            if (!element.toString(info.licenses.back())) {
-                return false;
-            }
-        }
+        info.licenses.insert(info.licenses.end(), std::make_move_iterator(licenses.begin()),
+                             std::make_move_iterator(licenses.end()));
         subsystemInfo = std::move(info);
         return true;
     } catch (...) {
@@ -62,30 +84,7 @@ HNASJSONGetVirtualServers::HNASJSONGetVirtualServers(const unsigned long long& j
     : HNASJSONBase(jobId) {}
 
 bool HNASJSONGetVirtualServers::parseResponse(std::string& response) {
-    try {
-        hnasjson::JsonDocument document;
-        if (!hnasjson::openResponse("HNASJSONGetVirtualServers::parseResponse", jobId, response,
-                                    document)) {
-            return false;
-        }
-        JsonArray servers;
-        if (!document.root().readArray("virtualServers", servers)) {
-            return false;
-        }
-        std::vector<__HNASVirtualServers> parsed;
-        hnasjson::reserveFor(parsed, servers);
-        for (JsonValue element : servers) {
-            JsonObject object;
-            parsed.emplace_back();
-            if (!element.toObject(object) || !hnasjson::readVirtualServer(object, parsed.back())) {
-                return false;
-            }
-        }
-        hnasjson::appendParsed(virtualServers, parsed);
-        return true;
-    } catch (...) {
-        return false;
-    }
+    return hnasjson::readListing(jobId, response, virtualServers);
 }
 
 std::vector<__HNASVirtualServers> HNASJSONGetVirtualServers::getVirtualServers() {
@@ -102,20 +101,25 @@ HNASJSONGetVirtualServerAssociatedWithFS::HNASJSONGetVirtualServerAssociatedWith
 // failure.
 bool HNASJSONGetVirtualServerAssociatedWithFS::parseResponse(std::string& response) {
     try {
-        hnasjson::JsonDocument document;
-        if (!hnasjson::openResponse("HNASJSONGetVirtualServerAssociatedWithFS::parseResponse",
-                                    jobId, response, document)) {
-            return false;
-        }
-        JsonArray servers;
-        JsonValue first;
-        JsonObject object;
-        if (!document.root().readArray("virtualServers", servers) || !servers.first(first) ||
-            !first.toObject(object)) {
-            return false;
-        }
+        static constexpr std::string_view kKeys[] = {"virtualServers"};
         __HNASVirtualServers server = virtualServer; // addresses accumulate
-        if (!hnasjson::readVirtualServer(object, server)) {
+        bool first = true;
+        bool complete = false;
+        std::uint32_t read = 0;
+        if (!hnasjson::readDocument(
+                "HNASJSONGetVirtualServerAssociatedWithFS::parseResponse", jobId, response, kKeys,
+                [&](JsonScan& scan, std::size_t, JsonValue& v) {
+                    return scan.elements(v, [&](JsonValue& element) {
+                        if (!first) {
+                            scan.skip(element);
+                            return;
+                        }
+                        first = false;
+                        complete = hnasjson::readRecord(scan, element, server);
+                    });
+                },
+                read) ||
+            !complete) {
             return false;
         }
         virtualServer = std::move(server);

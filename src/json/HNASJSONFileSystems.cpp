@@ -6,94 +6,68 @@
 #include <utility>
 
 #include "hnasmgmt/host/DbgTrace.h"
-#include "json/JsonReader.h"
 #include "json/JsonText.h"
 #include "json/ListingReaders.h"
 #include "json/ParseFrame.h"
+#include "json/RecordReaders.h"
 
-using hnasjson::JsonArray;
-using hnasjson::JsonObject;
+using hnasjson::JsonScan;
 using hnasjson::JsonValue;
 
-namespace {
-
-// One file system object; every key is required.
-bool readFileSystem(const JsonObject& object, __HNASFileSystemInfo& fs) {
+bool hnasjson::readRecord(JsonScan& scan, JsonValue& value, __HNASFileSystemInfo& fs) {
     static constexpr std::string_view kKeys[] = {"isReadOnly",   "capacity",     "freeCapacity",
                                                  "usedCapacity", "filesystemId", "label",
                                                  "objectId",     "status"};
-    JsonValue v[8];
-    return object.lookupAll(kKeys, v) && v[0].toBool(fs.isReadOnly) && v[1].toUInt64(fs.capacity) &&
-           v[2].toUInt64(fs.freeCapacity) && v[3].toUInt64(fs.usedCapacity) &&
-           v[4].toString(fs.filesystemId) && v[5].toString(fs.label) &&
-           v[6].toString(fs.objectId) && v[7].toString(fs.status);
+    return scan.fields(value, kKeys, [&](std::size_t i, JsonValue& v) {
+        switch (i) {
+        case 0:
+            return scan.read(v, fs.isReadOnly);
+        case 1:
+            return scan.read(v, fs.capacity);
+        case 2:
+            return scan.read(v, fs.freeCapacity);
+        case 3:
+            return scan.read(v, fs.usedCapacity);
+        case 4:
+            return scan.read(v, fs.filesystemId);
+        case 5:
+            return scan.read(v, fs.label);
+        case 6:
+            return scan.read(v, fs.objectId);
+        default:
+            return scan.read(v, fs.status);
+        }
+    }) == hnasjson::allOf(kKeys);
 }
 
-// One snapshot object of the listing; every key is required.
-bool readSnapshot(const JsonObject& object, __HNASFileSystemSnapshot& snapshot) {
+bool hnasjson::readRecord(JsonScan& scan, JsonValue& value, __HNASFileSystemSnapshot& snapshot) {
     static constexpr std::string_view kKeys[] = {"displayName", "filesystemId",   "objectId",
                                                  "state",       "creationReason", "creationTime"};
-    JsonValue v[6];
-    return object.lookupAll(kKeys, v) && v[0].toString(snapshot.displayName) &&
-           v[1].toString(snapshot.filesystemId) && v[2].toString(snapshot.objectId) &&
-           v[3].toString(snapshot.state) && v[4].toString(snapshot.creationReason) &&
-           v[5].toUInt64(snapshot.creationTime);
+    return scan.fields(value, kKeys, [&](std::size_t i, JsonValue& v) {
+        switch (i) {
+        case 0:
+            return scan.read(v, snapshot.displayName);
+        case 1:
+            return scan.read(v, snapshot.filesystemId);
+        case 2:
+            return scan.read(v, snapshot.objectId);
+        case 3:
+            return scan.read(v, snapshot.state);
+        case 4:
+            return scan.read(v, snapshot.creationReason);
+        default:
+            return scan.read(v, snapshot.creationTime);
+        }
+    }) == hnasjson::allOf(kKeys);
 }
-
-} // namespace
 
 // --- HNASJSONGetFileSystems ---
 
 HNASJSONGetFileSystems::HNASJSONGetFileSystems(const unsigned long long& jobId)
     : HNASJSONBase(jobId) {}
 
-// A "filesystems" array, or else a single "filesystem" object; neither gives
-// an empty result.
-bool hnasjson::readFileSystemsListing(unsigned long long jobId, std::string& response,
-                                      std::vector<__HNASFileSystemInfo>& records) noexcept {
-    try {
-        hnasjson::JsonDocument document;
-        if (!hnasjson::openResponse("HNASJSONGetFileSystems::parseResponse", jobId, response,
-                                    document)) {
-            return false;
-        }
-        const JsonObject& root = document.root();
-        std::vector<__HNASFileSystemInfo> parsed;
-        JsonArray list;
-        JsonObject single;
-        if (root.readArray("filesystems", list)) { // typed: false for another type
-            hnasjson::reserveFor(parsed, list);
-            for (JsonValue element : list) {
-                JsonObject object;
-                parsed.emplace_back();
-                if (!element.toObject(object) || !readFileSystem(object, parsed.back())) {
-                    return false;
-                }
-            }
-        } else if (root.readObject("filesystem", single)) {
-            parsed.emplace_back();
-            if (!readFileSystem(single, parsed.back())) {
-                return false;
-            }
-        }
-        records.swap(parsed);
-        return true;
-    } catch (...) {
-        return false;
-    }
-}
-
 bool HNASJSONGetFileSystems::parseResponse(std::string& response) {
-    try {
-        std::vector<__HNASFileSystemInfo> parsed;
-        if (!hnasjson::readFileSystemsListing(jobId, response, parsed)) {
-            return false;
-        }
-        hnasjson::appendParsed(filesystems, parsed);
-        return true;
-    } catch (...) {
-        return false;
-    }
+    return hnasjson::readListing(jobId, response, filesystems);
 }
 
 std::vector<__HNASFileSystemInfo> HNASJSONGetFileSystems::getFileSystems() {
@@ -105,44 +79,8 @@ std::vector<__HNASFileSystemInfo> HNASJSONGetFileSystems::getFileSystems() {
 HNASJSONGetFileSystemSnapshots::HNASJSONGetFileSystemSnapshots(const unsigned long long& jobId)
     : HNASJSONBase(jobId) {}
 
-bool hnasjson::readSnapshotsListing(unsigned long long jobId, std::string& response,
-                                    std::vector<__HNASFileSystemSnapshot>& records) noexcept {
-    try {
-        hnasjson::JsonDocument document;
-        if (!hnasjson::openResponse("HNASJSONGetFileSystemSnapshots::parseResponse", jobId,
-                                    response, document)) {
-            return false;
-        }
-        std::vector<__HNASFileSystemSnapshot> parsed;
-        JsonArray list;
-        if (document.root().readArray("snapshots", list)) { // none: no records
-            hnasjson::reserveFor(parsed, list);
-            for (JsonValue element : list) {
-                JsonObject object;
-                parsed.emplace_back();
-                if (!element.toObject(object) || !readSnapshot(object, parsed.back())) {
-                    return false;
-                }
-            }
-        }
-        records.swap(parsed);
-        return true;
-    } catch (...) {
-        return false;
-    }
-}
-
 bool HNASJSONGetFileSystemSnapshots::parseResponse(std::string& response) {
-    try {
-        std::vector<__HNASFileSystemSnapshot> parsed;
-        if (!hnasjson::readSnapshotsListing(jobId, response, parsed)) {
-            return false;
-        }
-        hnasjson::appendParsed(snapshots, parsed);
-        return true;
-    } catch (...) {
-        return false;
-    }
+    return hnasjson::readListing(jobId, response, snapshots);
 }
 
 std::vector<__HNASFileSystemSnapshot> HNASJSONGetFileSystemSnapshots::getFileSystemSnapshots() {
@@ -192,20 +130,16 @@ bool HNASJSONCreateFileSystemSnapshot::buildRequest(std::string& body) {
 // Reads the created "snapshot" object; every key is required.
 bool HNASJSONCreateFileSystemSnapshot::parseResponse(std::string& response) {
     try {
-        hnasjson::JsonDocument document;
-        if (!hnasjson::openResponse("HNASJSONCreateFileSystemSnapshot::parseResponse", jobId,
-                                    response, document)) {
-            return false;
-        }
-        JsonObject object;
+        static constexpr std::string_view kKeys[] = {"snapshot"};
         __HNASFileSystemSnapshot created = snapshot;
-        if (!document.root().readObject("snapshot", object) ||
-            !object.readUInt64("creationTime", created.creationTime) ||
-            !object.readString("creationReason", created.creationReason) ||
-            !object.readString("filesystemId", created.filesystemId) ||
-            !object.readString("displayName", created.displayName) ||
-            !object.readString("objectId", created.objectId) ||
-            !object.readString("state", created.state)) {
+        std::uint32_t read = 0;
+        if (!hnasjson::readDocument(
+                "HNASJSONCreateFileSystemSnapshot::parseResponse", jobId, response, kKeys,
+                [&](JsonScan& scan, std::size_t, JsonValue& v) {
+                    return hnasjson::readRecord(scan, v, created);
+                },
+                read) ||
+            read == 0) {
             return false;
         }
         snapshot = std::move(created);

@@ -6,55 +6,58 @@
 #include <utility>
 
 #include "hnasmgmt/host/DbgTrace.h"
-#include "json/JsonReader.h"
+#include "rest/LogText.h"
 #include "json/JsonText.h"
 #include "json/ListingReaders.h"
 #include "json/ParseFrame.h"
+#include "json/RecordReaders.h"
 
-using hnasjson::JsonArray;
-using hnasjson::JsonObject;
+using hnasjson::JsonScan;
 using hnasjson::JsonValue;
+using simdjson::ondemand::json_type;
 
-namespace {
-
-// Reads a share's "virtualServerId": truncated to 32 bits, then widened.
-bool readVirtualServerId(const JsonObject& object, long long& out) {
-    int id = 0;
-    if (!object.readInt32("virtualServerId", id)) {
-        return false;
-    }
-    out = id;
-    return true;
-}
-
-// One element of "filesystemShares". The identity keys and the "settings"
-// object are required; the four settings keys are read only when they hold
-// strings, otherwise the defaults stay.
-bool readShare(const JsonObject& object, __HNASFileSystemShares& share) {
+bool hnasjson::readRecord(JsonScan& scan, JsonValue& value, __HNASFileSystemShares& share) {
     static constexpr std::string_view kKeys[] = {
         "settings", "virtualServerId", "filesystemId", "objectId", "shareId", "name", "path"};
-    JsonValue v[7];
-    JsonObject settings;
-    int virtualServerId = 0;
-    if (!object.lookupAll(kKeys, v) || !v[0].toObject(settings) || !v[1].toInt32(virtualServerId) ||
-        !v[2].toString(share.filesystemId) || !v[3].toString(share.objectId) ||
-        !v[4].toString(share.shareId) || !v[5].toString(share.name) || !v[6].toString(share.path)) {
-        return false;
-    }
-    share.virtualServerId = virtualServerId;
-
     static constexpr std::string_view kSettingsKeys[] = {"accessConfig", "localReadCacheOption",
                                                          "snapshotOption",
                                                          "transferToReplicationTargetSetting"};
-    JsonValue s[4];
-    settings.lookup(kSettingsKeys, s, 4);
-    // toString is typed: an absent key or one of another type leaves the default.
-    s[0].toString(share.settings.accessConfig);
-    s[1].toString(share.settings.localReadCacheOption);
-    s[2].toString(share.settings.snapshotOption);
-    s[3].toString(share.settings.transferToReplicationTargetSetting);
-    return true;
+    __HNASFileSystemShareSettings& settings = share.settings;
+    int virtualServerId = 0;
+    const bool complete = scan.fields(value, kKeys, [&](std::size_t i, JsonValue& v) {
+        switch (i) {
+        case 0:
+            if (!scan.is(v, json_type::object)) {
+                scan.skip(v);
+                return false;
+            }
+            // Read only when they hold strings: otherwise the defaults stay.
+            scan.fields(v, kSettingsKeys, [&](std::size_t k, JsonValue& s) {
+                std::string* const fields[] = {
+                    &settings.accessConfig, &settings.localReadCacheOption,
+                    &settings.snapshotOption, &settings.transferToReplicationTargetSetting};
+                return scan.read(s, *fields[k]);
+            });
+            return true;
+        case 1:
+            return scan.read(v, virtualServerId); // truncated to 32 bits, then widened
+        case 2:
+            return scan.read(v, share.filesystemId);
+        case 3:
+            return scan.read(v, share.objectId);
+        case 4:
+            return scan.read(v, share.shareId);
+        case 5:
+            return scan.read(v, share.name);
+        default:
+            return scan.read(v, share.path);
+        }
+    }) == hnasjson::allOf(kKeys);
+    share.virtualServerId = virtualServerId;
+    return complete;
 }
+
+namespace {
 
 // Helpers that write one member of a body or settings object.
 void addString(std::string& out, const char* key, const std::string& value) {
@@ -83,44 +86,8 @@ void addBool(std::string& out, const char* key, bool value) {
 HNASJSONGetFileSystemShares::HNASJSONGetFileSystemShares(const unsigned long long& jobId)
     : HNASJSONBase(jobId) {}
 
-bool hnasjson::readSharesListing(unsigned long long jobId, std::string& response,
-                                 std::vector<__HNASFileSystemShares>& records) noexcept {
-    try {
-        hnasjson::JsonDocument document;
-        if (!hnasjson::openResponse("HNASJSONGetFileSystemShares::parseResponse", jobId, response,
-                                    document)) {
-            return false;
-        }
-        std::vector<__HNASFileSystemShares> parsed;
-        JsonArray list;
-        if (document.root().readArray("filesystemShares", list)) { // none: no records
-            hnasjson::reserveFor(parsed, list);
-            for (JsonValue element : list) {
-                JsonObject object;
-                parsed.emplace_back();
-                if (!element.toObject(object) || !readShare(object, parsed.back())) {
-                    return false;
-                }
-            }
-        }
-        records.swap(parsed);
-        return true;
-    } catch (...) {
-        return false;
-    }
-}
-
 bool HNASJSONGetFileSystemShares::parseResponse(std::string& response) {
-    try {
-        std::vector<__HNASFileSystemShares> parsed;
-        if (!hnasjson::readSharesListing(jobId, response, parsed)) {
-            return false;
-        }
-        hnasjson::appendParsed(shares, parsed);
-        return true;
-    } catch (...) {
-        return false;
-    }
+    return hnasjson::readListing(jobId, response, shares);
 }
 
 std::vector<__HNASFileSystemShares> HNASJSONGetFileSystemShares::getFileSystemShares() {
@@ -259,7 +226,7 @@ bool HNASJSONCreateFileSystemShare::buildRequestCIFS(std::string& body,
         addBool(s, "isABEEnabled", settings.isABEEnabled);
         s += '}';
         trace.DebugLvl("HNASJSONCreateFileSystemShare::buildRequestCIFS", 0, job, "Settings: [%s]",
-                       s.c_str());
+                       hnasmgmt::clipForLog(s).c_str());
         std::string text = shareBody(name, virtualServerId, filesystemId, filesystemPath, s);
         body.swap(text);
         return true;
@@ -273,22 +240,28 @@ bool HNASJSONCreateFileSystemShare::buildRequestCIFS(std::string& body,
 // settings are left as they are.
 bool HNASJSONCreateFileSystemShare::parseResponse(std::string& response) {
     try {
-        hnasjson::JsonDocument document;
-        if (!hnasjson::openResponse("HNASJSONCreateFileSystemShare::parseResponse", jobId, response,
-                                    document)) {
-            return false;
-        }
-        JsonObject object;
+        static constexpr std::string_view kKeys[] = {"filesystemShare"};
+        static constexpr std::string_view kShareKeys[] = {
+            "filesystemId", "name", "objectId", "path", "shareId", "virtualServerId"};
         __HNASFileSystemShares created = share;
-        if (!document.root().readObject("filesystemShare", object) ||
-            !object.readString("filesystemId", created.filesystemId) ||
-            !object.readString("name", created.name) ||
-            !object.readString("objectId", created.objectId) ||
-            !object.readString("path", created.path) ||
-            !object.readString("shareId", created.shareId) ||
-            !readVirtualServerId(object, created.virtualServerId)) {
+        int virtualServerId = 0;
+        std::uint32_t read = 0;
+        if (!hnasjson::readDocument(
+                "HNASJSONCreateFileSystemShare::parseResponse", jobId, response, kKeys,
+                [&](JsonScan& scan, std::size_t, JsonValue& v) {
+                    return scan.fields(v, kShareKeys, [&](std::size_t i, JsonValue& field) {
+                        std::string* const texts[] = {&created.filesystemId, &created.name,
+                                                      &created.objectId, &created.path,
+                                                      &created.shareId};
+                        return i < 5 ? scan.read(field, *texts[i])
+                                     : scan.read(field, virtualServerId);
+                    }) == hnasjson::allOf(kShareKeys);
+                },
+                read) ||
+            read == 0) {
             return false;
         }
+        created.virtualServerId = virtualServerId;
         share = std::move(created);
         return true;
     } catch (...) {

@@ -59,7 +59,7 @@ bool isJsonStringContent(const std::string& text) {
     return true;
 }
 
-bool isJsonNumber(const std::string& text) {
+bool isJsonNumber(std::string_view text) {
     const std::size_t length = text.size();
     std::size_t i = 0;
     if (i < length && text[i] == '-') {

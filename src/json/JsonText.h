@@ -5,6 +5,7 @@
 // cannot change the structure of the body it is written into.
 
 #include <string>
+#include <string_view>
 
 namespace hnasjson {
 
@@ -15,7 +16,7 @@ namespace hnasjson {
 bool isJsonStringContent(const std::string& text);
 
 // True when `text` is one JSON number, with nothing around it.
-bool isJsonNumber(const std::string& text);
+bool isJsonNumber(std::string_view text);
 
 // Decimal text of an integer for a request body: plain digits with a leading
 // minus sign for a negative value, whatever the process's global locale (a

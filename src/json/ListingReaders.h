@@ -1,15 +1,18 @@
 #pragma once
 
-// The readers behind the listing messages' parseResponse.
+// The one reader of every listing, behind both the listing messages'
+// parseResponse and the facade (which reads a listing once and moves its
+// records on instead of copying them out of a message).
 //
-// A listing message keeps its records and hands out copies; the facade reads
-// a listing once and passes its records on, so it calls these readers
-// directly and moves the records to its caller instead of copying a whole
-// record vector out of a message. Each reader writes the same log lines as
-// the message's parseResponse (under the message's function name), accepts
-// and refuses the same documents, and on success replaces `records` with the
-// listing's records in document order; on failure `records` is left as it
-// was. None throws.
+// readListing appends the listing's records to `records`, in document order,
+// writing the log lines of the message's parseResponse under its function
+// name; on failure `records` is left as it was. It never throws. Record
+// types: __HNASFileSystemInfo ("filesystems" array, or else one
+// "filesystem" object), __HNASFileSystemSnapshot ("snapshots"),
+// __HNASFileSystemShares ("filesystemShares"), __HNASFileSystemDirectories
+// ("directories"), __HNASCIFSAuthentication ("cifsAuthentications") and
+// __HNASVirtualServers ("virtualServers", required). Without its array a
+// listing has no records.
 
 #include <string>
 #include <vector>
@@ -18,17 +21,26 @@
 
 namespace hnasjson {
 
-// "filesystems" array, or a single "filesystem" object; neither gives no records.
-bool readFileSystemsListing(unsigned long long jobId, std::string& response,
-                            std::vector<__HNASFileSystemInfo>& records) noexcept;
-// "snapshots" array; none gives no records.
-bool readSnapshotsListing(unsigned long long jobId, std::string& response,
-                          std::vector<__HNASFileSystemSnapshot>& records) noexcept;
-// "filesystemShares" array; none gives no records.
-bool readSharesListing(unsigned long long jobId, std::string& response,
-                       std::vector<__HNASFileSystemShares>& records) noexcept;
-// "directories" array; none gives no records.
-bool readDirectoriesListing(unsigned long long jobId, std::string& response,
-                            std::vector<__HNASFileSystemDirectories>& records) noexcept;
+template <typename Record>
+bool readListing(unsigned long long jobId, std::string& response,
+                 std::vector<Record>& records) noexcept;
+
+// The facade's names for it.
+inline bool readFileSystemsListing(unsigned long long jobId, std::string& response,
+                                   std::vector<__HNASFileSystemInfo>& records) noexcept {
+    return readListing(jobId, response, records);
+}
+inline bool readSnapshotsListing(unsigned long long jobId, std::string& response,
+                                 std::vector<__HNASFileSystemSnapshot>& records) noexcept {
+    return readListing(jobId, response, records);
+}
+inline bool readSharesListing(unsigned long long jobId, std::string& response,
+                              std::vector<__HNASFileSystemShares>& records) noexcept {
+    return readListing(jobId, response, records);
+}
+inline bool readDirectoriesListing(unsigned long long jobId, std::string& response,
+                                   std::vector<__HNASFileSystemDirectories>& records) noexcept {
+    return readListing(jobId, response, records);
+}
 
 } // namespace hnasjson

@@ -1,26 +1,31 @@
-// The opening shared by every response reader.
+// The opening and the parse error line shared by every response reader.
 
 #include "json/ParseFrame.h"
 
 #include "hnasmgmt/host/DbgTrace.h"
+#include "rest/LogText.h"
 
 namespace hnasjson {
 
-bool openResponse(const char* function, unsigned long long jobId, const std::string& response,
-                  JsonDocument& document) noexcept {
+bool openResponse(const char* function, unsigned long long jobId,
+                  const std::string& response) noexcept {
     DbgTrace trace(nullptr);
     const long long job = static_cast<long long>(jobId);
     if (response.empty()) {
         trace.DebugLvl(function, -1, job, "Empty JSON response");
         return false;
     }
-    trace.DebugLvl(function, 4, job, "Parsing JSON response [%s]", response.c_str());
-    if (!document.parse(response)) {
-        trace.DebugLvl(function, -1, job, "Error when parsing the JSON response [%s]",
-                       response.c_str());
-        return false;
-    }
+    trace.DebugLvl(function, 4, job, "Parsing JSON response [%s]",
+                   hnasmgmt::clipForLog(response).c_str());
     return true;
+}
+
+void logParseError(const char* function, unsigned long long jobId,
+                   const std::string& response) noexcept {
+    DbgTrace trace(nullptr);
+    trace.DebugLvl(function, -1, static_cast<long long>(jobId),
+                   "Error when parsing the JSON response [%s]",
+                   hnasmgmt::clipForLog(response).c_str());
 }
 
 } // namespace hnasjson

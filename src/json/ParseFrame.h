@@ -1,40 +1,49 @@
 #pragma once
 
-// The opening every response reader runs before it reads its keys.
+// The frame every response reader runs around its keys.
 
 #include <cstddef>
-#include <iterator>
+#include <cstdint>
 #include <string>
-#include <vector>
+#include <string_view>
 
-#include "json/JsonReader.h"
+#include "json/JsonScan.h"
 
 namespace hnasjson {
 
-// Logs and refuses an empty text ("Empty JSON response"), logs the text at
-// level 4, parses it and logs and refuses a text whose root is empty ("Error
-// when parsing the JSON response [%s]"). True when `document` holds a root
-// object with members. Never throws.
-bool openResponse(const char* function, unsigned long long jobId, const std::string& response,
-                  JsonDocument& document) noexcept;
+// Logs and refuses an empty text ("Empty JSON response"); logs the text at
+// level 4 ("Parsing JSON response [%s]"). Never throws.
+bool openResponse(const char* function, unsigned long long jobId,
+                  const std::string& response) noexcept;
 
-// Reserves room for the records of `array`, bounded so that a long array of
-// elements that fail to read cannot make a large allocation.
-template <typename Record> void reserveFor(std::vector<Record>& parsed, const JsonArray& array) {
-    const std::size_t kMaxReserved = 65536;
-    const std::size_t hint = array.sizeHint();
-    parsed.reserve(hint < kMaxReserved ? hint : kMaxReserved);
-}
+// Logs "Error when parsing the JSON response [%s]". Never throws.
+void logParseError(const char* function, unsigned long long jobId,
+                   const std::string& response) noexcept;
 
-// Appends the records of one successful parse to what a listing holds.
-template <typename Record>
-void appendParsed(std::vector<Record>& held, std::vector<Record>& parsed) {
-    if (held.empty()) {
-        held.swap(parsed);
-    } else {
-        held.insert(held.end(), std::make_move_iterator(parsed.begin()),
-                    std::make_move_iterator(parsed.end()));
+// Reads one response: the opening above, then one checked pass over the
+// document in which onField(scan, i, value) reads the root's first member
+// named keys[i] and returns whether it read it. A text that is not valid JSON
+// anywhere, or whose root is not an object with members, is logged as a
+// parse error and refused. Returns false when the frame refused the text;
+// otherwise true, with `read` the mask of the keys that onField read.
+template <std::size_t N, typename OnField>
+bool readDocument(const char* function, unsigned long long jobId, const std::string& response,
+                  const std::string_view (&keys)[N], OnField&& onField, std::uint32_t& read) {
+    if (!openResponse(function, jobId, response)) {
+        return false;
     }
+    JsonScan scan;
+    JsonObject root;
+    bool valid = scan.start(response, root);
+    if (valid) {
+        read = scan.fields(
+            root, keys, [&](std::size_t i, JsonValue& value) { return onField(scan, i, value); });
+        valid = scan.finish();
+    }
+    if (!valid) {
+        logParseError(function, jobId, response);
+    }
+    return valid;
 }
 
 } // namespace hnasjson

@@ -1,0 +1,117 @@
+// Messages of the CIFS share permissions.
+
+#include "hnasmgmt/json/HNASJSONCIFSAuthentication.h"
+
+#include <string_view>
+
+#include "hnasmgmt/host/DbgTrace.h"
+#include "json/JsonText.h"
+#include "json/ListingReaders.h"
+#include "json/RecordReaders.h"
+
+using hnasjson::JsonScan;
+using hnasjson::JsonValue;
+
+namespace {
+
+// Every backslash of `text` doubled, so the name can be written back into a
+// request body as it stands.
+std::string doubleBackslashes(const std::string& text) {
+    std::string out;
+    out.reserve(text.size() + 8);
+    for (char c : text) {
+        out += c;
+        if (c == '\\') {
+            out += '\\';
+        }
+    }
+    return out;
+}
+
+} // namespace
+
+bool hnasjson::readRecord(JsonScan& scan, JsonValue& value, __HNASCIFSAuthentication& entry) {
+    static constexpr std::string_view kKeys[] = {"name", "encodedName", "type", "permission"};
+    std::string name;
+    const bool complete = scan.fields(value, kKeys, [&](std::size_t i, JsonValue& v) {
+        switch (i) {
+        case 0:
+            return scan.read(v, name);
+        case 1:
+            return scan.read(v, entry.encodedName);
+        case 2:
+            return scan.read(v, entry.type);
+        default:
+            return scan.read(v, entry.permission);
+        }
+    }) == hnasjson::allOf(kKeys);
+    if (complete) {
+        entry.name = doubleBackslashes(name);
+    }
+    return complete;
+}
+
+// --- HNASJSONGetCIFSAuthentication ---
+
+HNASJSONGetCIFSAuthentication::HNASJSONGetCIFSAuthentication(const unsigned long long& jobId)
+    : HNASJSONBase(jobId) {}
+
+bool HNASJSONGetCIFSAuthentication::parseResponse(std::string& response) {
+    return hnasjson::readListing(jobId, response, cifsAuthentications);
+}
+
+std::vector<__HNASCIFSAuthentication> HNASJSONGetCIFSAuthentication::getCIFSAuth() {
+    return cifsAuthentications;
+}
+
+// --- HNASJSONSetCIFSAuthentication ---
+
+HNASJSONSetCIFSAuthentication::HNASJSONSetCIFSAuthentication(
+    const unsigned long long& jobId, std::vector<__HNASCIFSAuthentication>& entries)
+    : HNASJSONBase(jobId), cifsAuthentications(entries) {}
+
+// {"cifsAuthentications":[{"encodedName":"E", "name":"N", "permission":P, "type":"T" }]}
+// Values go in verbatim, so each text must already be valid JSON string
+// content (names read from the array carry their backslashes doubled).
+bool HNASJSONSetCIFSAuthentication::buildRequest(std::string& body) {
+    body.clear();
+    DbgTrace trace(nullptr);
+    const long long job = static_cast<long long>(jobId);
+    if (cifsAuthentications.empty()) {
+        trace.DebugLvl("buildRequest", 0, job, "Nothing to build. No CIFS Authentication set.");
+        return true;
+    }
+    for (const __HNASCIFSAuthentication& entry : cifsAuthentications) {
+        if (!hnasjson::isJsonStringContent(entry.encodedName) ||
+            !hnasjson::isJsonStringContent(entry.name) ||
+            !hnasjson::isJsonStringContent(entry.type)) {
+            trace.DebugLvl("buildRequest", -1, job, "Invalid parameters!!");
+            return false;
+        }
+    }
+    try {
+        std::string text = "{\"cifsAuthentications\":[";
+        for (const __HNASCIFSAuthentication& entry : cifsAuthentications) {
+            text += "{\"encodedName\":\"";
+            text += entry.encodedName;
+            text += "\", \"name\":\"";
+            text += entry.name;
+            text += "\", \"permission\":";
+            text += hnasjson::jsonInteger(entry.permission);
+            text += ", \"type\":\"";
+            text += entry.type;
+            text += "\" },";
+        }
+        text.pop_back(); // the comma after the last entry
+        text += "]}";
+        body.swap(text);
+        return true;
+    } catch (...) {
+        body.clear();
+        return false;
+    }
+}
+
+bool HNASJSONSetCIFSAuthentication::parseResponse(std::string& /*response*/) {
+    return true;
+}

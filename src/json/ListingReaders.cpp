@@ -1,0 +1,130 @@
+// The listing reader shared by every listing message and the facade.
+
+#include "json/ListingReaders.h"
+
+#include <string_view>
+
+#include "json/ParseFrame.h"
+#include "json/RecordReaders.h"
+
+namespace hnasjson {
+
+namespace {
+
+// What tells the listings apart: the function name of their log lines, the
+// array of records and, for the file systems, the single object read when
+// there is no such array; whether a document without the array is refused.
+template <typename Record> struct Listing;
+
+template <> struct Listing<__HNASFileSystemInfo> {
+    static constexpr const char* kFunction = "HNASJSONGetFileSystems::parseResponse";
+    static constexpr std::string_view kKeys[] = {"filesystems", "filesystem"};
+    static constexpr bool kRequired = false;
+};
+template <> struct Listing<__HNASFileSystemSnapshot> {
+    static constexpr const char* kFunction = "HNASJSONGetFileSystemSnapshots::parseResponse";
+    static constexpr std::string_view kKeys[] = {"snapshots"};
+    static constexpr bool kRequired = false;
+};
+template <> struct Listing<__HNASFileSystemShares> {
+    static constexpr const char* kFunction = "HNASJSONGetFileSystemShares::parseResponse";
+    static constexpr std::string_view kKeys[] = {"filesystemShares"};
+    static constexpr bool kRequired = false;
+};
+template <> struct Listing<__HNASFileSystemDirectories> {
+    static constexpr const char* kFunction = "HNASJSONGetFileSystemDirectories::parseResponse";
+    static constexpr std::string_view kKeys[] = {"directories"};
+    static constexpr bool kRequired = false;
+};
+template <> struct Listing<__HNASCIFSAuthentication> {
+    static constexpr const char* kFunction = "parseResponse";
+    static constexpr std::string_view kKeys[] = {"cifsAuthentications"};
+    static constexpr bool kRequired = false;
+};
+template <> struct Listing<__HNASVirtualServers> {
+    static constexpr const char* kFunction = "HNASJSONGetVirtualServers::parseResponse";
+    static constexpr std::string_view kKeys[] = {"virtualServers"};
+    static constexpr bool kRequired = true;
+};
+
+// Makes room for `room` more records. Everything it calls is inlined, so that
+// no vector operation over the exported record types is emitted on its own
+// (and exported with them).
+template <typename Record>
+__attribute__((flatten)) void reserveRoom(std::vector<Record>& records, std::size_t room) {
+    records.reserve(records.size() + room);
+}
+
+} // namespace
+
+template <typename Record>
+bool readListing(unsigned long long jobId, std::string& response,
+                 std::vector<Record>& records) noexcept {
+    using Format = Listing<Record>;
+    const std::size_t held = records.size();
+    try {
+        bool listed = false;  // the first member named after the array is one
+        bool complete = true; // every element read so far is a whole record
+        bool single = false;  // a single object was read (file systems)
+        bool singleComplete = false;
+        Record one;
+        std::uint32_t read = 0;
+        const bool valid = readDocument(
+            Format::kFunction, jobId, response, Format::kKeys,
+            [&](JsonScan& scan, std::size_t i, JsonValue& value) {
+                if (i == 0) {
+                    listed = scan.elements(
+                        value,
+                        [&](JsonValue& element) {
+                            if (!complete) {
+                                scan.skip(element); // refused already: only checked
+                                return;
+                            }
+                            records.emplace_back();
+                            complete = readRecord(scan, element, records.back());
+                        },
+                        [&](std::size_t room) { reserveRoom(records, room); });
+                    return listed;
+                }
+                if (listed || !scan.is(value, simdjson::ondemand::json_type::object)) {
+                    scan.skip(value);
+                    return false;
+                }
+                single = true;
+                singleComplete = readRecord(scan, value, one);
+                return true;
+            },
+            read);
+        bool ok = valid;
+        if (ok && listed) {
+            ok = complete;
+        } else if (ok && single) {
+            ok = singleComplete;
+            if (ok) {
+                records.emplace_back();
+                records.back() = std::move(one);
+            }
+        } else if (ok) {
+            ok = !Format::kRequired;
+        }
+        if (!ok) {
+            records.erase(records.begin() + static_cast<std::ptrdiff_t>(held), records.end());
+        }
+        return ok;
+    } catch (...) {
+        if (records.size() > held) {
+            records.erase(records.begin() + static_cast<std::ptrdiff_t>(held), records.end());
+        }
+        return false;
+    }
+}
+
+template bool readListing(unsigned long long, std::string&, std::vector<__HNASFileSystemInfo>&);
+template bool readListing(unsigned long long, std::string&, std::vector<__HNASFileSystemSnapshot>&);
+template bool readListing(unsigned long long, std::string&, std::vector<__HNASFileSystemShares>&);
+template bool readListing(unsigned long long, std::string&,
+                          std::vector<__HNASFileSystemDirectories>&);
+template bool readListing(unsigned long long, std::string&, std::vector<__HNASCIFSAuthentication>&);
+template bool readListing(unsigned long long, std::string&, std::vector<__HNASVirtualServers>&);
+
+} // namespace hnasjson
