@@ -1,9 +1,11 @@
 #include "rest/GatewayError.h"
 
+#include <cstdint>
 #include <cstdio>
+#include <string_view>
 
 #include "rest/LogText.h"
-#include "json/JsonReader.h"
+#include "json/JsonScan.h"
 
 namespace hnasmgmt {
 
@@ -24,17 +26,36 @@ std::string escapeControls(const std::string& text) {
 
 bool describeGatewayError(const std::string& body, std::string& description) noexcept {
     try {
-        hnasjson::JsonDocument document;
-        if (body.empty() || !document.parse(body))
+        if (body.empty())
             return false;
-        const hnasjson::JsonObject& root = document.root();
+        static constexpr std::string_view kKeys[] = {"errorCode", "errorMsg", "errorDetail"};
+        static constexpr std::string_view kDetailKeys[] = {"reason"};
+        hnasjson::JsonScan scan;
+        hnasjson::JsonObject root;
+        if (!scan.start(body, root))
+            return false;
         unsigned long long code = 0;
         std::string message;
-        if (!root.readUInt64("errorCode", code) || !root.readString("errorMsg", message))
-            return false;
-        hnasjson::JsonObject detail;
         std::string reason;
-        if (root.readObject("errorDetail", detail) && detail.readString("reason", reason))
+        bool hasReason = false;
+        const std::uint32_t read =
+            scan.fields(root, kKeys, [&](std::size_t i, hnasjson::JsonValue& v) {
+                switch (i) {
+                case 0:
+                    return scan.read(v, code);
+                case 1:
+                    return scan.read(v, message);
+                default:
+                    hasReason =
+                        scan.fields(v, kDetailKeys, [&](std::size_t, hnasjson::JsonValue& r) {
+                            return scan.read(r, reason);
+                        }) != 0;
+                    return hasReason;
+                }
+            });
+        if (!scan.finish() || (read & 3u) != 3u)
+            return false;
+        if (hasReason)
             message += "(" + reason + ").";
         description = "Code[" + std::to_string(code) + "] Message[" +
                       escapeControls(clipForLog(message, kGatewayMessageLimit)) + "]";
