@@ -11,14 +11,29 @@
 #include <string>
 #include <vector>
 
-#include <simdjson.h>
-
 #include "hnasgwsim/Simulator.h"
 #include "support/ChildProcess.h"
 
 namespace hnasctltest {
 
 using ToolResult = hnastest::ChildResult;
+
+// `text` split at single spaces: a command line without spaces inside its
+// arguments.
+inline std::vector<std::string> words(const std::string& text) {
+    std::vector<std::string> out;
+    for (size_t start = 0, end; start < text.size(); start = end + 1) {
+        end = std::min(text.find(' ', start), text.size());
+        out.push_back(text.substr(start, end - start));
+    }
+    return out;
+}
+
+inline std::vector<std::string> operator+(std::vector<std::string> a,
+                                          const std::vector<std::string>& b) {
+    a.insert(a.end(), b.begin(), b.end());
+    return a;
+}
 
 // The built hnasctl run with `args` and exactly the environment `env`.
 inline ToolResult runTool(std::vector<std::string> args,
@@ -28,9 +43,20 @@ inline ToolResult runTool(std::vector<std::string> args,
     return hnastest::runChild(args, env, limit);
 }
 
+// One run and what it must give: the exit status, and a text that stdout and
+// one that stderr must hold (empty: anything).
+struct Expect {
+    std::string args; // split at blanks
+    int exitCode;
+    std::string out;
+    std::string err = "";
+    std::map<std::string, std::string> env = {}; // over the environment of check()
+};
+
 class HnasctlTest : public ::testing::Test {
 protected:
     static constexpr const char* kPassword = "Pw-7f3a9c-Sekret";
+    static constexpr const char* kWrongPassword = "n0t-the-Pw";
 
     void SetUp() override {
         hnasgwsim::SimulatorOptions options;
@@ -43,8 +69,8 @@ protected:
 
     // The connection options, trusting the simulator's certificate unless not `trust`.
     std::vector<std::string> connection(bool trust = true) const {
-        std::vector<std::string> out = {"--gateway", gateway(),         "--user",
-                                        "admin",     "--management-ip", "192.0.2.10"};
+        std::vector<std::string> out =
+            words("--gateway " + gateway() + " --user admin --management-ip 192.0.2.10");
         if (trust)
             out.insert(out.end(), {"--cacert", sim->caFile()});
         return out;
@@ -54,24 +80,28 @@ protected:
 
     // hnasctl with the connection options in front of `args`.
     ToolResult run(const std::vector<std::string>& args) const {
-        std::vector<std::string> all = connection();
-        all.insert(all.end(), args.begin(), args.end());
-        return runTool(all, env());
+        return runTool(connection() + args, env());
     }
-    // The same with --json; fails the test unless it exits with 0 and stdout
-    // is one JSON document.
-    simdjson::dom::element runJson(const std::vector<std::string>& args) {
-        std::vector<std::string> all = {"--json"};
-        all.insert(all.end(), args.begin(), args.end());
-        const ToolResult r = run(all);
-        EXPECT_EQ(r.exitCode, 0) << r.err;
-        documents.push_back(std::make_unique<simdjson::dom::parser>());
-        simdjson::dom::element root;
-        if (documents.back()->parse(r.out).get(root)) {
-            ADD_FAILURE() << "not JSON: " << r.out;
-            EXPECT_FALSE(documents.back()->parse(std::string("{}")).get(root));
+
+    // Runs each row (with the password in the environment and the connection
+    // options in front, unless told otherwise) and checks what it gave; no
+    // password is ever shown.
+    void check(const std::vector<Expect>& rows, bool password = true, bool connect = true,
+               bool trust = true) const {
+        for (const Expect& row : rows) {
+            SCOPED_TRACE(row.args);
+            auto environment = row.env;
+            if (password)
+                environment.insert({"HNAS_PASSWORD", kPassword});
+            const ToolResult r = runTool(
+                (connect ? connection(trust) : std::vector<std::string>{}) + words(row.args),
+                environment);
+            EXPECT_EQ(r.exitCode, row.exitCode) << r.err;
+            EXPECT_NE(r.out.find(row.out), std::string::npos) << r.out;
+            EXPECT_NE(r.err.find(row.err), std::string::npos) << r.err;
+            for (const char* secret : {kPassword, kWrongPassword})
+                EXPECT_EQ((r.out + r.err).find(secret), std::string::npos);
         }
-        return root;
     }
 
     // Values of the simulator's default array.
@@ -86,7 +116,6 @@ protected:
     }
 
     std::unique_ptr<hnasgwsim::Simulator> sim;
-    std::vector<std::unique_ptr<simdjson::dom::parser>> documents;
 };
 
 // A share setting's JSON text as the simulated array stores it.
@@ -97,25 +126,13 @@ inline std::string setting(const hnasgwsim::Share& share, const std::string& key
     return "<unset>";
 }
 
-// `text` split at single spaces: a command line without spaces inside its
-// arguments.
-inline std::vector<std::string> words(const std::string& text) {
-    std::vector<std::string> out;
-    for (size_t start = 0, end; start <= text.size(); start = end + 1) {
-        end = std::min(text.find(' ', start), text.size());
-        out.push_back(text.substr(start, end - start));
-    }
-    return out;
-}
-
-inline std::string str(simdjson::dom::element e, const char* key) {
-    std::string_view v;
-    return e[key].get_string().get(v) ? "<missing " + std::string(key) + ">" : std::string(v);
-}
-
-inline size_t count(simdjson::dom::element e) {
-    simdjson::dom::array a;
-    return e.get_array().get(a) ? static_cast<size_t>(-1) : a.size();
+// The text of the first string member `key` in JSON text (escapes kept).
+inline std::string member(const std::string& json, const std::string& key) {
+    const size_t at = json.find("\"" + key + "\": \"");
+    return at == std::string::npos
+               ? "<no " + key + ">"
+               : json.substr(at + key.size() + 5,
+                             json.find('"', at + key.size() + 5) - at - key.size() - 5);
 }
 
 } // namespace hnasctltest

@@ -225,15 +225,15 @@ Session::Session(const ConnectionOptions& o)
     RKLibCurl::setOptions(tls);
 
     writer_ = boost::make_shared<CliLogWriter>(o.verbosity, password.str());
-    previousWriter_ = g_ptrLogWriter;
-    g_ptrLogWriter = writer_;
+    previousWriter_ = GetLogWriter();
+    SetLogWriter(writer_);
     hnas_ = std::make_unique<RkManageHNAS>(o.jobId);
     hnas_->init(o.user, password.str(), o.subsystemType, o.managementIP, host, port);
 }
 
 Session::~Session() {
     hnas_.reset(); // its closing line still reaches the writer
-    g_ptrLogWriter = previousWriter_;
+    SetLogWriter(previousWriter_);
 }
 
 int Session::fail(const std::string& what) const {
