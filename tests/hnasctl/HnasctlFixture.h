@@ -4,8 +4,12 @@
 
 #include <gtest/gtest.h>
 
+#include <sys/stat.h>
+#include <unistd.h>
+
 #include <algorithm>
-#include <chrono>
+#include <cstdio>
+#include <fstream>
 #include <map>
 #include <memory>
 #include <string>
@@ -36,11 +40,9 @@ inline std::vector<std::string> operator+(std::vector<std::string> a,
 }
 
 // The built hnasctl run with `args` and exactly the environment `env`.
-inline ToolResult runTool(std::vector<std::string> args,
-                          const std::map<std::string, std::string>& env,
-                          std::chrono::milliseconds limit = std::chrono::seconds(30)) {
-    args.insert(args.begin(), HNASCTL_PATH);
-    return hnastest::runChild(args, env, limit);
+inline ToolResult runTool(const std::vector<std::string>& args,
+                          const std::map<std::string, std::string>& env) {
+    return hnastest::runChild(std::vector<std::string>{HNASCTL_PATH} + args, env);
 }
 
 // One run and what it must give: the exit status, and a text that stdout and
@@ -76,23 +78,23 @@ protected:
         return out;
     }
 
-    std::map<std::string, std::string> env() const { return {{"HNAS_PASSWORD", kPassword}}; }
-
-    // hnasctl with the connection options in front of `args`.
+    // hnasctl with the password and the connection options.
     ToolResult run(const std::vector<std::string>& args) const {
-        return runTool(connection() + args, env());
+        return runTool(connection() + args, password());
     }
 
-    // Runs each row (with the password in the environment and the connection
-    // options in front, unless told otherwise) and checks what it gave; no
-    // password is ever shown.
-    void check(const std::vector<Expect>& rows, bool password = true, bool connect = true,
+    using Environment = std::map<std::string, std::string>;
+    Environment password() const { return {{"HNAS_PASSWORD", kPassword}}; }
+
+    // Runs each row in `base` with the row's environment over it, with the
+    // connection options in front unless not `connect`, and checks what it
+    // gave; no password is ever shown.
+    void check(const std::vector<Expect>& rows, const Environment& base, bool connect = true,
                bool trust = true) const {
         for (const Expect& row : rows) {
             SCOPED_TRACE(row.args);
-            auto environment = row.env;
-            if (password)
-                environment.insert({"HNAS_PASSWORD", kPassword});
+            Environment environment = row.env;
+            environment.insert(base.begin(), base.end());
             const ToolResult r = runTool(
                 (connect ? connection(trust) : std::vector<std::string>{}) + words(row.args),
                 environment);
@@ -103,36 +105,31 @@ protected:
                 EXPECT_EQ((r.out + r.err).find(secret), std::string::npos);
         }
     }
+    void check(const std::vector<Expect>& rows) const { check(rows, password()); }
+
+    // Writes a file of this test (removed at its end) with `mode`; its path.
+    std::string file(const std::string& name, const std::string& text, mode_t mode = 0600) {
+        files.push_back(::testing::TempDir() + "hnasctl-" + std::to_string(getpid()) + "-" + name);
+        std::ofstream(files.back()) << text;
+        chmod(files.back().c_str(), mode);
+        return files.back();
+    }
+    void TearDown() override {
+        for (const auto& path : files)
+            std::remove(path.c_str());
+    }
 
     // Values of the simulator's default array.
     std::string filesystemId(const std::string& label) {
         auto array = sim->model();
-        for (const auto& fs : array->fileSystems) {
-            if (fs.label == label) {
+        for (const auto& fs : array->fileSystems)
+            if (fs.label == label)
                 return fs.filesystemId;
-            }
-        }
         return {};
     }
 
     std::unique_ptr<hnasgwsim::Simulator> sim;
+    std::vector<std::string> files;
 };
-
-// A share setting's JSON text as the simulated array stores it.
-inline std::string setting(const hnasgwsim::Share& share, const std::string& key) {
-    for (const auto& [k, v] : share.settings)
-        if (k == key)
-            return v;
-    return "<unset>";
-}
-
-// The text of the first string member `key` in JSON text (escapes kept).
-inline std::string member(const std::string& json, const std::string& key) {
-    const size_t at = json.find("\"" + key + "\": \"");
-    return at == std::string::npos
-               ? "<no " + key + ">"
-               : json.substr(at + key.size() + 5,
-                             json.find('"', at + key.size() + 5) - at - key.size() - 5);
-}
 
 } // namespace hnasctltest

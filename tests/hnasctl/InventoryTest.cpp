@@ -9,7 +9,6 @@ using Inventory = HnasctlTest;
 
 TEST_F(Inventory, ReadingCommands) {
     const std::string finance = filesystemId("fs-finance"), scratch = filesystemId("fs-scratch");
-    const std::string root = run(words("--json dir list --fs " + finance)).out;
     check({
         {"--json info", 0, "\"model\": \"HNAS-SIM-4100\",\n  \"nodeCount\": 2,"},
         {"info", 0, "Licenses:      CIFS, NFS, SNAPSHOT, CLUSTER\n"},
@@ -25,14 +24,11 @@ TEST_F(Inventory, ReadingCommands) {
         {"fs id --share FINANCE --evs evs-prod", 0, finance + "\n"},
         {"fs id --share scratch --evs 2 --type nfs", 0, scratch + "\n"},
         {"fs evs " + filesystemId("fs-archive"), 0, "2\n"},
-        {"fs evs 0000000000000000", 1, ""},
         {"--json dir ls --fs " + finance + " /finance/2026", 0, "\"name\": \"//finance/2026/q1\""},
         // No subdirectories: an empty list; a path that is not there: an error.
         {"--json dir ls --fs " + finance + " /finance/2026/q1", 0, "[]"},
         {"dir ls --fs " + finance + " /finance/1999", 1, "", "no directory /finance/1999"},
-        {"--json dir list --fs " + finance + " --dir " + member(root, "objectId"), 0,
-         "\"name\": \"//finance/2025\""},
-        {"dir list --fs 0000000000000000", 1, ""},
+        {"dir list --fs " + finance, 0, "\n//finance "},
     });
 }
 
