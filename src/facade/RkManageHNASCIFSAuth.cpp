@@ -14,12 +14,21 @@
 
 namespace {
 
+using hnasfacade::clipForLog;
+using hnasfacade::OpLog;
+using hnasfacade::Reply;
+using hnasfacade::Request;
+using hnasfacade::ResourcePath;
+using hnasfacade::Verb;
+
 constexpr int kResourceGetCIFSAuth = 15;
 constexpr int kResourceSetCIFSAuth = 16;
 constexpr int kResourceDeleteCIFSAuth = 17;
 
-std::string authenticationsResource(const std::string& shareObjectId) {
-    return "filesystem-shares/cifs/" + shareObjectId + "/authentications";
+ResourcePath authenticationsResource(const std::string& shareObjectId) {
+    ResourcePath path;
+    path.text("filesystem-shares/cifs/").segment(shareObjectId).text("/authentications");
+    return path;
 }
 
 } // namespace
@@ -29,30 +38,30 @@ bool RkManageHNAS::getCIFSAuthentication(const std::string& shareObjectId,
     static const char* const kFunction = "getCIFSAuthentication";
     return hnasNoThrow(kFunction, jobId, [&] {
         DbgTrace trace;
-        const long long job = static_cast<long long>(jobId);
+        const OpLog op{kFunction, static_cast<long long>(jobId), trace};
         HNASJSONGetCIFSAuthentication message(jobId);
 
-        if (!hnasSessionReady(initialised, restApi, trace, kFunction, job)) {
+        if (!hnasfacade::sessionReady(initialised, restApi.get(), op)) {
             return false;
         }
         if (shareObjectId.empty()) {
             trace.DebugLvl(kFunction, -1, "The CIFS Share object ID is empty.");
             return false;
         }
-
-        std::string response;
-        if (!restApi->get(authenticationsResource(shareObjectId), response, kResourceGetCIFSAuth)) {
-            trace.DebugLvl(kFunction, -1, "Unable to get CIFS Authentication.");
-            return false;
-        }
-        if (!hnasHasBody(response, trace, kFunction, job)) {
-            return false;
-        }
-        trace.DebugLvl(kFunction, 5, job,
-                       "Successfully got the CIFS Authentication info. Response [%s]",
-                       response.c_str());
-        if (!message.parseResponse(response)) {
-            trace.DebugLvl(kFunction, -1, job, "Unable to parse JSON response");
+        const Request request{Verb::Get, authenticationsResource(shareObjectId),
+                              kResourceGetCIFSAuth};
+        const bool read = hnasfacade::sendAndRead(
+            *restApi, op, request,
+            [&](const Reply&) {
+                trace.DebugLvl(kFunction, -1, "Unable to get CIFS Authentication.");
+            },
+            [&](const char* body) {
+                trace.DebugLvl(kFunction, 5, op.job,
+                               "Successfully got the CIFS Authentication info. Response [%s]",
+                               body);
+            },
+            [&](std::string& body) { return message.parseResponse(body); });
+        if (!read) {
             return false;
         }
         entries = message.getCIFSAuth();
@@ -65,29 +74,28 @@ bool RkManageHNAS::setCIFSAuthentication(const std::string& shareObjectId,
     static const char* const kFunction = "setCIFSAuthentication";
     return hnasNoThrow(kFunction, jobId, [&] {
         DbgTrace trace;
-        const long long job = static_cast<long long>(jobId);
+        const OpLog op{kFunction, static_cast<long long>(jobId), trace};
         HNASJSONSetCIFSAuthentication message(jobId, entries);
 
-        if (!hnasSessionReady(initialised, restApi, trace, kFunction, job)) {
+        if (!hnasfacade::sessionReady(initialised, restApi.get(), op)) {
             return false;
         }
         if (shareObjectId.empty()) {
-            trace.DebugLvl(kFunction, -1, job, "Invalid input.");
+            trace.DebugLvl(kFunction, -1, op.job, "Invalid input.");
             return false;
         }
 
         std::string body;
         if (!message.buildRequest(body) || body.empty()) {
-            trace.DebugLvl(kFunction, -1, job, "The request body is empty");
+            trace.DebugLvl(kFunction, -1, op.job, "The request body is empty");
             return false;
         }
-
-        std::string response;
-        if (!restApi->post(authenticationsResource(shareObjectId), body, response,
-                           kResourceSetCIFSAuth)) {
-            trace.DebugLvl(kFunction, -1, job,
+        const Request request{Verb::Post, authenticationsResource(shareObjectId),
+                              kResourceSetCIFSAuth, std::move(body)};
+        if (!hnasfacade::send(*restApi, op, request).ok) {
+            trace.DebugLvl(kFunction, -1, op.job,
                            "Unable to set CIFS Authentication for CIFS Share Object ID[%s]",
-                           shareObjectId.c_str());
+                           clipForLog(shareObjectId).c_str());
             return false;
         }
         return true;
@@ -99,20 +107,20 @@ bool RkManageHNAS::deleteCIFSAuthentication(const std::string& shareObjectId,
     static const char* const kFunction = "deleteCIFSAuthentication";
     return hnasNoThrow(kFunction, jobId, [&] {
         DbgTrace trace;
-        const long long job = static_cast<long long>(jobId);
+        const OpLog op{kFunction, static_cast<long long>(jobId), trace};
 
-        if (!hnasSessionReady(initialised, restApi, trace, kFunction, job)) {
+        if (!hnasfacade::sessionReady(initialised, restApi.get(), op)) {
             return false;
         }
         if (shareObjectId.empty() || encodedName.empty()) {
-            trace.DebugLvl(kFunction, -1, job, "Invalid Parameters.");
+            trace.DebugLvl(kFunction, -1, op.job, "Invalid Parameters.");
             return false;
         }
 
-        std::string response;
-        if (!restApi->del(authenticationsResource(shareObjectId) + "/" + encodedName, "", response,
-                          kResourceDeleteCIFSAuth)) {
-            trace.DebugLvl(kFunction, -1, job, "Unable to delete permission.");
+        ResourcePath path = authenticationsResource(shareObjectId);
+        path.text("/").segment(encodedName);
+        if (!hnasfacade::send(*restApi, op, {Verb::Delete, path, kResourceDeleteCIFSAuth}).ok) {
+            trace.DebugLvl(kFunction, -1, op.job, "Unable to delete permission.");
             return false;
         }
         return true;

@@ -30,53 +30,68 @@ bool isIPv4Address(const std::string& text) {
     return inet_pton(AF_INET, text.c_str(), &address) == 1;
 }
 
+using hnasfacade::clipForLog;
+using hnasfacade::OpLog;
+using hnasfacade::Reply;
+using hnasfacade::Request;
+using hnasfacade::ResourcePath;
+using hnasfacade::sendAndRead;
+using hnasfacade::sessionReady;
+using hnasfacade::Verb;
+
+// The subsystem's fields at level 5, one line each.
+void logSubsystem(const OpLog& op, const __HNASStorageSubSystemInfo& info) {
+    const int level = 5;
+    op.trace.DebugLvl(op.function, level, op.job, "IsCluster [%s]", info.isCluster ? "YES" : "NO");
+    op.trace.DebugLvl(op.function, level, op.job, "Cluster Name [%s]",
+                      clipForLog(info.name).c_str());
+    op.trace.DebugLvl(op.function, level, op.job, "Node Count [%d]", info.nodeCount);
+    op.trace.DebugLvl(op.function, level, op.job, "ClusterUUID [%s]",
+                      clipForLog(info.clusterUUID).c_str());
+    op.trace.DebugLvl(op.function, level, op.job, "Firmware Version [%s]",
+                      clipForLog(info.firmwareVersion).c_str());
+    op.trace.DebugLvl(op.function, level, op.job, "Model [%s]", clipForLog(info.model).c_str());
+    op.trace.DebugLvl(op.function, level, op.job, "Storage Health [%s]",
+                      clipForLog(info.storageHealth).c_str());
+    op.trace.DebugLvl(op.function, level, op.job, "Vendor [%s]", clipForLog(info.vendor).c_str());
+    // The header's brackets hold the number of licence lines that follow.
+    op.trace.DebugLvl(op.function, level, op.job, "Licenses... [%s]",
+                      std::to_string(info.licenses.size()).c_str());
+    for (const std::string& license : info.licenses) {
+        op.trace.DebugLvl(op.function, level, op.job, "[%s]", clipForLog(license).c_str());
+    }
+}
+
 } // namespace
 
 bool RkManageHNAS::getFileDevice(__HNASStorageSubSystemInfo& info) {
     static const char* const kFunction = "RkManageHNAS::getFileDevice";
     return hnasNoThrow(kFunction, jobId, [&] {
         DbgTrace trace;
-        const long long job = static_cast<long long>(jobId);
-
-        if (!hnasSessionReady(initialised, restApi, trace, kFunction, job)) {
+        const OpLog op{kFunction, static_cast<long long>(jobId), trace};
+        if (!sessionReady(initialised, restApi.get(), op)) {
             return false;
         }
-
-        std::string response;
-        if (!restApi->get("file-devices", response, kResourceFileDevices)) {
-            trace.DebugLvl(kFunction, -1, job,
-                           "Unable to get the storage subsystem information. Response [%s]",
-                           response.c_str());
-            return false;
-        }
-        if (!hnasHasBody(response, trace, kFunction, job)) {
-            return false;
-        }
-        trace.DebugLvl(kFunction, -1, job,
-                       "Successfully got the storage subsystem information. Response [%s]",
-                       response.c_str());
-
         HNASJSONGetFileDevice message(jobId);
-        if (!message.parseResponse(response)) {
-            trace.DebugLvl(kFunction, -1, job, "Unable to parse JSON response");
+        const Request request{Verb::Get, ResourcePath().text("file-devices"), kResourceFileDevices};
+        const bool read = sendAndRead(
+            *restApi, op, request,
+            [&](const Reply& reply) {
+                trace.DebugLvl(kFunction, -1, op.job,
+                               "Unable to get the storage subsystem information. Response [%s]",
+                               clipForLog(reply.body).c_str());
+            },
+            [&](const char* body) {
+                trace.DebugLvl(kFunction, -1, op.job,
+                               "Successfully got the storage subsystem information. Response [%s]",
+                               body);
+            },
+            [&](std::string& body) { return message.parseResponse(body); });
+        if (!read) {
             return false;
         }
         info = message.getSubsystemInfo();
-
-        trace.DebugLvl(kFunction, 5, job, "IsCluster [%s]", info.isCluster ? "YES" : "NO");
-        trace.DebugLvl(kFunction, 5, job, "Cluster Name [%s]", info.name.c_str());
-        trace.DebugLvl(kFunction, 5, job, "Node Count [%d]", info.nodeCount);
-        trace.DebugLvl(kFunction, 5, job, "ClusterUUID [%s]", info.clusterUUID.c_str());
-        trace.DebugLvl(kFunction, 5, job, "Firmware Version [%s]", info.firmwareVersion.c_str());
-        trace.DebugLvl(kFunction, 5, job, "Model [%s]", info.model.c_str());
-        trace.DebugLvl(kFunction, 5, job, "Storage Health [%s]", info.storageHealth.c_str());
-        trace.DebugLvl(kFunction, 5, job, "Vendor [%s]", info.vendor.c_str());
-        // The header's brackets hold the number of licence lines that follow.
-        trace.DebugLvl(kFunction, 5, job, "Licenses... [%s]",
-                       std::to_string(info.licenses.size()).c_str());
-        for (const std::string& license : info.licenses) {
-            trace.DebugLvl(kFunction, 5, job, "[%s]", license.c_str());
-        }
+        logSubsystem(op, info);
         return true;
     });
 }
@@ -85,31 +100,30 @@ bool RkManageHNAS::getVirtualServers(std::vector<__HNASVirtualServers>& servers)
     static const char* const kFunction = "RkManageHNAS::getVirtualServers";
     return hnasNoThrow(kFunction, jobId, [&] {
         DbgTrace trace;
-        const long long job = static_cast<long long>(jobId);
-
+        const OpLog op{kFunction, static_cast<long long>(jobId), trace};
         servers.clear();
-        if (!hnasSessionReady(initialised, restApi, trace, kFunction, job)) {
+        if (!sessionReady(initialised, restApi.get(), op)) {
             return false;
         }
-
-        std::string response;
-        if (!restApi->get("virtual-servers", response, kResourceVirtualServers)) {
-            trace.DebugLvl(kFunction, -1, job, "Unable to get virtual server list. Response [%s]",
-                           response.c_str());
-            if (restApi->getLastHttpError() == kHttpUnauthorized) {
-                lastErrorCode = kErrorUnauthorized;
-            }
-            return false;
-        }
-        if (!hnasHasBody(response, trace, kFunction, job)) {
-            return false;
-        }
-        trace.DebugLvl(kFunction, 5, job, "Successfully got the virtual server list. Response [%s]",
-                       response.c_str());
-
         HNASJSONGetVirtualServers message(jobId);
-        if (!message.parseResponse(response)) {
-            trace.DebugLvl(kFunction, -1, job, "Unable to parse JSON response");
+        const Request request{Verb::Get, ResourcePath().text("virtual-servers"),
+                              kResourceVirtualServers};
+        const bool read = sendAndRead(
+            *restApi, op, request,
+            [&](const Reply& reply) {
+                trace.DebugLvl(kFunction, -1, op.job,
+                               "Unable to get virtual server list. Response [%s]",
+                               clipForLog(reply.body).c_str());
+                if (reply.status == kHttpUnauthorized) {
+                    lastErrorCode = kErrorUnauthorized;
+                }
+            },
+            [&](const char* body) {
+                trace.DebugLvl(kFunction, 5, op.job,
+                               "Successfully got the virtual server list. Response [%s]", body);
+            },
+            [&](std::string& body) { return message.parseResponse(body); });
+        if (!read) {
             return false;
         }
         servers = message.getVirtualServers();
@@ -135,7 +149,7 @@ bool RkManageHNAS::getVirtualServerInfo(std::string nameOrAddress, __HNASVirtual
         }
 
         trace.DebugLvl(kFunction, 0, job, "Checking if %s is a valid IP address..",
-                       nameOrAddress.c_str());
+                       clipForLog(nameOrAddress).c_str());
         const bool isAddress = isIPv4Address(nameOrAddress);
         trace.DebugLvl(kFunction, 0, job,
                        isAddress ? "The Array String is an IP." : "The Array String is not an IP.");
@@ -158,13 +172,13 @@ bool RkManageHNAS::getVirtualServerInfo(std::string nameOrAddress, __HNASVirtual
                 // Every field of the found server, its UUID included.
                 server = std::move(candidate);
                 trace.DebugLvl(kFunction, 0, job, "Found [%s] in the virtual servers list",
-                               nameOrAddress.c_str());
+                               clipForLog(nameOrAddress).c_str());
                 return true;
             }
         }
 
         trace.DebugLvl(kFunction, -1, job, "Unable to find [%s] in the virtual servers list",
-                       nameOrAddress.c_str());
+                       clipForLog(nameOrAddress).c_str());
         return false;
     });
 }

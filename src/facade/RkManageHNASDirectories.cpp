@@ -33,6 +33,13 @@ findDirectory(const std::vector<__HNASFileSystemDirectories>& directories,
     return nullptr;
 }
 
+using hnasfacade::clipForLog;
+using hnasfacade::OpLog;
+using hnasfacade::Reply;
+using hnasfacade::Request;
+using hnasfacade::ResourcePath;
+using hnasfacade::Verb;
+
 } // namespace
 
 bool RkManageHNAS::getFileSystemDirectories(const std::string& filesystemId,
@@ -43,8 +50,9 @@ bool RkManageHNAS::getFileSystemDirectories(const std::string& filesystemId,
         DbgTrace trace;
         const long long job = static_cast<long long>(jobId);
 
+        const OpLog op{kFunction, job, trace};
         directories.clear();
-        if (!hnasSessionReady(initialised, restApi, trace, kFunction, job)) {
+        if (!hnasfacade::sessionReady(initialised, restApi.get(), op)) {
             return false;
         }
         if (filesystemId.empty()) {
@@ -52,24 +60,26 @@ bool RkManageHNAS::getFileSystemDirectories(const std::string& filesystemId,
             return false;
         }
 
-        std::string response;
-        if (!restApi->get("filesystems/" + filesystemId + "/directories/" + directoryId, response,
-                          kResourceDirectories)) {
-            trace.DebugLvl(kFunction, -1, job,
-                           "Unable to get directories list under directory ID[%s]",
-                           directoryId.c_str());
-            return false;
-        }
-        if (!hnasHasBody(response, trace, kFunction, job)) {
-            return false;
-        }
-        trace.DebugLvl(kFunction, 5, job, "Successfully got file system directories. Response [%s]",
-                       response.c_str());
-        // The listing's reader (HNASJSONGetFileSystemDirectories::parseResponse)
-        // fills a vector that is moved to the caller: no record vector is copied.
+        // The listing's reader fills a vector that is moved to the caller: no
+        // record vector is copied.
         std::vector<__HNASFileSystemDirectories> parsed;
-        if (!hnasjson::readDirectoriesListing(jobId, response, parsed)) {
-            trace.DebugLvl(kFunction, -1, job, "Unable to parse JSON response");
+        ResourcePath path;
+        path.text("filesystems/").segment(filesystemId).text("/directories/").segment(directoryId);
+        const bool read = hnasfacade::sendAndRead(
+            *restApi, op, {Verb::Get, path, kResourceDirectories},
+            [&](const Reply&) {
+                trace.DebugLvl(kFunction, -1, job,
+                               "Unable to get directories list under directory ID[%s]",
+                               clipForLog(directoryId).c_str());
+            },
+            [&](const char* body) {
+                trace.DebugLvl(kFunction, 5, job,
+                               "Successfully got file system directories. Response [%s]", body);
+            },
+            [&](std::string& body) {
+                return hnasjson::readDirectoriesListing(jobId, body, parsed);
+            });
+        if (!read) {
             return false;
         }
         directories.swap(parsed);
@@ -103,7 +113,7 @@ bool RkManageHNAS::getFileSystemDirectoriesUnderPath(
             return false;
         }
         if (components.size() < 2) {
-            trace.DebugLvl(kFunction, -1, job, "Invalid Path [%s]", path.c_str());
+            trace.DebugLvl(kFunction, -1, job, "Invalid Path [%s]", clipForLog(path).c_str());
             return false;
         }
 
@@ -117,14 +127,15 @@ bool RkManageHNAS::getFileSystemDirectoriesUnderPath(
             const __HNASFileSystemDirectories* found = findDirectory(current, matchName);
             if (found == nullptr) {
                 // Nothing lies under a directory that is not there.
-                trace.DebugLvl(kFunction, 0, job, "Directory [%s] not found.", matchName.c_str());
+                trace.DebugLvl(kFunction, 0, job, "Directory [%s] not found.",
+                               clipForLog(matchName).c_str());
                 directories.clear();
                 return true;
             }
             std::vector<__HNASFileSystemDirectories> next;
             if (!getFileSystemDirectories(filesystemId, found->objectId, next)) {
                 trace.DebugLvl(kFunction, -1, job, "Unable to get the dirs list under [%s]",
-                               matchName.c_str());
+                               clipForLog(matchName).c_str());
                 return false;
             }
             current = std::move(next);

@@ -29,6 +29,15 @@ std::string lowerCopy(const std::string& text) {
     return boost::algorithm::to_lower_copy(text, std::locale());
 }
 
+using hnasfacade::clipForLog;
+using hnasfacade::OpLog;
+using hnasfacade::Reply;
+using hnasfacade::Request;
+using hnasfacade::ResourcePath;
+using hnasfacade::sendAndRead;
+using hnasfacade::sessionReady;
+using hnasfacade::Verb;
+
 } // namespace
 
 bool RkManageHNAS::getFileSystemsInfo(const std::string& filesystemId,
@@ -37,7 +46,8 @@ bool RkManageHNAS::getFileSystemsInfo(const std::string& filesystemId,
     return hnasNoThrow(kFunction, jobId, [&] {
         DbgTrace trace;
         const long long job = static_cast<long long>(jobId);
-        if (!hnasSessionReady(initialised, restApi, trace, kFunction, job)) {
+        const OpLog op{kFunction, job, trace};
+        if (!sessionReady(initialised, restApi.get(), op)) {
             return false;
         }
         if (filesystemId.empty()) {
@@ -45,25 +55,27 @@ bool RkManageHNAS::getFileSystemsInfo(const std::string& filesystemId,
                            "FileSystemID is empty. Getting all File Systems info.");
         } else {
             trace.DebugLvl(kFunction, -1, job, "Getting File System info for FileSystemID [%s]",
-                           filesystemId.c_str());
+                           clipForLog(filesystemId).c_str());
         }
 
-        std::string response;
-        if (!restApi->get("filesystems/" + filesystemId, response, kFileSystemsResource)) {
-            trace.DebugLvl(kFunction, -1, job, "Unable to get file systems list.");
-            return false;
-        }
-        if (!hnasHasBody(response, trace, kFunction, job)) {
-            return false;
-        }
-        trace.DebugLvl(kFunction, 5, job, "Successfully got file systems. Response [%s]",
-                       response.c_str());
-
-        // The listing's reader (HNASJSONGetFileSystems::parseResponse) fills a
-        // vector that is moved to the caller: no record vector is copied.
+        // The listing's reader fills a vector that is moved to the caller: no
+        // record vector is copied.
         std::vector<__HNASFileSystemInfo> parsed;
-        if (!hnasjson::readFileSystemsListing(jobId, response, parsed)) {
-            trace.DebugLvl(kFunction, -1, job, "Unable to parse JSON response");
+        const Request request{Verb::Get, ResourcePath().text("filesystems/").segment(filesystemId),
+                              kFileSystemsResource};
+        const bool read = sendAndRead(
+            *restApi, op, request,
+            [&](const Reply&) {
+                trace.DebugLvl(kFunction, -1, job, "Unable to get file systems list.");
+            },
+            [&](const char* body) {
+                trace.DebugLvl(kFunction, 5, job, "Successfully got file systems. Response [%s]",
+                               body);
+            },
+            [&](std::string& body) {
+                return hnasjson::readFileSystemsListing(jobId, body, parsed);
+            });
+        if (!read) {
             return false;
         }
         filesystems.swap(parsed);
@@ -77,7 +89,7 @@ bool RkManageHNAS::getFileSystemID(__HNASVirtualServers virtualServer, const std
     return hnasNoThrow(kFunction, jobId, [&] {
         DbgTrace trace;
         const long long job = static_cast<long long>(jobId);
-        if (!hnasSessionReady(initialised, restApi, trace, kFunction, job)) {
+        if (!sessionReady(initialised, restApi.get(), {kFunction, job, trace})) {
             return false;
         }
         if (shareName.empty() || virtualServer.objectId.empty() || shareType.empty()) {
@@ -95,13 +107,14 @@ bool RkManageHNAS::getFileSystemID(__HNASVirtualServers virtualServer, const std
         const std::string wanted = lowerCopy(shareName);
         for (const __HNASFileSystemShares& share : shares) {
             if (lowerCopy(share.name) == wanted) {
-                trace.DebugLvl(kFunction, 0, job, "Share [%s] found.", share.name.c_str());
+                trace.DebugLvl(kFunction, 0, job, "Share [%s] found.",
+                               clipForLog(share.name).c_str());
                 filesystemId = share.filesystemId;
                 return true;
             }
         }
         trace.DebugLvl(kFunction, -1, job, "Share [%s] not found in Virtual Server [%s].",
-                       shareName.c_str(), virtualServer.name.c_str());
+                       clipForLog(shareName).c_str(), clipForLog(virtualServer.name).c_str());
         return false;
     });
 }
@@ -132,7 +145,8 @@ bool RkManageHNAS::getFileSystemID(const std::string& filesystemName, std::strin
         for (const __HNASFileSystemInfo& filesystem : filesystems) {
             if (lowerCopy(filesystem.label) == wanted) {
                 trace.DebugLvl(kFunction, 0, job, "File System[%s] found. FS ID [%s]",
-                               filesystem.label.c_str(), filesystem.filesystemId.c_str());
+                               clipForLog(filesystem.label).c_str(),
+                               clipForLog(filesystem.filesystemId).c_str());
                 match = &filesystem;
             }
         }
@@ -150,7 +164,8 @@ bool RkManageHNAS::getEVSIdAssociatedWithFileSystemID(const std::string& filesys
     return hnasNoThrow(kFunction, jobId, [&] {
         DbgTrace trace;
         const long long job = static_cast<long long>(jobId);
-        if (!hnasSessionReady(initialised, restApi, trace, kFunction, job)) {
+        const OpLog op{kFunction, job, trace};
+        if (!sessionReady(initialised, restApi.get(), op)) {
             return false;
         }
         if (filesystemId.empty()) {
@@ -158,23 +173,25 @@ bool RkManageHNAS::getEVSIdAssociatedWithFileSystemID(const std::string& filesys
             return false;
         }
 
-        std::string response;
-        if (!restApi->get("filesystems/" + filesystemId + "/virtual-servers", response,
-                          kFileSystemVirtualServerResource)) {
-            trace.DebugLvl(kFunction, -1, job,
-                           "Unable to get the virtual server info associated with File System[%s]",
-                           filesystemId.c_str());
-            return false;
-        }
-        if (!hnasHasBody(response, trace, kFunction, job)) {
-            return false;
-        }
-        trace.DebugLvl(kFunction, 5, job, "Successfully got the Virtual Server info. Response [%s]",
-                       response.c_str());
-
         HNASJSONGetVirtualServerAssociatedWithFS message(jobId);
-        if (!message.parseResponse(response)) {
-            trace.DebugLvl(kFunction, -1, job, "Unable to parse JSON response");
+        const Request request{
+            Verb::Get,
+            ResourcePath().text("filesystems/").segment(filesystemId).text("/virtual-servers"),
+            kFileSystemVirtualServerResource};
+        const bool read = sendAndRead(
+            *restApi, op, request,
+            [&](const Reply&) {
+                trace.DebugLvl(
+                    kFunction, -1, job,
+                    "Unable to get the virtual server info associated with File System[%s]",
+                    clipForLog(filesystemId).c_str());
+            },
+            [&](const char* body) {
+                trace.DebugLvl(kFunction, 5, job,
+                               "Successfully got the Virtual Server info. Response [%s]", body);
+            },
+            [&](std::string& body) { return message.parseResponse(body); });
+        if (!read) {
             return false;
         }
         virtualServerId = message.getVirtualServer().virtualServerId;

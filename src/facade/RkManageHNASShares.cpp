@@ -18,6 +18,13 @@
 
 namespace {
 
+using hnasfacade::clipForLog;
+using hnasfacade::OpLog;
+using hnasfacade::Reply;
+using hnasfacade::Request;
+using hnasfacade::ResourcePath;
+using hnasfacade::Verb;
+
 constexpr int kResourceListShares = 3;
 constexpr int kResourceCreateCIFSShare = 5;
 constexpr int kResourceCreateNFSShare = 6;
@@ -35,6 +42,137 @@ int clampToInt(size_t value) {
     return value > static_cast<size_t>(INT_MAX) ? INT_MAX : static_cast<int>(value);
 }
 
+// Checks the listing's inputs, GETs the share listing of a virtual server
+// and reads it into `listed`, with the listing's lines.
+bool readShareListing(HNASRestAPI& api, const OpLog& op, unsigned long long jobId,
+                      const __HNASVirtualServers& virtualServer, const std::string& shareType,
+                      std::vector<__HNASFileSystemShares>& listed) {
+    if (virtualServer.objectId.empty() || shareType.empty()) {
+        op.trace.DebugLvl(op.function, -1, op.job, "Invalid input.");
+        return false;
+    }
+    if (!isKnownShareType(shareType)) {
+        op.trace.DebugLvl(op.function, -1, op.job, "Invalid share type.");
+        return false;
+    }
+    const std::string server = clipForLog(virtualServer.name);
+    ResourcePath path;
+    path.text("virtual-servers/").segment(virtualServer.objectId).text("/").segment(shareType);
+    return hnasfacade::sendAndRead(
+        api, op, {Verb::Get, path, kResourceListShares},
+        [&](const Reply& reply) {
+            op.trace.DebugLvl(op.function, -1, op.job,
+                              "Unable to get file system shares for virtual server [%s]. "
+                              "Response [%s]",
+                              server.c_str(), clipForLog(reply.body).c_str());
+        },
+        [&](const char* body) {
+            op.trace.DebugLvl(op.function, 5, op.job,
+                              "Successfully got file system shares for virtual server [%s]. "
+                              "Response [%s]",
+                              server.c_str(), body);
+        },
+        [&](std::string& body) { return hnasjson::readSharesListing(jobId, body, listed); });
+}
+
+// POSTs the creation of a share with the message's body and reads the reply
+// into the message, with the creation's lines.
+bool postShare(HNASRestAPI& api, const OpLog& op, HNASJSONCreateFileSystemShare& message,
+               const std::string& shareType, const std::string& shareName, const std::string& path,
+               std::string body) {
+    const std::string name = clipForLog(shareName), where = clipForLog(path);
+    const Request request{Verb::Post, ResourcePath().text("filesystem-shares/").segment(shareType),
+                          shareType == kCIFS ? kResourceCreateCIFSShare : kResourceCreateNFSShare,
+                          std::move(body)};
+    return hnasfacade::sendAndRead(
+        api, op, request,
+        [&](const Reply&) {
+            op.trace.DebugLvl(op.function, -1, op.job,
+                              "Unable to create Share[%s] for File System Path[%s]", name.c_str(),
+                              where.c_str());
+        },
+        [&](const char*) {
+            op.trace.DebugLvl(op.function, 0, op.job,
+                              "Successfully created Share[%s] for File System Path[%s]",
+                              name.c_str(), where.c_str());
+        },
+        [&](std::string& response) { return message.parseResponse(response); });
+}
+
+// Lists the shares of a virtual server and finds the first whose name equals
+// `name` exactly. Refuses empty inputs ("Invalid input.") and reports a failed
+// listing ("Unable to get the shares list."); then false. On true, `found`
+// holds the share, or stays null when none is named so.
+bool findShareByName(RkManageHNAS& hnas, const OpLog& op, const std::string& name,
+                     __HNASVirtualServers& virtualServer, const std::string& shareType,
+                     std::vector<__HNASFileSystemShares>& shares,
+                     const __HNASFileSystemShares*& found) {
+    found = nullptr;
+    if (name.empty() || shareType.empty() || virtualServer.objectId.empty()) {
+        op.trace.DebugLvl(op.function, -1, op.job, "Invalid input.");
+        return false;
+    }
+    if (!hnas.getFilesystemShares(virtualServer, shareType, shares, false)) {
+        op.trace.DebugLvl(op.function, -1, op.job, "Unable to get the shares list.");
+        return false;
+    }
+    const auto match =
+        std::find_if(shares.begin(), shares.end(),
+                     [&](const __HNASFileSystemShares& share) { return share.name == name; });
+    if (match != shares.end()) {
+        found = &*match;
+    }
+    return true;
+}
+
+// Replaces the default permission of a new CIFS share by the caller's
+// entries: reads the share's entries, deletes the first (the array's default
+// for Everyone), sets the caller's. Each failure is logged and the next step
+// still runs. True when the share ends with the permissions asked for; false,
+// with a line that says what they were left as, otherwise. An empty list asks
+// for none: the default is removed and nothing is set.
+bool replaceDefaultPermissions(RkManageHNAS& hnas, const OpLog& op, const std::string& shareName,
+                               const std::string& objectId,
+                               std::vector<__HNASCIFSAuthentication>& wanted) {
+    const std::string name = clipForLog(shareName);
+    std::vector<__HNASCIFSAuthentication> current;
+    bool defaultGone = hnas.getCIFSAuthentication(objectId, current);
+    if (!defaultGone) {
+        op.trace.DebugLvl(op.function, -1, op.job,
+                          "Unable to get CIFS Authentication Permission for share [%s].",
+                          name.c_str());
+    }
+    if (!current.empty() && !hnas.deleteCIFSAuthentication(objectId, current.front().encodedName)) {
+        op.trace.DebugLvl(op.function, -1, op.job,
+                          "Unable to delete the default[Everyone] CIFS Authentication "
+                          "Permission for share[%s].",
+                          name.c_str());
+        defaultGone = false;
+    }
+    const bool set = hnas.setCIFSAuthentication(objectId, wanted);
+    if (!set) {
+        op.trace.DebugLvl(op.function, -1, op.job,
+                          "Unable to set CIFS Authentication Permissions.");
+    } else {
+        op.trace.DebugLvl(op.function, 0, op.job,
+                          "Successfully set CIFS Authentication Permissions.");
+    }
+    const bool asked = set || wanted.empty();
+    if (defaultGone && asked) {
+        return true;
+    }
+    const char* leftAs =
+        defaultGone      ? "no entries: the default[Everyone] entry was removed and the ones asked "
+                           "for were not set"
+        : wanted.empty() ? "the array's default entries"
+        : set            ? "the array's default entries beside the ones asked for"
+                         : "the array's default entries, without the ones asked for";
+    op.trace.DebugLvl(op.function, -1, op.job,
+                      "Share[%s] was created, but its CIFS permissions were left as %s.",
+                      name.c_str(), leftAs);
+    return false;
+}
+
 } // namespace
 
 bool RkManageHNAS::getFilesystemShares(__HNASVirtualServers& virtualServer,
@@ -45,6 +183,7 @@ bool RkManageHNAS::getFilesystemShares(__HNASVirtualServers& virtualServer,
     return hnasNoThrow(kFunction, jobId, [&] {
         DbgTrace trace;
         const long long job = static_cast<long long>(jobId);
+        const OpLog op{kFunction, job, trace};
 
         if (shares.empty()) {
             trace.DebugLvl(kFunction, 0, job, "Getting information for all File System shares.");
@@ -52,40 +191,13 @@ bool RkManageHNAS::getFilesystemShares(__HNASVirtualServers& virtualServer,
             trace.DebugLvl(kFunction, 0, job, "Getting information for [%d] File System shares",
                            clampToInt(shares.size()));
         }
-        if (!hnasSessionReady(initialised, restApi, trace, kFunction, job)) {
+        if (!hnasfacade::sessionReady(initialised, restApi.get(), op)) {
             return false;
         }
-        if (virtualServer.objectId.empty() || shareType.empty()) {
-            trace.DebugLvl(kFunction, -1, job, "Invalid input.");
-            return false;
-        }
-        if (!isKnownShareType(shareType)) {
-            trace.DebugLvl(kFunction, -1, job, "Invalid share type.");
-            return false;
-        }
-
-        std::string response;
-        if (!restApi->get("virtual-servers/" + virtualServer.objectId + "/" + shareType, response,
-                          kResourceListShares)) {
-            trace.DebugLvl(kFunction, -1, job,
-                           "Unable to get file system shares for virtual server [%s]. "
-                           "Response [%s]",
-                           virtualServer.name.c_str(), response.c_str());
-            return false;
-        }
-        if (!hnasHasBody(response, trace, kFunction, job)) {
-            return false;
-        }
-        trace.DebugLvl(kFunction, 5, job,
-                       "Successfully got file system shares for virtual server [%s]. "
-                       "Response [%s]",
-                       virtualServer.name.c_str(), response.c_str());
-
-        // The listing's reader (HNASJSONGetFileSystemShares::parseResponse)
-        // fills a vector whose records are moved on: none is copied.
+        // The listing's reader fills a vector whose records are moved on:
+        // none is copied.
         std::vector<__HNASFileSystemShares> listed;
-        if (!hnasjson::readSharesListing(jobId, response, listed)) {
-            trace.DebugLvl(kFunction, -1, job, "Unable to parse JSON response");
+        if (!readShareListing(*restApi, op, jobId, virtualServer, shareType, listed)) {
             return false;
         }
 
@@ -97,7 +209,8 @@ bool RkManageHNAS::getFilesystemShares(__HNASVirtualServers& virtualServer,
         const bool fetchPermissions = withPermissions && shareType == kCIFS;
         std::vector<__HNASFileSystemShares> result =
             shareFilterByName(listed, shares, [&](__HNASFileSystemShares& share) {
-                trace.DebugLvl(kFunction, 0, job, "Found Share [%s]", share.name.c_str());
+                trace.DebugLvl(kFunction, 0, job, "Found Share [%s]",
+                               clipForLog(share.name).c_str());
                 if (!fetchPermissions) {
                     return;
                 }
@@ -121,31 +234,18 @@ bool RkManageHNAS::isSharePresent(const std::string& shareName, __HNASVirtualSer
     static const char* const kFunction = "RkManageHNAS::isSharePresent";
     return hnasNoThrow(kFunction, jobId, [&] {
         DbgTrace trace;
-        const long long job = static_cast<long long>(jobId);
-
-        if (!hnasSessionReady(initialised, restApi, trace, kFunction, job)) {
+        const OpLog op{kFunction, static_cast<long long>(jobId), trace};
+        if (!hnasfacade::sessionReady(initialised, restApi.get(), op)) {
             return false;
         }
-        if (shareName.empty() || shareType.empty() || virtualServer.objectId.empty()) {
-            trace.DebugLvl(kFunction, -1, job, "Invalid input.");
-            return false;
-        }
-
         std::vector<__HNASFileSystemShares> shares;
-        if (!getFilesystemShares(virtualServer, shareType, shares, false)) {
-            trace.DebugLvl(kFunction, -1, job, "Unable to get the shares list.");
+        const __HNASFileSystemShares* found = nullptr;
+        if (!findShareByName(*this, op, shareName, virtualServer, shareType, shares, found)) {
             return false;
         }
-        const bool found =
-            std::any_of(shares.begin(), shares.end(), [&](const __HNASFileSystemShares& share) {
-                return share.name == shareName;
-            });
-        if (found) {
-            trace.DebugLvl(kFunction, 0, job, "Share [%s] found.", shareName.c_str());
-        } else {
-            trace.DebugLvl(kFunction, 0, job, "Share [%s] not found.", shareName.c_str());
-        }
-        return found;
+        trace.DebugLvl(kFunction, 0, op.job, found ? "Share [%s] found." : "Share [%s] not found.",
+                       clipForLog(shareName).c_str());
+        return found != nullptr;
     });
 }
 
@@ -157,19 +257,19 @@ bool RkManageHNAS::createFileSystemShare(const std::string& shareName,
     static const char* const kFunction = "RkManageHNAS::createFileSystemShare";
     return hnasNoThrow(kFunction, jobId, [&] {
         DbgTrace trace;
-        const long long job = static_cast<long long>(jobId);
-
+        const OpLog op{kFunction, static_cast<long long>(jobId), trace};
         if (!isKnownShareType(shareType)) {
-            trace.DebugLvl(kFunction, -1, job, "Invalid Share Type[%s].", shareType.c_str());
+            trace.DebugLvl(kFunction, -1, op.job, "Invalid Share Type[%s].",
+                           clipForLog(shareType).c_str());
             return false;
         }
         const bool isCIFS = shareType == kCIFS;
-        if (!hnasSessionReady(initialised, restApi, trace, kFunction, job)) {
+        if (!hnasfacade::sessionReady(initialised, restApi.get(), op)) {
             return false;
         }
         if (shareName.empty() || filesystemId.empty() || path.empty() || shareType.empty() ||
             virtualServerId.empty()) {
-            trace.DebugLvl(kFunction, -1, job, "Invalid input.");
+            trace.DebugLvl(kFunction, -1, op.job, "Invalid input.");
             return false;
         }
 
@@ -179,62 +279,28 @@ bool RkManageHNAS::createFileSystemShare(const std::string& shareName,
         const bool built = isCIFS ? message.buildRequestCIFS(body, share.settings)
                                   : message.buildRequestNFS(body, share.settings);
         if (!built || body.empty()) {
-            trace.DebugLvl(kFunction, -1, job, "The request body is empty");
+            trace.DebugLvl(kFunction, -1, op.job, "The request body is empty");
             return false;
         }
-
-        std::string response;
-        if (!restApi->post("filesystem-shares/" + shareType, body, response,
-                           isCIFS ? kResourceCreateCIFSShare : kResourceCreateNFSShare)) {
-            trace.DebugLvl(kFunction, -1, job,
-                           "Unable to create Share[%s] for File System Path[%s]", shareName.c_str(),
-                           path.c_str());
+        if (!postShare(*restApi, op, message, shareType, shareName, path, std::move(body))) {
             return false;
         }
-        if (!hnasHasBody(response, trace, kFunction, job)) {
-            return false;
-        }
-        trace.DebugLvl(kFunction, 0, job, "Successfully created Share[%s] for File System Path[%s]",
-                       shareName.c_str(), path.c_str());
-        if (!message.parseResponse(response)) {
-            trace.DebugLvl(kFunction, -1, job, "Unable to parse JSON response");
-            return false;
-        }
-
-        __HNASFileSystemShares created = message.getShareDetails();
 
         // A new CIFS share carries the array's default permission (for
-        // Everyone) first; replace it by the caller's entries. The share
-        // exists by now, so these steps only log their failures.
-        if (isCIFS && withPermissions) {
-            std::vector<__HNASCIFSAuthentication> current;
-            if (!getCIFSAuthentication(created.objectId, current)) {
-                trace.DebugLvl(kFunction, -1, job,
-                               "Unable to get CIFS Authentication Permission for share [%s].",
-                               shareName.c_str());
-            }
-            if (!current.empty() &&
-                !deleteCIFSAuthentication(created.objectId, current.front().encodedName)) {
-                trace.DebugLvl(kFunction, -1, job,
-                               "Unable to delete the default[Everyone] CIFS Authentication "
-                               "Permission for share[%s].",
-                               shareName.c_str());
-            }
-            if (!setCIFSAuthentication(created.objectId, share.settings.cifsAuthentications)) {
-                trace.DebugLvl(kFunction, -1, job,
-                               "Unable to set CIFS Authentication Permissions.");
-            } else {
-                trace.DebugLvl(kFunction, 0, job,
-                               "Successfully set CIFS Authentication Permissions.");
-            }
-        }
+        // Everyone) first; it is replaced by the caller's entries.
+        __HNASFileSystemShares created = message.getShareDetails();
+        const bool permissionsAsAsked =
+            !(isCIFS && withPermissions) ||
+            replaceDefaultPermissions(*this, op, shareName, created.objectId,
+                                      share.settings.cifsAuthentications);
 
         // The caller gets the share as the array created it, with default
-        // settings: the settings sent are not read back.
+        // settings (the settings sent are not read back), also when its
+        // permissions are not the ones asked for: the share exists.
         created.reserved.clear();
         created.settings = __HNASFileSystemShareSettings();
         share = std::move(created);
-        return true;
+        return permissionsAsAsked;
     });
 }
 
@@ -243,27 +309,28 @@ bool RkManageHNAS::deleteFileSystemShare(const std::string& objectId,
     static const char* const kFunction = "RkManageHNAS::deleteFileSystemShare";
     return hnasNoThrow(kFunction, jobId, [&] {
         DbgTrace trace;
-        const long long job = static_cast<long long>(jobId);
+        const OpLog op{kFunction, static_cast<long long>(jobId), trace};
 
         if (!isKnownShareType(shareType)) {
-            trace.DebugLvl(kFunction, -1, job, "Invalid Share Type[%s].", shareType.c_str());
+            trace.DebugLvl(kFunction, -1, op.job, "Invalid Share Type[%s].",
+                           clipForLog(shareType).c_str());
             return false;
         }
-        if (!hnasSessionReady(initialised, restApi, trace, kFunction, job)) {
+        if (!hnasfacade::sessionReady(initialised, restApi.get(), op)) {
             return false;
         }
         if (objectId.empty() || shareType.empty()) {
-            trace.DebugLvl(kFunction, -1, job, "Invalid input.");
+            trace.DebugLvl(kFunction, -1, op.job, "Invalid input.");
             return false;
         }
 
-        std::string response;
-        if (!restApi->del("filesystem-shares/" + shareType + "/" + objectId, "", response,
-                          shareType == kCIFS ? kResourceDeleteCIFSShare
-                                             : kResourceDeleteNFSShare)) {
-            trace.DebugLvl(kFunction, -1, job,
+        ResourcePath resource;
+        resource.text("filesystem-shares/").segment(shareType).text("/").segment(objectId);
+        const int type = shareType == kCIFS ? kResourceDeleteCIFSShare : kResourceDeleteNFSShare;
+        if (!hnasfacade::send(*restApi, op, {Verb::Delete, resource, type}).ok) {
+            trace.DebugLvl(kFunction, -1, op.job,
                            "Unable to delete Share [Type]:[%s] with Object Id[%s]",
-                           shareType.c_str(), objectId.c_str());
+                           clipForLog(shareType).c_str(), clipForLog(objectId).c_str());
             return false;
         }
         return true;
@@ -276,34 +343,24 @@ bool RkManageHNAS::deleteFileSystemShare(const std::string& shareName,
     static const char* const kFunction = "RkManageHNAS::deleteFileSystemShare";
     return hnasNoThrow(kFunction, jobId, [&] {
         DbgTrace trace;
-        const long long job = static_cast<long long>(jobId);
-
-        if (!hnasSessionReady(initialised, restApi, trace, kFunction, job)) {
+        const OpLog op{kFunction, static_cast<long long>(jobId), trace};
+        if (!hnasfacade::sessionReady(initialised, restApi.get(), op)) {
             return false;
         }
-        if (shareName.empty() || shareType.empty() || virtualServer.objectId.empty()) {
-            trace.DebugLvl(kFunction, -1, job, "Invalid input.");
-            return false;
-        }
-
         std::vector<__HNASFileSystemShares> shares;
-        if (!getFilesystemShares(virtualServer, shareType, shares, false)) {
-            trace.DebugLvl(kFunction, -1, job, "Unable to get the shares list.");
+        const __HNASFileSystemShares* found = nullptr;
+        if (!findShareByName(*this, op, shareName, virtualServer, shareType, shares, found)) {
             return false;
         }
-        const auto found =
-            std::find_if(shares.begin(), shares.end(), [&](const __HNASFileSystemShares& share) {
-                return share.name == shareName;
-            });
-        if (found == shares.end()) {
-            trace.DebugLvl(kFunction, 0, job, "Share [%s] not found. It may be externally deleted.",
-                           shareName.c_str());
+        const std::string name = clipForLog(shareName);
+        if (found == nullptr) {
+            trace.DebugLvl(kFunction, 0, op.job,
+                           "Share [%s] not found. It may be externally deleted.", name.c_str());
             return true;
         }
-
-        trace.DebugLvl(kFunction, 0, job, "Share [%s] found. Deleting it..", shareName.c_str());
+        trace.DebugLvl(kFunction, 0, op.job, "Share [%s] found. Deleting it..", name.c_str());
         if (!deleteFileSystemShare(found->objectId, shareType)) {
-            trace.DebugLvl(kFunction, 0, job, "Failed to delete share [%s]", shareName.c_str());
+            trace.DebugLvl(kFunction, 0, op.job, "Failed to delete share [%s]", name.c_str());
             return false;
         }
         return true;

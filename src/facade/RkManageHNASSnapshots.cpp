@@ -24,6 +24,33 @@ constexpr int kRecoverSnapshotResource = 12;
 // Name filter under which the library's own snapshots are listed.
 const char* const kLibrarySnapshotFilter = "RKHNAS";
 
+using hnasfacade::clipForLog;
+using hnasfacade::OpLog;
+using hnasfacade::Reply;
+using hnasfacade::Request;
+using hnasfacade::ResourcePath;
+using hnasfacade::Verb;
+
+// A deletion or recovery of a snapshot named by its object ID: refused before
+// init or without an object ID; a failed request logs `failureFormat` with the
+// object ID. The answer's body is not read.
+bool snapshotCommand(bool initialised, HNASRestAPI* api, const OpLog& op,
+                     const std::string& objectId, const Request& request,
+                     const char* failureFormat) {
+    if (!hnasfacade::sessionReady(initialised, api, op)) {
+        return false;
+    }
+    if (objectId.empty()) {
+        op.trace.DebugLvl(op.function, -1, op.job, "Invalid input.");
+        return false;
+    }
+    if (!hnasfacade::send(*api, op, request).ok) {
+        op.trace.DebugLvl(op.function, -1, op.job, failureFormat, clipForLog(objectId).c_str());
+        return false;
+    }
+    return true;
+}
+
 } // namespace
 
 bool RkManageHNAS::createFileSystemSnapshot(const std::string& displayName,
@@ -34,8 +61,9 @@ bool RkManageHNAS::createFileSystemSnapshot(const std::string& displayName,
     return hnasNoThrow(kFunction, jobId, [&] {
         DbgTrace trace;
         const long long job = static_cast<long long>(jobId);
+        const OpLog op{kFunction, job, trace};
         HNASJSONCreateFileSystemSnapshot message(jobId, displayName, filesystemId, appSearchId);
-        if (!hnasSessionReady(initialised, restApi, trace, kFunction, job)) {
+        if (!hnasfacade::sessionReady(initialised, restApi.get(), op)) {
             return false;
         }
         if (displayName.empty() || filesystemId.empty() || appSearchId.empty()) {
@@ -48,23 +76,23 @@ bool RkManageHNAS::createFileSystemSnapshot(const std::string& displayName,
             trace.DebugLvl(kFunction, -1, job, "Unable to build the request body");
             return false;
         }
-
-        std::string response;
-        if (!restApi->post("filesystem-snapshots", body, response, kCreateSnapshotResource)) {
-            trace.DebugLvl(kFunction, -1, job,
-                           "Unable to create Snapshot[%s] for File System ID[%s]",
-                           displayName.c_str(), filesystemId.c_str());
-            return false;
-        }
-        if (!hnasHasBody(response, trace, kFunction, job)) {
-            return false;
-        }
-        trace.DebugLvl(kFunction, 0, job,
-                       "Successfully created Snapshot[%s] for File System ID[%s]",
-                       displayName.c_str(), filesystemId.c_str());
-
-        if (!message.parseResponse(response)) {
-            trace.DebugLvl(kFunction, -1, job, "Unable to parse JSON response");
+        const Request request{Verb::Post, ResourcePath().text("filesystem-snapshots"),
+                              kCreateSnapshotResource, std::move(body)};
+        const std::string name = clipForLog(displayName), id = clipForLog(filesystemId);
+        const bool read = hnasfacade::sendAndRead(
+            *restApi, op, request,
+            [&](const Reply&) {
+                trace.DebugLvl(kFunction, -1, job,
+                               "Unable to create Snapshot[%s] for File System ID[%s]", name.c_str(),
+                               id.c_str());
+            },
+            [&](const char*) {
+                trace.DebugLvl(kFunction, 0, job,
+                               "Successfully created Snapshot[%s] for File System ID[%s]",
+                               name.c_str(), id.c_str());
+            },
+            [&](std::string& response) { return message.parseResponse(response); });
+        if (!read) {
             return false;
         }
         snapshot = message.getSnapshot();
@@ -79,7 +107,8 @@ bool RkManageHNAS::getFileSystemSnapshots(const std::string& filesystemId,
     return hnasNoThrow(kFunction, jobId, [&] {
         DbgTrace trace;
         const long long job = static_cast<long long>(jobId);
-        if (!hnasSessionReady(initialised, restApi, trace, kFunction, job)) {
+        const OpLog op{kFunction, job, trace};
+        if (!hnasfacade::sessionReady(initialised, restApi.get(), op)) {
             return false;
         }
         if (filesystemId.empty() || nameFilter.empty()) {
@@ -87,23 +116,22 @@ bool RkManageHNAS::getFileSystemSnapshots(const std::string& filesystemId,
             return false;
         }
 
-        std::string response;
-        if (!restApi->get("filesystem-snapshots/" + filesystemId + "/" + nameFilter, response,
-                          kListSnapshotsResource)) {
-            trace.DebugLvl(kFunction, -1, job, "Unable to get file systems snapshots.");
-            return false;
-        }
-        if (!hnasHasBody(response, trace, kFunction, job)) {
-            return false;
-        }
-        trace.DebugLvl(kFunction, 5, job, "Successfully got file system snapshots. Response [%s]",
-                       response.c_str());
-
-        // The listing's reader (HNASJSONGetFileSystemSnapshots::parseResponse)
-        // fills a vector that is moved to the caller: no record vector is copied.
+        // The listing's reader fills a vector that is moved to the caller: no
+        // record vector is copied.
         std::vector<__HNASFileSystemSnapshot> parsed;
-        if (!hnasjson::readSnapshotsListing(jobId, response, parsed)) {
-            trace.DebugLvl(kFunction, -1, job, "Unable to parse JSON response");
+        ResourcePath path;
+        path.text("filesystem-snapshots/").segment(filesystemId).text("/").segment(nameFilter);
+        const bool read = hnasfacade::sendAndRead(
+            *restApi, op, {Verb::Get, path, kListSnapshotsResource},
+            [&](const Reply&) {
+                trace.DebugLvl(kFunction, -1, job, "Unable to get file systems snapshots.");
+            },
+            [&](const char* body) {
+                trace.DebugLvl(kFunction, 5, job,
+                               "Successfully got file system snapshots. Response [%s]", body);
+            },
+            [&](std::string& body) { return hnasjson::readSnapshotsListing(jobId, body, parsed); });
+        if (!read) {
             return false;
         }
         snapshots.swap(parsed);
@@ -137,7 +165,7 @@ bool RkManageHNAS::getAllSnapshots(std::vector<__HNASFileSystemSnapshot>& snapsh
             if (!getFileSystemSnapshots(filesystem.filesystemId, nameFilter, working)) {
                 trace.DebugLvl(kFunction, -1, job,
                                "Unable to get File System Snapshots for File System[%s]",
-                               filesystem.label.c_str());
+                               clipForLog(filesystem.label).c_str());
                 continue;
             }
             snapshots.insert(snapshots.end(), std::make_move_iterator(working.begin()),
@@ -175,7 +203,8 @@ bool RkManageHNAS::isSnapshotPresent(const std::string& filesystemId,
         for (const __HNASFileSystemSnapshot& snapshot : snapshots) {
             if (snapshot.displayName == displayName) {
                 trace.DebugLvl(kFunction, 0, job, "File System Snapshot[%s] found. FS ID [%s]",
-                               snapshot.displayName.c_str(), snapshot.filesystemId.c_str());
+                               clipForLog(snapshot.displayName).c_str(),
+                               clipForLog(snapshot.filesystemId).c_str());
                 found = true;
             }
         }
@@ -189,7 +218,7 @@ bool RkManageHNAS::deleteFileSystemSnapshot(__HNASFileSystemSnapshot snapshot,
     return hnasNoThrow(kFunction, jobId, [&] {
         DbgTrace trace;
         const long long job = static_cast<long long>(jobId);
-        if (!hnasSessionReady(initialised, restApi, trace, kFunction, job)) {
+        if (!hnasfacade::sessionReady(initialised, restApi.get(), {kFunction, job, trace})) {
             return false;
         }
         if (snapshot.filesystemId.empty() || snapshot.displayName.empty() || nameFilter.empty()) {
@@ -209,7 +238,7 @@ bool RkManageHNAS::deleteFileSystemSnapshot(__HNASFileSystemSnapshot snapshot,
         for (const __HNASFileSystemSnapshot& listed : snapshots) {
             if (listed.displayName == snapshot.displayName) {
                 trace.DebugLvl(kFunction, 0, job, "Found the snapshot[%s] that has to be deleted.",
-                               listed.displayName.c_str());
+                               clipForLog(listed.displayName).c_str());
                 match = &listed;
                 break;
             }
@@ -218,13 +247,13 @@ bool RkManageHNAS::deleteFileSystemSnapshot(__HNASFileSystemSnapshot snapshot,
             trace.DebugLvl(kFunction, -1, job,
                            "Snapshot[%s] to delete not found. It may be externally deleted. "
                            "Considering this operation as successful.",
-                           snapshot.displayName.c_str());
+                           clipForLog(snapshot.displayName).c_str());
             return true;
         }
 
         if (!deleteFileSystemSnapshot(match->objectId)) {
             trace.DebugLvl(kFunction, -1, job, "Unable to delete the Snapshot[%s].",
-                           snapshot.displayName.c_str());
+                           clipForLog(snapshot.displayName).c_str());
             return false;
         }
         return true;
@@ -235,23 +264,12 @@ bool RkManageHNAS::deleteFileSystemSnapshot(const std::string& objectId) {
     static const char* const kFunction = "RkManageHNAS::deleteFileSystemSnapshot";
     return hnasNoThrow(kFunction, jobId, [&] {
         DbgTrace trace;
-        const long long job = static_cast<long long>(jobId);
-        if (!hnasSessionReady(initialised, restApi, trace, kFunction, job)) {
-            return false;
-        }
-        if (objectId.empty()) {
-            trace.DebugLvl(kFunction, -1, job, "Invalid input.");
-            return false;
-        }
-
-        std::string response;
-        if (!restApi->del("filesystem-snapshots/" + objectId, std::string(), response,
-                          kDeleteSnapshotResource)) {
-            trace.DebugLvl(kFunction, -1, job, "Unable to delete Snapshot with ObjectID [%s]",
-                           objectId.c_str());
-            return false;
-        }
-        return true;
+        const OpLog op{kFunction, static_cast<long long>(jobId), trace};
+        ResourcePath path;
+        path.text("filesystem-snapshots/").segment(objectId);
+        return snapshotCommand(initialised, restApi.get(), op, objectId,
+                               {Verb::Delete, path, kDeleteSnapshotResource},
+                               "Unable to delete Snapshot with ObjectID [%s]");
     });
 }
 
@@ -259,22 +277,11 @@ bool RkManageHNAS::recoverFileSystemSnapshot(const std::string& objectId) {
     static const char* const kFunction = "RkManageHNAS::recoverFileSystemSnapshot";
     return hnasNoThrow(kFunction, jobId, [&] {
         DbgTrace trace;
-        const long long job = static_cast<long long>(jobId);
-        if (!hnasSessionReady(initialised, restApi, trace, kFunction, job)) {
-            return false;
-        }
-        if (objectId.empty()) {
-            trace.DebugLvl(kFunction, -1, job, "Invalid input.");
-            return false;
-        }
-
-        std::string response;
-        if (!restApi->post("filesystem-snapshots/" + objectId + "/recover", std::string(), response,
-                           kRecoverSnapshotResource)) {
-            trace.DebugLvl(kFunction, -1, job, "Unable to recover Snapshot with ObjectID [%s]",
-                           objectId.c_str());
-            return false;
-        }
-        return true;
+        const OpLog op{kFunction, static_cast<long long>(jobId), trace};
+        ResourcePath path;
+        path.text("filesystem-snapshots/").segment(objectId).text("/recover");
+        return snapshotCommand(initialised, restApi.get(), op, objectId,
+                               {Verb::Post, path, kRecoverSnapshotResource},
+                               "Unable to recover Snapshot with ObjectID [%s]");
     });
 }

@@ -4,24 +4,36 @@
 //
 // Safety rules on top of the plain protocol:
 //  - the password is never logged: the parameter line shows "********" for a
-//    non-empty password;
-//  - a parameter holding a control character (below 0x20, or 0x7F) is refused
-//    by validateServerParams, so that no header can be injected;
-//  - a resource holding a control character or a path segment "." or ".." is
-//    refused by sendReq before anything is sent.
+//    non-empty password; the session's copies of it are wiped when replaced
+//    or released;
+//  - validateServerParams refuses a parameter holding a control character
+//    (below 0x20, or 0x7F), so that no header can be injected; a gateway host
+//    that is not a DNS name, an IPv4 or an IPv6 literal, so that the URL
+//    reaches the host named; and a user name or password with a leading or
+//    trailing blank, which a header line would lose;
+//  - a resource holding a control character, '?', '#', '%' or a blank, or a
+//    path segment "." or "..", is refused by sendReq before anything is sent:
+//    each would make the request reach another resource than the one named;
+//  - no log line carries more than 64 KiB of a body or a value.
 // No exception leaves the session: the public entry points catch, log and
 // return false.
 
 #include "hnasmgmt/rest/HNASRestAPI.h"
 
+#include <openssl/crypto.h>
+
 #include <boost/shared_ptr.hpp>
 
-#include <cstring>
 #include <exception>
 #include <string>
 
 #include "hnasmgmt/host/DbgTrace.h"
 #include "hnasmgmt/host/RKLibCurl.h"
+#include "rest/GatewayError.h"
+#include "rest/LogText.h"
+#include "rest/ServerParams.h"
+
+using hnasmgmt::clipForLog;
 
 namespace {
 
@@ -40,6 +52,9 @@ constexpr unsigned long long kDefaultJobId = static_cast<unsigned long long>(-12
 // end) and parses the string where it lies when they are there, instead of
 // copying the whole document into a padded buffer of its own.
 constexpr size_t kResponsePadding = 64;
+
+// The lowest status of a refusal by the gateway.
+constexpr long kFirstFailureStatus = 400;
 
 // Expected HTTP status of a resource type code; 0 for an unknown code.
 long expectedStatus(int resourceType) {
@@ -69,34 +84,21 @@ long expectedStatus(int resourceType) {
     }
 }
 
-bool isControl(unsigned char c) {
-    return c < 0x20 || c == 0x7F;
-}
-
-bool hasControlChar(const std::string& s) {
-    for (unsigned char c : s) {
-        if (isControl(c))
-            return true;
-    }
-    return false;
-}
-
-// A resource is unsafe when it holds a control character or when a segment of
-// its path (the part before any query or fragment) is exactly "." or "..":
-// the HTTP client would fold such segments and the request would reach
-// another resource than the one named.
+// A resource is unsafe when it holds a control character, a character that
+// ends the path or changes what it names ('?', '#', '%', a blank), or a path
+// segment that is exactly "." or "..": the HTTP client would fold such
+// segments, and the request would reach another resource than the one named.
 bool isUnsafeResource(const std::string& resource) {
-    if (hasControlChar(resource))
+    if (hnasmgmt::hasControlChar(resource) || resource.find_first_of("?#% ") != std::string::npos)
         return true;
-    const std::string path = resource.substr(0, resource.find_first_of("?#"));
     size_t start = 0;
-    while (start <= path.size()) {
-        size_t end = path.find('/', start);
+    while (start <= resource.size()) {
+        size_t end = resource.find('/', start);
         if (end == std::string::npos)
-            end = path.size();
+            end = resource.size();
         const size_t len = end - start;
-        if ((len == 1 && path[start] == '.') ||
-            (len == 2 && path[start] == '.' && path[start + 1] == '.'))
+        if ((len == 1 && resource[start] == '.') ||
+            (len == 2 && resource[start] == '.' && resource[start + 1] == '.'))
             return true;
         start = end + 1;
     }
@@ -105,6 +107,13 @@ bool isUnsafeResource(const std::string& resource) {
 
 long long logJob(unsigned long long jobId) {
     return static_cast<long long>(jobId);
+}
+
+// Overwrites a secret before its memory is released or reused.
+void wipe(std::string& secret) noexcept {
+    if (!secret.empty())
+        OPENSSL_cleanse(&secret[0], secret.size());
+    secret.clear();
 }
 
 // Logs an exception caught at a public entry point. Never throws.
@@ -117,19 +126,175 @@ void logException(const char* function, unsigned long long jobId, const char* wh
     }
 }
 
+// Runs a setter's assignment; an exception is logged, not thrown.
+template <typename Assign>
+void assignNoThrow(const char* function, unsigned long long jobId, Assign&& assign) noexcept {
+    try {
+        assign();
+    } catch (const std::exception& e) {
+        logException(function, jobId, e.what());
+    } catch (...) {
+        logException(function, jobId, nullptr);
+    }
+}
+
+// One request as its log lines show it, every value bounded.
+struct Request {
+    Request(int type, const std::string& resource, const std::string& body, long long job)
+        : type(type), resource(clipForLog(resource)), body(clipForLog(body)),
+          hasBody(!body.empty()), job(job) {}
+    int type;
+    std::string resource; // as logged
+    std::string body;     // as logged
+    bool hasBody;
+    std::string url; // as logged, once formed
+    long long job;
+};
+
+// The outcome of one exchange: whether an answer came with a status below
+// 400, its status and the body taken from the client.
+struct Exchange {
+    bool answered = false;
+    long status = 0;
+    std::string body;
+};
+
+// Moves the body of the client's last exchange into `out` without copying
+// it, cut at its first NUL byte, with the JSON reader's padding reserved
+// behind it.
+void takeBody(RKLibCurl& client, std::string& out) {
+    client.TakeHttpResponse(out, kResponsePadding);
+    const size_t nul = out.find('\0');
+    if (nul != std::string::npos)
+        out.resize(nul);
+}
+
+// The lines of a request that got no answer with a status below 400: the
+// send error, the reason when no answer came at all, and the gateway's own
+// explanation when it refused the request with an error document.
+void logSendFailure(RKLibCurl& client, const Request& r, const Exchange& x) {
+    DbgTrace trace;
+    if (!r.hasBody) {
+        trace.DebugLvl(kSendFn, -1, r.job,
+                       "Error while sending the request OR Error was returned from "
+                       "server. URL[%s] Resource[%s]. Http error code [%ld].",
+                       r.url.c_str(), r.resource.c_str(), x.status);
+    } else {
+        trace.DebugLvl(kSendFn, -1, r.job,
+                       "Error while sending the request OR Error was returned from "
+                       "server. URL[%s] Resource[%s] Body[%s]. Http error code [%ld].",
+                       r.url.c_str(), r.resource.c_str(), r.body.c_str(), x.status);
+    }
+    // Without an answer the status says nothing: name the cause (refused,
+    // time-out, certificate, size cap...).
+    const std::string reason = x.status == 0 ? client.GetLastErrorText() : "";
+    if (!reason.empty()) {
+        trace.DebugLvl(kSendFn, -1, r.job, "No answer from the gateway. Reason [%s]",
+                       clipForLog(reason).c_str());
+    }
+    std::string explanation;
+    if (x.status >= kFirstFailureStatus && hnasmgmt::describeGatewayError(x.body, explanation)) {
+        trace.DebugLvl(kSendFn, -1, r.job, "The gateway refused the request: [%ld] %s", x.status,
+                       explanation.c_str());
+    }
+}
+
+// Sends the request on the client and takes what came back.
+Exchange exchange(RKLibCurl& client, const Request& r, const std::string& url,
+                  const std::string& body) {
+    Exchange x;
+    x.answered = client.RKLibCurlSendHttpReq(
+        static_cast<_http_req_type_>(r.type), url.c_str(), body.empty() ? nullptr : body.data(),
+        static_cast<unsigned long>(body.size()), false, nullptr);
+    x.status = client.GetHttpErrorCode();
+    takeBody(client, x.body);
+    if (!x.answered) {
+        logSendFailure(client, r, x);
+        x.body.clear();
+    }
+    return x;
+}
+
+// The lines of an answer: its body at level 4, or the empty-response line.
+void logAnswer(const Request& r, const std::string& response) {
+    DbgTrace trace;
+    if (response.empty()) {
+        trace.DebugLvl(kSendFn, -1, r.job,
+                       "Empty response received for request. Type[%d] URL[%s] Resource[%s] "
+                       "Body[%s]",
+                       r.type, r.url.c_str(), r.resource.c_str(), r.body.c_str());
+        return;
+    }
+    trace.DebugLvl(kSendFn, 4, r.job,
+                   "Response received for request. Type[%d] URL[%s] Resource[%s] "
+                   "Body[%s] Response[%s]",
+                   r.type, r.url.c_str(), r.resource.c_str(), r.body.c_str(),
+                   clipForLog(response).c_str());
+}
+
+// Steps 2 to 4 of a request: an empty resource, an unknown resource type, an
+// unsafe resource or invalid parameters refuse it before a client starts.
+bool acceptRequest(HNASRestAPI& session, long long job, const std::string& resource, long expected,
+                   int requestType, const std::string& body) {
+    DbgTrace trace;
+    if (resource.empty()) {
+        trace.DebugLvl(kSendFn, -1, job, "Empty Resource. Invalid arguement");
+        return false;
+    }
+    if (expected == 0) {
+        trace.DebugLvl(kSendFn, -1, job, "Unknown Resource Type[%s]", clipForLog(resource).c_str());
+        return false;
+    }
+    if (isUnsafeResource(resource)) {
+        trace.DebugLvl(kSendFn, -1, job, "Unsafe Resource[%s]. The request was not sent.",
+                       clipForLog(resource).c_str());
+        return false;
+    }
+    if (!session.validateServerParams()) {
+        trace.DebugLvl(kSendFn, -1, job,
+                       "Incorrect server params. Unable to send the request for Type[%d] "
+                       "Resource[%s] Body[%s]",
+                       requestType, clipForLog(resource).c_str(), clipForLog(body).c_str());
+        return false;
+    }
+    return true;
+}
+
+// Steps 5 to 8: a fresh client, the URL, the headers and the request type.
+bool prepareClient(HNASRestAPI& session, long long job, const std::string& resource,
+                   int requestType) {
+    DbgTrace trace;
+    if (!session.Init()) {
+        trace.DebugLvl(kSendFn, -1, job, "Unable to initialize the curl llibrary.");
+        return false;
+    }
+    session.formRequestURL(resource);
+    if (session.getRequestURL().empty())
+        return false; // formRequestURL has logged why
+    if (!session.setCommonCurlHeaders()) {
+        trace.DebugLvl(kSendFn, -1, job, "Unable to set the required headers.");
+        return false;
+    }
+    if (requestType < 0 || requestType > 3) {
+        trace.DebugLvl(kSendFn, -1, job, "Invalid request type.");
+        return false;
+    }
+    return true;
+}
+
 } // namespace
 
-HNASRestAPI::HNASRestAPI()
-    : jobId(kDefaultJobId), curlClient(nullptr), metroServerPort(0), lastHttpError(0) {}
+HNASRestAPI::HNASRestAPI() : jobId(kDefaultJobId), metroServerPort(0), lastHttpError(0) {}
 
 HNASRestAPI::HNASRestAPI(const unsigned long long& jobId)
-    : jobId(jobId), curlClient(nullptr), metroServerPort(0), lastHttpError(0) {}
+    : jobId(jobId), metroServerPort(0), lastHttpError(0) {}
 
 HNASRestAPI::~HNASRestAPI() {
+    wipe(password);
     if (!curlClient)
         return;
     try {
-        boost::shared_ptr<CLogWriterInterface> writer = g_ptrLogWriter;
+        boost::shared_ptr<CLogWriterInterface> writer = GetLogWriter();
         if (writer && writer->GetLevel() > 1) {
             writer->Write(2, "HNASRestAPI::~HNASRestAPI()", 30, logJob(jobId), 0,
                           "Closing the curl session.");
@@ -141,58 +306,29 @@ HNASRestAPI::~HNASRestAPI() {
         curlClient->RKLibCurlDeInit();
     } catch (...) {
     }
-    delete curlClient;
-    curlClient = nullptr;
 }
 
 void HNASRestAPI::setUserName(const std::string& value) {
-    try {
-        userName = value;
-    } catch (const std::exception& e) {
-        logException("HNASRestAPI::setUserName", jobId, e.what());
-    } catch (...) {
-        logException("HNASRestAPI::setUserName", jobId, nullptr);
-    }
+    assignNoThrow("HNASRestAPI::setUserName", jobId, [&] { userName = value; });
 }
 
 void HNASRestAPI::setPassword(const std::string& value) {
-    try {
+    assignNoThrow("HNASRestAPI::setPassword", jobId, [&] {
+        wipe(password);
         password = value;
-    } catch (const std::exception& e) {
-        logException("HNASRestAPI::setPassword", jobId, e.what());
-    } catch (...) {
-        logException("HNASRestAPI::setPassword", jobId, nullptr);
-    }
+    });
 }
 
 void HNASRestAPI::setSubsystemType(const std::string& value) {
-    try {
-        subsystemType = value;
-    } catch (const std::exception& e) {
-        logException("HNASRestAPI::setSubsystemType", jobId, e.what());
-    } catch (...) {
-        logException("HNASRestAPI::setSubsystemType", jobId, nullptr);
-    }
+    assignNoThrow("HNASRestAPI::setSubsystemType", jobId, [&] { subsystemType = value; });
 }
 
 void HNASRestAPI::setManagementIP(const std::string& value) {
-    try {
-        managementIP = value;
-    } catch (const std::exception& e) {
-        logException("HNASRestAPI::setManagementIP", jobId, e.what());
-    } catch (...) {
-        logException("HNASRestAPI::setManagementIP", jobId, nullptr);
-    }
+    assignNoThrow("HNASRestAPI::setManagementIP", jobId, [&] { managementIP = value; });
 }
 
 void HNASRestAPI::setMetroServer(const std::string& value) {
-    try {
-        metroServer = value;
-    } catch (const std::exception& e) {
-        logException("HNASRestAPI::setMetroServer", jobId, e.what());
-    } catch (...) {
-        logException("HNASRestAPI::setMetroServer", jobId, nullptr);
-    }
+    assignNoThrow("HNASRestAPI::setMetroServer", jobId, [&] { metroServer = value; });
 }
 
 void HNASRestAPI::setMetroServerPort(const int& value) {
@@ -200,20 +336,28 @@ void HNASRestAPI::setMetroServerPort(const int& value) {
 }
 
 bool HNASRestAPI::validateServerParams() {
+    using hnasmgmt::hasControlChar;
+    using hnasmgmt::hasOuterBlank;
     try {
         DbgTrace trace;
+        const bool blankEdge = hasOuterBlank(userName) || hasOuterBlank(password);
         const bool valid = !userName.empty() && !password.empty() && !managementIP.empty() &&
                            !subsystemType.empty() && !metroServer.empty() && metroServerPort >= 1 &&
                            !hasControlChar(userName) && !hasControlChar(password) &&
                            !hasControlChar(subsystemType) && !hasControlChar(managementIP) &&
-                           !hasControlChar(metroServer);
+                           hnasmgmt::isGatewayHost(metroServer) && !blankEdge;
         if (valid)
             return true;
         const std::string params = userName + ":" + (password.empty() ? "" : "********") + ":" +
                                    managementIP + ":" + subsystemType + ":" + metroServer + ":" +
                                    std::to_string(metroServerPort);
         trace.DebugLvl(kValidateFn, -1, logJob(jobId),
-                       "Set the server params correctly. Params: [%s]", params.c_str());
+                       "Set the server params correctly. Params: [%s]", clipForLog(params).c_str());
+        if (blankEdge) {
+            trace.DebugLvl(kValidateFn, -1, logJob(jobId),
+                           "The user name or the password begins or ends with a blank, which "
+                           "the request header would not carry.");
+        }
         return false;
     } catch (const std::exception& e) {
         logException(kValidateFn, jobId, e.what());
@@ -227,12 +371,11 @@ bool HNASRestAPI::Init() {
     try {
         DbgTrace trace;
         if (curlClient) {
-            RKLibCurl* old = curlClient;
-            curlClient = nullptr;
+            std::unique_ptr<RKLibCurl> old = std::move(curlClient);
             old->RKLibCurlDeInit();
-            delete old;
         }
-        curlClient = new RKLibCurl();
+        curlClient.reset(new RKLibCurl());
+        curlClient->SetJobId(logJob(jobId)); // the client's retry lines carry the job
         if (!curlClient->RKLibCurlInit("Content-Type: application/json", true, true, nullptr)) {
             trace.DebugLvl(kInitFn, -1, logJob(jobId), "Failed to initialize curl.");
             return false;
@@ -267,8 +410,11 @@ bool HNASRestAPI::setCommonCurlHeaders() {
             {"X-Management-IPs:", &managementIP, "Failed to set the Management IP header."},
         };
         for (const Header& h : headers) {
-            const std::string text = h.name + *h.value;
-            if (!curlClient->RKLibCurlAppendHeader(static_cast<_http_hdr_type_>(0), text.c_str())) {
+            std::string text = h.name + *h.value;
+            const bool added =
+                curlClient->RKLibCurlAppendHeader(static_cast<_http_hdr_type_>(0), text.c_str());
+            wipe(text); // the password header's text must not outlive the call
+            if (!added) {
                 trace.DebugLvl(kHeadersFn, -1, logJob(jobId), "%s", h.failure);
                 return false;
             }
@@ -285,8 +431,8 @@ bool HNASRestAPI::setCommonCurlHeaders() {
 
 void HNASRestAPI::formRequestURL(std::string resource) {
     try {
-        requestURL = "https://" + metroServer + ":" + std::to_string(metroServerPort) +
-                     "/v4/storage/" + resource;
+        requestURL = "https://" + hnasmgmt::urlHost(metroServer) + ":" +
+                     std::to_string(metroServerPort) + "/v4/storage/" + resource;
     } catch (const std::exception& e) {
         requestURL.clear();
         logException(kFormUrlFn, jobId, e.what());
@@ -299,100 +445,29 @@ void HNASRestAPI::formRequestURL(std::string resource) {
 bool HNASRestAPI::sendReq(int requestType, const std::string& resource, const std::string& body,
                           std::string& response, const int& resourceType) {
     try {
-        DbgTrace trace;
-        const long long job = logJob(jobId);
         response.clear();
-        if (resource.empty()) {
-            trace.DebugLvl(kSendFn, -1, job, "Empty Resource. Invalid arguement");
-            return false;
-        }
         const long expected = expectedStatus(resourceType);
-        if (expected == 0) {
-            trace.DebugLvl(kSendFn, -1, job, "Unknown Resource Type[%s]", resource.c_str());
+        const long long job = logJob(jobId);
+        if (!acceptRequest(*this, job, resource, expected, requestType, body) ||
+            !prepareClient(*this, job, resource, requestType))
             return false;
-        }
-        if (isUnsafeResource(resource)) {
-            trace.DebugLvl(kSendFn, -1, job, "Unsafe Resource[%s]. The request was not sent.",
-                           resource.c_str());
-            return false;
-        }
-        if (!validateServerParams()) {
-            trace.DebugLvl(kSendFn, -1, job,
-                           "Incorrect server params. Unable to send the request for Type[%d] "
-                           "Resource[%s] Body[%s]",
-                           requestType, resource.c_str(), body.c_str());
-            return false;
-        }
-        if (!Init()) {
-            trace.DebugLvl(kSendFn, -1, job, "Unable to initialize the curl llibrary.");
-            return false;
-        }
-        formRequestURL(resource);
-        if (requestURL.empty())
-            return false; // formRequestURL has logged why
-        if (!setCommonCurlHeaders()) {
-            trace.DebugLvl(kSendFn, -1, job, "Unable to set the required headers.");
-            return false;
-        }
-        if (requestType < 0 || requestType > 3) {
-            trace.DebugLvl(kSendFn, -1, job, "Invalid request type.");
-            return false;
-        }
 
-        const bool sent = curlClient->RKLibCurlSendHttpReq(
-            static_cast<_http_req_type_>(requestType), requestURL.c_str(),
-            body.empty() ? nullptr : body.data(), static_cast<unsigned long>(body.size()), false,
-            nullptr);
-        if (!sent) {
-            lastHttpError = curlClient->GetHttpErrorCode();
-            if (body.empty()) {
-                trace.DebugLvl(kSendFn, -1, job,
-                               "Error while sending the request OR Error was returned from "
-                               "server. URL[%s] Resource[%s]. Http error code [%ld].",
-                               requestURL.c_str(), resource.c_str(), lastHttpError);
-            } else {
-                trace.DebugLvl(kSendFn, -1, job,
-                               "Error while sending the request OR Error was returned from "
-                               "server. URL[%s] Resource[%s] Body[%s]. Http error code [%ld].",
-                               requestURL.c_str(), resource.c_str(), body.c_str(), lastHttpError);
-            }
-            // Without an answer the status says nothing: name the cause
-            // (refused, time-out, certificate, size cap...).
-            const std::string reason = lastHttpError == 0 ? curlClient->GetLastErrorText() : "";
-            if (!reason.empty()) {
-                trace.DebugLvl(kSendFn, -1, job, "No answer from the gateway. Reason [%s]",
-                               reason.c_str());
-            }
-            response.clear();
+        Request request(requestType, resource, body, job);
+        request.url = clipForLog(requestURL);
+        Exchange answer = exchange(*curlClient, request, requestURL, body);
+        lastHttpError = answer.status;
+        if (!answer.answered)
             return false;
-        }
-
-        unsigned long length = 0;
-        const char* text = curlClient->GetHttpResponse(length, false);
-        lastHttpError = curlClient->GetHttpErrorCode();
-        if (length == 0 || text == nullptr) {
-            trace.DebugLvl(kSendFn, -1, job,
-                           "Empty response received for request. Type[%d] URL[%s] Resource[%s] "
-                           "Body[%s]",
-                           requestType, requestURL.c_str(), resource.c_str(), body.c_str());
-        } else {
-            const size_t size = strnlen(text, length);
-            if (response.capacity() < size + kResponsePadding)
-                response.reserve(size + kResponsePadding);
-            response.assign(text, size);
-            trace.DebugLvl(kSendFn, 4, job,
-                           "Response received for request. Type[%d] URL[%s] Resource[%s] "
-                           "Body[%s] Response[%s]",
-                           requestType, requestURL.c_str(), resource.c_str(), body.c_str(),
-                           response.c_str());
-        }
-
+        response.swap(answer.body);
+        logAnswer(request, response);
         if (lastHttpError == expected)
             return true;
-        trace.DebugLvl(kSendFn, -1, job,
+        DbgTrace trace;
+        trace.DebugLvl(kSendFn, -1, request.job,
                        "The HTTP request for Resource[%s] failed. URL[%s] Body[%s] "
                        "ResponseCode[%ld]",
-                       resource.c_str(), requestURL.c_str(), body.c_str(), lastHttpError);
+                       request.resource.c_str(), request.url.c_str(), request.body.c_str(),
+                       lastHttpError);
         return false;
     } catch (const std::exception& e) {
         logException(kSendFn, jobId, e.what());

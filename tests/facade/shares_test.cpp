@@ -202,33 +202,60 @@ TEST_F(SharesTest, ACIFSShareGetsTheCallersPermissionsInPlaceOfTheDefault) {
 // Failures of the permission steps are logged but do not fail the creation
 // (each failure is in the fault suite); without the flag there is no
 // permission step.
+// The steps keep their order whatever fails; the result says whether the new
+// share ended with the permissions asked for, the record is the created share.
 TEST_F(SharesTest, PermissionSteps) {
-    // The read fails: nothing to delete, the caller's entries are still sent.
-    gateway.on("POST", "filesystem-shares/CIFS", {201, kCreated});
-    gateway.on("GET", kNewAuth, {404, kError});
-    gateway.on("POST", kNewAuth, {201, "{}"});
-    __HNASFileSystemShares withEntry;
-    withEntry.settings.cifsAuthentications.resize(1);
-    withEntry.settings.cifsAuthentications[0].encodedName = "e";
-    EXPECT_TRUE(hnas.createFileSystemShare("proj", "1", "FS-A", "/p", "CIFS", withEntry, true));
-    EXPECT_EQ(withEntry.objectId, "SH-NEW");
-    EXPECT_TRUE(
-        logged(kCreate, -1, "Unable to get CIFS Authentication Permission for share [proj]."));
-    EXPECT_EQ(sent(),
-              (Strings{"POST filesystem-shares/CIFS", "GET " + kNewAuth, "POST " + kNewAuth}));
-    // An empty default list skips the deletion; nothing of the caller's to set.
+    const std::string kDefault = kNewAuth + "/AQEAAAAAAAEAAAAA";
+    const std::string beside = "the array's default entries beside the ones asked for";
+    struct Case {
+        int get, del, set; // statuses; 0: the request is not expected
+        size_t wanted;     // entries the caller asks for
+        bool ok;
+        std::string leftAs;
+    };
+    const Case cases[] = {
+        {404, 0, 201, 1, false, beside},
+        {200, 500, 201, 1, false, beside},
+        {200, 204, 500, 1, false,
+         "no entries: the default[Everyone] entry was removed and the ones asked for were not set"},
+        {404, 0, 500, 1, false, "the array's default entries, without the ones asked for"},
+        {200, 204, 0, 0, true, ""}, // none asked for: the default goes, nothing is set
+        {200, 500, 0, 0, false, "the array's default entries"},
+    };
+    for (const Case& c : cases) {
+        SCOPED_TRACE(std::to_string(c.get) + " " + std::to_string(c.del) + " " +
+                     std::to_string(c.set));
+        gateway.reset();
+        log->clear();
+        gateway.on("POST", "filesystem-shares/CIFS", {201, kCreated});
+        gateway.on("GET", kNewAuth, {c.get, c.get == 200 ? kDefaultPermission : kError});
+        gateway.on("DELETE", kDefault, {c.del, c.del == 204 ? "" : kError});
+        gateway.on("POST", kNewAuth, {c.set, c.set == 201 ? "{}" : kError});
+        __HNASFileSystemShares share;
+        share.settings.cifsAuthentications.resize(c.wanted, __HNASCIFSAuthentication());
+        for (auto& entry : share.settings.cifsAuthentications)
+            entry.name = "CORP\\\\ops";
+        EXPECT_EQ(hnas.createFileSystemShare("proj", "1", "FS-A", "/p", "CIFS", share, true), c.ok)
+            << log.dump();
+        EXPECT_EQ(share.objectId, "SH-NEW");
+        Strings expected = {"POST filesystem-shares/CIFS", "GET " + kNewAuth};
+        if (c.del)
+            expected.push_back("DELETE " + kDefault);
+        if (c.set)
+            expected.push_back("POST " + kNewAuth);
+        EXPECT_EQ(sent(), expected);
+        EXPECT_EQ(logged(kCreate, -1,
+                         "Share[proj] was created, but its CIFS permissions were left as " +
+                             c.leftAs + "."),
+                  !c.ok)
+            << log.dump();
+    }
     gateway.reset();
     gateway.on("POST", "filesystem-shares/CIFS", {201, kCreated});
-    gateway.on("GET", kNewAuth, {200, R"({"cifsAuthentications": []})"});
     __HNASFileSystemShares share;
-    EXPECT_TRUE(hnas.createFileSystemShare("proj", "1", "FS-A", "/p", "CIFS", share, true));
-    EXPECT_EQ(sent(), (Strings{"POST filesystem-shares/CIFS", "GET " + kNewAuth}));
-    EXPECT_TRUE(logged("setCIFSAuthentication", -1, "The request body is empty"));
-    EXPECT_TRUE(logged(kCreate, -1, "Unable to set CIFS Authentication Permissions."));
-
     share.settings.cifsAuthentications.resize(2);
     EXPECT_TRUE(hnas.createFileSystemShare("proj", "1", "FS-A", "/p", "CIFS", share, false));
-    EXPECT_EQ(gateway.requestCount(), 3u);
+    EXPECT_EQ(sent(), Strings{"POST filesystem-shares/CIFS"});
     EXPECT_TRUE(share.settings.cifsAuthentications.empty());
 }
 

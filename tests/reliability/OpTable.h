@@ -211,12 +211,13 @@ inline std::vector<OpCase> operationTable(const ArrayIds& ids) {
     add("shares", "createFileSystemShare(CIFS, permissions)", Out::Changed,
         {{"POST", 201, true, "Unable to create Share[newshare] for File System Path[/finance]"},
          {"GET", 200, true, "Unable to get CIFS Authentication Permission for share [newshare].",
-          true, true},
+          false, true, Out::Changed},
          {"DELETE", 204, false,
           "Unable to delete the default[Everyone] CIFS Authentication Permission for "
           "share[newshare].",
-          true},
-         {"POST", 201, false, "Unable to set CIFS Authentication Permissions.", true}},
+          false, false, Out::Changed},
+         {"POST", 201, false, "Unable to set CIFS Authentication Permissions.", false, false,
+          Out::Changed}},
         [ids](RkManageHNAS& h) {
             __HNASFileSystemShares share;
             share.name = "sentinel";

@@ -259,25 +259,84 @@ TEST_F(RestTest, AnErrorStatusOrNoGatewayGivesTheSendErrorLine) {
     }
 }
 
-// Every empty, out-of-range or control-character parameter gives the
-// parameter line (password masked) and the refusal, and sends nothing.
+// A refusal with an error document adds the gateway's explanation (message
+// cut at 1 KiB, control characters escaped) after the send error line; any
+// other body adds nothing. The response handed back stays empty.
+TEST_F(RestTest, TheGatewaysExplanationOfARefusal) {
+    const std::string longMessage(3000, 'm');
+    struct Case {
+        int status;
+        std::string body, explanation; // explanation empty: no line
+    };
+    const Case cases[] = {
+        {409,
+         R"({"errorCode": 409, "errorMsg": "Snapshot exists", "errorDetail": {"reason": "dup"}})",
+         "[409] Code[409] Message[Snapshot exists(dup).]"},
+        {404, R"({"errorCode": 1042.9, "errorMsg": "No such\u001b[31m object\n"})",
+         "[404] Code[1042] Message[No such\\x1B[31m object\\x0A]"},
+        {400, R"({"errorCode": 7, "errorMsg": ")" + longMessage + "\"}",
+         "[400] Code[7] Message[" + longMessage.substr(0, 1024) + "... [1976 bytes left out]]"},
+        {500, "<html>Internal error</html>", ""},
+        {503, R"({"errorCode": 503})", ""},
+        {401, R"({"errorCode": "x", "errorMsg": "m"})", ""},
+        {502, "", ""},
+    };
+    for (const Case& c : cases) {
+        SCOPED_TRACE(c.body);
+        gateway.enqueue("POST", "filesystem-snapshots", {c.status, c.body});
+        log->clear();
+        std::string response = "stale";
+        EXPECT_FALSE(api.post("filesystem-snapshots", "{}", response, 4));
+        EXPECT_EQ(response, "");
+        EXPECT_EQ(api.getLastHttpError(), c.status);
+        const auto records = log->records();
+        ASSERT_EQ(records.size(), c.explanation.empty() ? 3u : 4u) << log.dump();
+        EXPECT_EQ(records[2].text, sendError("filesystem-snapshots", "{}", c.status));
+        if (!c.explanation.empty()) {
+            EXPECT_TRUE(logged(kSend, -1, "The gateway refused the request: " + c.explanation))
+                << log.dump();
+        }
+    }
+}
+
+// Every empty, out-of-range or control-character parameter, a gateway host
+// that a URL would not carry to that host, and a credential with a blank at
+// either end give the parameter line (password masked) and the refusal, and
+// send nothing; a blank adds the line that says why.
 TEST_F(RestTest, InvalidParametersAreRefusedWithBothLines) {
     struct Params {
         std::string user = "admin", password = "s3cr3t-Pa55", type = "HNAS", ip = "192.0.2.10",
                     server = "127.0.0.1";
         int port;
     };
-    std::vector<Params> cases(13, Params{{}, {}, {}, {}, {}, gateway.port()});
-    cases[0].user = cases[1].password = cases[2].type = cases[3].ip = cases[4].server = "";
-    cases[5].port = 0;
-    cases[6].port = -1;
-    cases[7].user = "admin\r\nX-Evil:1";
-    cases[8].password = "pw\nX-Evil:1";
-    cases[9].type = "HNAS\x01";
-    cases[10].ip = "192.0.2.10\x7f";
-    cases[11].server = "127.0.0.1\t";
-    cases[12].user = std::string("ad\0min", 6); // the logged text ends at the NUL
-    for (const Params& c : cases) {
+    const Params good{{}, {}, {}, {}, {}, gateway.port()};
+    std::vector<Params> cases;
+    auto add = [&](std::string Params::*field, const std::string& value) {
+        cases.push_back(good);
+        cases.back().*field = value;
+    };
+    for (auto field : {&Params::user, &Params::password, &Params::type, &Params::ip})
+        add(field, "");
+    add(&Params::user, "admin\r\nX-Evil:1");
+    add(&Params::password, "pw\nX-Evil:1");
+    add(&Params::type, "HNAS\x01");
+    add(&Params::ip, "192.0.2.10\x7f");
+    add(&Params::user, std::string("ad\0min", 6)); // the logged text ends at the NUL
+    for (const std::string host :
+         {"", "127.0.0.1\t", "gw.example@127.0.0.1", "host#", "host/x", "host?a", "a b",
+          "host:8444", "[::1", "[gw]", "a..b", "\xff.example", "fe80::1%eth0"})
+        add(&Params::server, host);
+    const size_t firstBlank = cases.size();
+    for (const std::string value : {" admin", "admin ", " "})
+        add(&Params::user, value);
+    for (const std::string value : {" pw", "pw ", " "})
+        add(&Params::password, value);
+    for (int port : {0, -1}) {
+        cases.push_back(good);
+        cases.back().port = port;
+    }
+    for (size_t i = 0; i < cases.size(); ++i) {
+        const Params& c = cases[i];
         HNASRestAPI session{kJobId};
         session.setUserName(c.user);
         session.setPassword(c.password);
@@ -297,22 +356,62 @@ TEST_F(RestTest, InvalidParametersAreRefusedWithBothLines) {
                            "Set the server params correctly. Params: [" +
                                params.substr(0, params.find('\0')) + "]"))
             << log.dump();
+        const bool blank = i >= firstBlank && i < firstBlank + 6;
+        EXPECT_EQ(logged(kValidate, -1,
+                         "The user name or the password begins or ends with a blank, which the "
+                         "request header would not carry."),
+                  blank);
         EXPECT_TRUE(logged(kSend, -1, incorrect(1, "filesystem-snapshots", "{}"))) << log.dump();
-        EXPECT_EQ(log->records().size(), 2u) << log.dump();
+        EXPECT_EQ(log->records().size(), blank ? 3u : 2u) << log.dump();
         EXPECT_EQ(session.getRequestURL(), "");
     }
     EXPECT_EQ(gateway.requestCount(), 0u);
-    log->clear();
-    EXPECT_TRUE(api.validateServerParams()); // valid parameters log nothing
-    EXPECT_TRUE(log->records().empty()) << log.dump();
+    // Hosts that real deployments use pass; a bare IPv6 literal goes in brackets.
+    const std::pair<std::string, std::string> hosts[] = {
+        {"127.0.0.1", "127.0.0.1"},
+        {"gw_01.corp.example", "gw_01.corp.example"},
+        {"b\xc3\xbc"
+         "cher.example.",
+         "b\xc3\xbc"
+         "cher.example."},
+        {"::1", "[::1]"},
+        {"[fe80::1]", "[fe80::1]"},
+    };
+    for (const auto& host : hosts) {
+        log->clear();
+        api.setMetroServer(host.first);
+        EXPECT_TRUE(api.validateServerParams()) << host.first; // logs nothing
+        EXPECT_TRUE(log->records().empty()) << log.dump();
+        api.formRequestURL("file-devices");
+        EXPECT_EQ(api.getRequestURL(), "https://" + host.second + ":" +
+                                           std::to_string(gateway.port()) +
+                                           "/v4/storage/file-devices");
+    }
 }
 
 TEST_F(RestTest, EmptyAndUnsafeResourcesAreRefusedAndNothingIsSent) {
     std::vector<std::pair<std::string, std::string>> cases = {
         {"", "Empty Resource. Invalid arguement"}};
-    for (const std::string r :
-         {"..", ".", "\n", "../file-devices", "a/../b", "a/./b", "a/..", "a/.", "./a",
-          "filesystems/1/directories/..?x=1", "a\r\nX-Evil: 1", "a\tb", "a\x7f"})
+    for (const std::string r : {"..",
+                                ".",
+                                "\n",
+                                "../file-devices",
+                                "a/../b",
+                                "a/./b",
+                                "a/..",
+                                "a/.",
+                                "./a",
+                                "filesystems/1/directories/..?x=1",
+                                "a\r\nX-Evil: 1",
+                                "a\tb",
+                                "a\x7f",
+                                "#",
+                                "filesystem-snapshots/X#",
+                                "a?x=1",
+                                "%2e%2e",
+                                "a%2Fb",
+                                "x y",
+                                " "})
         cases.push_back({r, "Unsafe Resource[" + r + "]. The request was not sent."});
     for (const auto& c : cases) {
         SCOPED_TRACE(c.first);
@@ -329,28 +428,13 @@ TEST_F(RestTest, EmptyAndUnsafeResourcesAreRefusedAndNothingIsSent) {
 
 TEST_F(RestTest, ResourcesThatOnlyLookOddPassThroughUnchanged) {
     gateway.setFallback({200, "odd"});
-    for (const std::string resource : {"a..b", "...", "filesystems?filter=a.b"}) {
+    for (const std::string resource : {"a..b", "...", "filesystems/a.b", "x/\xc3\xa9"}) {
         std::string response;
         EXPECT_TRUE(api.get(resource, response, 1)) << log.dump();
         EXPECT_EQ(response, "odd");
         EXPECT_EQ(api.getRequestURL(), url(resource));
-        EXPECT_EQ(gateway.requests().back().path, "/v4/storage/" + resource);
     }
-    // A blank is neither escaped nor refused by the session: libcurl refuses
-    // the malformed URL, so nothing reaches the gateway.
-    std::string response;
-    EXPECT_FALSE(api.get("x y?q=1", response, 1));
-    EXPECT_EQ(api.getRequestURL(), url("x y?q=1"));
-    EXPECT_FALSE(log->contains("Unsafe Resource[x y?q=1]. The request was not sent."));
-    EXPECT_TRUE(logged(kSend, -1, sendError("x y?q=1", "", 0))) << log.dump();
-    EXPECT_EQ(gateway.requestCount(), 3u);
-
-    api.formRequestURL("filesystems/ab cd/directories/%2F?x=1&y=2");
-    EXPECT_EQ(api.getRequestURL(), url("filesystems/ab cd/directories/%2F?x=1&y=2"));
-    api.setMetroServer("gateway.example");
-    api.setMetroServerPort(8444);
-    api.formRequestURL("file-devices");
-    EXPECT_EQ(api.getRequestURL(), "https://gateway.example:8444/v4/storage/file-devices");
+    EXPECT_EQ(gateway.requestCount(), 4u);
 }
 
 TEST_F(RestTest, EachHeaderFailureStopsTheSequenceWithItsLine) {
@@ -455,15 +539,35 @@ TEST_F(RestTest, ASessionThatNeverSentWritesNoClosingLine) {
     }
     EXPECT_FALSE(log->contains("Closing the curl session.")) << log.dump();
     // Closing without a global writer does not crash.
-    const boost::shared_ptr<CLogWriterInterface> saved = g_ptrLogWriter;
-    g_ptrLogWriter.reset();
+    const boost::shared_ptr<CLogWriterInterface> saved = GetLogWriter();
+    SetLogWriter(nullptr);
     {
         HNASRestAPI session{kJobId};
         hnastest::configureSession(session, gateway);
         std::string response;
         session.get("missing", response, 1);
     }
-    g_ptrLogWriter = saved;
+    SetLogWriter(saved);
+}
+
+// The client's retry lines carry the job of the session that sent the request.
+TEST_F(RestTest, RetryLinesCarryTheJob) {
+    RKLibCurlOptions options = RKLibCurl::getOptions();
+    options.maxRetries = 1;
+    options.retryFirstDelayMs = 1;
+    RKLibCurl::setOptions(options); // TrustGateway restores the options
+    gateway.enqueue("GET", "file-devices", {503, ""});
+    gateway.on("GET", "file-devices", {200, "{}"});
+    std::string response;
+    EXPECT_TRUE(api.get("file-devices", response, 1)) << log.dump();
+    size_t retries = 0;
+    for (const auto& r : log->records()) {
+        if (r.text.rfind("Retrying GET request", 0) == 0) {
+            ++retries;
+            EXPECT_EQ(r.jobId, static_cast<long long>(kJobId));
+        }
+    }
+    EXPECT_EQ(retries, 1u) << log.dump();
 }
 
 // Reads share one connection; every write opens its own, so that a closed

@@ -29,8 +29,11 @@
 /// Requests go to "https://HOST:PORT/v4/storage/" followed by the resource
 /// path that each operation names, with the credential headers
 /// "X-Subsystem-User", "X-Subsystem-Password", "X-Subsystem-Type" and
-/// "X-Management-IPs". Details of a failure go only to the log, tagged with
-/// the job identifier; no exception leaves the library.
+/// "X-Management-IPs". An identifier fills one path segment: one holding
+/// '/' is refused ("Unsafe Resource[...]. The request was not sent."), as is
+/// any resource holding '?', '#', '%', a blank, a control character or a dot
+/// segment. Details of a failure go only to the log, tagged with the job
+/// identifier; no exception leaves the library.
 ///
 /// @code
 /// RkManageHNAS hnas(jobId);
@@ -39,6 +42,7 @@
 /// if (hnas.getFileSystemsInfo("", filesystems)) { ... }
 /// @endcode
 
+#include <memory>
 #include <string>
 #include <vector>
 
@@ -110,9 +114,8 @@ public:
     /// server's addresses, any other text with the servers' names; both
     /// comparisons are exact (letter case counts) and the first match wins.
     /// @param nameOrAddress the name or the IPv4 address; must not be empty.
-    /// @param[out] server on success receives the found server's fields,
-    ///             except `UUID`, which keeps the caller's value; untouched
-    ///             on failure.
+    /// @param[out] server on success receives every field of the found
+    ///             server, its `UUID` included; untouched on failure.
     /// @return true when a server matched; false when none did or the
     ///         listing failed.
     bool getVirtualServerInfo(std::string nameOrAddress, __HNASVirtualServers& server);
@@ -262,8 +265,11 @@ public:
     ///
     /// For a CIFS share with `withPermissions` set, the new share's default
     /// permission entry (the first one the array lists) is deleted and the
-    /// entries in `share.settings.cifsAuthentications` are set. A failure in
-    /// these steps is logged but does not change the result.
+    /// entries in `share.settings.cifsAuthentications` are set; each step
+    /// runs even when the one before failed. When the share's permissions end
+    /// up other than asked (a step failed), the call returns false with a
+    /// line saying what they were left as; the share exists then, and `share`
+    /// holds it. An empty list asks for none: the default entry is removed.
     /// @param shareName the new share's name; must not be empty.
     /// @param virtualServerId the virtual server's number as decimal text;
     ///        must not be empty.
@@ -272,12 +278,14 @@ public:
     ///        exposes; must not be empty.
     /// @param shareType "CIFS" or "NFS", exactly.
     /// @param[in,out] share on entry its `settings` are the settings (and, for
-    ///                CIFS, the permission entries) to apply; on success it is
-    ///                replaced by the created share's identity with default
-    ///                settings.
+    ///                CIFS, the permission entries) to apply; once the share is
+    ///                created it is replaced by the created share's identity
+    ///                with default settings (also when its permissions then
+    ///                fail); untouched when the creation fails.
     /// @param withPermissions replace a new CIFS share's permission entries.
     /// @return true when the gateway answered with status 201 and a readable
-    ///         answer.
+    ///         answer and, with `withPermissions` for CIFS, the share has the
+    ///         permission entries asked for.
     bool createFileSystemShare(const std::string& shareName, const std::string& virtualServerId,
                                const std::string& filesystemId, const std::string& path,
                                const std::string& shareType, __HNASFileSystemShares& share,
@@ -378,7 +386,7 @@ public:
     /// @}
 
 private:
-    HNASRestAPI* restApi;
+    std::unique_ptr<HNASRestAPI> restApi;
     unsigned long long jobId;
     bool initialised;
     long long lastErrorCode;

@@ -9,6 +9,7 @@
 /// client to the next: a new client does not mean a new TCP and TLS handshake.
 
 #include <cstddef>
+#include <memory>
 #include <string>
 
 #include "hnasmgmt/Export.h"
@@ -141,5 +142,5 @@ public:
 
 private:
     struct Impl;
-    Impl* impl_;
+    std::unique_ptr<Impl> impl_;
 };

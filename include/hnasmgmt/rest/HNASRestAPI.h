@@ -3,6 +3,7 @@
 /// @file
 /// The REST session HNASRestAPI.
 
+#include <memory>
 #include <string>
 
 #include "hnasmgmt/Export.h"
@@ -67,8 +68,12 @@ public:
     void setMetroServer(const std::string& value);
     /// Sets the gateway's TCP port. @param value the port (1 or more).
     void setMetroServerPort(const int& value);
-    /// True when every parameter is set (and free of control characters) and
-    /// the port is at least 1; otherwise logs the parameters, password masked.
+    /// True when every parameter is set and free of control characters, the
+    /// gateway host is a DNS name (underscores and internationalised labels
+    /// accepted), an IPv4 literal or an IPv6 literal (bare or in brackets),
+    /// the user name and the password neither begin nor end with a blank, and
+    /// the port is at least 1; otherwise logs the parameters, password masked
+    /// (and, for a blank at either end, a line saying so).
     bool validateServerParams();
     /// Starts a fresh HTTP client, releasing the previous one.
     /// @return true when the new client is ready.
@@ -77,18 +82,22 @@ public:
     /// @return false when there is no client or a header cannot be added.
     bool setCommonCurlHeaders();
     /// Forms the request URL: "https://" + host + ":" + port + "/v4/storage/"
-    /// + resource, with nothing escaped.
+    /// + resource, with nothing escaped; a bare IPv6 host goes in brackets.
     /// @param resource the resource path, without a leading slash.
     void formRequestURL(std::string resource);
     /// Sends one request and judges its status.
     /// @param requestType 0 GET, 1 POST, 2 PUT, 3 DELETE.
     /// @param resource the resource path below "/v4/storage/", e.g.
-    ///        "file-devices"; must not be empty, hold a control character or a
-    ///        "." or ".." segment.
+    ///        "file-devices"; must not be empty, hold a control character,
+    ///        '?', '#', '%', a blank, or a "." or ".." segment.
     /// @param body the request body; empty for none.
-    /// @param[out] response emptied first; the response body when one was
-    ///             received, also when the status was not the expected one
-    ///             (then usually the gateway's error document).
+    /// @param[out] response emptied first; the response body of an answer
+    ///             with a status below 400, also when that status was not the
+    ///             expected one. Empty when nothing was sent or the gateway
+    ///             answered with 400 or above: then the gateway's error
+    ///             document, when there is one, is explained in a log line
+    ///             ("The gateway refused the request: [status] Code[...]
+    ///             Message[...]") and not handed back.
     /// @param resourceType the resource type code (1 to 17) that decides which
     ///        HTTP status counts as success.
     /// @return true when the gateway answered with the status that
@@ -134,7 +143,7 @@ public:
 
 private:
     unsigned long long jobId;
-    RKLibCurl* curlClient;
+    std::unique_ptr<RKLibCurl> curlClient;
     std::string userName;
     std::string password;
     std::string subsystemType;

@@ -1,0 +1,58 @@
+#pragma once
+
+// The state of one RKLibCurl client, shared by its single requests and its
+// GET batch.
+
+#include <curl/curl.h>
+
+#include <string>
+#include <vector>
+
+#include "ClientOptions.h"
+#include "HandleSetup.h"
+#include "RetryPolicy.h"
+#include "hnasmgmt/host/RKLibCurl.h"
+
+// One exchange as the caller asked for it.
+struct RKLibCurlRequest {
+    _http_req_type_ type;
+    const char* url;
+    const void* body;
+    unsigned long length;
+    bool verbose;
+    const char* userAgent;
+};
+
+struct RKLibCurl::Impl {
+    bool ready = false;
+    bool reuseConnections = true;
+    long long jobId = 0;
+    hnasmgmt::host::ClientSettings settings;
+
+    std::string initHeader;           // wiped when replaced or released
+    std::vector<std::string> headers; // likewise
+    hnasmgmt::host::CurlHolder curl;  // the handle, and the list of the exchange under way
+    hnasmgmt::host::Transfer transfer;
+    long httpCode = 0;
+    std::string lastError;
+
+    ~Impl();
+
+    // Makes the client ready on a handle of this thread (see RKLibCurlInit).
+    bool start(const char* header, bool keepResponse, bool reuse, RKLibCurlWriteCallback callback);
+    // Hands the handle back to the thread's cache; the client is not ready.
+    void release() noexcept;
+    // Forgets the answer of the last exchange.
+    void clearAnswer();
+    // Performs one exchange, retries included; false when it failed.
+    bool exchange(const RKLibCurlRequest& request);
+
+private:
+    bool checkRequest(const RKLibCurlRequest& request);
+    bool attempt(const RKLibCurlRequest& request, const hnasmgmt::host::AttemptLimits& limits,
+                 CURLcode& rc);
+    bool performWithRetries(const RKLibCurlRequest& request, CURLcode& rc);
+    bool waitBeforeRetry(const RKLibCurlRequest& request, int attempt, const std::string& reason,
+                         hnasmgmt::host::Clock::time_point deadline);
+    bool finish(CURLcode rc);
+};
