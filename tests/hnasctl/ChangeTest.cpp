@@ -92,7 +92,8 @@ TEST_F(Shares, FailuresAndPartialWalks) {
     const std::pair<std::string, Expect> cases[] = {
         {"POST filesystem-snapshots status=409",
          {"snapshot create --fs F --name RKHNAS_x", 1, "",
-          "snapshot create failed: Unable to create Snapshot[RKHNAS_x]"}},
+          "create Snapshot[RKHNAS_x] for File System ID[F]\nhnasctl: The gateway refused the "
+          "request: [409] Code[409] Message[Injected fault."}},
         {"POST filesystem-shares/cifs/*/authentications status=500",
          {"share create --name half --evs evs-prod --fs " + filesystemId("fs-finance") +
               " --path /r --type CIFS --perm C\\c=7",
