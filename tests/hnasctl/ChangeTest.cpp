@@ -22,7 +22,6 @@ TEST_F(Snapshots, CreateListFindRecoverDelete) {
     const std::string finance = filesystemId("fs-finance");
     check({
         {"snapshot list-all", 0, "RKHNAS_weekly_1"},
-        {"snapshot list --fs " + fs, 0, id},
         {"snapshot recover " + id, 0, "Recovered the file system from snapshot " + id},
         {"snapshot delete --id " + id, 0, ""},
         {"snapshot delete --id " + id, 1, "", "snapshot delete failed"},

@@ -44,10 +44,12 @@ TEST_F(Inventory, TextFromTheArrayIsEscaped) {
         {"--output csv fs list", 0,
          ",\"odd, \"\"label\"\"\\ \xC3\xA9\\n\\x1B[31m\\x7F\\xC2\\x9B\","},
     });
+    sim->model()->fileSystems[1].label = kPassword; // an answer holding it: masked in the log
     for (const char* args : {"fs list", "--output csv fs list", "-vvv fs list"}) {
         const ToolResult r = run(words(args));
         for (const char* raw : {"\x1b", "\x7f", "\xC2\x9B"})
             EXPECT_EQ((r.out + r.err).find(raw), std::string::npos) << args;
+        EXPECT_EQ(r.err.find(kPassword), std::string::npos);
     }
     const ToolResult missing = run({"fs", "id", "--label", "x\xC2\x9B\xFF\n"});
     EXPECT_NE(missing.err.find("label x\\xC2\\x9B\\xFF\\n\n"), std::string::npos) << missing.err;

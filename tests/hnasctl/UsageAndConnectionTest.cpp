@@ -139,12 +139,11 @@ TEST_F(Profiles, FillInWhatOptionsAndEnvironmentLeaveOut) {
                  "cacert = " + sim->caFile() + "\npassword-file = " + pw + "\n[o]\nuser = x\n",
              0600);
     const Environment xdg = {{"XDG_CONFIG_HOME", dir}};
-    const std::string refused = "refused the credentials";
     check({{"--profile sim info", 0, "hnas-sim-cluster"},
            {"info", 0, "hnas-sim-cluster", "", {{"HNAS_PROFILE", "sim"}}},
-           {"--profile sim --user nobody info", 1, "", refused},
-           {"--profile sim info", 1, "", refused, {{"HNAS_USER", "nobody"}}},
-           {"--profile sim info", 1, "", refused, {{"HNAS_PASSWORD", kWrongPassword}}},
+           {"--profile sim --user nobody info", 1, "", "refused"},
+           {"--profile sim info", 1, "", "refused", {{"HNAS_USER", "nobody"}}},
+           {"--profile sim info", 1, "", "refused", {{"HNAS_PASSWORD", kWrongPassword}}},
            {"--profile o info", 2, "", "--gateway"},
            {"--profile nowhere info", 2, "", "no profile \"nowhere\""}},
           xdg, false);

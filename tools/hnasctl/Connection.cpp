@@ -159,9 +159,6 @@ void addConnectionOptions(CLI::App& app, ConnectionOptions& o) {
 }
 
 void applyProfile(const CLI::App& app, ConnectionOptions& o) {
-    if (o.json) {
-        o.output = "json";
-    }
     if (o.profile.empty()) {
         return;
     }
@@ -198,9 +195,9 @@ void applyProfile(const CLI::App& app, ConnectionOptions& o) {
 // --- Session ---
 
 Session::Session(const ConnectionOptions& o)
-    : output_(o.output == "json"  ? Format::Json
-              : o.output == "csv" ? Format::Csv
-                                  : Format::Table) {
+    : output_(o.json || o.output == "json" ? Format::Json
+              : o.output == "csv"          ? Format::Csv
+                                           : Format::Table) {
     if (o.passwordGiven) {
         throw UsageError("the password is not taken from the command line: set " + o.passwordEnv +
                          ", use --password-file, or run on a terminal");

@@ -89,7 +89,8 @@ void addDeviceCommands(CLI::App& app, Selection& sel) {
                }};
     });
 
-    auto* showCommand = evs->add_subcommand("show", "Find a virtual server by its name or IP address");
+    auto* showCommand =
+        evs->add_subcommand("show", "Find a virtual server by its name or IP address");
     auto name = std::make_shared<std::string>();
     showCommand->add_option("NAME_OR_IP", *name, "Name or IPv4 address (exact match)")->required();
     showCommand->callback([&sel, name] {
