@@ -4,14 +4,16 @@
 
 #include <gtest/gtest.h>
 
+#include <sys/stat.h>
+#include <unistd.h>
+
 #include <algorithm>
-#include <chrono>
+#include <cstdio>
+#include <fstream>
 #include <map>
 #include <memory>
 #include <string>
 #include <vector>
-
-#include <simdjson.h>
 
 #include "hnasgwsim/Simulator.h"
 #include "support/ChildProcess.h"
@@ -20,17 +22,43 @@ namespace hnasctltest {
 
 using ToolResult = hnastest::ChildResult;
 
-// The built hnasctl run with `args` and exactly the environment `env`.
-inline ToolResult runTool(std::vector<std::string> args,
-                          const std::map<std::string, std::string>& env,
-                          std::chrono::milliseconds limit = std::chrono::seconds(30)) {
-    args.insert(args.begin(), HNASCTL_PATH);
-    return hnastest::runChild(args, env, limit);
+// `text` split at single spaces: a command line without spaces inside its
+// arguments.
+inline std::vector<std::string> words(const std::string& text) {
+    std::vector<std::string> out;
+    for (size_t start = 0, end; start < text.size(); start = end + 1) {
+        end = std::min(text.find(' ', start), text.size());
+        out.push_back(text.substr(start, end - start));
+    }
+    return out;
 }
+
+inline std::vector<std::string> operator+(std::vector<std::string> a,
+                                          const std::vector<std::string>& b) {
+    a.insert(a.end(), b.begin(), b.end());
+    return a;
+}
+
+// The built hnasctl run with `args` and exactly the environment `env`.
+inline ToolResult runTool(const std::vector<std::string>& args,
+                          const std::map<std::string, std::string>& env) {
+    return hnastest::runChild(std::vector<std::string>{HNASCTL_PATH} + args, env);
+}
+
+// One run and what it must give: the exit status, and a text that stdout and
+// one that stderr must hold (empty: anything).
+struct Expect {
+    std::string args; // split at blanks
+    int exitCode;
+    std::string out;
+    std::string err = "";
+    std::map<std::string, std::string> env = {}; // over the environment of check()
+};
 
 class HnasctlTest : public ::testing::Test {
 protected:
     static constexpr const char* kPassword = "Pw-7f3a9c-Sekret";
+    static constexpr const char* kWrongPassword = "n0t-the-Pw";
 
     void SetUp() override {
         hnasgwsim::SimulatorOptions options;
@@ -43,79 +71,65 @@ protected:
 
     // The connection options, trusting the simulator's certificate unless not `trust`.
     std::vector<std::string> connection(bool trust = true) const {
-        std::vector<std::string> out = {"--gateway", gateway(),         "--user",
-                                        "admin",     "--management-ip", "192.0.2.10"};
+        std::vector<std::string> out =
+            words("--gateway " + gateway() + " --user admin --management-ip 192.0.2.10");
         if (trust)
             out.insert(out.end(), {"--cacert", sim->caFile()});
         return out;
     }
 
-    std::map<std::string, std::string> env() const { return {{"HNAS_PASSWORD", kPassword}}; }
-
-    // hnasctl with the connection options in front of `args`.
+    // hnasctl with the password and the connection options.
     ToolResult run(const std::vector<std::string>& args) const {
-        std::vector<std::string> all = connection();
-        all.insert(all.end(), args.begin(), args.end());
-        return runTool(all, env());
+        return runTool(connection() + args, password());
     }
-    // The same with --json; fails the test unless it exits with 0 and stdout
-    // is one JSON document.
-    simdjson::dom::element runJson(const std::vector<std::string>& args) {
-        std::vector<std::string> all = {"--json"};
-        all.insert(all.end(), args.begin(), args.end());
-        const ToolResult r = run(all);
-        EXPECT_EQ(r.exitCode, 0) << r.err;
-        documents.push_back(std::make_unique<simdjson::dom::parser>());
-        simdjson::dom::element root;
-        if (documents.back()->parse(r.out).get(root)) {
-            ADD_FAILURE() << "not JSON: " << r.out;
-            EXPECT_FALSE(documents.back()->parse(std::string("{}")).get(root));
+
+    using Environment = std::map<std::string, std::string>;
+    Environment password() const { return {{"HNAS_PASSWORD", kPassword}}; }
+
+    // Runs each row in `base` with the row's environment over it, with the
+    // connection options in front unless not `connect`, and checks what it
+    // gave; no password is ever shown.
+    void check(const std::vector<Expect>& rows, const Environment& base, bool connect = true,
+               bool trust = true) const {
+        for (const Expect& row : rows) {
+            SCOPED_TRACE(row.args);
+            Environment environment = row.env;
+            environment.insert(base.begin(), base.end());
+            const ToolResult r = runTool(
+                (connect ? connection(trust) : std::vector<std::string>{}) + words(row.args),
+                environment);
+            EXPECT_EQ(r.exitCode, row.exitCode) << r.err;
+            EXPECT_NE(r.out.find(row.out), std::string::npos) << r.out;
+            EXPECT_NE(r.err.find(row.err), std::string::npos) << r.err;
+            for (const char* secret : {kPassword, kWrongPassword})
+                EXPECT_EQ((r.out + r.err).find(secret), std::string::npos);
         }
-        return root;
+    }
+    void check(const std::vector<Expect>& rows) const { check(rows, password()); }
+
+    // Writes a file of this test (removed at its end) with `mode`; its path.
+    std::string file(const std::string& name, const std::string& text, mode_t mode = 0600) {
+        files.push_back(::testing::TempDir() + "hnasctl-" + std::to_string(getpid()) + "-" + name);
+        std::ofstream(files.back()) << text;
+        chmod(files.back().c_str(), mode);
+        return files.back();
+    }
+    void TearDown() override {
+        for (const auto& path : files)
+            std::remove(path.c_str());
     }
 
     // Values of the simulator's default array.
     std::string filesystemId(const std::string& label) {
         auto array = sim->model();
-        for (const auto& fs : array->fileSystems) {
-            if (fs.label == label) {
+        for (const auto& fs : array->fileSystems)
+            if (fs.label == label)
                 return fs.filesystemId;
-            }
-        }
         return {};
     }
 
     std::unique_ptr<hnasgwsim::Simulator> sim;
-    std::vector<std::unique_ptr<simdjson::dom::parser>> documents;
+    std::vector<std::string> files;
 };
-
-// A share setting's JSON text as the simulated array stores it.
-inline std::string setting(const hnasgwsim::Share& share, const std::string& key) {
-    for (const auto& [k, v] : share.settings)
-        if (k == key)
-            return v;
-    return "<unset>";
-}
-
-// `text` split at single spaces: a command line without spaces inside its
-// arguments.
-inline std::vector<std::string> words(const std::string& text) {
-    std::vector<std::string> out;
-    for (size_t start = 0, end; start <= text.size(); start = end + 1) {
-        end = std::min(text.find(' ', start), text.size());
-        out.push_back(text.substr(start, end - start));
-    }
-    return out;
-}
-
-inline std::string str(simdjson::dom::element e, const char* key) {
-    std::string_view v;
-    return e[key].get_string().get(v) ? "<missing " + std::string(key) + ">" : std::string(v);
-}
-
-inline size_t count(simdjson::dom::element e) {
-    simdjson::dom::array a;
-    return e.get_array().get(a) ? static_cast<size_t>(-1) : a.size();
-}
 
 } // namespace hnasctltest

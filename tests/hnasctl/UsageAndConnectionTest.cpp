@@ -1,11 +1,11 @@
-// Exit status 2 for usage errors, the password's sources and secrecy, and
-// the trust and reachability of the gateway.
+// Exit status 2 for usage errors, the password's sources and secrecy, the
+// prompt, the trust of the gateway, and profiles.
 
-#include <cstdio>
-#include <fstream>
+#include <csignal>
 
-#include <sys/stat.h>
-#include <unistd.h>
+#include <pty.h>
+#include <sys/wait.h>
+#include <termios.h>
 
 #include "hnasctl/HnasctlFixture.h"
 
@@ -15,56 +15,26 @@ namespace {
 using Usage = HnasctlTest;
 
 TEST_F(Usage, MistakesInTheCommandLineExitWithTwoAndSendNothing) {
-    const std::vector<std::vector<std::string>> mistakes = {
-        {},                                // no command
-        {"frobnicate"},                    // unknown command
-        {"snapshot"},                      // family without a command
-        {"evs", "show"},                   // missing positional
-        {"info", "--no-such-option"},      // unknown option
-        {"--password", kPassword, "info"}, // no password on the command line
-        {"fs", "evs", "a/b"},              // identifier that would change the path
-        {"fs", "evs", ".."},               //
-        {"snapshot", "list", "--fs", "x", "--filter", "a?b"},
-        {"snapshot", "delete"}, // needs --id or --fs/--name
-        {"snapshot", "delete", "--id", "1", "--fs", "x", "--name", "y"},
-        {"share", "create", "--name", "s", "--evs", "evs-prod", "--fs", "F", "--path", "/p",
-         "--type", "NFS", "--perm", "CORP\\alice=7"}, // permissions on NFS
-        {"share", "create", "--name", "s", "--evs", "evs-prod", "--fs", "F", "--path", "/p",
-         "--type", "CIFS", "--perm", "alice"}, // malformed entry
-        {"share", "create", "--name", "s", "--evs", "evs-prod", "--fs", "F", "--path", "/p",
-         "--type", "SMB"},               // unknown share type
-        {"share", "perms", "set", "C1"}, // nothing to set
-        {"--timeout", "0", "info"},
-    };
-    for (const auto& args : mistakes) {
-        const ToolResult r = run(args);
-        SCOPED_TRACE(testing::PrintToString(args));
-        EXPECT_EQ(r.exitCode, 2) << r.err;
-        EXPECT_FALSE(r.err.empty());
-        EXPECT_EQ(r.err.find(kPassword), std::string::npos);
-    }
-    // Connection values missing or malformed.
-    const std::string ip = "--management-ip 192.0.2.10 ";
-    const std::pair<std::vector<std::string>, std::string> bare[] = {
-        {words("info"), ""},
-        {words("--gateway nohost --user admin " + ip + "info"), ""},
-        {words("--gateway 127.0.0.1:70000 --user admin " + ip + "info"), ""},
-        {words("--gateway " + gateway() + " " + ip + "info"), "--user"},
-    };
-    for (const auto& [args, err] : bare) {
-        const ToolResult r = runTool(args, env());
-        EXPECT_EQ(r.exitCode, 2) << args[0] << "\n" << r.err;
-        EXPECT_NE(r.err.find(err), std::string::npos) << r.err;
-    }
+    const std::string create = "share create --name s --evs evs-prod --fs F --path /p --type ";
+    const std::string ip = " --user admin --management-ip 192.0.2.10 info";
+    check({
+        {"", 2, "", "hnasctl: "},
+        {"--password " + std::string(kPassword) + " info", 2, "", "not taken from the command"},
+        {"fs evs a/b", 2, "", "FILESYSTEM_ID"},
+        {"snapshot list --fs x --filter a?b", 2, "", "--filter"},
+        {create + "NFS --perm CORP\\alice=7", 2, "", "CIFS shares only"},
+        {create + "CIFS --perm alice", 2, "", "--perm must be"},
+        {create + "NFS --settings-file " + file("s.json", "{\"acessConfig\": \"*\"}"), 2, "",
+         "unknown key \"acessConfig\""},
+        {"--timeout 0 info", 2, "", "--timeout"},
+        {"--output xml info", 2, "", "--output"},
+        {"--json --output csv info", 2, "", "excludes"},
+    });
+    check({{"info", 2, "", "--gateway"},
+           {"--gateway 127.0.0.1:70000" + ip, 2, "", "port"},
+           {"--gateway " + gateway() + " --management-ip 192.0.2.10 info", 2, "", "--user"}},
+          password(), false);
     EXPECT_TRUE(sim->requestLog().empty());
-}
-
-TEST_F(Usage, HelpAndVersionExitWithZero) {
-    const ToolResult help = runTool({"--help"}, {});
-    EXPECT_EQ(help.exitCode, 0);
-    for (const char* command : {"info", "evs", "fs", "snapshot", "share", "dir"})
-        EXPECT_NE(help.out.find(command), std::string::npos) << command;
-    EXPECT_EQ(runTool({"--version"}, {}).exitCode, 0);
 }
 
 using Password = HnasctlTest;
@@ -73,61 +43,64 @@ using Password = HnasctlTest;
 // password, which was sent all the same.
 TEST_F(Password, NeverAppearsInTheMostVerboseLog) {
     std::vector<size_t> sizes;
-    std::string last;
-    for (const char* v : {"", "-v", "-vv", "-vvv"}) {
-        std::vector<std::string> args = words("info");
-        if (*v)
-            args.insert(args.begin(), v);
-        const ToolResult r = run(args);
-        ASSERT_EQ(r.exitCode, 0) << r.err;
-        EXPECT_EQ((r.out + r.err).find(kPassword), std::string::npos);
-        sizes.push_back(r.err.size());
-        last = r.err;
-    }
-    EXPECT_EQ(sizes[0], 0u);
-    EXPECT_LT(sizes[1], sizes[2]);
-    EXPECT_LT(sizes[2], sizes[3]);
-    EXPECT_NE(last.find("Response"), std::string::npos) << "no log at -vvv:\n" << last;
-    EXPECT_EQ(sim->requestLog().size(), 4u);
+    for (const char* v : {"--json", "-v", "-vv", "-vvv"})
+        sizes.push_back(run({v, "info"}).err.size());
+    EXPECT_TRUE(sizes[0] == 0 && sizes[1] < sizes[2] && sizes[2] < sizes[3]);
+    check({{"-vvv info", 0, "", "Response"}});
+    EXPECT_EQ(sim->requestLog().size(), 5u);
 }
 
 // The password's sources; a wrong one fails with 1 and is never shown.
 TEST_F(Password, ComesFromTheEnvironmentOrAFile) {
-    const std::string file =
-        ::testing::TempDir() + "hnasctl-password-" + std::to_string(getpid()) + ".txt";
-    std::ofstream(file) << kPassword << "\n";
-    std::ofstream(file + ".open") << kPassword << "\n";
-    chmod(file.c_str(), 0600);
-    chmod((file + ".open").c_str(), 0644);
-    struct Case {
-        std::vector<std::string> options;
-        std::map<std::string, std::string> env;
-        int exitCode;
-        std::string err; // a part of stderr
-    };
-    const Case cases[] = {
-        {{}, {}, 2, "HNAS_PASSWORD"}, // none, and no terminal to ask on
-        {{"--password-file", file}, {}, 0, ""},
-        {{"--password-env", "MY_ARRAY_PW"}, {{"MY_ARRAY_PW", kPassword}}, 0, ""},
-        {{"--password-file", file + ".missing"}, env(), 2, ""},
-        {{"--password-file", file + ".open"}, env(), 2, "can be read by others (mode 0644)"},
-        {{"-vvv"},
-         {{"HNAS_PASSWORD", "not-the-password"}},
-         1,
-         "refused the credentials (HTTP 401)"},
-    };
-    for (const Case& c : cases) {
-        std::vector<std::string> args = connection();
-        args.insert(args.end(), c.options.begin(), c.options.end());
-        args.push_back("info");
-        const ToolResult r = runTool(args, c.env);
-        SCOPED_TRACE(testing::PrintToString(c.options));
-        EXPECT_EQ(r.exitCode, c.exitCode) << r.err;
-        EXPECT_NE(r.err.find(c.err), std::string::npos) << r.err;
-        EXPECT_EQ(r.err.find("not-the-password"), std::string::npos) << r.err;
+    const std::string pw = file("pw", std::string(kPassword) + "\n");
+    const Environment wrong = {{"HNAS_PASSWORD", kWrongPassword}};
+    check({{"--password-file " + pw + " info", 0, ""},
+           {"--password-env MY_PW info", 0, "", "", {{"MY_PW", kPassword}}},
+           {"info", 2, "", "set HNAS_PASSWORD"}, // and no terminal to ask on
+           {"--password-file " + pw + ".missing info", 2, "", "cannot read the password file"},
+           {"--password-file " + file("pw.open", kPassword, 0644) + " info", 2, "",
+            "can be read by others (mode 0644)"},
+           {"-vvv info", 1, "", "refused the credentials (HTTP 401)", wrong}},
+          {});
+}
+
+// Waits (at most 10 s) until the terminal's echo is `on`.
+bool echoBecomes(int terminal, bool on) {
+    termios t{};
+    for (int i = 0; i < 1000; ++i, usleep(10000))
+        if (tcgetattr(terminal, &t) == 0 && ((t.c_lflag & ECHO) != 0) == on)
+            return true;
+    return false;
+}
+
+// The prompt turns echo off; Ctrl-C, Ctrl-\ and Ctrl-Z turn it on again, and
+// the prompt resumed after Ctrl-Z turns it off again.
+TEST_F(Password, PromptRestoresEchoOnEveryWayOut) {
+    std::vector<std::string> args = words(HNASCTL_PATH " info") + connection();
+    std::vector<char*> argv;
+    for (auto& arg : args)
+        argv.push_back(arg.data());
+    argv.push_back(nullptr);
+    char* noEnvironment[] = {nullptr};
+    for (const char key : {'\x03', '\x1c', '\x1a'}) {
+        int terminal = -1;
+        const pid_t pid = forkpty(&terminal, nullptr, nullptr, nullptr);
+        if (pid == 0) {
+            execve(argv[0], argv.data(), noEnvironment);
+            _exit(127);
+        }
+        ASSERT_TRUE(pid > 0 && echoBecomes(terminal, false)) << "no prompt";
+        ASSERT_EQ(write(terminal, &key, 1), 1);
+        EXPECT_TRUE(echoBecomes(terminal, true)) << int(key);
+        if (key == '\x1a') { // stopped, or not (an orphaned process group is not)
+            kill(pid, SIGCONT);
+            EXPECT_TRUE(echoBecomes(terminal, false));
+            kill(pid, SIGTERM);
+        }
+        int status = 0;
+        EXPECT_TRUE(waitpid(pid, &status, 0) == pid && WIFSIGNALED(status)) << status;
+        close(terminal);
     }
-    std::remove(file.c_str());
-    std::remove((file + ".open").c_str());
 }
 
 using Trust = HnasctlTest;
@@ -135,46 +108,52 @@ using Trust = HnasctlTest;
 // Without --cacert: refused before the password is sent, unless a pin or
 // --insecure (with a warning) says otherwise.
 TEST_F(Trust, CertificatePinOrInsecure) {
-    struct Case {
-        std::vector<std::string> options;
-        int exitCode;
-        std::string err; // a part of stderr; empty: stderr is empty
-        bool sent;
-    };
-    const Case cases[] = {
-        {{}, 1, "no answer from the gateway", false},
-        {{"--pin", sim->pin()}, 0, "", true},
-        {{"--pin", "sha256//AAAAAAAAAAAAAAAAAAAAAAAAAAAAAAAAAAAAAAAAAAA="}, 1, "gateway", false},
-        {{"--pin", "sha256//not base64!"}, 2, "pin", false}, // not a pin at all
-        {{"--insecure"}, 0, "warning: --insecure", true},
-    };
-    for (const Case& c : cases) {
-        std::vector<std::string> args = connection(false);
-        args.insert(args.end(), c.options.begin(), c.options.end());
-        args.push_back("info");
-        const size_t before = sim->requestLog().size();
-        const ToolResult r = runTool(args, env());
-        SCOPED_TRACE(c.options.empty() ? "no option" : c.options.back());
-        EXPECT_EQ(r.exitCode, c.exitCode) << r.err;
-        if (c.err.empty()) {
-            EXPECT_EQ(r.err, "");
-        } else {
-            EXPECT_NE(r.err.find(c.err), std::string::npos) << r.err;
-        }
-        EXPECT_EQ(sim->requestLog().size() > before, c.sent);
-    }
+    check({{"info", 1, "", "no answer from the gateway"},
+           {"--pin sha256//AAAAAAAAAAAAAAAAAAAAAAAAAAAAAAAAAAAAAAAAAAA= info", 1, "", "gateway"},
+           {"--pin sha256//not-base64! info", 2, "", "--pin must be"}},
+          password(), true, false);
+    EXPECT_TRUE(sim->requestLog().empty());
+    check({{"--pin " + sim->pin() + " info", 0, "hnas-sim-cluster"},
+           {"--insecure info", 0, "hnas-sim-cluster", "warning: --insecure"}},
+          password(), true, false);
 }
 
-TEST_F(Trust, AGatewayThatIsNotThereFailsWithinTheTimeLimit) {
-    const int port = sim->port();
-    sim->stop();
-    const ToolResult r = runTool({"--gateway", "127.0.0.1:" + std::to_string(port), "--user",
-                                  "admin", "--management-ip", "192.0.2.10", "--connect-timeout",
-                                  "2", "--timeout", "5", "info"},
-                                 env(), std::chrono::seconds(20));
-    EXPECT_FALSE(r.timedOut);
-    EXPECT_EQ(r.exitCode, 1);
-    EXPECT_NE(r.err.find("no answer from the gateway"), std::string::npos) << r.err;
+using Profiles = HnasctlTest;
+
+// A profile gives what the options and the environment leave out; a profile
+// file that others can write, or a password file that others can read, is
+// refused, as is a password in the profile.
+TEST_F(Profiles, FillInWhatOptionsAndEnvironmentLeaveOut) {
+    const std::string pw = file("profile.pw", kPassword);
+    const std::string dir = file("xdg", "");
+    std::remove(dir.c_str());
+    mkdir(dir.c_str(), 0700);
+    mkdir((dir + "/hnasctl").c_str(), 0700);
+    files.insert(files.begin(), {dir + "/hnasctl/config", dir + "/hnasctl", dir});
+    const auto profiles = [&](const std::string& text, mode_t mode) {
+        std::ofstream(files[0]) << text;
+        chmod(files[0].c_str(), mode);
+    };
+    profiles("# arrays\n[sim]\n gateway = " + sim->host() + "\nport=" +
+                 std::to_string(sim->port()) + "\nuser = admin\nmanagement-ip = 192.0.2.10\n" +
+                 "cacert = " + sim->caFile() + "\npassword-file = " + pw + "\n[o]\nuser = x\n",
+             0600);
+    const Environment xdg = {{"XDG_CONFIG_HOME", dir}};
+    check({{"--profile sim info", 0, "hnas-sim-cluster"},
+           {"info", 0, "hnas-sim-cluster", "", {{"HNAS_PROFILE", "sim"}}},
+           {"--profile sim --user nobody info", 1, "", "refused"},
+           {"--profile sim info", 1, "", "refused", {{"HNAS_USER", "nobody"}}},
+           {"--profile sim info", 1, "", "refused", {{"HNAS_PASSWORD", kWrongPassword}}},
+           {"--profile o info", 2, "", "--gateway"},
+           {"--profile nowhere info", 2, "", "no profile \"nowhere\""}},
+          xdg, false);
+    chmod(files[0].c_str(), 0620);
+    check({{"--profile sim info", 2, "", "can be written by others"}}, xdg, false);
+    chmod(files[0].c_str(), 0600);
+    chmod(pw.c_str(), 0640);
+    check({{"--profile sim info", 2, "", "can be read by others"}}, xdg, false);
+    profiles("[sim]\npassword = x\n", 0600);
+    check({{"--profile sim info", 2, "", "never holds the password"}}, xdg, false);
 }
 
 } // namespace

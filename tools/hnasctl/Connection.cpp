@@ -159,9 +159,6 @@ void addConnectionOptions(CLI::App& app, ConnectionOptions& o) {
 }
 
 void applyProfile(const CLI::App& app, ConnectionOptions& o) {
-    if (o.json) {
-        o.output = "json";
-    }
     if (o.profile.empty()) {
         return;
     }
@@ -198,9 +195,9 @@ void applyProfile(const CLI::App& app, ConnectionOptions& o) {
 // --- Session ---
 
 Session::Session(const ConnectionOptions& o)
-    : output_(o.output == "json"  ? Format::Json
-              : o.output == "csv" ? Format::Csv
-                                  : Format::Table) {
+    : output_(o.json || o.output == "json" ? Format::Json
+              : o.output == "csv"          ? Format::Csv
+                                           : Format::Table) {
     if (o.passwordGiven) {
         throw UsageError("the password is not taken from the command line: set " + o.passwordEnv +
                          ", use --password-file, or run on a terminal");
@@ -225,15 +222,15 @@ Session::Session(const ConnectionOptions& o)
     RKLibCurl::setOptions(tls);
 
     writer_ = boost::make_shared<CliLogWriter>(o.verbosity, password.str());
-    previousWriter_ = g_ptrLogWriter;
-    g_ptrLogWriter = writer_;
+    previousWriter_ = GetLogWriter();
+    SetLogWriter(writer_);
     hnas_ = std::make_unique<RkManageHNAS>(o.jobId);
     hnas_->init(o.user, password.str(), o.subsystemType, o.managementIP, host, port);
 }
 
 Session::~Session() {
     hnas_.reset(); // its closing line still reaches the writer
-    g_ptrLogWriter = previousWriter_;
+    SetLogWriter(previousWriter_);
 }
 
 int Session::fail(const std::string& what) const {

@@ -21,12 +21,7 @@ struct FsIdArgs {
     std::string type = "CIFS";
 };
 
-} // namespace
-
-void addFileSystemCommands(CLI::App& app, Selection& sel) {
-    auto* fs = app.add_subcommand("fs", "File systems");
-    fs->require_subcommand(1);
-
+void addListCommand(CLI::App* fs, Selection& sel) {
     auto* list = fs->add_subcommand("list", "List the file systems (or one, with --id)");
     auto id = std::make_shared<std::string>();
     list->add_option("--id", *id, "Show only the file system with this ID");
@@ -43,7 +38,9 @@ void addFileSystemCommands(CLI::App& app, Selection& sel) {
                    return show(s, filesystems);
                }};
     });
+}
 
+void addIdCommand(CLI::App* fs, Selection& sel) {
     auto* fsid = fs->add_subcommand(
         "id", "Find a file system's ID by its label (--label), or by a share on a virtual "
               "server (--share, --evs, --type); names match whatever their letter case");
@@ -101,7 +98,9 @@ void addFileSystemCommands(CLI::App& app, Selection& sel) {
                    return 0;
                }};
     });
+}
 
+void addEvsCommand(CLI::App* fs, Selection& sel) {
     auto* fsevs = fs->add_subcommand("evs", "Show the number of the virtual server that serves "
                                             "a file system");
     auto fsId = std::make_shared<std::string>();
@@ -127,6 +126,16 @@ void addFileSystemCommands(CLI::App& app, Selection& sel) {
                    return 0;
                }};
     });
+}
+
+} // namespace
+
+void addFileSystemCommands(CLI::App& app, Selection& sel) {
+    auto* fs = app.add_subcommand("fs", "File systems");
+    fs->require_subcommand(1);
+    addListCommand(fs, sel);
+    addIdCommand(fs, sel);
+    addEvsCommand(fs, sel);
 }
 
 } // namespace hnasctl
