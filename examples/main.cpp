@@ -35,7 +35,7 @@ int main(int argc, char** argv) {
                     argv[0]);
         return argc >= 2 && std::strcmp(argv[1], "--help") == 0 ? 0 : 2;
     }
-    g_ptrLogWriter = boost::make_shared<StreamLogWriter>(0);
+    SetLogWriter(boost::make_shared<StreamLogWriter>(0));
     if (argc > 6) {
         RKLibCurlOptions options = RKLibCurl::getOptions();
         options.caFile = argv[6];

@@ -23,7 +23,7 @@ public:
 };
 
 inline void installFuzzLogWriter() {
-    if (!g_ptrLogWriter) {
-        g_ptrLogWriter = boost::make_shared<FuzzLogWriter>();
+    if (!GetLogWriter()) {
+        SetLogWriter(boost::make_shared<FuzzLogWriter>());
     }
 }

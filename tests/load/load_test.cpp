@@ -127,7 +127,7 @@ TEST(Load, EightJobsInParallelKeepTheirResultsAndLogLinesApart) {
     o.connectTimeoutMs = 10000;
     ClientOptions options(o);
     auto writer = boost::make_shared<JobCheckingWriter>();
-    g_ptrLogWriter = writer;
+    SetLogWriter(writer);
     const char* count = std::getenv("HNAS_LOAD_OPS"); // operations per job, about
     const int rounds = std::max(1, (count ? std::atoi(count) : 500) / 10);
     const ArrayIds ids = arrayIds();
@@ -137,7 +137,7 @@ TEST(Load, EightJobsInParallelKeepTheirResultsAndLogLinesApart) {
         threads.emplace_back([&, t] { failures[t] = runJob(*sim, ids, kFirstJob + t, rounds); });
     for (auto& th : threads)
         th.join();
-    g_ptrLogWriter.reset();
+    SetLogWriter(nullptr);
     failures.back() = writer->problems;
     for (const auto& job : failures)
         for (const auto& f : job)
