@@ -53,9 +53,9 @@ struct RKLibCurl::Impl {
 private:
     bool checkRequest(const RKLibCurlRequest& request);
     bool attempt(const RKLibCurlRequest& request, const hnasmgmt::host::AttemptLimits& limits,
-                 CURLcode& rc);
+                 bool freshConnection, CURLcode& rc);
     bool performWithRetries(const RKLibCurlRequest& request, CURLcode& rc);
     bool waitBeforeRetry(const RKLibCurlRequest& request, int attempt, const std::string& reason,
-                         hnasmgmt::host::Clock::time_point deadline);
+                         hnasmgmt::host::Clock::time_point deadline, bool atOnce);
     bool finish(CURLcode rc);
 };

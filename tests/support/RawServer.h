@@ -3,8 +3,10 @@
 // A bare listener on 127.0.0.1 for what the scripted gateway cannot show or
 // script: it keeps every request head byte for byte (the gateway's HTTP
 // library trims header values) and answers with raw scripted responses, the
-// last one repeating (headers such as Retry-After, chunked bodies). Given a
-// certificate and key it speaks TLS.
+// last one repeating (headers such as Retry-After, chunked bodies); an empty
+// response resets the connection unanswered, as a server that closed it for
+// idleness while the request was on its way. Given a certificate and key it
+// speaks TLS.
 
 #include <openssl/err.h>
 #include <openssl/ssl.h>
@@ -111,10 +113,25 @@ private:
                 continue;
             }
             in.erase(0, end + 4 + want);
+<<<<<<< HEAD
             std::unique_lock<std::mutex> lock(mutex_);
             heads_.push_back(head);
             const std::string out = responses_[std::min(heads_.size(), responses_.size()) - 1];
             lock.unlock();
+=======
+            size_t index;
+            {
+                std::lock_guard<std::mutex> lock(mutex_);
+                index = heads_.size();
+                heads_.push_back(head);
+            }
+            const std::string& out = responses_[std::min(index, responses_.size() - 1)];
+            if (out.empty()) {
+                linger reset{1, 0};
+                ::setsockopt(conn, SOL_SOCKET, SO_LINGER, &reset, sizeof reset);
+                return;
+            }
+>>>>>>> h-retry
             if (ssl) {
                 SSL_write(ssl, out.data(), static_cast<int>(out.size()));
                 SSL_shutdown(ssl);
