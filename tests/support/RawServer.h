@@ -113,25 +113,15 @@ private:
                 continue;
             }
             in.erase(0, end + 4 + want);
-<<<<<<< HEAD
             std::unique_lock<std::mutex> lock(mutex_);
             heads_.push_back(head);
             const std::string out = responses_[std::min(heads_.size(), responses_.size()) - 1];
             lock.unlock();
-=======
-            size_t index;
-            {
-                std::lock_guard<std::mutex> lock(mutex_);
-                index = heads_.size();
-                heads_.push_back(head);
-            }
-            const std::string& out = responses_[std::min(index, responses_.size() - 1)];
-            if (out.empty()) {
+            if (out.empty()) { // an empty answer: reset the connection unanswered
                 linger reset{1, 0};
                 ::setsockopt(conn, SOL_SOCKET, SO_LINGER, &reset, sizeof reset);
                 return;
             }
->>>>>>> h-retry
             if (ssl) {
                 SSL_write(ssl, out.data(), static_cast<int>(out.size()));
                 SSL_shutdown(ssl);
