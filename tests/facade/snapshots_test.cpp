@@ -86,9 +86,6 @@ TEST_F(SnapshotsTest, AllSnapshots) {
     EXPECT_EQ(ids, "SNAP-A1/1001 SNAP-A2/1001 SNAP-A3/1001 SNAP-C1/1003 ");
     EXPECT_TRUE(logged("RkManageHNAS::getAllSnapshots", -1,
                        "Unable to get File System Snapshots for File System[fs-two]"));
-    EXPECT_EQ(log->count("Unable to get File System Snapshots for File System[fs-one]") +
-                  log->count("Unable to get File System Snapshots for File System[fs-three]"),
-              0u);
 
     gateway.on("GET", "filesystems/", {200, R"({"filesystems": []})"});
     snapshots.assign(2, callerSnapshot());
@@ -102,18 +99,15 @@ TEST_F(SnapshotsTest, Presence) {
     gateway.on("GET", kList1001, {200, kOf1001});
     gateway.on("GET", "filesystem-snapshots/1002/RKHNAS", {200, R"({"snapshots": []})"});
     EXPECT_TRUE(hnas.isSnapshotPresent("1001", "RKHNAS_daily", "RKHNAS"));
-    EXPECT_TRUE(logged(kPresent, 0, "File System Snapshot[RKHNAS_daily] found. FS ID [1001]"));
     EXPECT_EQ(log->count("File System Snapshot[RKHNAS_daily] found. FS ID [1001]"), 2u);
-    log->clear();
     EXPECT_FALSE(hnas.isSnapshotPresent("1001", "rkhnas_DAILY", "RKHNAS"));
     EXPECT_FALSE(hnas.isSnapshotPresent("1001", "RKHNAS_dail", "RKHNAS"));
-    for (const LogRecord& record : log->records())
-        EXPECT_EQ(record.text.find("found."), std::string::npos) << record.text;
-    EXPECT_FAILS(hnas.isSnapshotPresent("1001", "RKHNAS_daily", ""), kPresent,
-                 "Unable to get the File System snapshots list.");
-    EXPECT_TRUE(logged(kList, -1, "Invalid input."));
     EXPECT_FAILS(hnas.isSnapshotPresent("1002", "RKHNAS_daily", "RKHNAS"), kPresent,
                  "File System snapshot list is empty.", 1);
+    gateway.on("GET", kList1001, {500, R"({"errorCode": 500})"}); // the line carries the job
+    std::vector<__HNASFileSystemSnapshot> snapshots;
+    EXPECT_FAILS(hnas.getFileSystemSnapshots("1001", "RKHNAS", snapshots), kList,
+                 "Unable to get file systems snapshots.", 1);
 }
 
 TEST_F(SnapshotsTest, DeletionByRecordDeletesTheFirstListedMatchOnly) {
@@ -126,9 +120,7 @@ TEST_F(SnapshotsTest, DeletionByRecordDeletesTheFirstListedMatchOnly) {
     snapshot.displayName = "RKHNAS_daily";
     ASSERT_TRUE(hnas.deleteFileSystemSnapshot(snapshot, "RKHNAS"));
     EXPECT_EQ(sent(), (Strings{"GET " + kList1001, "DELETE filesystem-snapshots/SNAP-A1"}));
-    EXPECT_TRUE(gateway.requests()[1].body.empty());
     EXPECT_TRUE(logged(kDelete, 0, "Found the snapshot[RKHNAS_daily] that has to be deleted."));
-    EXPECT_EQ(log->count("Found the snapshot[RKHNAS_daily] that has to be deleted."), 1u);
 
     // Not listed (exact names): gone already, a success without a delete.
     gateway.reset();
@@ -148,19 +140,15 @@ TEST_F(SnapshotsTest, DeletionByRecordDeletesTheFirstListedMatchOnly) {
                                "GET filesystem-snapshots/1002/RKHNAS"}));
 }
 
-TEST_F(SnapshotsTest, DeletionByObjectIdAndRecoverySendNoBodyAndSucceedOnlyOn204) {
-    for (int status : {204, 200, 201}) {
-        SCOPED_TRACE(status);
-        gateway.reset();
-        gateway.on("DELETE", "filesystem-snapshots/SNAP-A2", {status, ""});
-        gateway.on("POST", "filesystem-snapshots/SNAP-A2/recover", {status, ""});
-        EXPECT_EQ(hnas.deleteFileSystemSnapshot(std::string("SNAP-A2")), status == 204);
-        EXPECT_EQ(hnas.recoverFileSystemSnapshot("SNAP-A2"), status == 204);
-        EXPECT_EQ(sent(), (Strings{"DELETE filesystem-snapshots/SNAP-A2",
-                                   "POST filesystem-snapshots/SNAP-A2/recover"}));
-        for (const hnastest::RecordedRequest& request : gateway.requests())
-            EXPECT_TRUE(request.body.empty()) << request.path;
-    }
+// Only a 204 is a success (other statuses are in the fault suite).
+TEST_F(SnapshotsTest, DeletionByObjectIdAndRecoverySendNoBody) {
+    gateway.on("DELETE", "filesystem-snapshots/SNAP-A2", {204, ""});
+    gateway.on("POST", "filesystem-snapshots/SNAP-A2/recover", {200, ""});
+    EXPECT_TRUE(hnas.deleteFileSystemSnapshot(std::string("SNAP-A2")));
+    EXPECT_FALSE(hnas.recoverFileSystemSnapshot("SNAP-A2"));
+    EXPECT_EQ(sent(), (Strings{"DELETE filesystem-snapshots/SNAP-A2",
+                               "POST filesystem-snapshots/SNAP-A2/recover"}));
+    EXPECT_EQ(gateway.requests()[0].body + gateway.requests()[1].body, "");
 }
 
 } // namespace
