@@ -26,12 +26,6 @@ const std::string kShares =
     listJson("filesystemShares", {shareJson("SH-1", "11", "Finance", 1, "1001", "\\\\finance"),
                                   shareJson("SH-2", "12", "FINANCE", 1, "1002", "\\\\finance2"),
                                   shareJson("SH-3", "13", "backup$", 1, "1003", "\\\\backup")});
-const std::string kSnapshots =
-    listJson("snapshots", {snapshotJson("SNAP-A1", "RKHNAS_daily", "1001", 1700000000),
-                           snapshotJson("SNAP-A2", "RKHNAS_weekly", "1001", 1700000100)});
-const char* const kDevice = R"({"name": "hnas-cluster-01", "clusterUUID": "7f3c9a10",
-  "firmwareVersion": "14.2", "isCluster": true, "model": "HNAS 5300", "nodeCount": 2,
-  "storageHealth": "ROBUST", "vendor": "Example", "licenses": ["CIFS", "NFS", "FILE_CLONE"]})";
 // The array writes a domain account with an escaped backslash.
 const char* const kPermissions = R"({"cifsAuthentications": [
   {"name": "Everyone", "encodedName": "AQEAAAAAAAEAAAAA", "type": "GROUP", "permission": 7},
@@ -75,25 +69,6 @@ struct Op {
 };
 
 const Op kOps[] = {
-    {{{"GET", "file-devices", 200, kDevice}},
-     [](H h) {
-         __HNASStorageSubSystemInfo i;
-         const bool ok = h.getFileDevice(i);
-         return std::to_string(ok) + " " + i.name + "|" + i.model + "|" +
-                std::to_string(i.nodeCount) + "|" + std::to_string(i.licenses.size());
-     },
-     {"GET file-devices"},
-     "1 hnas-cluster-01|HNAS 5300|2|3"},
-    {{{"GET", "filesystems/", 200, kFileSystems}},
-     [](H h) {
-         std::vector<__HNASFileSystemInfo> v(5);
-         std::string out = std::to_string(h.getFileSystemsInfo("", v));
-         for (const auto& f : v)
-             out += " " + f.label + "/" + std::to_string(f.capacity); // 64-bit, not truncated
-         return out;
-     },
-     {"GET filesystems/"},
-     "1 Backup_FS/107374182400 archive/2000 BACKUP_fs/3000"},
     // Labels are compared without case and the last match wins.
     {{{"GET", "filesystems/", 200, kFileSystems}},
      [](H h) {
@@ -129,16 +104,6 @@ const Op kOps[] = {
      "1 SNAP-7|RKHNAS_job42|1001|CREATED|5000000000",
      ns + "createFileSystemSnapshot",
      "Successfully created Snapshot[RKHNAS_job42] for File System ID[1001]"},
-    {{{"GET", "filesystem-snapshots/1001/RKHNAS", 200, kSnapshots}},
-     [](H h) {
-         std::vector<__HNASFileSystemSnapshot> v(4);
-         std::string out = std::to_string(h.getFileSystemSnapshots("1001", "RKHNAS", v));
-         for (const auto& s : v)
-             out += " " + s.objectId + "/" + s.displayName;
-         return out;
-     },
-     {"GET filesystem-snapshots/1001/RKHNAS"},
-     "1 SNAP-A1/RKHNAS_daily SNAP-A2/RKHNAS_weekly"},
     {{{"GET", "filesystem-snapshots/1001/RKHNAS", 500, R"({"errorCode": 500})"}},
      [](H h) {
          std::vector<__HNASFileSystemSnapshot> v(1);

@@ -95,7 +95,6 @@ TEST_F(SharesTest, PermissionSteps) {
         const char* defaults = kDefaultPermission; // the new share's entries
     };
     const Case cases[] = {
-        {200, 204, 201, 1, true, ""},
         {404, 0, 201, 1, false, beside},
         {200, 204, 500, 1, false,
          "no entries: the default[Everyone] entry was removed and the ones asked for were not set"},
