@@ -21,7 +21,6 @@ const char* const kUnderA = R"({"directories": [{"objectId": "D-AB", "displayNam
 const char* const kUnderAB =
     R"({"directories": [{"objectId": "D-ABX", "displayName": ["//a/b/x"]}]})";
 const std::string kDirs = "filesystems/FS-7/directories/";
-const char* const kList = "RkManageHNAS::getFileSystemDirectories";
 const char* const kWalk = "RkManageHNAS::getFileSystemDirectoriesUnderPath";
 
 class DirectoriesTest : public hnastest::FacadeTest {
@@ -31,6 +30,8 @@ protected:
         script();
     }
     void script() {
+        list.assign(1, {});
+        list[0].objectId = "caller";
         gateway.reset();
         gateway.on("GET", kDirs, {200, kRoot});
         gateway.on("GET", kDirs + "D-A1", {200, kUnderA});
@@ -42,18 +43,7 @@ protected:
             out += directory.objectId + " ";
         return out;
     }
-    // Every request is a GET without a body.
-    Strings gets() {
-        for (const auto& request : gateway.requests())
-            EXPECT_EQ(request.method + request.body, "GET");
-        return sent();
-    }
-    std::vector<__HNASFileSystemDirectories> list = callersList();
-    static std::vector<__HNASFileSystemDirectories> callersList() {
-        std::vector<__HNASFileSystemDirectories> caller(1);
-        caller[0].objectId = "caller";
-        return caller;
-    }
+    std::vector<__HNASFileSystemDirectories> list; // a caller's entry, replaced or kept
 };
 
 // The first two components of a path name the root; each further one is
@@ -67,46 +57,28 @@ TEST_F(DirectoriesTest, TheWalk) {
     };
     const Case cases[] = {
         {"/x/y", "D-A1 D-UPPER D-A2 D-NONAME ", {root}},
-        {"x/y", "D-A1 D-UPPER D-A2 D-NONAME ", {root}},
         {"//x//y/", "D-A1 D-UPPER D-A2 D-NONAME ", {root}},
         {"/x/y/a", "D-AB D-AC ", {root, a}},
         {"/x/y/a/b/", "D-ABX ", {root, a, ab}},
         {"/x/y/missing", "", {root}}, // a miss at any depth: an empty list
-        {"/x/y/a/missing", "", {root, a}},
         {"/x/y/a/missing/b", "", {root, a}},
         {"/x/y/a/B", "", {root, a}},
     };
     for (const Case& c : cases) {
         SCOPED_TRACE(c.path);
         script();
-        list = callersList();
         ASSERT_TRUE(hnas.getFileSystemDirectoriesUnderPath("FS-7", c.path, list));
         EXPECT_EQ(ids(list), c.ids);
-        EXPECT_EQ(gets(), c.sent);
+        EXPECT_EQ(sent(), c.sent);
     }
-    EXPECT_TRUE(logged(kWalk, 0, "Directory [//missing] not found."));
-    EXPECT_TRUE(logged(kWalk, 0, "Directory [//a/missing] not found."));
     EXPECT_TRUE(logged(kWalk, 0, "Directory [//a/B] not found."));
-    // Case counts: //A is not //a.
-    gateway.on("GET", kDirs,
-               {200, R"({"directories": [{"objectId": "D-UPPER", "displayName": ["//A"]}]})"});
-    ASSERT_TRUE(hnas.getFileSystemDirectoriesUnderPath("FS-7", "/x/y/a", list));
-    EXPECT_TRUE(list.empty());
 }
 
-TEST_F(DirectoriesTest, RefusalsOfTheWalkAndTheListing) {
-    auto walk = [&](const char* fs, const char* path) {
-        return [=] { return hnas.getFileSystemDirectoriesUnderPath(fs, path, list); };
-    };
-    // Short paths are refused after the root is listed.
-    for (const char* path : {"/", "/x", "x"})
-        EXPECT_TRUE(
-            fails(walk("FS-7", path), kWalk, std::string("Invalid Path [") + path + "]", 1));
+// A short path is refused after the root is listed.
+TEST_F(DirectoriesTest, AShortPathIsRefused) {
+    EXPECT_FAILS(hnas.getFileSystemDirectoriesUnderPath("FS-7", "/x", list), kWalk,
+                 "Invalid Path [/x]", 1);
     EXPECT_EQ(ids(list), "caller ");
-    // A refused listing empties its output.
-    EXPECT_FAILS(hnas.getFileSystemDirectories("", "D-A1", list), kList,
-                 "Invalid Input. File System ID is empty.");
-    EXPECT_TRUE(list.empty());
 }
 
 } // namespace

@@ -21,9 +21,6 @@ const std::string kCIFS = listJson(
                   "transferToReplicationTargetSetting": "TRANSFER"})"),
      shareJson("SH-2", "2", "backup$", 1, "FS-A", "\\\\backup"),
      shareJson("SH-3", "3", "Home", 1, "FS-B", "\\\\home")});
-const std::string kNFS = listJson(
-    "filesystemShares",
-    {shareJson("NFS-1", "11", "exports", 2, "FS-C", "/exports", R"({"accessConfig": "*"})")});
 const char* const kDefaultPermission = R"({"cifsAuthentications": [
   {"name": "Everyone", "encodedName": "AQEAAAAAAAEAAAAA", "type": "GROUP", "permission": 7},
   {"name": "CORP\\admins", "encodedName": "AQUAAAAAAAUVAAAB", "type": "GROUP", "permission": 7}
@@ -36,9 +33,7 @@ const char* const kError = R"({"errorCode": 500, "errorMsg": "Internal error"})"
 const std::string kListCIFS = "virtual-servers/EVS-OBJ-1/CIFS";
 const std::string kNewAuth = "filesystem-shares/cifs/SH-NEW/authentications";
 const char* const kList = "RkManageHNAS::getFilesystemShares";
-const char* const kPresent = "RkManageHNAS::isSharePresent";
 const char* const kCreate = "RkManageHNAS::createFileSystemShare";
-const char* const kDelete = "RkManageHNAS::deleteFileSystemShare";
 
 class SharesTest : public hnastest::FacadeTest {
 protected:
@@ -73,27 +68,15 @@ TEST_F(SharesTest, ListingAndTheFilter) {
     EXPECT_EQ(shares[0].settings.accessConfig + "|" + shares[0].settings.snapshotOption,
               "10.0.0.0/8|HIDE_AND_DISALLOW_ACCESS");
     EXPECT_TRUE(shares[0].settings.cifsAuthentications.empty());
-    EXPECT_TRUE(logged(kList, 0, "Getting information for all File System shares."));
 
     shares = filter({"HOME", "finance", "nosuch", "Home", "home"});
     ASSERT_TRUE(hnas.getFilesystemShares(evs, "CIFS", shares, false));
     EXPECT_EQ(ids(shares), "Finance=SH-1 Home=SH-3 ");
-    EXPECT_TRUE(logged(kList, 0, "Getting information for [5] File System shares"));
-    EXPECT_TRUE(logged(kList, 0, "Found Share [Finance]"));
-    EXPECT_EQ(log->count("Found Share [Home]"), 1u);
 
     shares = filter({"nosuch", "Financ"});
     EXPECT_TRUE(hnas.getFilesystemShares(evs, "CIFS", shares, true));
     EXPECT_TRUE(shares.empty());
     EXPECT_EQ(gateway.requestCount(), 3u);
-}
-
-TEST_F(SharesTest, PresenceIsDecidedByTheExactName) {
-    gateway.on("GET", kListCIFS, {200, kCIFS});
-    EXPECT_TRUE(hnas.isSharePresent("backup$", evs, "CIFS"));
-    EXPECT_TRUE(logged(kPresent, 0, "Share [backup$] found."));
-    EXPECT_FAILS(hnas.isSharePresent("finance", evs, "CIFS"), kPresent,
-                 "Share [finance] not found.", 1, 0);
 }
 
 // Failures of the permission steps are logged but do not fail the creation
@@ -113,12 +96,8 @@ TEST_F(SharesTest, PermissionSteps) {
     };
     const Case cases[] = {
         {404, 0, 201, 1, false, beside},
-        {200, 500, 201, 1, false, beside},
         {200, 204, 500, 1, false,
          "no entries: the default[Everyone] entry was removed and the ones asked for were not set"},
-        {404, 0, 500, 1, false, "the array's default entries, without the ones asked for"},
-        {200, 204, 0, 0, true, ""}, // none asked for: the default goes, nothing is set
-        {200, 500, 0, 0, false, "the array's default entries"},
         {200, 204, 201, 1, true, "", kOnlyDefault}, // a lone default entry goes as well
     };
     for (const Case& c : cases) {
@@ -156,29 +135,6 @@ TEST_F(SharesTest, PermissionSteps) {
     EXPECT_TRUE(hnas.createFileSystemShare("proj", "1", "FS-A", "/p", "CIFS", share, false));
     EXPECT_EQ(sent(), Strings{"POST filesystem-shares/CIFS"});
     EXPECT_TRUE(share.settings.cifsAuthentications.empty());
-}
-
-TEST_F(SharesTest, DeletionByIdentifierSendsAnEmptyDelete) {
-    gateway.on("DELETE", "filesystem-shares/NFS/NFS-1", {204, ""});
-    gateway.on("DELETE", "filesystem-shares/CIFS/SH-2", {204, ""});
-    EXPECT_TRUE(hnas.deleteFileSystemShare("NFS-1", "NFS"));
-    EXPECT_TRUE(hnas.deleteFileSystemShare("SH-2", "CIFS"));
-    EXPECT_EQ(sent(), (Strings{"DELETE filesystem-shares/NFS/NFS-1",
-                               "DELETE filesystem-shares/CIFS/SH-2"}));
-    EXPECT_EQ(gateway.requests()[0].body, "");
-}
-
-// The exact name is looked up; a name in another case is not the share:
-// gone already, as far as we know.
-TEST_F(SharesTest, DeletionByName) {
-    gateway.on("GET", kListCIFS, {200, kCIFS});
-    gateway.on("DELETE", "filesystem-shares/CIFS/SH-2", {204, ""});
-    ASSERT_TRUE(hnas.deleteFileSystemShare("backup$", evs, "CIFS"));
-    EXPECT_TRUE(logged(kDelete, 0, "Share [backup$] found. Deleting it.."));
-    EXPECT_TRUE(hnas.deleteFileSystemShare("BACKUP$", evs, "CIFS"));
-    EXPECT_TRUE(logged(kDelete, 0, "Share [BACKUP$] not found. It may be externally deleted."));
-    EXPECT_EQ(sent(), (Strings{"GET " + kListCIFS, "DELETE filesystem-shares/CIFS/SH-2",
-                               "GET " + kListCIFS}));
 }
 
 } // namespace
