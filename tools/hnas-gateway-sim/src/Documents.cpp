@@ -69,6 +69,17 @@ void writeDirectory(JsonWriter& w, const Directory& dir) {
     w.key("displayName").beginArray().value("/" + dir.path).endArray().endObject();
 }
 
+void writeRequestRecord(JsonWriter& w, const RequestRecord& r) {
+    w.beginObject();
+    members(w, {{"method", r.method},
+                {"path", r.path},
+                {"status", r.status},
+                {"durationMs", r.durationMs},
+                {"fault", r.fault},
+                {"body", r.body}});
+    w.endObject();
+}
+
 std::string fileDeviceDocument(const Subsystem& s) {
     JsonWriter w;
     w.beginObject();

@@ -7,6 +7,7 @@
 
 #include "Json.h"
 #include "hnasgwsim/Model.h"
+#include "hnasgwsim/Simulator.h"
 
 namespace hnasgwsim {
 
@@ -41,6 +42,8 @@ void writeSnapshot(JsonWriter& w, const Snapshot& snap);
 void writeShare(JsonWriter& w, const Share& share);
 void writeCifsPermission(JsonWriter& w, const CifsPermission& entry);
 void writeDirectory(JsonWriter& w, const Directory& dir);
+// An entry of the request log (GET /admin/requests).
+void writeRequestRecord(JsonWriter& w, const RequestRecord& record);
 
 std::string fileDeviceDocument(const Subsystem& subsystem);
 // {"errorCode":code,"errorMsg":message,"errorDetail":{"reason":reason}}

@@ -76,17 +76,6 @@ template <typename Items> Reply clearAll(std::mutex& mutex, Items& items) {
     return Reply{204, ""};
 }
 
-void writeRequestRecord(JsonWriter& w, const RequestRecord& r) {
-    w.beginObject();
-    members(w, {{"method", r.method},
-                {"path", r.path},
-                {"status", r.status},
-                {"durationMs", r.durationMs},
-                {"fault", r.fault},
-                {"body", r.body}});
-    w.endObject();
-}
-
 struct FaultDecision {
     FaultKind kind = FaultKind::None;
     int status = 0;
@@ -455,11 +444,11 @@ void Simulator::Impl::configureServer() {
     auto handler = [this](const httplib::Request& req, httplib::Response& res) {
         handle(req, res);
     };
-    s.Get(".*", handler);
-    s.Post(".*", handler);
-    s.Put(".*", handler);
-    s.Delete(".*", handler);
-    s.Patch(".*", handler);
+    s.Get(".*", handler)
+        .Post(".*", handler)
+        .Put(".*", handler)
+        .Delete(".*", handler)
+        .Patch(".*", handler);
     s.set_error_handler(httplib::Server::HandlerWithResponse(
         [](const httplib::Request& req, httplib::Response& res) {
             if (res.body.empty() && !res.content_provider_)
