@@ -24,6 +24,7 @@
 
 #include <stdlib.h>
 
+#include <chrono>
 #include <cstdlib>
 #include <filesystem>
 #include <memory>
@@ -202,6 +203,16 @@ public:
     RawClient& operator=(const RawClient&) = delete;
 
     // One GET; true when the answer is 200 with a body.
+    // GETs every URL in turn; false at the first that fails.
+    bool getAll(const std::vector<std::string>& urls) {
+        for (const std::string& url : urls) {
+            if (!get(url)) {
+                return false;
+            }
+        }
+        return true;
+    }
+
     bool get(const std::string& url) {
         body_.clear();
         CURL* handle = handle_;
@@ -257,6 +268,59 @@ inline bool check(benchmark::State& state, bool ok, const char* what) {
         state.SkipWithError(what);
     }
     return ok;
+}
+
+// The options of a generated array without directories.
+inline hnasgwsim::GenerateOptions arrayOptions(int virtualServers, int fileSystems, int shares,
+                                               int snapshotsPerFileSystem) {
+    hnasgwsim::GenerateOptions options;
+    options.virtualServers = virtualServers;
+    options.fileSystems = fileSystems;
+    options.shares = shares;
+    options.snapshotsPerFileSystem = snapshotsPerFileSystem;
+    options.directoriesPerFileSystem = 0;
+    return options;
+}
+
+using Clock = std::chrono::steady_clock;
+
+inline double microseconds(Clock::duration d) {
+    return std::chrono::duration<double, std::micro>(d).count();
+}
+
+// Runs facadeRun and rawRun alternately, each once per iteration, in turns
+// that swap their order, and reports their mean times ("facade_us",
+// "raw_us") and ratio ("ratio").
+template <typename FacadeRun, typename RawRun>
+void paired(benchmark::State& state, FacadeRun facadeRun, RawRun rawRun, const char* facadeFailed,
+            const char* rawFailed) {
+    Clock::duration facadeTime{};
+    Clock::duration rawTime{};
+    bool facadeFirst = true;
+    for (auto _ : state) {
+        for (int turn = 0; turn < 2; ++turn) {
+            const bool facadeTurn = (turn == 0) == facadeFirst;
+            const Clock::time_point start = Clock::now();
+            const bool ok = facadeTurn ? facadeRun() : rawRun();
+            (facadeTurn ? facadeTime : rawTime) += Clock::now() - start;
+            if (!ok) {
+                state.SkipWithError(facadeTurn ? facadeFailed : rawFailed);
+                return;
+            }
+        }
+        facadeFirst = !facadeFirst;
+    }
+    const double n = static_cast<double>(state.iterations());
+    state.counters["facade_us"] = microseconds(facadeTime) / n;
+    state.counters["raw_us"] = microseconds(rawTime) / n;
+    state.counters["ratio"] = microseconds(facadeTime) / microseconds(rawTime);
+}
+
+// Registration, for BENCHMARK(...)->Apply(...): a fixed iteration count (one
+// in a smoke run), real time, reported in `unit`.
+template <benchmark::IterationCount count, benchmark::TimeUnit unit>
+void fixedRuns(benchmark::internal::Benchmark* b) {
+    b->Iterations(iterations(count))->Unit(unit)->UseRealTime();
 }
 
 // The host's log writer for the facade benchmarks: level 0 to /dev/null, or

@@ -27,13 +27,8 @@ hnasbench::Gateway& gateway(int filesystems) {
     static std::map<int, std::unique_ptr<hnasbench::Gateway>> gateways;
     std::unique_ptr<hnasbench::Gateway>& g = gateways[filesystems];
     if (!g) {
-        hnasgwsim::GenerateOptions options;
-        options.virtualServers = 4;
-        options.fileSystems = filesystems;
-        options.shares = 0;
-        options.snapshotsPerFileSystem = 0;
-        options.directoriesPerFileSystem = 0;
-        g = std::make_unique<hnasbench::Gateway>(hnasgwsim::generateArray(options));
+        g = std::make_unique<hnasbench::Gateway>(
+            hnasgwsim::generateArray(hnasbench::arrayOptions(4, filesystems, 0, 0)));
     }
     return *g;
 }

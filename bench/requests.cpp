@@ -163,11 +163,8 @@ void BM_Concurrency_Raw_KeepAlive(benchmark::State& state) {
 // baseline request by request (or phase by phase), so both see the same load;
 // the ratios in the figures table come from them.
 
-using Clock = std::chrono::steady_clock;
-
-double microseconds(Clock::duration d) {
-    return std::chrono::duration<double, std::micro>(d).count();
-}
+using hnasbench::Clock;
+using hnasbench::microseconds;
 
 // Paired_Requests: each iteration is one facade request and one raw
 // keep-alive request for the same resource, in alternating order.
@@ -182,28 +179,12 @@ void BM_Paired_Requests(benchmark::State& state) {
                           "warm-up request failed")) {
         return;
     }
-    Clock::duration facadeTime{};
-    Clock::duration rawTime{};
-    bool facadeFirst = true;
-    for (auto _ : state) {
-        for (int turn = 0; turn < 2; ++turn) {
-            const bool facadeTurn = (turn == 0) == facadeFirst;
-            const Clock::time_point start = Clock::now();
-            const bool ok = facadeTurn ? hnas.getFileSystemsInfo(s.filesystemId, filesystems) &&
-                                             filesystems.size() == 1
-                                       : raw.get(s.url);
-            (facadeTurn ? facadeTime : rawTime) += Clock::now() - start;
-            if (!ok) {
-                state.SkipWithError("request failed");
-                return;
-            }
-        }
-        facadeFirst = !facadeFirst;
-    }
-    const double n = static_cast<double>(state.iterations());
-    state.counters["facade_us"] = microseconds(facadeTime) / n;
-    state.counters["raw_us"] = microseconds(rawTime) / n;
-    state.counters["ratio"] = microseconds(facadeTime) / microseconds(rawTime);
+    hnasbench::paired(
+        state,
+        [&] {
+            return hnas.getFileSystemsInfo(s.filesystemId, filesystems) && filesystems.size() == 1;
+        },
+        [&] { return raw.get(s.url); }, "request failed", "request failed");
     s.gateway.reportConnections(state);
 }
 
@@ -368,46 +349,24 @@ void BM_Paired_Concurrency(benchmark::State& state) {
 
 } // namespace
 
-BENCHMARK(BM_Requests_Facade)
-    ->Iterations(hnasbench::iterations(kRequests))
-    ->Unit(benchmark::kMicrosecond)
-    ->UseRealTime();
-BENCHMARK(BM_Requests_Session)
-    ->Iterations(hnasbench::iterations(kRequests))
-    ->Unit(benchmark::kMicrosecond)
-    ->UseRealTime();
+BENCHMARK(BM_Requests_Facade)->Apply(hnasbench::fixedRuns<kRequests, benchmark::kMicrosecond>);
+BENCHMARK(BM_Requests_Session)->Apply(hnasbench::fixedRuns<kRequests, benchmark::kMicrosecond>);
 BENCHMARK(BM_Requests_Raw_KeepAlive)
-    ->Iterations(hnasbench::iterations(kRequests))
-    ->Unit(benchmark::kMicrosecond)
-    ->UseRealTime();
+    ->Apply(hnasbench::fixedRuns<kRequests, benchmark::kMicrosecond>);
 BENCHMARK(BM_Requests_Raw_NewHandleSharedCache)
-    ->Iterations(hnasbench::iterations(kRequests))
-    ->Unit(benchmark::kMicrosecond)
-    ->UseRealTime();
+    ->Apply(hnasbench::fixedRuns<kRequests, benchmark::kMicrosecond>);
 BENCHMARK(BM_Requests_Raw_NewConnection)
-    ->Iterations(hnasbench::iterations(kRequests))
-    ->Unit(benchmark::kMicrosecond)
-    ->UseRealTime();
+    ->Apply(hnasbench::fixedRuns<kRequests, benchmark::kMicrosecond>);
 BENCHMARK(BM_Concurrency_Facade)
-    ->Iterations(hnasbench::iterations(kRequests))
+    ->Apply(hnasbench::fixedRuns<kRequests, benchmark::kMicrosecond>)
     ->Threads(1)
-    ->Threads(8)
-    ->Unit(benchmark::kMicrosecond)
-    ->UseRealTime();
+    ->Threads(8);
 BENCHMARK(BM_Concurrency_Raw_KeepAlive)
-    ->Iterations(hnasbench::iterations(kRequests))
+    ->Apply(hnasbench::fixedRuns<kRequests, benchmark::kMicrosecond>)
     ->Threads(1)
-    ->Threads(8)
-    ->Unit(benchmark::kMicrosecond)
-    ->UseRealTime();
+    ->Threads(8);
 
-BENCHMARK(BM_Paired_Requests)
-    ->Iterations(hnasbench::iterations(kRequests))
-    ->Unit(benchmark::kMicrosecond)
-    ->UseRealTime();
-BENCHMARK(BM_Paired_Concurrency)
-    ->Iterations(hnasbench::iterations(10))
-    ->Unit(benchmark::kMillisecond)
-    ->UseRealTime();
+BENCHMARK(BM_Paired_Requests)->Apply(hnasbench::fixedRuns<kRequests, benchmark::kMicrosecond>);
+BENCHMARK(BM_Paired_Concurrency)->Apply(hnasbench::fixedRuns<10, benchmark::kMillisecond>);
 
 HNASBENCH_MAIN()

@@ -46,13 +46,8 @@ hnasbench::Gateway& snapshotGateway(int filesystems) {
     std::lock_guard<std::mutex> lock(mutex);
     std::unique_ptr<hnasbench::Gateway>& gateway = gateways[filesystems];
     if (!gateway) {
-        hnasgwsim::GenerateOptions options;
-        options.virtualServers = 4;
-        options.fileSystems = filesystems;
-        options.shares = 0;
-        options.snapshotsPerFileSystem = kSnapshotsPerFileSystem;
-        options.directoriesPerFileSystem = 0;
-        gateway = std::make_unique<hnasbench::Gateway>(hnasgwsim::generateArray(options));
+        gateway = std::make_unique<hnasbench::Gateway>(hnasgwsim::generateArray(
+            hnasbench::arrayOptions(4, filesystems, 0, kSnapshotsPerFileSystem)));
     }
     return *gateway;
 }
@@ -76,25 +71,28 @@ void BM_Walk_AllSnapshots_Facade(benchmark::State& state) {
     gateway.reportConnections(state);
 }
 
+// The requests of a snapshot walk: the file-system listing, then the
+// snapshots of each file system.
+std::vector<std::string> snapshotUrls(hnasbench::Gateway& gateway) {
+    std::vector<std::string> urls;
+    urls.push_back(gateway.url("filesystems/"));
+    auto array = gateway.simulator().model();
+    for (const hnasgwsim::FileSystem& fs : array->fileSystems) {
+        urls.push_back(gateway.url("filesystem-snapshots/" + fs.filesystemId + "/RKHNAS"));
+    }
+    return urls;
+}
+
 void BM_Walk_AllSnapshots_Raw(benchmark::State& state) {
     const int filesystems = static_cast<int>(state.range(0));
     hnasbench::Gateway& gateway = snapshotGateway(filesystems);
-    std::vector<std::string> urls;
-    urls.push_back(gateway.url("filesystems/"));
-    {
-        auto array = gateway.simulator().model();
-        for (const hnasgwsim::FileSystem& fs : array->fileSystems) {
-            urls.push_back(gateway.url("filesystem-snapshots/" + fs.filesystemId + "/RKHNAS"));
-        }
-    }
+    const std::vector<std::string> urls = snapshotUrls(gateway);
     hnasbench::RawClient client(gateway, hnasbench::RawClient::Mode::KeepAlive);
     gateway.clearLog();
     for (auto _ : state) {
-        for (const std::string& url : urls) {
-            if (!client.get(url)) {
-                state.SkipWithError("GET failed");
-                break;
-            }
+        if (!client.getAll(urls)) {
+            state.SkipWithError("GET failed");
+            break;
         }
     }
     state.counters["requests"] = 1.0 + filesystems;
@@ -169,11 +167,9 @@ void BM_Walk_Directories_Raw(benchmark::State& state) {
     hnasbench::RawClient client(*s.gateway, hnasbench::RawClient::Mode::KeepAlive);
     s.gateway->clearLog();
     for (auto _ : state) {
-        for (const std::string& url : s.urls) {
-            if (!client.get(url)) {
-                state.SkipWithError("GET failed");
-                break;
-            }
+        if (!client.getAll(s.urls)) {
+            state.SkipWithError("GET failed");
+            break;
         }
     }
     state.counters["requests"] = static_cast<double>(s.urls.size());
@@ -186,65 +182,19 @@ void BM_Walk_Directories_Raw(benchmark::State& state) {
 // same load of the shared machine; the ratios in the figures table come from
 // these.
 
-using Clock = std::chrono::steady_clock;
-
-double microseconds(Clock::duration d) {
-    return std::chrono::duration<double, std::micro>(d).count();
-}
-
-// Runs facadeWalk and rawWalk alternately, each once per iteration, and
-// reports their mean times and ratio.
-template <typename FacadeWalk, typename RawWalk>
-void paired(benchmark::State& state, FacadeWalk facadeWalk, RawWalk rawWalk) {
-    Clock::duration facadeTime{};
-    Clock::duration rawTime{};
-    bool facadeFirst = true;
-    for (auto _ : state) {
-        for (int turn = 0; turn < 2; ++turn) {
-            const bool facadeTurn = (turn == 0) == facadeFirst;
-            const Clock::time_point start = Clock::now();
-            const bool ok = facadeTurn ? facadeWalk() : rawWalk();
-            (facadeTurn ? facadeTime : rawTime) += Clock::now() - start;
-            if (!ok) {
-                state.SkipWithError(facadeTurn ? "facade walk failed" : "raw walk failed");
-                return;
-            }
-        }
-        facadeFirst = !facadeFirst;
-    }
-    const double n = static_cast<double>(state.iterations());
-    state.counters["facade_us"] = microseconds(facadeTime) / n;
-    state.counters["raw_us"] = microseconds(rawTime) / n;
-    state.counters["ratio"] = microseconds(facadeTime) / microseconds(rawTime);
-}
-
 void BM_Paired_AllSnapshots(benchmark::State& state) {
     const int filesystems = static_cast<int>(state.range(0));
     hnasbench::Gateway& gateway = snapshotGateway(filesystems);
-    std::vector<std::string> urls;
-    urls.push_back(gateway.url("filesystems/"));
-    {
-        auto array = gateway.simulator().model();
-        for (const hnasgwsim::FileSystem& fs : array->fileSystems) {
-            urls.push_back(gateway.url("filesystem-snapshots/" + fs.filesystemId + "/RKHNAS"));
-        }
-    }
+    const std::vector<std::string> urls = snapshotUrls(gateway);
     RkManageHNAS hnas(1);
     gateway.connect(hnas);
     hnasbench::RawClient client(gateway, hnasbench::RawClient::Mode::KeepAlive);
     std::vector<__HNASFileSystemSnapshot> snapshots;
     const size_t expected = static_cast<size_t>(filesystems) * kSnapshotsPerFileSystem;
     gateway.clearLog();
-    paired(
+    hnasbench::paired(
         state, [&] { return hnas.getAllSnapshots(snapshots) && snapshots.size() == expected; },
-        [&] {
-            for (const std::string& url : urls) {
-                if (!client.get(url)) {
-                    return false;
-                }
-            }
-            return true;
-        });
+        [&] { return client.getAll(urls); }, "facade walk failed", "raw walk failed");
     state.counters["requests"] = 1.0 + filesystems;
     gateway.reportConnections(state);
 }
@@ -256,20 +206,13 @@ void BM_Paired_Directories(benchmark::State& state) {
     hnasbench::RawClient client(*s.gateway, hnasbench::RawClient::Mode::KeepAlive);
     std::vector<__HNASFileSystemDirectories> directories;
     s.gateway->clearLog();
-    paired(
+    hnasbench::paired(
         state,
         [&] {
             return hnas.getFileSystemDirectoriesUnderPath(s.filesystemId, s.path, directories) &&
                    directories.size() == static_cast<size_t>(kWidth);
         },
-        [&] {
-            for (const std::string& url : s.urls) {
-                if (!client.get(url)) {
-                    return false;
-                }
-            }
-            return true;
-        });
+        [&] { return client.getAll(s.urls); }, "facade walk failed", "raw walk failed");
     state.counters["requests"] = static_cast<double>(s.urls.size());
     s.gateway->reportConnections(state);
 }
@@ -289,26 +232,16 @@ std::unique_ptr<hnasbench::Gateway> slowGateway(const hnasgwsim::GenerateOptions
 
 hnasbench::Gateway& slowSnapshotGateway() {
     static const std::unique_ptr<hnasbench::Gateway> gateway = [] {
-        hnasgwsim::GenerateOptions options;
-        options.virtualServers = 4;
-        options.fileSystems = hnasbench::size(1000, 20);
-        options.shares = 0;
-        options.snapshotsPerFileSystem = kParallelSnapshots;
-        options.directoriesPerFileSystem = 0;
-        return slowGateway(options);
+        return slowGateway(
+            hnasbench::arrayOptions(4, hnasbench::size(1000, 20), 0, kParallelSnapshots));
     }();
     return *gateway;
 }
 
 hnasbench::Gateway& slowShareGateway() {
     static const std::unique_ptr<hnasbench::Gateway> gateway = [] {
-        hnasgwsim::GenerateOptions options;
-        options.virtualServers = 1;
-        options.fileSystems = 10;
-        options.shares = 2 * hnasbench::size(2000, 40); // every other one CIFS
-        options.snapshotsPerFileSystem = 0;
-        options.directoriesPerFileSystem = 0;
-        return slowGateway(options);
+        // Every other share is a CIFS one.
+        return slowGateway(hnasbench::arrayOptions(1, 10, 2 * hnasbench::size(2000, 40), 0));
     }();
     return *gateway;
 }
@@ -388,40 +321,26 @@ void inFlightCounts(benchmark::internal::Benchmark* b) {
 
 } // namespace
 
+// The file-system counts of the snapshot walks.
+void snapshotSizes(benchmark::internal::Benchmark* b) {
+    b->Arg(hnasbench::size(1000, 10))
+        ->Arg(hnasbench::size(2000, 20))
+        ->Arg(hnasbench::size(4000, 40));
+}
+
 BENCHMARK(BM_Walk_AllSnapshots_Facade)
-    ->Arg(hnasbench::size(1000, 10))
-    ->Arg(hnasbench::size(2000, 20))
-    ->Arg(hnasbench::size(4000, 40))
-    ->Iterations(hnasbench::iterations(4))
-    ->Unit(benchmark::kMillisecond)
-    ->UseRealTime();
+    ->Apply(snapshotSizes)
+    ->Apply(hnasbench::fixedRuns<4, benchmark::kMillisecond>);
 BENCHMARK(BM_Walk_AllSnapshots_Raw)
-    ->Arg(hnasbench::size(1000, 10))
-    ->Arg(hnasbench::size(2000, 20))
-    ->Arg(hnasbench::size(4000, 40))
-    ->Iterations(hnasbench::iterations(4))
-    ->Unit(benchmark::kMillisecond)
-    ->UseRealTime();
-BENCHMARK(BM_Walk_Directories_Facade)
-    ->Iterations(hnasbench::iterations(200))
-    ->Unit(benchmark::kMillisecond)
-    ->UseRealTime();
-BENCHMARK(BM_Walk_Directories_Raw)
-    ->Iterations(hnasbench::iterations(200))
-    ->Unit(benchmark::kMillisecond)
-    ->UseRealTime();
+    ->Apply(snapshotSizes)
+    ->Apply(hnasbench::fixedRuns<4, benchmark::kMillisecond>);
+BENCHMARK(BM_Walk_Directories_Facade)->Apply(hnasbench::fixedRuns<200, benchmark::kMillisecond>);
+BENCHMARK(BM_Walk_Directories_Raw)->Apply(hnasbench::fixedRuns<200, benchmark::kMillisecond>);
 
 BENCHMARK(BM_Paired_AllSnapshots)
-    ->Arg(hnasbench::size(1000, 10))
-    ->Arg(hnasbench::size(2000, 20))
-    ->Arg(hnasbench::size(4000, 40))
-    ->Iterations(hnasbench::iterations(6))
-    ->Unit(benchmark::kMillisecond)
-    ->UseRealTime();
-BENCHMARK(BM_Paired_Directories)
-    ->Iterations(hnasbench::iterations(200))
-    ->Unit(benchmark::kMillisecond)
-    ->UseRealTime();
+    ->Apply(snapshotSizes)
+    ->Apply(hnasbench::fixedRuns<6, benchmark::kMillisecond>);
+BENCHMARK(BM_Paired_Directories)->Apply(hnasbench::fixedRuns<200, benchmark::kMillisecond>);
 
 BENCHMARK(BM_Parallel_AllSnapshots)->Apply(inFlightCounts);
 BENCHMARK(BM_Parallel_SharePermissions)->Apply(inFlightCounts);

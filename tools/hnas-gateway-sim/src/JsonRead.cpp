@@ -25,14 +25,25 @@ bool JsonFields::has(const char* key) const {
     return find(key).has_value();
 }
 
-std::optional<std::string> JsonFields::string(const char* key) const {
+// The member `key` as read by `get` (the simdjson getter of one type);
+// nothing when it is absent, BadInput when it has another type.
+template <typename T, typename Get>
+std::optional<T> JsonFields::typed(const char* key, const char* expected, Get get) const {
     auto value = find(key);
     if (!value)
         return std::nullopt;
-    std::string_view text;
-    if (value->get_string().get(text) != simdjson::SUCCESS)
-        wrongType(key, "a string");
-    return std::string(text);
+    T out{};
+    if (get(*value).get(out) != simdjson::SUCCESS)
+        wrongType(key, expected);
+    return out;
+}
+
+std::optional<std::string> JsonFields::string(const char* key) const {
+    auto text = typed<std::string_view>(key, "a string",
+                                        [](simdjson::dom::element e) { return e.get_string(); });
+    if (!text)
+        return std::nullopt;
+    return std::string(*text);
 }
 
 std::string JsonFields::requiredString(const char* key) const {
@@ -42,62 +53,47 @@ std::string JsonFields::requiredString(const char* key) const {
     return *text;
 }
 
-std::optional<std::uint64_t> JsonFields::unsignedNumber(const char* key) const {
+// An integer member: read as `get` reads it, or from a double that is a whole
+// number for which `fits` holds (documents written with 1e3 or 1000.0).
+template <typename T, typename Get, typename Fits>
+std::optional<T> JsonFields::whole(const char* key, const char* expected, Get get,
+                                   Fits fits) const {
     auto value = find(key);
     if (!value)
         return std::nullopt;
-    std::uint64_t u = 0;
-    if (value->get_uint64().get(u) == simdjson::SUCCESS)
-        return u;
+    T n = 0;
+    if (get(*value).get(n) == simdjson::SUCCESS)
+        return n;
     double d = 0;
-    if (value->get_double().get(d) == simdjson::SUCCESS && d >= 0 && d < 1.8446744073709552e19 &&
-        std::floor(d) == d)
-        return static_cast<std::uint64_t>(d);
-    wrongType(key, "a non-negative integer");
+    if (value->get_double().get(d) == simdjson::SUCCESS && fits(d) && std::floor(d) == d)
+        return static_cast<T>(d);
+    wrongType(key, expected);
+}
+
+std::optional<std::uint64_t> JsonFields::unsignedNumber(const char* key) const {
+    return whole<std::uint64_t>(
+        key, "a non-negative integer", [](simdjson::dom::element e) { return e.get_uint64(); },
+        [](double d) { return d >= 0 && d < 1.8446744073709552e19; });
 }
 
 std::optional<std::int64_t> JsonFields::integer(const char* key) const {
-    auto value = find(key);
-    if (!value)
-        return std::nullopt;
-    std::int64_t i = 0;
-    if (value->get_int64().get(i) == simdjson::SUCCESS)
-        return i;
-    double d = 0;
-    if (value->get_double().get(d) == simdjson::SUCCESS && std::fabs(d) < 9.2e18 &&
-        std::floor(d) == d)
-        return static_cast<std::int64_t>(d);
-    wrongType(key, "an integer");
+    return whole<std::int64_t>(
+        key, "an integer", [](simdjson::dom::element e) { return e.get_int64(); },
+        [](double d) { return std::fabs(d) < 9.2e18; });
 }
 
 std::optional<bool> JsonFields::boolean(const char* key) const {
-    auto value = find(key);
-    if (!value)
-        return std::nullopt;
-    bool b = false;
-    if (value->get_bool().get(b) != simdjson::SUCCESS)
-        wrongType(key, "true or false");
-    return b;
+    return typed<bool>(key, "true or false", [](simdjson::dom::element e) { return e.get_bool(); });
 }
 
 std::optional<simdjson::dom::object> JsonFields::object(const char* key) const {
-    auto value = find(key);
-    if (!value)
-        return std::nullopt;
-    simdjson::dom::object o;
-    if (value->get_object().get(o) != simdjson::SUCCESS)
-        wrongType(key, "an object");
-    return o;
+    return typed<simdjson::dom::object>(key, "an object",
+                                        [](simdjson::dom::element e) { return e.get_object(); });
 }
 
 std::optional<simdjson::dom::array> JsonFields::array(const char* key) const {
-    auto value = find(key);
-    if (!value)
-        return std::nullopt;
-    simdjson::dom::array a;
-    if (value->get_array().get(a) != simdjson::SUCCESS)
-        wrongType(key, "an array");
-    return a;
+    return typed<simdjson::dom::array>(key, "an array",
+                                       [](simdjson::dom::element e) { return e.get_array(); });
 }
 
 simdjson::dom::element parseObject(simdjson::dom::parser& parser, const std::string& text) {

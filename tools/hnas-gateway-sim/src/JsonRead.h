@@ -36,6 +36,10 @@ public:
 private:
     std::optional<simdjson::dom::element> find(const char* key) const;
     [[noreturn]] void wrongType(const char* key, const char* expected) const;
+    template <typename T, typename Get>
+    std::optional<T> typed(const char* key, const char* expected, Get get) const;
+    template <typename T, typename Get, typename Fits>
+    std::optional<T> whole(const char* key, const char* expected, Get get, Fits fits) const;
 
     simdjson::dom::object object_;
     std::string where_;

@@ -73,57 +73,35 @@ JsonFields bodyFields(const std::string& body) {
 // ---- storage subsystem, virtual servers, file systems ----
 
 Reply listVirtualServers(ArrayState& a) {
-    JsonWriter w;
-    w.beginObject().key("virtualServers").beginArray();
-    for (const auto& evs : a.virtualServers)
-        writeVirtualServer(w, evs);
-    w.endArray().endObject();
-    return ok(200, w.take());
+    return ok(200, listDocument("virtualServers", a.virtualServers, writeVirtualServer));
 }
 
 Reply listShares(ArrayState& a, const std::string& evsObjectId, const std::string& protocol) {
     auto* evs = a.findVirtualServerByObjectId(evsObjectId);
     if (!evs)
         return notFound("virtual server " + evsObjectId + " not found");
-    JsonWriter w;
-    w.beginObject().key("filesystemShares").beginArray();
-    for (const auto& share : evs->shares)
-        if (share.protocol == protocol)
-            writeShare(w, share);
-    w.endArray().endObject();
-    return ok(200, w.take());
+    return ok(200, listDocument("filesystemShares", evs->shares, writeShare,
+                                [&](const Share& share) { return share.protocol == protocol; }));
 }
 
 Reply listFileSystems(ArrayState& a) {
-    JsonWriter w;
-    w.beginObject().key("filesystems").beginArray();
-    for (const auto& fs : a.fileSystems)
-        writeFileSystem(w, fs);
-    w.endArray().endObject();
-    return ok(200, w.take());
+    return ok(200, listDocument("filesystems", a.fileSystems, writeFileSystem));
 }
 
 Reply oneFileSystem(ArrayState& a, const std::string& id) {
     auto* fs = a.findFileSystem(id);
     if (!fs)
         return notFound("file system " + id + " not found");
-    JsonWriter w;
-    w.beginObject().key("filesystem");
-    writeFileSystem(w, *fs);
-    w.endObject();
-    return ok(200, w.take());
+    return ok(200, wrappedDocument("filesystem", *fs, writeFileSystem));
 }
 
 Reply fileSystemVirtualServers(ArrayState& a, const std::string& id) {
     auto* fs = a.findFileSystem(id);
     if (!fs)
         return notFound("file system " + id + " not found");
-    JsonWriter w;
-    w.beginObject().key("virtualServers").beginArray();
-    if (auto* evs = a.findVirtualServerById(fs->virtualServerId))
-        writeVirtualServer(w, *evs);
-    w.endArray().endObject();
-    return ok(200, w.take());
+    const VirtualServer* owner = a.findVirtualServerById(fs->virtualServerId);
+    return ok(200, listDocument("virtualServers", a.virtualServers, writeVirtualServer,
+                                [&](const VirtualServer& evs) { return &evs == owner; }));
 }
 
 Reply listDirectories(ArrayState& a, const std::string& fsId, const std::string& dirId) {
@@ -138,15 +116,12 @@ Reply listDirectories(ArrayState& a, const std::string& fsId, const std::string&
             return notFound("directory " + dirId + " not found in file system " + fsId);
         parent = it->path + "/";
     }
-    JsonWriter w;
-    w.beginObject().key("directories").beginArray();
-    for (const auto& dir : fs->directories) {
-        if (dir.path.size() > parent.size() && dir.path.compare(0, parent.size(), parent) == 0 &&
-            dir.path.find('/', parent.size()) == std::string::npos)
-            writeDirectory(w, dir);
-    }
-    w.endArray().endObject();
-    return ok(200, w.take());
+    return ok(200, listDocument("directories", fs->directories, writeDirectory,
+                                [&](const Directory& dir) {
+                                    return dir.path.size() > parent.size() &&
+                                           dir.path.compare(0, parent.size(), parent) == 0 &&
+                                           dir.path.find('/', parent.size()) == std::string::npos;
+                                }));
 }
 
 // ---- snapshots ----
@@ -171,24 +146,17 @@ Reply createSnapshot(ArrayState& a, const std::string& body, std::uint64_t now) 
     snap.creationTime = now;
     snap.creationReason = "USER_REQUEST";
     fs->snapshots.push_back(snap);
-    JsonWriter w;
-    w.beginObject().key("snapshot");
-    writeSnapshot(w, snap);
-    w.endObject();
-    return ok(201, w.take());
+    return ok(201, wrappedDocument("snapshot", snap, writeSnapshot));
 }
 
 Reply listSnapshots(ArrayState& a, const std::string& fsId, const std::string& prefix) {
     auto* fs = a.findFileSystem(fsId);
     if (!fs)
         return notFound("file system " + fsId + " not found");
-    JsonWriter w;
-    w.beginObject().key("snapshots").beginArray();
-    for (const auto& snap : fs->snapshots)
-        if (snap.displayName.compare(0, prefix.size(), prefix) == 0)
-            writeSnapshot(w, snap);
-    w.endArray().endObject();
-    return ok(200, w.take());
+    return ok(200,
+              listDocument("snapshots", fs->snapshots, writeSnapshot, [&](const Snapshot& snap) {
+                  return snap.displayName.compare(0, prefix.size(), prefix) == 0;
+              }));
 }
 
 Reply deleteSnapshot(ArrayState& a, const std::string& objectId) {
@@ -318,22 +286,14 @@ Reply createShare(ArrayState& a, const std::string& protocol, const std::string&
     share.filesystemId = fs->filesystemId;
     a.initialiseShare(share);
     evs->shares.push_back(share);
-    JsonWriter w;
-    w.beginObject().key("filesystemShare");
-    writeShare(w, share);
-    w.endObject();
-    return ok(201, w.take());
+    return ok(201, wrappedDocument("filesystemShare", share, writeShare));
 }
 
 Reply oneShare(ArrayState& a, const std::string& protocol, const std::string& objectId) {
     auto* share = a.findShare(protocol, objectId);
     if (!share)
         return notFound(protocol + " share " + objectId + " not found");
-    JsonWriter w;
-    w.beginObject().key("filesystemShare");
-    writeShare(w, *share);
-    w.endObject();
-    return ok(200, w.take());
+    return ok(200, wrappedDocument("filesystemShare", *share, writeShare));
 }
 
 Reply deleteShare(ArrayState& a, const std::string& protocol, const std::string& objectId) {
@@ -352,12 +312,8 @@ Reply deleteShare(ArrayState& a, const std::string& protocol, const std::string&
 // ---- CIFS permissions ----
 
 Reply listPermissions(const Share& share) {
-    JsonWriter w;
-    w.beginObject().key("cifsAuthentications").beginArray();
-    for (const auto& entry : share.cifsAuthentications)
-        writeCifsPermission(w, entry);
-    w.endArray().endObject();
-    return ok(200, w.take());
+    return ok(200,
+              listDocument("cifsAuthentications", share.cifsAuthentications, writeCifsPermission));
 }
 
 Reply addPermissions(Share& share, const std::string& body) {
@@ -431,11 +387,7 @@ Reply route(ArrayState& a, const std::string& method, const std::string& resourc
             auto* evs = a.findVirtualServerByObjectId(p[1]);
             if (!evs)
                 return notFound("virtual server " + p[1] + " not found");
-            JsonWriter w;
-            w.beginObject().key("virtualServer");
-            writeVirtualServer(w, *evs);
-            w.endObject();
-            return ok(200, w.take());
+            return ok(200, wrappedDocument("virtualServer", *evs, writeVirtualServer));
         }
         if (n == 3 && !protocolOf(p[2]).empty())
             return listShares(a, p[1], protocolOf(p[2]));

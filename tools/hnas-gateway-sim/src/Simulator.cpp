@@ -69,6 +69,13 @@ Reply notSupported(const httplib::Request& req) {
                       req.method + " is not supported on " + req.path);
 }
 
+// Empties `items` under `mutex`: the answer to an admin DELETE.
+template <typename Items> Reply clearAll(std::mutex& mutex, Items& items) {
+    std::lock_guard<std::mutex> lock(mutex);
+    items.clear();
+    return Reply{204, ""};
+}
+
 struct FaultDecision {
     FaultKind kind = FaultKind::None;
     int status = 0;
@@ -260,17 +267,14 @@ bool Simulator::Impl::credentialsOk(const httplib::Request& req, std::string& wh
 Reply Simulator::Impl::adminFaults(const httplib::Request& req) {
     const std::string& m = req.method;
     if (m == "GET") {
-        JsonWriter w;
-        w.beginObject().key("faults").beginArray();
         std::lock_guard<std::mutex> lock(faultMutex);
-        for (const auto& f : faults)
-            w.beginObject()
-                .member("rule", f.rule.describe())
-                .member("matched", f.matched)
-                .member("fired", f.fired)
-                .endObject();
-        w.endArray().endObject();
-        return Reply{200, w.take()};
+        return Reply{200, listDocument("faults", faults, [](JsonWriter& w, const ActiveFault& f) {
+                         w.beginObject()
+                             .member("rule", f.rule.describe())
+                             .member("matched", f.matched)
+                             .member("fired", f.fired)
+                             .endObject();
+                     })};
     }
     if (m == "POST") {
         FaultRule rule;
@@ -290,36 +294,18 @@ Reply Simulator::Impl::adminFaults(const httplib::Request& req) {
         w.beginObject().member("rule", rule.describe()).endObject();
         return Reply{201, w.take()};
     }
-    if (m == "DELETE") {
-        std::lock_guard<std::mutex> lock(faultMutex);
-        faults.clear();
-        return Reply{204, ""};
-    }
+    if (m == "DELETE")
+        return clearAll(faultMutex, faults);
     return notSupported(req);
 }
 
 Reply Simulator::Impl::adminRequests(const httplib::Request& req) {
     if (req.method == "GET") {
-        JsonWriter w;
-        w.beginObject().key("requests").beginArray();
         std::lock_guard<std::mutex> lock(logMutex);
-        for (const auto& r : log)
-            w.beginObject()
-                .member("method", r.method)
-                .member("path", r.path)
-                .member("status", r.status)
-                .member("durationMs", r.durationMs)
-                .member("fault", r.fault)
-                .member("body", r.body)
-                .endObject();
-        w.endArray().endObject();
-        return Reply{200, w.take()};
+        return Reply{200, listDocument("requests", log, writeRequestRecord)};
     }
-    if (req.method == "DELETE") {
-        std::lock_guard<std::mutex> lock(logMutex);
-        log.clear();
-        return Reply{204, ""};
-    }
+    if (req.method == "DELETE")
+        return clearAll(logMutex, log);
     return notSupported(req);
 }
 
@@ -458,11 +444,11 @@ void Simulator::Impl::configureServer() {
     auto handler = [this](const httplib::Request& req, httplib::Response& res) {
         handle(req, res);
     };
-    s.Get(".*", handler);
-    s.Post(".*", handler);
-    s.Put(".*", handler);
-    s.Delete(".*", handler);
-    s.Patch(".*", handler);
+    s.Get(".*", handler)
+        .Post(".*", handler)
+        .Put(".*", handler)
+        .Delete(".*", handler)
+        .Patch(".*", handler);
     s.set_error_handler(httplib::Server::HandlerWithResponse(
         [](const httplib::Request& req, httplib::Response& res) {
             if (res.body.empty() && !res.content_provider_)

@@ -179,64 +179,54 @@ ArrayState loadStateFile(const std::string& path) {
     return loadStateJson(text.str());
 }
 
+namespace {
+
+// The document `write` writes for `item`, without its closing brace, so that
+// more members can follow.
+template <typename T, typename Write> std::string openDocument(const T& item, Write write) {
+    JsonWriter one;
+    write(one, item);
+    std::string text = one.take();
+    text.pop_back();
+    return text;
+}
+
+// A share as listed, plus its protocol and, for CIFS, its permissions.
+void writeStateShare(JsonWriter& w, const Share& share) {
+    std::string body = openDocument(share, writeShare);
+    body += ",\"protocol\":" + jsonString(share.protocol);
+    if (share.protocol == "CIFS")
+        body += ",\"cifsAuthentications\":" +
+                arrayDocument(share.cifsAuthentications, writeCifsPermission);
+    w.raw(body + '}');
+}
+
+// A virtual server as listed, plus its shares.
+void writeStateVirtualServer(JsonWriter& w, const VirtualServer& evs) {
+    w.raw(openDocument(evs, writeVirtualServer) +
+          ",\"shares\":" + arrayDocument(evs.shares, writeStateShare) + "}");
+}
+
+void writeStateDirectory(JsonWriter& w, const Directory& dir) {
+    w.beginObject().member("objectId", dir.objectId).member("path", dir.path).endObject();
+}
+
+// A file system as listed, plus its snapshots and directories.
+void writeStateFileSystem(JsonWriter& w, const FileSystem& fs) {
+    w.raw(openDocument(fs, writeFileSystem) +
+          ",\"snapshots\":" + arrayDocument(fs.snapshots, writeSnapshot) +
+          ",\"directories\":" + arrayDocument(fs.directories, writeStateDirectory) + "}");
+}
+
+} // namespace
+
 std::string writeStateJson(const ArrayState& a) {
     JsonWriter w;
     w.beginObject().member("nextId", a.nextId);
     w.key("subsystem").raw(fileDeviceDocument(a.subsystem));
-    w.key("virtualServers").beginArray();
-    for (const auto& evs : a.virtualServers) {
-        // The listing document, plus the shares.
-        JsonWriter one;
-        writeVirtualServer(one, evs);
-        std::string text = one.take();
-        text.pop_back();
-        JsonWriter shares;
-        shares.beginArray();
-        for (const auto& share : evs.shares) {
-            JsonWriter s;
-            writeShare(s, share);
-            std::string body = s.take();
-            body.pop_back();
-            body += ",\"protocol\":" + jsonString(share.protocol);
-            if (share.protocol == "CIFS") {
-                JsonWriter p;
-                p.beginArray();
-                for (const auto& entry : share.cifsAuthentications)
-                    writeCifsPermission(p, entry);
-                p.endArray();
-                body += ",\"cifsAuthentications\":" + p.take();
-            }
-            body += '}';
-            shares.raw(body);
-        }
-        shares.endArray();
-        w.raw(text + ",\"shares\":" + shares.take() + "}");
-    }
-    w.endArray();
-    w.key("filesystems").beginArray();
-    for (const auto& fs : a.fileSystems) {
-        JsonWriter one;
-        writeFileSystem(one, fs);
-        std::string text = one.take();
-        text.pop_back();
-        JsonWriter rest;
-        rest.beginArray();
-        for (const auto& snap : fs.snapshots)
-            writeSnapshot(rest, snap);
-        rest.endArray();
-        text += ",\"snapshots\":" + rest.take();
-        JsonWriter dirs;
-        dirs.beginArray();
-        for (const auto& dir : fs.directories)
-            dirs.beginObject()
-                .member("objectId", dir.objectId)
-                .member("path", dir.path)
-                .endObject();
-        dirs.endArray();
-        text += ",\"directories\":" + dirs.take() + "}";
-        w.raw(text);
-    }
-    w.endArray().endObject();
+    w.key("virtualServers").raw(arrayDocument(a.virtualServers, writeStateVirtualServer));
+    w.key("filesystems").raw(arrayDocument(a.fileSystems, writeStateFileSystem));
+    w.endObject();
     return w.take();
 }
 

@@ -27,39 +27,38 @@ struct Settings {
     bool quiet = false;
 };
 
+// An option whose help shows its default.
+template <typename T>
+void addDefaulted(CLI::App& app, const std::string& name, T& value, const std::string& help) {
+    app.add_option(name, value, help)->capture_default_str();
+}
+
 void addCredentialOptions(CLI::App& app, hnasgwsim::Credentials& c) {
-    app.add_option("--user", c.user, "Expected X-Subsystem-User")->capture_default_str();
+    addDefaulted(app, "--user", c.user, "Expected X-Subsystem-User");
     app.add_option("--password", c.password,
                    "Expected X-Subsystem-Password (or the environment variable "
                    "HNAS_SIM_PASSWORD, which keeps it off the command line)")
         ->envname("HNAS_SIM_PASSWORD");
-    app.add_option("--subsystem-type", c.subsystemType, "Expected X-Subsystem-Type")
-        ->capture_default_str();
-    app.add_option("--management-ips", c.managementIPs, "Expected X-Management-IPs")
-        ->capture_default_str();
+    addDefaulted(app, "--subsystem-type", c.subsystemType, "Expected X-Subsystem-Type");
+    addDefaulted(app, "--management-ips", c.managementIPs, "Expected X-Management-IPs");
 }
 
 void addArrayOptions(CLI::App& app, Settings& s) {
     app.add_option("--state", s.stateFile, "Seed the array from this JSON state file")
         ->check(CLI::ExistingFile);
     app.add_flag("--generate", s.generate, "Build a large array for benchmarks");
-    app.add_option("--gen-virtual-servers", s.sizes.virtualServers, "With --generate")
-        ->capture_default_str();
-    app.add_option("--gen-filesystems", s.sizes.fileSystems, "With --generate")
-        ->capture_default_str();
-    app.add_option("--gen-shares", s.sizes.shares, "With --generate")->capture_default_str();
-    app.add_option("--gen-snapshots", s.sizes.snapshotsPerFileSystem,
-                   "With --generate: snapshots per file system")
-        ->capture_default_str();
-    app.add_option("--gen-directories", s.sizes.directoriesPerFileSystem,
-                   "With --generate: top-level directories per file system")
-        ->capture_default_str();
+    addDefaulted(app, "--gen-virtual-servers", s.sizes.virtualServers, "With --generate");
+    addDefaulted(app, "--gen-filesystems", s.sizes.fileSystems, "With --generate");
+    addDefaulted(app, "--gen-shares", s.sizes.shares, "With --generate");
+    addDefaulted(app, "--gen-snapshots", s.sizes.snapshotsPerFileSystem,
+                 "With --generate: snapshots per file system");
+    addDefaulted(app, "--gen-directories", s.sizes.directoriesPerFileSystem,
+                 "With --generate: top-level directories per file system");
     app.get_option("--state")->excludes("--generate");
 }
 
 void addServerOptions(CLI::App& app, Settings& s) {
-    app.add_option("--listen", s.listen, "Address and port to listen on (port 0: ephemeral)")
-        ->capture_default_str();
+    addDefaulted(app, "--listen", s.listen, "Address and port to listen on (port 0: ephemeral)");
     addCredentialOptions(app, s.options.credentials);
     app.add_option("--cert", s.options.certFile, "PEM certificate to serve (with --key)");
     app.add_option("--key", s.options.keyFile, "PEM private key to serve (with --cert)");
@@ -74,12 +73,10 @@ void addServerOptions(CLI::App& app, Settings& s) {
                    "Write the access log to this file "
                    "(default: standard error)");
     app.add_flag("--quiet", s.quiet, "No access log");
-    app.add_option("--threads", s.options.threads,
-                   "The most worker threads, one per open connection, started as needed")
-        ->capture_default_str();
-    app.add_option("--keep-alive-timeout", s.options.keepAliveTimeoutSec,
-                   "Seconds an idle connection is kept open")
-        ->capture_default_str();
+    addDefaulted(app, "--threads", s.options.threads,
+                 "The most worker threads, one per open connection, started as needed");
+    addDefaulted(app, "--keep-alive-timeout", s.options.keepAliveTimeoutSec,
+                 "Seconds an idle connection is kept open");
 }
 
 // HOST:PORT or [V6]:PORT into the options; false (and a message) when it is not.
