@@ -4,7 +4,6 @@
 // requests it sends in order and what each request's failure does to it.
 
 #include <functional>
-#include <ostream>
 #include <string>
 #include <vector>
 
@@ -21,11 +20,6 @@ enum class Out {
     Changed,   // filled with the array's records
 };
 
-inline std::ostream& operator<<(std::ostream& out, Out o) {
-    static const char* const names[] = {"none", "unchanged", "empty", "changed"};
-    return out << names[static_cast<int>(o)];
-}
-
 struct Outcome {
     Outcome(bool ok = false, Out out = Out::None) : ok(ok), out(out) {}
     bool ok;
@@ -37,6 +31,20 @@ inline Outcome kept(bool ok, bool unchanged) {
 }
 inline Outcome emptied(bool ok, bool empty) {
     return {ok, empty ? Out::Empty : Out::Changed};
+}
+// Calls `call` on a record (or a one-record list) whose `field` says
+// "sentinel": Unchanged while it still does.
+template <class T, class Call> Outcome keeps(std::string T::*field, Call call) {
+    T record;
+    record.*field = "sentinel";
+    const bool ok = call(record);
+    return kept(ok, record.*field == "sentinel");
+}
+template <class T, class Call> Outcome keepsList(std::string T::*field, Call call) {
+    std::vector<T> list(1);
+    list[0].*field = "sentinel";
+    const bool ok = call(list);
+    return kept(ok, list.size() == 1 && list[0].*field == "sentinel");
 }
 
 // One request of an operation.
@@ -75,12 +83,10 @@ inline std::vector<OpCase> operationTable(const ArrayIds& ids) {
     add("device", "getFileDevice", Out::Changed,
         {{"GET", 200, true, "Unable to get the storage subsystem information. Response ["}},
         [](RkManageHNAS& h) {
-            __HNASStorageSubSystemInfo info;
-            info.name = "sentinel";
-            const bool ok = h.getFileDevice(info);
-            return kept(ok, info.name == "sentinel");
+            return keeps(&__HNASStorageSubSystemInfo::name,
+                         [&](auto& r) { return h.getFileDevice(r); });
         });
-    add("virtual servers", "getVirtualServers", Out::Changed,
+    add("virtual_servers", "getVirtualServers", Out::Changed,
         {{"GET", 200, true, "Unable to get virtual server list. Response [", false, false,
           Out::Empty, true}},
         [](RkManageHNAS& h) {
@@ -88,38 +94,34 @@ inline std::vector<OpCase> operationTable(const ArrayIds& ids) {
             const bool ok = h.getVirtualServers(list);
             return emptied(ok, list.empty());
         });
-    add("virtual servers", "getVirtualServerInfo", Out::Changed,
+    add("virtual_servers", "getVirtualServerInfo", Out::Changed,
         {{"GET", 200, true, "Unable to get the list of all virtual servers", false, true,
           Out::Unchanged, true}},
         [](RkManageHNAS& h) {
-            __HNASVirtualServers evs;
-            evs.name = "sentinel";
-            const bool ok = h.getVirtualServerInfo("192.0.2.31", evs);
-            return kept(ok, evs.name == "sentinel");
+            return keeps(&__HNASVirtualServers::name,
+                         [&](auto& r) { return h.getVirtualServerInfo("192.0.2.31", r); });
         });
 
     // --- file systems ---
-    add("file systems", "getFileSystemsInfo", Out::Changed,
+    add("file_systems", "getFileSystemsInfo", Out::Changed,
         {{"GET", 200, true, "Unable to get file systems list."}}, [](RkManageHNAS& h) {
-            std::vector<__HNASFileSystemInfo> list(1);
-            list[0].label = "sentinel";
-            const bool ok = h.getFileSystemsInfo("", list);
-            return kept(ok, list.size() == 1 && list[0].label == "sentinel");
+            return keepsList(&__HNASFileSystemInfo::label,
+                             [&](auto& l) { return h.getFileSystemsInfo("", l); });
         });
-    add("file systems", "getFileSystemID(label)", Out::Changed,
+    add("file_systems", "getFileSystemID(label)", Out::Changed,
         {{"GET", 200, true, "Unable to get the File Systems list.", false, true}},
         [](RkManageHNAS& h) {
             std::string id = "sentinel";
             const bool ok = h.getFileSystemID("FS-Archive", id);
             return kept(ok, id == "sentinel");
         });
-    add("file systems", "getFileSystemID(share)", Out::Changed, {{"GET", 200, true, shareListFail}},
+    add("file_systems", "getFileSystemID(share)", Out::Changed, {{"GET", 200, true, shareListFail}},
         [prod](RkManageHNAS& h) {
             std::string id = "sentinel";
             const bool ok = h.getFileSystemID(prod, "FINANCE", "CIFS", id);
             return kept(ok, id == "sentinel");
         });
-    add("file systems", "getEVSIdAssociatedWithFileSystemID", Out::Changed,
+    add("file_systems", "getEVSIdAssociatedWithFileSystemID", Out::Changed,
         {{"GET", 200, true,
           "Unable to get the virtual server info associated with File System[" + ids.fsArchive +
               "]"}},
@@ -134,45 +136,36 @@ inline std::vector<OpCase> operationTable(const ArrayIds& ids) {
         {{"POST", 201, true,
           "Unable to create Snapshot[RKHNAS_new] for File System ID[" + ids.fsFinance + "]"}},
         [ids](RkManageHNAS& h) {
-            __HNASFileSystemSnapshot snap;
-            snap.displayName = "sentinel";
-            const bool ok = h.createFileSystemSnapshot("RKHNAS_new", ids.fsFinance, "job-1", snap);
-            return kept(ok, snap.displayName == "sentinel");
+            return keeps(&__HNASFileSystemSnapshot::displayName, [&](auto& r) {
+                return h.createFileSystemSnapshot("RKHNAS_new", ids.fsFinance, "job-1", r);
+            });
         });
     add("snapshots", "getFileSystemSnapshots", Out::Changed,
         {{"GET", 200, true, "Unable to get file systems snapshots."}}, [ids](RkManageHNAS& h) {
-            std::vector<__HNASFileSystemSnapshot> list(1);
-            list[0].displayName = "sentinel";
-            const bool ok = h.getFileSystemSnapshots(ids.fsFinance, "RKHNAS", list);
-            return kept(ok, list.size() == 1 && list[0].displayName == "sentinel");
+            return keepsList(&__HNASFileSystemSnapshot::displayName, [&](auto& l) {
+                return h.getFileSystemSnapshots(ids.fsFinance, "RKHNAS", l);
+            });
         });
-    {
-        OpCase all{
-            "snapshots",
-            "getAllSnapshots",
-            [](RkManageHNAS& h) {
-                std::vector<__HNASFileSystemSnapshot> list(1);
-                const bool ok = h.getAllSnapshots(list);
-                Outcome o = emptied(ok, list.empty());
-                for (const auto& s : list)
-                    o.records += s.filesystemId + "/" + s.objectId + "/" + s.displayName + ";";
-                return o;
-            },
-            {{"GET", 200, true, "Unable to get the File Systems list.", false, true, Out::Empty}},
-            Out::Changed,
-            true};
-        for (const char* label : {"fs-finance", "fs-engineering", "fs-archive", "fs-scratch"})
-            all.steps.push_back(
-                {"GET", 200, true,
-                 std::string("Unable to get File System Snapshots for File System[") + label + "]",
-                 true, true});
-        t.push_back(all);
-    }
+    add("snapshots", "getAllSnapshots", Out::Changed,
+        {{"GET", 200, true, "Unable to get the File Systems list.", false, true, Out::Empty}},
+        [](RkManageHNAS& h) {
+            std::vector<__HNASFileSystemSnapshot> list(1);
+            const bool ok = h.getAllSnapshots(list);
+            Outcome o = emptied(ok, list.empty());
+            for (const auto& s : list)
+                o.records += s.filesystemId + "/" + s.objectId + "/" + s.displayName + ";";
+            return o;
+        });
+    t.back().walk = true;
+    for (const char* label : {"fs-finance", "fs-engineering", "fs-archive", "fs-scratch"})
+        t.back().steps.push_back(
+            {"GET", 200, true,
+             std::string("Unable to get File System Snapshots for File System[") + label + "]",
+             true, true});
     add("snapshots", "isSnapshotPresent", Out::None,
         {{"GET", 200, true, "Unable to get the File System snapshots list.", false, true}},
         [ids](RkManageHNAS& h) {
-            return Outcome{h.isSnapshotPresent(ids.fsFinance, "RKHNAS_daily_2", "RKHNAS"),
-                           Out::None};
+            return h.isSnapshotPresent(ids.fsFinance, "RKHNAS_daily_2", "RKHNAS");
         });
     add("snapshots", "deleteFileSystemSnapshot(record)", Out::None,
         {{"GET", 200, true, "Unable to get the snapshots list.", false, true},
@@ -181,19 +174,15 @@ inline std::vector<OpCase> operationTable(const ArrayIds& ids) {
             __HNASFileSystemSnapshot snap;
             snap.filesystemId = ids.fsFinance;
             snap.displayName = "RKHNAS_daily_1";
-            return Outcome{h.deleteFileSystemSnapshot(snap, "RKHNAS"), Out::None};
+            return h.deleteFileSystemSnapshot(snap, "RKHNAS");
         });
     add("snapshots", "deleteFileSystemSnapshot(objectId)", Out::None,
         {{"DELETE", 204, false,
           "Unable to delete Snapshot with ObjectID [" + ids.snapDaily2 + "]"}},
-        [ids](RkManageHNAS& h) {
-            return Outcome{h.deleteFileSystemSnapshot(ids.snapDaily2), Out::None};
-        });
+        [ids](RkManageHNAS& h) { return h.deleteFileSystemSnapshot(ids.snapDaily2); });
     add("snapshots", "recoverFileSystemSnapshot", Out::None,
         {{"POST", 204, false, "Unable to recover Snapshot with ObjectID [" + ids.snapDaily1 + "]"}},
-        [ids](RkManageHNAS& h) {
-            return Outcome{h.recoverFileSystemSnapshot(ids.snapDaily1), Out::None};
-        });
+        [ids](RkManageHNAS& h) { return h.recoverFileSystemSnapshot(ids.snapDaily1); });
 
     // --- shares ---
     add("shares", "getFilesystemShares(permissions)", Out::Changed,
@@ -221,7 +210,7 @@ inline std::vector<OpCase> operationTable(const ArrayIds& ids) {
         {{"GET", 200, true, "Unable to get the shares list.", false, true}},
         [prod](RkManageHNAS& h) {
             __HNASVirtualServers evs = prod;
-            return Outcome{h.isSharePresent("home", evs, "NFS"), Out::None};
+            return h.isSharePresent("home", evs, "NFS");
         });
     add("shares", "createFileSystemShare(CIFS, permissions)", Out::Changed,
         {{"POST", 201, true, "Unable to create Share[newshare] for File System Path[/finance]"},
@@ -248,15 +237,13 @@ inline std::vector<OpCase> operationTable(const ArrayIds& ids) {
     add("shares", "deleteFileSystemShare(objectId)", Out::None,
         {{"DELETE", 204, false,
           "Unable to delete Share [Type]:[NFS] with Object Id[" + ids.nfsHomeShare + "]"}},
-        [ids](RkManageHNAS& h) {
-            return Outcome{h.deleteFileSystemShare(ids.nfsHomeShare, "NFS"), Out::None};
-        });
+        [ids](RkManageHNAS& h) { return h.deleteFileSystemShare(ids.nfsHomeShare, "NFS"); });
     add("shares", "deleteFileSystemShare(name)", Out::None,
         {{"GET", 200, true, "Unable to get the shares list.", false, true},
          {"DELETE", 204, false, "Failed to delete share [scratch]"}},
         [backup](RkManageHNAS& h) {
             __HNASVirtualServers evs = backup;
-            return Outcome{h.deleteFileSystemShare("scratch", evs, "NFS"), Out::None};
+            return h.deleteFileSystemShare("scratch", evs, "NFS");
         });
 
     // --- directories ---
@@ -272,20 +259,17 @@ inline std::vector<OpCase> operationTable(const ArrayIds& ids) {
         {{"GET", 200, true, "Unable to get the dirs list under the root of the FS", false, true},
          {"GET", 200, true, "Unable to get the dirs list under [//finance]", false, true}},
         [ids](RkManageHNAS& h) {
-            std::vector<__HNASFileSystemDirectories> list(1);
-            list[0].objectId = "sentinel";
-            const bool ok =
-                h.getFileSystemDirectoriesUnderPath(ids.fsFinance, "/x/y/finance", list);
-            return kept(ok, list.size() == 1 && list[0].objectId == "sentinel");
+            return keepsList(&__HNASFileSystemDirectories::objectId, [&](auto& l) {
+                return h.getFileSystemDirectoriesUnderPath(ids.fsFinance, "/x/y/finance", l);
+            });
         });
 
     // --- CIFS share permissions ---
     add("permissions", "getCIFSAuthentication", Out::Changed,
         {{"GET", 200, true, "Unable to get CIFS Authentication."}}, [ids](RkManageHNAS& h) {
-            std::vector<__HNASCIFSAuthentication> list(1);
-            list[0].name = "sentinel";
-            const bool ok = h.getCIFSAuthentication(ids.cifsFinanceShare, list);
-            return kept(ok, list.size() == 1 && list[0].name == "sentinel");
+            return keepsList(&__HNASCIFSAuthentication::name, [&](auto& l) {
+                return h.getCIFSAuthentication(ids.cifsFinanceShare, l);
+            });
         });
     add("permissions", "setCIFSAuthentication", Out::None,
         {{"POST", 201, false,
@@ -296,13 +280,11 @@ inline std::vector<OpCase> operationTable(const ArrayIds& ids) {
             list[0].name = "CORP\\\\auditors";
             list[0].permission = 1;
             list[0].type = "GROUP";
-            return Outcome{h.setCIFSAuthentication(ids.cifsFinanceShare, list), Out::None};
+            return h.setCIFSAuthentication(ids.cifsFinanceShare, list);
         });
     add("permissions", "deleteCIFSAuthentication", Out::None,
         {{"DELETE", 204, false, "Unable to delete permission."}}, [ids](RkManageHNAS& h) {
-            return Outcome{
-                h.deleteCIFSAuthentication(ids.cifsFinanceShare, ids.financeAdminsEncoded),
-                Out::None};
+            return h.deleteCIFSAuthentication(ids.cifsFinanceShare, ids.financeAdminsEncoded);
         });
     return t;
 }

@@ -29,7 +29,6 @@ public:
         };
         server_.Get(".*", handler);
         server_.Post(".*", handler);
-        server_.Put(".*", handler);
         server_.Delete(".*", handler);
         port_ = server_.bind_to_any_port("127.0.0.1");
         thread_ = std::thread([this] { server_.listen_after_bind(); });

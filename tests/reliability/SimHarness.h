@@ -19,23 +19,14 @@
 #include "hnasgwsim/Simulator.h"
 #include "hnasmgmt/facade/RkManageHNAS.h"
 #include "hnasmgmt/host/RKLibCurl.h"
+#include "support/CaptureLog.h"
 #include "support/Certificate.h"
+#include "support/TestGateway.h"
 
 namespace reltest {
 
-// Sets the process-wide client options for the life of the object.
-class ClientOptions {
-public:
-    explicit ClientOptions(const RKLibCurlOptions& options) : saved_(RKLibCurl::getOptions()) {
-        RKLibCurl::setOptions(options);
-    }
-    ~ClientOptions() { RKLibCurl::setOptions(saved_); }
-    ClientOptions(const ClientOptions&) = delete;
-    ClientOptions& operator=(const ClientOptions&) = delete;
-
-private:
-    RKLibCurlOptions saved_;
-};
+using hnastest::Certificate;
+using hnastest::ClientOptions;
 
 constexpr long kConnectTimeoutMs = 2000;
 constexpr long kRequestTimeoutMs = 2000;
@@ -62,7 +53,7 @@ inline void initFacade(RkManageHNAS& hnas, const hnasgwsim::Simulator& sim,
 struct ArrayIds {
     std::string fsFinance, fsEngineering, fsArchive;
     std::string evsProdObject, evsBackupObject;
-    std::string cifsFinanceShare, nfsHomeShare, nfsScratchShare;
+    std::string cifsFinanceShare, nfsHomeShare;
     std::string snapDaily1, snapDaily2;
     std::string financeAdminsEncoded; // encoded name of the finance share's permission
 };
@@ -89,8 +80,6 @@ inline int closedPort() {
     return bound ? ntohs(addr.sin_port) : 0;
 }
 
-using hnastest::Certificate;
-
 // Simulator options serving this certificate (the simulator keeps no key of
 // its own on disk; servers that share one certificate use this).
 inline hnasgwsim::SimulatorOptions withCertificate(const Certificate& certificate) {
@@ -115,8 +104,6 @@ inline ArrayIds arrayIds() {
                 ids.financeAdminsEncoded = share.cifsAuthentications.at(0).encodedName;
             } else if (share.name == "home") {
                 ids.nfsHomeShare = share.objectId;
-            } else if (share.name == "scratch") {
-                ids.nfsScratchShare = share.objectId;
             }
         }
     ids.snapDaily1 = a.fileSystems.at(0).snapshots.at(0).objectId;
@@ -130,6 +117,22 @@ inline __HNASVirtualServers virtualServer(const std::string& objectId, const std
     evs.objectId = objectId;
     evs.name = name;
     return evs;
+}
+
+// Records whose text starts with `prefix` and contains `part`.
+inline size_t countLines(const std::vector<LogRecord>& records, const std::string& prefix,
+                         const std::string& part = "") {
+    size_t n = 0;
+    for (const auto& r : records)
+        n +=
+            r.text.compare(0, prefix.size(), prefix) == 0 && r.text.find(part) != std::string::npos;
+    return n;
+}
+
+// No record shows `secret`.
+inline void expectNoSecret(const std::vector<LogRecord>& records, const std::string& secret) {
+    for (const auto& r : records)
+        EXPECT_EQ(r.text.find(secret), std::string::npos) << r.function << ": " << r.text;
 }
 
 inline long long elapsedMs(std::chrono::steady_clock::time_point since) {

@@ -3,7 +3,9 @@
 // tolerance) and its failure line, leaves its out-parameter as documented,
 // ends within the configured time-out and never logs the password.
 
+#include <algorithm>
 #include <chrono>
+#include <memory>
 #include <regex>
 #include <set>
 #include <thread>
@@ -60,7 +62,7 @@ const Fault kFaults[] = {
     {Kind::Refused, "refused", "", "Couldn't connect"},
     {Kind::Untrusted, "untrusted", "", "SSL peer certificate"},
     {Kind::WrongName, "wrong-name", "", "SSL peer certificate"}, // trusted, for another name
-    {Kind::Retried, "503-once", "status=503 times=1", nullptr},   // a GET is sent again
+    {Kind::Retried, "503-once", "status=503 times=1", nullptr},  // a GET is sent again
 };
 
 bool wholeConnection(Kind k) {
@@ -99,36 +101,56 @@ std::vector<std::string> observed(const std::vector<LogRecord>& records, const O
     return lines;
 }
 
-// A line that starts with `prefix` and contains `part`.
-bool hasLine(const std::vector<LogRecord>& records, const std::string& prefix,
-             const std::string& part = "") {
-    for (const auto& r : records)
-        if (r.text.compare(0, prefix.size(), prefix) == 0 && r.text.find(part) != std::string::npos)
-            return true;
-    return false;
-}
+// The simulator (and the proxy in front of it) serving one certificate, and
+// a second simulator trusted for another name.
+struct Servers {
+    Certificate local;
+    std::unique_ptr<hnasgwsim::Simulator> sim = startSimulator(withCertificate(local));
+    Certificate foreign{"gateway.invalid", "DNS:gateway.invalid"};
+    std::unique_ptr<hnasgwsim::Simulator> otherName = startSimulator(withCertificate(foreign));
+    RewritingProxy proxy{*sim, local.certFile(), local.keyFile()};
+};
+
+// One run of an operation on a fresh facade: its outcome, every line logged
+// until the facade is gone, and the facade's last error code.
+struct Seen {
+    Outcome outcome;
+    std::vector<LogRecord> records;
+    int lastError = 0;
+    std::string dump;
+    bool logged(const std::string& text, int level) const {
+        return std::any_of(records.begin(), records.end(),
+                           [&](const LogRecord& r) { return r.text == text && r.level == level; });
+    }
+};
 
 class FaultSuite : public ::testing::TestWithParam<const char*> {
 protected:
-    static void SetUpTestSuite() {
-        local = new Certificate();
-        sim = startSimulator(withCertificate(*local)).release();
-        foreign = new Certificate("gateway.invalid", "DNS:gateway.invalid");
-        otherName = startSimulator(withCertificate(*foreign)).release();
-        proxy = new RewritingProxy(*sim, local->certFile(), local->keyFile());
-    }
-    static void TearDownTestSuite() {
-        delete proxy;
-        delete otherName;
-        delete foreign;
-        delete sim;
-        delete local;
-    }
+    static void SetUpTestSuite() { s = new Servers; }
+    static void TearDownTestSuite() { delete s; }
 
     void resetArray() {
-        sim->clearFaults();
-        sim->clearRequestLog();
-        *sim->model() = hnasgwsim::defaultArray();
+        s->sim->clearFaults();
+        s->sim->clearRequestLog();
+        *s->sim->model() = hnasgwsim::defaultArray();
+    }
+
+    Seen session(const OpCase& op, const RKLibCurlOptions& options, int port = 0,
+                 unsigned parallel = 1) {
+        ClientOptions scoped(options);
+        hnastest::CaptureLog log(5);
+        Seen run;
+        {
+            RkManageHNAS hnas(kJobId);
+            initFacade(hnas, *s->sim, "", port);
+            hnas.setParallelRequests(parallel);
+            run.outcome = op.run(hnas);
+            run.lastError = hnas.getLastErrorCode();
+        }
+        run.records = log->records();
+        run.dump = log.dump();
+        expectNoSecret(run.records, s->sim->credentials().password);
+        return run;
     }
 
     // Runs the operation once with the fault on request `stepIndex` (whole-
@@ -141,22 +163,22 @@ protected:
         SCOPED_TRACE(op.name + " / " + fault.name + " at request " + std::to_string(stepIndex + 1) +
                      " (" + step.method + "), " + std::to_string(parallel) + " in flight");
         resetArray();
-        RKLibCurlOptions options = fastOptions(*sim);
+        RKLibCurlOptions options = fastOptions(*s->sim);
         int port = 0;
         if (kind == Kind::Refused) {
             port = closedPort();
         } else if (kind == Kind::Untrusted) {
             options.caFile.clear();
         } else if (kind == Kind::WrongName) {
-            options.caFile = foreign->certFile();
-            port = otherName->port();
+            options.caFile = s->foreign.certFile();
+            port = s->otherName->port();
         } else if (kind == Kind::OverCap || kind == Kind::EmptyBody || kind == Kind::ShortJson) {
             options.maxResponseBytes = 64 * 1024; // above every sound answer here
-            port = proxy->port();
-            proxy->rewrite(step.method, path,
-                           kind == Kind::OverCap     ? RewritingProxy::Mode::Padded
-                           : kind == Kind::EmptyBody ? RewritingProxy::Mode::Empty
-                                                     : RewritingProxy::Mode::FirstHalf);
+            port = s->proxy.port();
+            s->proxy.rewrite(step.method, path,
+                             kind == Kind::OverCap     ? RewritingProxy::Mode::Padded
+                             : kind == Kind::EmptyBody ? RewritingProxy::Mode::Empty
+                                                       : RewritingProxy::Mode::FirstHalf);
         } else {
             if (kind == Kind::Retried) {
                 options.maxRetries = 1;
@@ -167,47 +189,40 @@ protected:
                 action = step.okStatus == 201 ? "status=200" : "status=201";
             else if (kind == Kind::Latency)
                 action = "latency=" + std::to_string(kRequestTimeoutMs + kOvershootMs);
-            sim->addFault(hnasgwsim::parseFaultRule(step.method + " " + path + " " + action));
+            s->sim->addFault(hnasgwsim::parseFaultRule(step.method + " " + path + " " + action));
         }
-        ClientOptions scoped(options);
-        hnastest::CaptureLog log(5);
         const auto start = std::chrono::steady_clock::now();
-        Outcome run;
-        {
-            RkManageHNAS hnas(kJobId);
-            initFacade(hnas, *sim, "", port);
-            hnas.setParallelRequests(parallel);
-            run = op.run(hnas);
-            const bool lastError401 = std::string(fault.name) == "401" && step.virtualServerListing;
-            EXPECT_EQ(hnas.getLastErrorCode(), lastError401 ? 5 : 0);
-        }
+        const Seen run = session(op, options, port, parallel);
         const long long took = elapsedMs(start);
-        const auto records = log->records();
+        const bool lastError401 = std::string(fault.name) == "401" && step.virtualServerListing;
+        EXPECT_EQ(run.lastError, lastError401 ? 5 : 0);
 
         const Effect effect = effectOf(kind, step);
         if (effect == Effect::Pass) {
-            EXPECT_TRUE(run.ok) << log.dump();
-            EXPECT_EQ(run.out, op.okOut);
+            EXPECT_TRUE(run.outcome.ok) << run.dump;
+            EXPECT_EQ(run.outcome.out, op.okOut);
         } else {
-            EXPECT_EQ(run.ok, step.tolerated) << log.dump();
+            EXPECT_EQ(run.outcome.ok, step.tolerated) << run.dump;
             const Out expected = op.okOut == Out::None ? Out::None
                                  : step.tolerated      ? op.okOut
                                                        : step.failOut;
-            EXPECT_EQ(run.out, expected);
+            EXPECT_EQ(run.outcome.out, expected);
             if (effect == Effect::BadBody) {
-                EXPECT_TRUE(log->contains("Unable to parse JSON response", -1)) << log.dump();
+                EXPECT_TRUE(run.logged("Unable to parse JSON response", -1)) << run.dump;
             }
             if (effect == Effect::EmptyBody) {
-                EXPECT_TRUE(log->contains("Empty response from the array", -1)) << log.dump();
+                EXPECT_TRUE(run.logged("Empty response from the array", -1)) << run.dump;
             }
             if (effect == Effect::Fail || step.wraps) {
-                EXPECT_TRUE(hasLine(records, step.failLine)) << "missing: " << step.failLine << "\n"
-                                                             << log.dump();
+                EXPECT_TRUE(countLines(run.records, step.failLine))
+                    << "missing: " << step.failLine << "\n"
+                    << run.dump;
             }
         }
         if (fault.reason) {
-            EXPECT_TRUE(hasLine(records, "No answer from the gateway. Reason [", fault.reason))
-                << log.dump();
+            EXPECT_TRUE(
+                countLines(run.records, "No answer from the gateway. Reason [", fault.reason))
+                << run.dump;
         }
         // Ends within the time-out of the requests it sent, plus a margin.
         EXPECT_LT(took, static_cast<long long>(op.steps.size()) *
@@ -215,24 +230,20 @@ protected:
                             1500);
         if (kind == Kind::Latency) // let the late answer go out before the next case
             std::this_thread::sleep_for(std::chrono::milliseconds(kOvershootMs + 100));
-        const std::string& password = sim->credentials().password;
-        for (const auto& r : records)
-            EXPECT_EQ(r.text.find(password), std::string::npos) << r.text;
 
         // The fault struck the request the table names. The simulator records
         // a request once it has answered it, so wait for the record.
-        const std::vector<std::string> seen = observed(records, run);
         if (wholeConnection(kind)) {
-            EXPECT_TRUE(sim->requestLog().empty());
-        } else if (port == proxy->port()) {
-            EXPECT_GE(proxy->rewritten(), 1);
+            EXPECT_TRUE(s->sim->requestLog().empty());
+        } else if (port == s->proxy.port()) {
+            EXPECT_GE(s->proxy.rewritten(), 1);
             if (step.method != "GET") {
-                EXPECT_EQ(proxy->rewritten(), 1);
+                EXPECT_EQ(s->proxy.rewritten(), 1);
             }
         } else {
             std::vector<hnasgwsim::RequestRecord> faulted;
             for (int i = 0; i < 100 && faulted.empty(); ++i) {
-                for (const auto& r : sim->requestLog())
+                for (const auto& r : s->sim->requestLog())
                     if (!r.fault.empty())
                         faulted.push_back(r);
                 if (faulted.empty())
@@ -248,90 +259,59 @@ protected:
                 EXPECT_EQ(faulted.size(), 1u);
             }
         }
-        return seen;
+        return observed(run.records, run.outcome);
     }
-
-    // A walk with its GETs in flight together, each held 100 ms by the
-    // gateway: what the caller observes is what `sequential` observed, and
-    // the gateway saw the same requests, over more than one connection.
-    void runAhead(const OpCase& op, const std::vector<std::string>& sequential) {
-        SCOPED_TRACE(op.name + ", " + std::to_string(kParallel) + " in flight");
-        resetArray();
-        for (const char* held : {"filesystem-snapshots/*", "filesystem-shares/cifs/*"})
-            sim->addFault(
-                hnasgwsim::parseFaultRule(std::string("GET /v4/storage/") + held + " latency=100"));
-        ClientOptions scoped(fastOptions(*sim));
-        hnastest::CaptureLog log(5);
-        RkManageHNAS hnas(kJobId);
-        initFacade(hnas, *sim);
-        hnas.setParallelRequests(kParallel);
-        EXPECT_EQ(observed(log->records(), op.run(hnas)), sequential);
-        const auto requests = sim->requestLog();
-        std::multiset<std::string> sent, listed;
-        std::set<int> connections;
-        for (size_t i = 0; i < requests.size(); ++i) {
-            sent.insert(requests[i].method + " " + requests[i].path);
-            if (i > 0)
-                connections.insert(requests[i].remotePort);
-        }
-        for (const auto& r : sequentialRequests)
-            listed.insert(r);
-        EXPECT_EQ(sent, listed);
-        EXPECT_GE(connections.size(), 2u);
-    }
-
-    std::vector<std::string> sequentialRequests;
 
     static constexpr unsigned long long kJobId = 9001;
-    static hnasgwsim::Simulator* sim;
-    static hnasgwsim::Simulator* otherName;
-    static Certificate* local;   // served by the simulator and the proxy
-    static Certificate* foreign; // for another name
-    static RewritingProxy* proxy;
+    static Servers* s;
 };
 
-hnasgwsim::Simulator* FaultSuite::sim = nullptr;
-hnasgwsim::Simulator* FaultSuite::otherName = nullptr;
-Certificate* FaultSuite::local = nullptr;
-Certificate* FaultSuite::foreign = nullptr;
-RewritingProxy* FaultSuite::proxy = nullptr;
+Servers* FaultSuite::s = nullptr;
 
 TEST_P(FaultSuite, EveryOperationAtEveryRequestUnderEveryFault) {
-    const std::string& password = sim->credentials().password;
     for (const OpCase& op : operationTable(arrayIds())) {
         if (op.family != GetParam())
             continue;
-        std::vector<std::string> paths;
-        std::vector<std::string> sequential;
-        sequentialRequests.clear();
         // Without a fault the operation succeeds with the requests the table
         // lists, and logs no password at level 5.
-        {
-            SCOPED_TRACE(op.name + " without a fault");
-            resetArray();
-            ClientOptions scoped(fastOptions(*sim));
-            hnastest::CaptureLog log(5);
-            RkManageHNAS hnas(kJobId);
-            initFacade(hnas, *sim);
-            const Outcome run = op.run(hnas);
-            ASSERT_TRUE(run.ok) << log.dump();
-            EXPECT_EQ(run.out, op.okOut);
-            sequential = observed(log->records(), run);
-            const auto requests = sim->requestLog();
-            ASSERT_EQ(requests.size(), op.steps.size());
-            for (size_t i = 0; i < requests.size(); ++i) {
-                paths.push_back(requests[i].path);
-                sequentialRequests.push_back(requests[i].method + " " + requests[i].path);
-                EXPECT_EQ(requests[i].method, op.steps[i].method) << i;
-                EXPECT_EQ(requests[i].status, op.steps[i].okStatus) << i;
-            }
-            for (const auto& r : log->records())
-                EXPECT_EQ(r.text.find(password), std::string::npos) << r.text;
+        SCOPED_TRACE(op.name);
+        resetArray();
+        const Seen clean = session(op, fastOptions(*s->sim));
+        ASSERT_TRUE(clean.outcome.ok) << clean.dump;
+        EXPECT_EQ(clean.outcome.out, op.okOut);
+        const auto requests = s->sim->requestLog();
+        ASSERT_EQ(requests.size(), op.steps.size());
+        std::vector<std::string> paths;
+        std::multiset<std::string> sent;
+        for (size_t i = 0; i < requests.size(); ++i) {
+            paths.push_back(requests[i].path);
+            sent.insert(requests[i].method + " " + requests[i].path);
+            EXPECT_EQ(requests[i].method, op.steps[i].method) << i;
+            EXPECT_EQ(requests[i].status, op.steps[i].okStatus) << i;
         }
-        // A walk gives the same records, lines and result with its GETs in
-        // flight together, also with the fault at any of its requests.
-        if (op.walk)
-            runAhead(op, sequential);
+        // A walk with its GETs in flight together, each held 100 ms by the
+        // gateway: the caller observes the same, the gateway sees the same
+        // requests over more than one connection; also with the fault at any
+        // of its requests.
+        if (op.walk) {
+            resetArray();
+            for (const char* held : {"filesystem-snapshots/*", "filesystem-shares/cifs/*"})
+                s->sim->addFault(hnasgwsim::parseFaultRule(std::string("GET /v4/storage/") + held +
+                                                           " latency=100"));
+            const Seen ahead = session(op, fastOptions(*s->sim), 0, kParallel);
+            EXPECT_EQ(observed(ahead.records, ahead.outcome),
+                      observed(clean.records, clean.outcome));
+            std::multiset<std::string> aheadSent;
+            std::set<int> connections;
+            const auto aheadRequests = s->sim->requestLog();
+            for (size_t i = 0; i < aheadRequests.size(); ++i) {
+                aheadSent.insert(aheadRequests[i].method + " " + aheadRequests[i].path);
+                if (i > 0)
+                    connections.insert(aheadRequests[i].remotePort);
+            }
+            EXPECT_EQ(aheadSent, sent);
+            EXPECT_GE(connections.size(), 2u);
+        }
         for (size_t i = 0; i < op.steps.size(); ++i)
             for (const Fault& fault : kFaults) {
                 if (wholeConnection(fault.kind) ||
@@ -349,14 +329,8 @@ TEST_P(FaultSuite, EveryOperationAtEveryRequestUnderEveryFault) {
 }
 
 INSTANTIATE_TEST_SUITE_P(Family, FaultSuite,
-                         ::testing::Values("device", "virtual servers", "file systems", "snapshots",
+                         ::testing::Values("device", "virtual_servers", "file_systems", "snapshots",
                                            "shares", "directories", "permissions"),
-                         [](const ::testing::TestParamInfo<const char*>& info) {
-                             std::string name = info.param;
-                             for (char& c : name)
-                                 if (c == ' ')
-                                     c = '_';
-                             return name;
-                         });
+                         [](const auto& info) { return std::string(info.param); });
 
 } // namespace

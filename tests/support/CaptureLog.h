@@ -1,15 +1,70 @@
 #pragma once
 
-// Installs a CapturingLogWriter as the global log writer for one test and
-// restores the previous writer afterwards.
+// A thread-safe log writer that keeps every record in memory, installed as
+// the global writer for one test by CaptureLog (which restores the previous
+// writer afterwards).
 
 #include <boost/make_shared.hpp>
 #include <boost/shared_ptr.hpp>
 
+#include <cstdarg>
+#include <mutex>
 #include <string>
+#include <vector>
 
 #include "hnasmgmt/host/DbgTrace.h"
-#include "support/CapturingLogWriter.h"
+#include "hnasmgmt/host/LogWriters.h"
+
+struct LogRecord {
+    int level = 0;
+    std::string function;
+    long long jobId = 0;
+    std::string text;
+};
+
+class CapturingLogWriter : public CLogWriterInterface {
+public:
+    explicit CapturingLogWriter(int level = 5) : level_(level) {}
+    int GetLevel() const override {
+        std::lock_guard<std::mutex> lock(mutex_);
+        return level_;
+    }
+    void SetLevel(int level) {
+        std::lock_guard<std::mutex> lock(mutex_);
+        level_ = level;
+    }
+    void Write(int level, const char* function, int, long long jobId, int, const char* format,
+               ...) override {
+        va_list args;
+        va_start(args, format);
+        LogRecord record{level, function ? function : "", jobId, hnasFormatV(format, args)};
+        va_end(args);
+        std::lock_guard<std::mutex> lock(mutex_);
+        records_.push_back(std::move(record));
+    }
+    std::vector<LogRecord> records() const {
+        std::lock_guard<std::mutex> lock(mutex_);
+        return records_;
+    }
+    void clear() {
+        std::lock_guard<std::mutex> lock(mutex_);
+        records_.clear();
+    }
+    // Number of records with exactly this text (and this level, when given).
+    size_t count(const std::string& text, const int* level = nullptr) const {
+        size_t n = 0;
+        for (const LogRecord& r : records())
+            n += r.text == text && (level == nullptr || r.level == *level);
+        return n;
+    }
+    bool contains(const std::string& text) const { return count(text) > 0; }
+    bool contains(const std::string& text, int level) const { return count(text, &level) > 0; }
+
+private:
+    mutable std::mutex mutex_;
+    int level_;
+    std::vector<LogRecord> records_;
+};
 
 namespace hnastest {
 
@@ -23,7 +78,6 @@ public:
     CaptureLog(const CaptureLog&) = delete;
     CaptureLog& operator=(const CaptureLog&) = delete;
 
-    CapturingLogWriter& writer() { return *writer_; }
     CapturingLogWriter* operator->() { return writer_.get(); }
 
     // True when a record has exactly this function, level, job identifier and text.

@@ -41,23 +41,6 @@ void writePem(const std::string& path, EVP_PKEY* key, X509* cert) {
     check(ok, "PEM write");
 }
 
-// "sha256//" + base64(SHA-256 of the DER SubjectPublicKeyInfo).
-std::string publicKeyPin(EVP_PKEY* key) {
-    unsigned char* der = nullptr;
-    const int len = i2d_PUBKEY(key, &der);
-    check(len > 0, "i2d_PUBKEY");
-    unsigned char digest[EVP_MAX_MD_SIZE];
-    unsigned int digestLen = 0;
-    const int ok =
-        EVP_Digest(der, static_cast<size_t>(len), digest, &digestLen, EVP_sha256(), nullptr);
-    OPENSSL_free(der);
-    check(ok == 1, "EVP_Digest");
-    std::string b64(4 * ((digestLen + 2) / 3) + 1, '\0');
-    b64.resize(static_cast<size_t>(EVP_EncodeBlock(reinterpret_cast<unsigned char*>(&b64[0]),
-                                                   digest, static_cast<int>(digestLen))));
-    return "sha256//" + b64;
-}
-
 } // namespace
 
 Certificate::Certificate(const std::string& commonName, const std::string& altNames) {
@@ -95,7 +78,6 @@ Certificate::Certificate(const std::string& commonName, const std::string& altNa
     check(X509_sign(x, key.get(), EVP_sha256()) > 0, "X509_sign");
     writePem(key_, key.get(), nullptr);
     writePem(cert_, nullptr, x);
-    pin_ = publicKeyPin(key.get());
 }
 
 Certificate::~Certificate() {

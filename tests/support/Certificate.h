@@ -19,11 +19,9 @@ public:
 
     const std::string& certFile() const { return cert_; }
     const std::string& keyFile() const { return key_; }
-    // Public-key pin in libcurl's "sha256//<base64>" form.
-    const std::string& pin() const { return pin_; }
 
 private:
-    std::string dir_, cert_, key_, pin_;
+    std::string dir_, cert_, key_;
 };
 
 } // namespace hnastest

@@ -1,15 +1,10 @@
 #pragma once
 
-// A bare listener on 127.0.0.1 for what the scripted gateway cannot show or
-// script: it keeps every request head byte for byte (the gateway's HTTP
-// library trims header values) and answers with raw scripted responses, the
-// last one repeating (headers such as Retry-After, chunked bodies); an empty
-// response resets the connection unanswered, as a server that closed it for
-// idleness while the request was on its way. Given a certificate and key it
-// speaks TLS.
-
-#include <openssl/err.h>
-#include <openssl/ssl.h>
+// A bare plain-HTTP listener on 127.0.0.1 for what the scripted gateway cannot
+// script: it answers with raw scripted responses, the last one repeating
+// (headers such as Retry-After, chunked bodies), and counts the requests; an
+// empty response resets the connection unanswered, as a server that closed it
+// for idleness while the request was on its way.
 
 #include <arpa/inet.h>
 #include <netinet/in.h>
@@ -20,7 +15,6 @@
 #include <algorithm>
 #include <atomic>
 #include <cstdlib>
-#include <mutex>
 #include <stdexcept>
 #include <string>
 #include <thread>
@@ -30,16 +24,7 @@ namespace hnastest {
 
 class RawServer {
 public:
-    explicit RawServer(std::vector<std::string> responses, const std::string& certFile = "",
-                       const std::string& keyFile = "")
-        : responses_(std::move(responses)) {
-        if (!certFile.empty()) {
-            ctx_ = SSL_CTX_new(TLS_server_method());
-            if (!ctx_ ||
-                SSL_CTX_use_certificate_file(ctx_, certFile.c_str(), SSL_FILETYPE_PEM) != 1 ||
-                SSL_CTX_use_PrivateKey_file(ctx_, keyFile.c_str(), SSL_FILETYPE_PEM) != 1)
-                throw std::runtime_error("RawServer: cannot load the certificate");
-        }
+    explicit RawServer(std::vector<std::string> responses) : responses_(std::move(responses)) {
         fd_ = ::socket(AF_INET, SOCK_STREAM, 0);
         sockaddr_in addr{};
         addr.sin_family = AF_INET;
@@ -56,23 +41,13 @@ public:
         stop_ = true;
         thread_.join();
         ::close(fd_);
-        if (ctx_)
-            SSL_CTX_free(ctx_);
     }
     RawServer(const RawServer&) = delete;
     RawServer& operator=(const RawServer&) = delete;
 
     int port() const { return port_; }
-    std::string url() const {
-        return (ctx_ ? "https" : "http") + std::string("://127.0.0.1:") + std::to_string(port_) +
-               "/x";
-    }
-    // Raw request heads (request line and header lines, up to the blank line).
-    std::vector<std::string> heads() const {
-        std::lock_guard<std::mutex> lock(mutex_);
-        return heads_;
-    }
-    int requests() const { return static_cast<int>(heads().size()); }
+    std::string url() const { return "http://127.0.0.1:" + std::to_string(port_) + "/x"; }
+    int requests() const { return requests_.load(); }
 
 private:
     void run() {
@@ -81,18 +56,14 @@ private:
             const int conn = ::poll(&p, 1, 20) > 0 ? ::accept(fd_, nullptr, nullptr) : -1;
             if (conn < 0)
                 continue;
-            SSL* ssl = ctx_ ? SSL_new(ctx_) : nullptr;
             timeval tv{5, 0};
             ::setsockopt(conn, SOL_SOCKET, SO_RCVTIMEO, &tv, sizeof tv);
-            if (!ssl || (SSL_set_fd(ssl, conn) == 1 && SSL_accept(ssl) == 1))
-                serve(conn, ssl);
-            SSL_free(ssl);
-            ERR_clear_error();
+            serve(conn);
             ::close(conn);
         }
     }
-    // Answers the requests of one connection; over TLS only the first.
-    void serve(int conn, SSL* ssl) {
+    // Answers the requests of one connection.
+    void serve(int conn) {
         std::string in;
         char buf[4096];
         while (!stop_) {
@@ -103,28 +74,20 @@ private:
                 cl == std::string::npos ? 0 : std::strtoul(head.c_str() + cl + 17, nullptr, 10);
             if (end == std::string::npos || in.size() < end + 4 + want) {
                 pollfd p{conn, POLLIN, 0}; // a quiet 20 ms lets the loop see stop_
-                if ((!ssl || SSL_pending(ssl) == 0) && ::poll(&p, 1, 20) <= 0)
+                if (::poll(&p, 1, 20) <= 0)
                     continue;
-                const int n = ssl ? SSL_read(ssl, buf, sizeof buf)
-                                  : static_cast<int>(::recv(conn, buf, sizeof buf, 0));
+                const auto n = ::recv(conn, buf, sizeof buf, 0);
                 if (n <= 0)
                     return;
                 in.append(buf, static_cast<size_t>(n));
                 continue;
             }
             in.erase(0, end + 4 + want);
-            std::unique_lock<std::mutex> lock(mutex_);
-            heads_.push_back(head);
-            const std::string out = responses_[std::min(heads_.size(), responses_.size()) - 1];
-            lock.unlock();
+            const size_t seen = static_cast<size_t>(++requests_);
+            const std::string& out = responses_[std::min(seen, responses_.size()) - 1];
             if (out.empty()) { // an empty answer: reset the connection unanswered
                 linger reset{1, 0};
                 ::setsockopt(conn, SOL_SOCKET, SO_LINGER, &reset, sizeof reset);
-                return;
-            }
-            if (ssl) {
-                SSL_write(ssl, out.data(), static_cast<int>(out.size()));
-                SSL_shutdown(ssl);
                 return;
             }
             if (::send(conn, out.data(), out.size(), MSG_NOSIGNAL) !=
@@ -134,13 +97,11 @@ private:
     }
 
     std::vector<std::string> responses_;
-    SSL_CTX* ctx_ = nullptr;
     int fd_ = -1;
     int port_ = 0;
     std::atomic<bool> stop_{false};
     std::thread thread_;
-    mutable std::mutex mutex_;
-    std::vector<std::string> heads_;
+    std::atomic<int> requests_{0};
 };
 
 } // namespace hnastest

@@ -20,7 +20,6 @@
 #include <thread>
 #include <utility>
 
-#include "hnasmgmt/host/RKLibCurl.h"
 #include "support/Certificate.h"
 
 namespace hnastest {
@@ -124,7 +123,6 @@ struct TestGateway::Impl {
         if (q != std::string::npos)
             rec.path += req.target.substr(q);
         rec.body = req.body;
-        rec.remoteAddress = req.remote_addr;
         rec.remotePort = req.remote_port;
         // httplib adds the peer's and its own address as pseudo headers.
         for (const auto& h : req.headers)
@@ -196,10 +194,6 @@ const std::string& TestGateway::caFile() const {
     return impl_->certificate.certFile();
 }
 
-const std::string& TestGateway::pin() const {
-    return impl_->certificate.pin();
-}
-
 void TestGateway::on(const std::string& method, const std::string& resource,
                      ScriptedResponse response) {
     std::lock_guard<std::mutex> lock(impl_->mutex);
@@ -231,29 +225,9 @@ std::vector<RecordedRequest> TestGateway::requests() const {
     return impl_->recorded;
 }
 
-size_t TestGateway::requestCount() const {
-    std::lock_guard<std::mutex> lock(impl_->mutex);
-    return impl_->recorded.size();
-}
-
 size_t TestGateway::connectionCount() const {
     std::lock_guard<std::mutex> lock(impl_->mutex);
     return impl_->connections.size();
-}
-
-struct TrustGateway::Saved {
-    RKLibCurlOptions options;
-};
-
-TrustGateway::TrustGateway(const TestGateway& gateway)
-    : saved_(new Saved{RKLibCurl::getOptions()}) {
-    RKLibCurlOptions options = saved_->options;
-    options.caFile = gateway.caFile();
-    RKLibCurl::setOptions(options);
-}
-
-TrustGateway::~TrustGateway() {
-    RKLibCurl::setOptions(saved_->options);
 }
 
 } // namespace hnastest

@@ -12,15 +12,16 @@
 #include <string>
 #include <vector>
 
+#include "hnasmgmt/host/RKLibCurl.h"
+
 namespace hnastest {
 
 struct RecordedRequest {
-    std::string method;                         // "GET", "POST", "PUT", "DELETE"
-    std::string path;                           // full path, e.g. "/v4/storage/file-devices"
-    std::string body;                           // request body bytes
+    std::string method;                              // "GET", "POST", "PUT", "DELETE"
+    std::string path;                                // full path, e.g. "/v4/storage/file-devices"
+    std::string body;                                // request body bytes
     std::multimap<std::string, std::string> headers; // names as sent
-    std::string remoteAddress;
-    int remotePort = 0;                         // identifies the TCP connection
+    int remotePort = 0;                              // identifies the TCP connection
 
     // First value of a header (name compared case-insensitively); empty if absent.
     std::string header(const std::string& name) const;
@@ -46,22 +47,19 @@ public:
     std::string host() const { return "127.0.0.1"; }
     // PEM file of the gateway's self-signed certificate (its own trust anchor).
     const std::string& caFile() const;
-    // Public-key pin of the certificate in libcurl's "sha256//<base64>" form.
-    const std::string& pin() const;
 
     // Answers METHOD PATH (path relative to "/v4/storage/", e.g. "file-devices")
     // with `response` every time, unless a queued answer is waiting.
     void on(const std::string& method, const std::string& resource, ScriptedResponse response);
     // Queues a one-shot answer for METHOD PATH; queued answers go first, in order.
-    void enqueue(const std::string& method, const std::string& resource,
-                 ScriptedResponse response);
+    void enqueue(const std::string& method, const std::string& resource, ScriptedResponse response);
     // Answer for requests that match no script (default: 404 with an error document).
     void setFallback(ScriptedResponse response);
     // Drops every script and recorded request.
     void reset();
 
     std::vector<RecordedRequest> requests() const;
-    size_t requestCount() const;
+    size_t requestCount() const { return requests().size(); }
     // Number of distinct TCP connections that carried requests.
     size_t connectionCount() const;
 
@@ -90,16 +88,31 @@ template <class Session> void configureSession(Session& session, const TestGatew
     session.setMetroServerPort(gateway.port());
 }
 
-// Points RKLibCurl at the gateway's CA file (process-wide) for the life of
-// the object, and restores the previous options afterwards.
-class TrustGateway {
+// Sets the process-wide client options for the life of the object.
+class ClientOptions {
 public:
-    explicit TrustGateway(const TestGateway& gateway);
-    ~TrustGateway();
+    explicit ClientOptions(const RKLibCurlOptions& options) : saved_(RKLibCurl::getOptions()) {
+        RKLibCurl::setOptions(options);
+    }
+    ~ClientOptions() { RKLibCurl::setOptions(saved_); }
+    ClientOptions(const ClientOptions&) = delete;
+    ClientOptions& operator=(const ClientOptions&) = delete;
 
 private:
-    struct Saved;
-    std::unique_ptr<Saved> saved_;
+    RKLibCurlOptions saved_;
+};
+
+// The current options, trusting the gateway's CA file.
+inline RKLibCurlOptions trusting(const TestGateway& gateway) {
+    RKLibCurlOptions options = RKLibCurl::getOptions();
+    options.caFile = gateway.caFile();
+    return options;
+}
+
+// Points RKLibCurl at the gateway's CA file for the life of the object.
+class TrustGateway : public ClientOptions {
+public:
+    explicit TrustGateway(const TestGateway& gateway) : ClientOptions(trusting(gateway)) {}
 };
 
 } // namespace hnastest
