@@ -53,9 +53,9 @@ struct RKLibCurl::Impl {
 private:
     bool checkRequest(const RKLibCurlRequest& request);
     bool attempt(const RKLibCurlRequest& request, const hnasmgmt::host::AttemptLimits& limits,
-                 bool freshConnection, CURLcode& rc);
+                 CURLcode& rc);
     bool performWithRetries(const RKLibCurlRequest& request, CURLcode& rc);
     bool waitBeforeRetry(const RKLibCurlRequest& request, int attempt, const std::string& reason,
-                         hnasmgmt::host::Clock::time_point deadline, bool atOnce);
+                         hnasmgmt::host::Clock::time_point deadline);
     bool finish(CURLcode rc);
 };

@@ -148,7 +148,6 @@ struct Fetch {
     CURL* easy = nullptr;
     HeaderList headers;
     int attempt = 0;
-    bool fresh = false, staleRetried = false; // see RKLibCurl::Impl::performWithRetries
     Clock::time_point deadline;
     Clock::time_point retryAt;
     bool inMulti = false;
@@ -165,7 +164,7 @@ struct Fetch {
         CURL* h = easy;
         transfer.startAttempt();
         if (!setUpHandle(h, options(), transfer, url.c_str(), headers.get(),
-                         limitsBefore(deadline, options()), fresh, false, nullptr) ||
+                         limitsBefore(deadline, options()), false, false, nullptr) ||
             !setVerbAndBody(h, HTTP_REQ_TYPE_GET, nullptr, 0))
             return false;
         return curl_easy_setopt(h, CURLOPT_SHARE, share) == CURLE_OK &&
@@ -180,15 +179,9 @@ struct Fetch {
     bool finish(CURLcode rc) {
         long code = 0;
         curl_easy_getinfo(easy, CURLINFO_RESPONSE_CODE, &code);
-        std::string reason = retryReason(rc, code, true);
-        fresh = false;
-        if (reason.empty() && !staleRetried) {
-            reason = staleConnectionReason(easy, rc, transfer.errorText(rc));
-            fresh = staleRetried = !reason.empty();
-        }
+        const std::string reason = retryReason(rc, code, true);
         if (!reason.empty() && attempt < std::max(0, options().maxRetries)) {
-            const long delayMs =
-                fresh ? 0 : retryDelayMs(options(), attempt, transfer.retryAfterSeconds);
+            const long delayMs = retryDelayMs(options(), attempt, transfer.retryAfterSeconds);
             char line[512];
             if (msLeft(deadline) <= delayMs) {
                 std::snprintf(line, sizeof line,

@@ -141,10 +141,11 @@ bool RKLibCurl::Impl::takeAnswerSentAhead(const RKLibCurlRequest& request, bool&
 }
 
 bool RKLibCurl::Impl::attempt(const RKLibCurlRequest& request, const AttemptLimits& limits,
-                              bool freshConnection, CURLcode& rc) {
+                              CURLcode& rc) {
     CURL* h = curl.easy.get();
     transfer.startAttempt();
     httpCode = 0;
+    const bool freshConnection = request.type != HTTP_REQ_TYPE_GET;
     if (!setUpHandle(h, settings.options, transfer, request.url, curl.headers.get(), limits,
                      freshConnection, request.verbose, request.userAgent) ||
         !setVerbAndBody(h, request.type, request.body, request.length)) {
@@ -159,32 +160,20 @@ bool RKLibCurl::Impl::attempt(const RKLibCurlRequest& request, const AttemptLimi
 bool RKLibCurl::Impl::performWithRetries(const RKLibCurlRequest& request, CURLcode& rc) {
     const auto deadline = deadlineAfter(Clock::now(), requestTimeoutMs(settings.options));
     const int maxRetries = std::max(0, settings.options.maxRetries);
-    const bool isGet = request.type == HTTP_REQ_TYPE_GET;
-    // Writes always go on a fresh connection; a GET that a kept-alive
-    // connection lost before its answer goes once more, at once, on a new one.
-    bool fresh = !isGet, staleRetried = false;
     for (int n = 0;; ++n) {
-        if (!attempt(request, limitsBefore(deadline, settings.options), fresh, rc)) {
+        if (!attempt(request, limitsBefore(deadline, settings.options), rc)) {
             return false;
         }
-        std::string reason = retryReason(rc, httpCode, isGet);
-        fresh = !isGet;
-        if (reason.empty() && isGet && !staleRetried) {
-            reason = staleConnectionReason(curl.easy.get(), rc, transfer.errorText(rc));
-            fresh = staleRetried = !reason.empty();
-        }
-        if (reason.empty() || n >= maxRetries ||
-            !waitBeforeRetry(request, n, reason, deadline, fresh && isGet)) {
+        const std::string reason = retryReason(rc, httpCode, request.type == HTTP_REQ_TYPE_GET);
+        if (reason.empty() || n >= maxRetries || !waitBeforeRetry(request, n, reason, deadline)) {
             return true;
         }
     }
 }
 
 bool RKLibCurl::Impl::waitBeforeRetry(const RKLibCurlRequest& request, int attempt,
-                                      const std::string& reason, Clock::time_point deadline,
-                                      bool atOnce) {
-    const long delayMs =
-        atOnce ? 0 : retryDelayMs(settings.options, attempt, transfer.retryAfterSeconds);
+                                      const std::string& reason, Clock::time_point deadline) {
+    const long delayMs = retryDelayMs(settings.options, attempt, transfer.retryAfterSeconds);
     const int maxRetries = std::max(0, settings.options.maxRetries);
     DbgTrace dbg;
     if (msLeft(deadline) <= delayMs) {

@@ -62,17 +62,6 @@ std::string retryReason(CURLcode rc, long status, bool isGet) {
     return std::string();
 }
 
-std::string staleConnectionReason(CURL* handle, CURLcode rc, const std::string& error) {
-    if (rc != CURLE_SEND_ERROR && rc != CURLE_RECV_ERROR && rc != CURLE_GOT_NOTHING)
-        return std::string();
-    long connects = -1, headerBytes = -1;
-    if (curl_easy_getinfo(handle, CURLINFO_NUM_CONNECTS, &connects) != CURLE_OK ||
-        curl_easy_getinfo(handle, CURLINFO_HEADER_SIZE, &headerBytes) != CURLE_OK ||
-        connects != 0 || headerBytes != 0)
-        return std::string();
-    return "kept-alive connection closed before the answer (" + error + ")";
-}
-
 long retryDelayMs(const RKLibCurlOptions& options, int attempt, long retryAfterSeconds) {
     const long maxDelayMs = std::max(0L, options.retryMaxDelayMs);
     if (retryAfterSeconds >= 0) {

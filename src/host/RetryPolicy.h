@@ -31,13 +31,6 @@ AttemptLimits limitsBefore(Clock::time_point deadline, const RKLibCurlOptions& o
 // answer to a GET. Empty when it may not.
 std::string retryReason(CURLcode rc, long status, bool isGet);
 
-// Why a GET that ended with `rc` on `handle` may be sent again at once on a
-// new connection: it failed on a connection kept from an earlier exchange
-// before any byte of the answer arrived (the gateway closed the connection for
-// idleness as the request went out). `error` says how it failed. Empty when it
-// may not.
-std::string staleConnectionReason(CURL* handle, CURLcode rc, const std::string& error);
-
 // The back-off before retry number attempt + 1: the answer's Retry-After
 // (seconds, -1 for none) up to the longest delay, else an exponential delay
 // from the first one, with jitter.

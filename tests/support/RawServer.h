@@ -2,9 +2,7 @@
 
 // A bare plain-HTTP listener on 127.0.0.1 for what the scripted gateway cannot
 // script: it answers with raw scripted responses, the last one repeating
-// (headers such as Retry-After, chunked bodies), and counts the requests; an
-// empty response resets the connection unanswered, as a server that closed it
-// for idleness while the request was on its way.
+// (headers such as Retry-After, chunked bodies), and counts the requests.
 
 #include <arpa/inet.h>
 #include <netinet/in.h>
@@ -85,11 +83,6 @@ private:
             in.erase(0, end + 4 + want);
             const size_t seen = static_cast<size_t>(++requests_);
             const std::string& out = responses_[std::min(seen, responses_.size()) - 1];
-            if (out.empty()) { // an empty answer: reset the connection unanswered
-                linger reset{1, 0};
-                ::setsockopt(conn, SOL_SOCKET, SO_LINGER, &reset, sizeof reset);
-                return;
-            }
             if (::send(conn, out.data(), out.size(), MSG_NOSIGNAL) !=
                 static_cast<ssize_t>(out.size()))
                 return;
