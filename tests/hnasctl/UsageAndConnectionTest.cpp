@@ -64,12 +64,17 @@ TEST_F(Password, ComesFromTheEnvironmentOrAFile) {
           {});
 }
 
-// Waits (at most 10 s) until the terminal's echo is `on`.
-bool echoBecomes(int terminal, bool on) {
+// Waits (at most 10 s) until the terminal's echo is `on`, sending SIGCONT to
+// `resume` (when given) each round: it may stop only after the test saw echo
+// come back on.
+bool echoBecomes(int terminal, bool on, pid_t resume = 0) {
     termios t{};
-    for (int i = 0; i < 1000; ++i, usleep(10000))
+    for (int i = 0; i < 1000; ++i, usleep(10000)) {
+        if (resume > 0)
+            kill(resume, SIGCONT);
         if (tcgetattr(terminal, &t) == 0 && ((t.c_lflag & ECHO) != 0) == on)
             return true;
+    }
     return false;
 }
 
@@ -93,8 +98,7 @@ TEST_F(Password, PromptRestoresEchoOnEveryWayOut) {
         ASSERT_EQ(write(terminal, &key, 1), 1);
         EXPECT_TRUE(echoBecomes(terminal, true)) << int(key);
         if (key == '\x1a') { // stopped, or not (an orphaned process group is not)
-            kill(pid, SIGCONT);
-            EXPECT_TRUE(echoBecomes(terminal, false));
+            EXPECT_TRUE(echoBecomes(terminal, false, pid));
             kill(pid, SIGTERM);
         }
         int status = 0;
