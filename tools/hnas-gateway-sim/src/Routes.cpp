@@ -409,94 +409,119 @@ Reply deletePermission(Share& share, const std::string& encodedName) {
     return ok(204, "");
 }
 
+// Read-only virtual servers, one of them, or the shares on one.
+Reply routeVirtualServers(ArrayState& a, const std::string& method, const std::string& resource,
+                          const std::vector<std::string>& p) {
+    const size_t n = p.size();
+    if (method != "GET")
+        return methodNotAllowed(method, resource);
+    if (n == 1 || (n == 2 && p[1].empty()))
+        return listVirtualServers(a);
+    if (n == 2) {
+        auto* evs = a.findVirtualServerByObjectId(p[1]);
+        if (!evs)
+            return notFound("virtual server " + p[1] + " not found");
+        JsonWriter w;
+        w.beginObject().key("virtualServer");
+        writeVirtualServer(w, *evs);
+        w.endObject();
+        return ok(200, w.take());
+    }
+    if (n == 3 && !protocolOf(p[2]).empty())
+        return listShares(a, p[1], protocolOf(p[2]));
+    return notFound("no resource " + resource);
+}
+
+// Read-only file systems, one of them, its virtual servers or its directories.
+Reply routeFileSystems(ArrayState& a, const std::string& method, const std::string& resource,
+                       const std::vector<std::string>& p) {
+    const size_t n = p.size();
+    if (method != "GET")
+        return methodNotAllowed(method, resource);
+    if (n == 1 || (n == 2 && p[1].empty()))
+        return listFileSystems(a);
+    if (n == 2)
+        return oneFileSystem(a, p[1]);
+    if (n == 3 && p[2] == "virtual-servers")
+        return fileSystemVirtualServers(a, p[1]);
+    if (p[2] == "directories" && (n == 3 || n == 4))
+        return listDirectories(a, p[1], n == 4 ? p[3] : "");
+    return notFound("no resource " + resource);
+}
+
+// Snapshots: created, recovered, deleted and listed.
+Reply routeSnapshots(ArrayState& a, const std::string& method, const std::string& resource,
+                     const std::vector<std::string>& p, const std::string& body,
+                     std::uint64_t now) {
+    const size_t n = p.size();
+    const bool get = method == "GET", post = method == "POST", del = method == "DELETE";
+    if (n == 1 || (n == 2 && p[1].empty())) {
+        if (!post)
+            return methodNotAllowed(method, resource);
+        return createSnapshot(a, body, now);
+    }
+    if (post && n == 3 && p[2] == "recover")
+        return recoverSnapshot(a, p[1]);
+    if (del && n == 2)
+        return deleteSnapshot(a, p[1]);
+    if (get)
+        return listSnapshots(a, p[1], joinFrom(p, 2));
+    return methodNotAllowed(method, resource);
+}
+
+// Shares of a protocol, and the permissions on a CIFS share.
+Reply routeShares(ArrayState& a, const std::string& method, const std::string& resource,
+                  const std::vector<std::string>& p, const std::string& body) {
+    const size_t n = p.size();
+    const bool get = method == "GET", post = method == "POST", del = method == "DELETE";
+    const std::string protocol = protocolOf(p[1]);
+    if (n == 2) {
+        if (!post)
+            return methodNotAllowed(method, resource);
+        return createShare(a, protocol, body);
+    }
+    if (n == 3) {
+        if (del)
+            return deleteShare(a, protocol, p[2]);
+        if (get)
+            return oneShare(a, protocol, p[2]);
+        return methodNotAllowed(method, resource);
+    }
+    if (protocol == "CIFS" && p[3] == "authentications" && (n == 4 || n == 5)) {
+        auto* share = a.findShare("CIFS", p[2]);
+        if (!share)
+            return notFound("CIFS share " + p[2] + " not found");
+        if (n == 4 && get)
+            return listPermissions(*share);
+        if (n == 4 && post)
+            return addPermissions(*share, body);
+        if (n == 5 && del)
+            return deletePermission(*share, p[4]);
+        return methodNotAllowed(method, resource);
+    }
+    return notFound("no resource " + resource);
+}
+
 Reply route(ArrayState& a, const std::string& method, const std::string& resource,
             const std::string& body, std::uint64_t now) {
     const auto p = splitPath(resource);
     const size_t n = p.size();
     const std::string& top = p[0];
-    const bool get = method == "GET", post = method == "POST", del = method == "DELETE";
 
     if (top == "file-devices" && n == 1) {
-        if (!get)
+        if (method != "GET")
             return methodNotAllowed(method, resource);
         return ok(200, fileDeviceDocument(a.subsystem));
     }
 
-    if (top == "virtual-servers") {
-        if (!get)
-            return methodNotAllowed(method, resource);
-        if (n == 1 || (n == 2 && p[1].empty()))
-            return listVirtualServers(a);
-        if (n == 2) {
-            auto* evs = a.findVirtualServerByObjectId(p[1]);
-            if (!evs)
-                return notFound("virtual server " + p[1] + " not found");
-            JsonWriter w;
-            w.beginObject().key("virtualServer");
-            writeVirtualServer(w, *evs);
-            w.endObject();
-            return ok(200, w.take());
-        }
-        if (n == 3 && !protocolOf(p[2]).empty())
-            return listShares(a, p[1], protocolOf(p[2]));
-    }
-
-    if (top == "filesystems") {
-        if (!get)
-            return methodNotAllowed(method, resource);
-        if (n == 1 || (n == 2 && p[1].empty()))
-            return listFileSystems(a);
-        if (n == 2)
-            return oneFileSystem(a, p[1]);
-        if (n == 3 && p[2] == "virtual-servers")
-            return fileSystemVirtualServers(a, p[1]);
-        if (p[2] == "directories" && (n == 3 || n == 4))
-            return listDirectories(a, p[1], n == 4 ? p[3] : "");
-    }
-
-    if (top == "filesystem-snapshots") {
-        if (n == 1 || (n == 2 && p[1].empty())) {
-            if (!post)
-                return methodNotAllowed(method, resource);
-            return createSnapshot(a, body, now);
-        }
-        if (post && n == 3 && p[2] == "recover")
-            return recoverSnapshot(a, p[1]);
-        if (del && n == 2)
-            return deleteSnapshot(a, p[1]);
-        if (get)
-            return listSnapshots(a, p[1], joinFrom(p, 2));
-        return methodNotAllowed(method, resource);
-    }
-
-    if (top == "filesystem-shares" && n >= 2 && !protocolOf(p[1]).empty()) {
-        const std::string protocol = protocolOf(p[1]);
-        if (n == 2) {
-            if (!post)
-                return methodNotAllowed(method, resource);
-            return createShare(a, protocol, body);
-        }
-        if (n == 3) {
-            if (del)
-                return deleteShare(a, protocol, p[2]);
-            if (get)
-                return oneShare(a, protocol, p[2]);
-            return methodNotAllowed(method, resource);
-        }
-        if (protocol == "CIFS" && p[3] == "authentications" && (n == 4 || n == 5)) {
-            auto* share = a.findShare("CIFS", p[2]);
-            if (!share)
-                return notFound("CIFS share " + p[2] + " not found");
-            if (n == 4 && get)
-                return listPermissions(*share);
-            if (n == 4 && post)
-                return addPermissions(*share, body);
-            if (n == 5 && del)
-                return deletePermission(*share, p[4]);
-            return methodNotAllowed(method, resource);
-        }
-    }
-
+    if (top == "virtual-servers")
+        return routeVirtualServers(a, method, resource, p);
+    if (top == "filesystems")
+        return routeFileSystems(a, method, resource, p);
+    if (top == "filesystem-snapshots")
+        return routeSnapshots(a, method, resource, p, body, now);
+    if (top == "filesystem-shares" && n >= 2 && !protocolOf(p[1]).empty())
+        return routeShares(a, method, resource, p, body);
     return notFound("no resource " + resource);
 }
 
