@@ -39,6 +39,16 @@ int clampToInt(size_t value) {
     return value > static_cast<size_t>(INT_MAX) ? INT_MAX : static_cast<int>(value);
 }
 
+// Logs what a share listing is asked for: every share (none named), or so many by name.
+void logSharesWanted(DbgTrace& trace, const char* function, long long job, size_t named) {
+    if (named == 0) {
+        trace.DebugLvl(function, 0, job, "Getting information for all File System shares.");
+    } else {
+        trace.DebugLvl(function, 0, job, "Getting information for [%d] File System shares",
+                       clampToInt(named));
+    }
+}
+
 // Checks the listing's inputs, GETs the share listing of a virtual server
 // and reads it into `listed`, with the listing's lines.
 bool readShareListing(HNASRestAPI& api, const OpLog& op, unsigned long long jobId,
@@ -182,12 +192,7 @@ bool RkManageHNAS::getFilesystemShares(__HNASVirtualServers& virtualServer,
         const long long job = static_cast<long long>(jobId);
         const OpLog op{kFunction, job, trace};
 
-        if (shares.empty()) {
-            trace.DebugLvl(kFunction, 0, job, "Getting information for all File System shares.");
-        } else {
-            trace.DebugLvl(kFunction, 0, job, "Getting information for [%d] File System shares",
-                           clampToInt(shares.size()));
-        }
+        logSharesWanted(trace, kFunction, job, shares.size());
         if (!sessionReady(initialised, restApi.get(), op)) {
             return false;
         }

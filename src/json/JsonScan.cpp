@@ -113,86 +113,117 @@ int toInt32(std::uint64_t value) {
                : static_cast<int>(value);
 }
 
-bool numberBeyondReader(std::string_view token, double& value) {
-    const char* data = token.data();
-    const std::size_t length = token.size();
-    std::size_t p = 0;
-    const bool negative = p < length && data[p] == '-';
-    if (negative) {
-        ++p;
-    }
-    const std::size_t intStart = p;
+namespace {
+
+// The parts of a JSON number literal, as written.
+struct NumberParts {
+    bool negative = false;
+    bool isInteger = true;
+    std::string_view intDigits;
+    std::string_view fracDigits;
+    long long exponent = 0; // clamped near a million digits' worth
+    std::size_t end = 0;    // one past the literal's last character
+};
+
+std::size_t skipDigits(const char* data, std::size_t length, std::size_t p) {
     while (p < length && isDigit(data[p])) {
         ++p;
     }
-    const std::string_view intDigits(data + intStart, p - intStart);
-    std::string_view fracDigits;
-    bool isInteger = true;
-    if (p < length && data[p] == '.') {
-        isInteger = false;
-        const std::size_t fracStart = ++p;
-        while (p < length && isDigit(data[p])) {
-            ++p;
-        }
-        fracDigits = std::string_view(data + fracStart, p - fracStart);
-        if (fracDigits.empty()) {
-            return false;
-        }
-    }
-    long long exponent = 0;
-    if (p < length && (data[p] == 'e' || data[p] == 'E')) {
-        isInteger = false;
+    return p;
+}
+
+// Reads an exponent's sign and digits from `p` (just past the 'e'); false when there are none.
+bool readExponent(const char* data, std::size_t length, std::size_t& p, long long& exponent) {
+    bool negativeExponent = false;
+    if (p < length && (data[p] == '+' || data[p] == '-')) {
+        negativeExponent = data[p] == '-';
         ++p;
-        bool negativeExponent = false;
-        if (p < length && (data[p] == '+' || data[p] == '-')) {
-            negativeExponent = data[p] == '-';
-            ++p;
+    }
+    const std::size_t expStart = p;
+    while (p < length && isDigit(data[p])) {
+        if (exponent < 1000000) {
+            exponent = exponent * 10 + (data[p] - '0');
         }
-        const std::size_t expStart = p;
-        while (p < length && isDigit(data[p])) {
-            if (exponent < 1000000) {
-                exponent = exponent * 10 + (data[p] - '0');
-            }
-            ++p;
-        }
-        if (p == expStart) {
+        ++p;
+    }
+    if (p == expStart) {
+        return false;
+    }
+    if (negativeExponent) {
+        exponent = -exponent;
+    }
+    return true;
+}
+
+// Splits `token` into its parts; false when it is not one JSON number (trailing blanks allowed).
+bool splitNumber(std::string_view token, NumberParts& parts) {
+    const char* data = token.data();
+    const std::size_t length = token.size();
+    std::size_t p = 0;
+    parts.negative = p < length && data[p] == '-';
+    if (parts.negative) {
+        ++p;
+    }
+    const std::size_t intStart = p;
+    p = skipDigits(data, length, p);
+    parts.intDigits = std::string_view(data + intStart, p - intStart);
+    if (p < length && data[p] == '.') {
+        parts.isInteger = false;
+        const std::size_t fracStart = ++p;
+        p = skipDigits(data, length, p);
+        parts.fracDigits = std::string_view(data + fracStart, p - fracStart);
+        if (parts.fracDigits.empty()) {
             return false;
         }
-        if (negativeExponent) {
-            exponent = -exponent;
+    }
+    if (p < length && (data[p] == 'e' || data[p] == 'E')) {
+        parts.isInteger = false;
+        ++p;
+        if (!readExponent(data, length, p, parts.exponent)) {
+            return false;
         }
     }
+    parts.end = p;
     for (std::size_t rest = p; rest < length; ++rest) {
         if (!isSpace(data[rest])) {
             return false; // not one number
         }
     }
-    if (intDigits.empty() || (intDigits.size() > 1 && intDigits[0] == '0')) {
-        return false; // not a JSON number
+    const std::string_view intDigits = parts.intDigits;
+    return !intDigits.empty() && !(intDigits.size() > 1 && intDigits[0] == '0');
+}
+
+// Decimal order of magnitude of a float.
+long long decimalOrder(const NumberParts& parts) {
+    if (parts.intDigits != "0") {
+        return static_cast<long long>(parts.intDigits.size()) - 1 + parts.exponent;
     }
-    const double saturated = negative ? -1e300 : 1e300;
-    if (isInteger) {
+    const std::size_t firstNonZero = parts.fracDigits.find_first_not_of('0');
+    return firstNonZero == std::string_view::npos
+               ? 0
+               : -static_cast<long long>(firstNonZero) - 1 + parts.exponent;
+}
+
+} // namespace
+
+bool numberBeyondReader(std::string_view token, double& value) {
+    NumberParts parts;
+    if (!splitNumber(token, parts)) {
+        return false;
+    }
+    const double saturated = parts.negative ? -1e300 : 1e300;
+    if (parts.isInteger) {
         value = saturated; // beyond 64 bits: the only integer the reader refuses
-        return negative ? !fitsLimit(intDigits, "9223372036854775808")
-                        : !fitsLimit(intDigits, "18446744073709551615");
+        return parts.negative ? !fitsLimit(parts.intDigits, "9223372036854775808")
+                              : !fitsLimit(parts.intDigits, "18446744073709551615");
     }
-    // Decimal order of magnitude of a float.
-    long long order = 0;
-    if (intDigits != "0") {
-        order = static_cast<long long>(intDigits.size()) - 1 + exponent;
-    } else {
-        const std::size_t firstNonZero = fracDigits.find_first_not_of('0');
-        order = firstNonZero == std::string_view::npos
-                    ? 0
-                    : -static_cast<long long>(firstNonZero) - 1 + exponent;
-    }
-    if (order >= 300) {
+    if (decimalOrder(parts) >= 300) {
         value = saturated;
         return true;
     }
     // An exponent of many digits: read it here (too small to hold gives 0).
     value = 0.0;
-    std::from_chars(data, data + p, value);
+    std::from_chars(token.data(), token.data() + parts.end, value);
     return true;
 }
 

@@ -55,6 +55,13 @@ __attribute__((flatten)) void reserveRoom(std::vector<Record>& records, std::siz
     records.reserve(records.size() + room);
 }
 
+// Drops the records appended after the first `held` (none when there are none).
+template <typename Record> void dropFrom(std::vector<Record>& records, std::size_t held) {
+    if (records.size() > held) {
+        records.erase(records.begin() + static_cast<std::ptrdiff_t>(held), records.end());
+    }
+}
+
 } // namespace
 
 template <typename Record>
@@ -108,13 +115,11 @@ bool readListing(unsigned long long jobId, std::string& response,
             ok = !Format::kRequired;
         }
         if (!ok) {
-            records.erase(records.begin() + static_cast<std::ptrdiff_t>(held), records.end());
+            dropFrom(records, held);
         }
         return ok;
     } catch (...) {
-        if (records.size() > held) {
-            records.erase(records.begin() + static_cast<std::ptrdiff_t>(held), records.end());
-        }
+        dropFrom(records, held);
         return false;
     }
 }

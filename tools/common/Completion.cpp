@@ -2,6 +2,7 @@
 
 #include <algorithm>
 #include <cctype>
+#include <ostream>
 #include <sstream>
 #include <vector>
 
@@ -57,19 +58,8 @@ std::vector<std::string> subcommandWords(const CLI::App& app) {
     return out;
 }
 
-} // namespace
-
-std::string bashCompletion(const CLI::App& app, const std::string& program) {
-    std::string fn = "_" + program;
-    std::replace_if(
-        fn.begin(), fn.end(), [](char c) { return !std::isalnum(static_cast<unsigned char>(c)); },
-        '_');
-    const std::vector<Command> all = commands(app);
-    std::ostringstream out;
-
-    out << "# bash completion for " << program << "              -*- shell-script -*-\n"
-        << "# Generated from the program's own option definitions.\n\n";
-
+// Writes <fn>_subcommands: the subcommands of a command path.
+void writeSubcommands(std::ostream& out, const std::string& fn, const std::vector<Command>& all) {
     out << "# The subcommands of command path $1.\n" << fn << "_subcommands() {\n    case $1 in\n";
     for (const Command& c : all) {
         const auto subs = subcommandWords(*c.app);
@@ -77,13 +67,19 @@ std::string bashCompletion(const CLI::App& app, const std::string& program) {
             out << "    " << quoted(joined(c.path)) << ") echo " << quoted(words(subs)) << " ;;\n";
     }
     out << "    esac\n}\n\n";
+}
 
+// Writes <fn>_options: the options of a command path.
+void writeOptions(std::ostream& out, const std::string& fn, const std::vector<Command>& all) {
     out << "# The options of command path $1.\n" << fn << "_options() {\n    case $1 in\n";
     for (const Command& c : all)
         out << "    " << quoted(joined(c.path)) << ") echo " << quoted(words(optionWords(*c.app)))
             << " ;;\n";
     out << "    esac\n}\n\n";
+}
 
+// Writes <fn>_falls_through: the command paths that hand unknown options to their parent.
+void writeFallsThrough(std::ostream& out, const std::string& fn, const std::vector<Command>& all) {
     out << "# Succeeds when command path $1 hands unknown options to its parent.\n"
         << fn << "_falls_through() {\n    case $1 in\n";
     for (const Command& c : all) {
@@ -91,7 +87,10 @@ std::string bashCompletion(const CLI::App& app, const std::string& program) {
             out << "    " << quoted(joined(c.path)) << ") return 0 ;;\n";
     }
     out << "    esac\n    return 1\n}\n\n";
+}
 
+// Writes <fn>_value: the options that take a value, with their fixed choices.
+void writeValue(std::ostream& out, const std::string& fn, const std::vector<Command>& all) {
     out << "# Succeeds when option $2 takes a value on command path $1, and prints the\n"
         << "# values it accepts when they are a fixed set.\n"
         << fn << "_value() {\n    local path=$1\n    while :; do\n        case \"$path|$2\" in\n";
@@ -121,7 +120,10 @@ std::string bashCompletion(const CLI::App& app, const std::string& program) {
         << "        [[ -n $path ]] && " << fn << "_falls_through \"$path\" || return 1\n"
         << "        if [[ $path == *' '* ]]; then path=${path% *}; else path=''; fi\n"
         << "    done\n}\n\n";
+}
 
+// The completion function itself, and its registration for the program.
+void writeCompleter(std::ostream& out, const std::string& fn, const std::string& program) {
     out << fn << "() {\n"
         << "    local cur=${COMP_WORDS[COMP_CWORD]} prev=${COMP_WORDS[COMP_CWORD-1]}\n"
         << "    local path='' word sub values i skip=0\n"
@@ -161,6 +163,25 @@ std::string bashCompletion(const CLI::App& app, const std::string& program) {
         << "    mapfile -t COMPREPLY < <(compgen -W \"$values\" -- \"$cur\")\n"
         << "}\n"
         << "complete -F " << fn << " " << program << '\n';
+}
+
+} // namespace
+
+std::string bashCompletion(const CLI::App& app, const std::string& program) {
+    std::string fn = "_" + program;
+    std::replace_if(
+        fn.begin(), fn.end(), [](char c) { return !std::isalnum(static_cast<unsigned char>(c)); },
+        '_');
+    const std::vector<Command> all = commands(app);
+    std::ostringstream out;
+
+    out << "# bash completion for " << program << "              -*- shell-script -*-\n"
+        << "# Generated from the program's own option definitions.\n\n";
+    writeSubcommands(out, fn, all);
+    writeOptions(out, fn, all);
+    writeFallsThrough(out, fn, all);
+    writeValue(out, fn, all);
+    writeCompleter(out, fn, program);
     return out.str();
 }
 
