@@ -365,6 +365,39 @@ Reply deletePermission(Share& share, const std::string& encodedName) {
     return ok(204, "");
 }
 
+// The share resources: "filesystem-shares/<protocol>[/<id>[/authentications[/<name>]]]".
+Reply routeShares(ArrayState& a, const std::string& method, const std::string& resource,
+                  const std::vector<std::string>& p, const std::string& body) {
+    const size_t n = p.size();
+    const bool get = method == "GET", post = method == "POST", del = method == "DELETE";
+    const std::string protocol = protocolOf(p[1]);
+    if (n == 2) {
+        if (!post)
+            return methodNotAllowed(method, resource);
+        return createShare(a, protocol, body);
+    }
+    if (n == 3) {
+        if (del)
+            return deleteShare(a, protocol, p[2]);
+        if (get)
+            return oneShare(a, protocol, p[2]);
+        return methodNotAllowed(method, resource);
+    }
+    if (protocol == "CIFS" && p[3] == "authentications" && (n == 4 || n == 5)) {
+        auto* share = a.findShare("CIFS", p[2]);
+        if (!share)
+            return notFound("CIFS share " + p[2] + " not found");
+        if (n == 4 && get)
+            return listPermissions(*share);
+        if (n == 4 && post)
+            return addPermissions(*share, body);
+        if (n == 5 && del)
+            return deletePermission(*share, p[4]);
+        return methodNotAllowed(method, resource);
+    }
+    return notFound("no resource " + resource);
+}
+
 Reply route(ArrayState& a, const std::string& method, const std::string& resource,
             const std::string& body, std::uint64_t now) {
     const auto p = splitPath(resource);
@@ -421,33 +454,8 @@ Reply route(ArrayState& a, const std::string& method, const std::string& resourc
         return methodNotAllowed(method, resource);
     }
 
-    if (top == "filesystem-shares" && n >= 2 && !protocolOf(p[1]).empty()) {
-        const std::string protocol = protocolOf(p[1]);
-        if (n == 2) {
-            if (!post)
-                return methodNotAllowed(method, resource);
-            return createShare(a, protocol, body);
-        }
-        if (n == 3) {
-            if (del)
-                return deleteShare(a, protocol, p[2]);
-            if (get)
-                return oneShare(a, protocol, p[2]);
-            return methodNotAllowed(method, resource);
-        }
-        if (protocol == "CIFS" && p[3] == "authentications" && (n == 4 || n == 5)) {
-            auto* share = a.findShare("CIFS", p[2]);
-            if (!share)
-                return notFound("CIFS share " + p[2] + " not found");
-            if (n == 4 && get)
-                return listPermissions(*share);
-            if (n == 4 && post)
-                return addPermissions(*share, body);
-            if (n == 5 && del)
-                return deletePermission(*share, p[4]);
-            return methodNotAllowed(method, resource);
-        }
-    }
+    if (top == "filesystem-shares" && n >= 2 && !protocolOf(p[1]).empty())
+        return routeShares(a, method, resource, p, body);
 
     return notFound("no resource " + resource);
 }
