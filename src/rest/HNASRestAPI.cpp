@@ -154,16 +154,27 @@ void logException(const char* function, unsigned long long jobId, const char* wh
     }
 }
 
-// Runs a setter's assignment; an exception is logged, not thrown.
-template <typename Assign>
-void assignNoThrow(const char* function, unsigned long long jobId, Assign&& assign) noexcept {
+// Runs the work of a public entry point: an exception is logged, not thrown,
+// and the entry point fails.
+template <typename Work>
+bool runNoThrow(const char* function, unsigned long long jobId, Work&& work) noexcept {
     try {
-        assign();
+        return work();
     } catch (const std::exception& e) {
         logException(function, jobId, e.what());
     } catch (...) {
         logException(function, jobId, nullptr);
     }
+    return false;
+}
+
+// A setter's assignment, run so.
+template <typename Assign>
+void assignNoThrow(const char* function, unsigned long long jobId, Assign&& assign) noexcept {
+    runNoThrow(function, jobId, [&] {
+        assign();
+        return true;
+    });
 }
 
 // One request as its log lines show it, every value bounded.
@@ -366,7 +377,7 @@ void HNASRestAPI::setMetroServerPort(const int& value) {
 bool HNASRestAPI::validateServerParams() {
     using hnasmgmt::hasControlChar;
     using hnasmgmt::hasOuterBlank;
-    try {
+    return runNoThrow(kValidateFn, jobId, [&] {
         DbgTrace trace;
         const bool blankEdge = hasOuterBlank(userName) || hasOuterBlank(password);
         const bool valid = !userName.empty() && !password.empty() && !managementIP.empty() &&
@@ -387,16 +398,11 @@ bool HNASRestAPI::validateServerParams() {
                            "the request header would not carry.");
         }
         return false;
-    } catch (const std::exception& e) {
-        logException(kValidateFn, jobId, e.what());
-    } catch (...) {
-        logException(kValidateFn, jobId, nullptr);
-    }
-    return false;
+    });
 }
 
 bool HNASRestAPI::Init() {
-    try {
+    return runNoThrow(kInitFn, jobId, [&] {
         DbgTrace trace;
         if (curlClient) {
             std::unique_ptr<RKLibCurl> old = std::move(curlClient);
@@ -410,16 +416,11 @@ bool HNASRestAPI::Init() {
         }
         trace.DebugLvl(kInitFn, 0, logJob(jobId), "Initialized curl library successfully.");
         return true;
-    } catch (const std::exception& e) {
-        logException(kInitFn, jobId, e.what());
-    } catch (...) {
-        logException(kInitFn, jobId, nullptr);
-    }
-    return false;
+    });
 }
 
 bool HNASRestAPI::setCommonCurlHeaders() {
-    try {
+    return runNoThrow(kHeadersFn, jobId, [&] {
         DbgTrace trace;
         if (!curlClient) {
             trace.DebugLvl(kHeadersFn, -1, logJob(jobId), "Curl library not initialized yet.");
@@ -434,30 +435,22 @@ bool HNASRestAPI::setCommonCurlHeaders() {
         }
         trace.DebugLvl(kHeadersFn, 4, logJob(jobId), "Successfully set the common curl headers.");
         return true;
-    } catch (const std::exception& e) {
-        logException(kHeadersFn, jobId, e.what());
-    } catch (...) {
-        logException(kHeadersFn, jobId, nullptr);
-    }
-    return false;
+    });
 }
 
 void HNASRestAPI::formRequestURL(std::string resource) {
-    try {
+    const bool formed = runNoThrow(kFormUrlFn, jobId, [&] {
         requestURL = "https://" + hnasmgmt::urlHost(metroServer) + ":" +
                      std::to_string(metroServerPort) + "/v4/storage/" + resource;
-    } catch (const std::exception& e) {
+        return true;
+    });
+    if (!formed)
         requestURL.clear();
-        logException(kFormUrlFn, jobId, e.what());
-    } catch (...) {
-        requestURL.clear();
-        logException(kFormUrlFn, jobId, nullptr);
-    }
 }
 
 bool HNASRestAPI::sendReq(int requestType, const std::string& resource, const std::string& body,
                           std::string& response, const int& resourceType) {
-    try {
+    return runNoThrow(kSendFn, jobId, [&] {
         response.clear();
         const long expected = expectedStatus(resourceType);
         const long long job = logJob(jobId);
@@ -482,12 +475,7 @@ bool HNASRestAPI::sendReq(int requestType, const std::string& resource, const st
                        request.resource.c_str(), request.url.c_str(), request.body.c_str(),
                        lastHttpError);
         return false;
-    } catch (const std::exception& e) {
-        logException(kSendFn, jobId, e.what());
-    } catch (...) {
-        logException(kSendFn, jobId, nullptr);
-    }
-    return false;
+    });
 }
 
 bool HNASRestAPI::get(const std::string& resource, std::string& response, const int& resourceType) {
