@@ -7,10 +7,13 @@
 
 #include <string>
 #include <utility>
+#include <vector>
 
+#include "facade/NoThrow.h"
 #include "hnasmgmt/host/DbgTrace.h"
 #include "hnasmgmt/rest/HNASRestAPI.h"
 #include "rest/LogText.h"
+#include "json/ListingReaders.h"
 
 namespace hnasfacade {
 
@@ -23,6 +26,17 @@ struct OpLog {
     DbgTrace& trace;
 };
 
+// Runs an operation: `body(op)` logs under the operation's name and job, and
+// an exception ends it with false and a line (hnasNoThrow).
+template <typename Body>
+bool runOperation(const char* function, unsigned long long jobId, Body&& body) noexcept {
+    return hnasNoThrow(function, jobId, [&] {
+        DbgTrace trace;
+        const OpLog op{function, static_cast<long long>(jobId), trace};
+        return body(op);
+    });
+}
+
 // True when init has given the facade a session; otherwise logs
 // "Initialize HNAS params." and returns false.
 inline bool sessionReady(bool initialised, const HNASRestAPI* session, const OpLog& op) {
@@ -30,6 +44,38 @@ inline bool sessionReady(bool initialised, const HNASRestAPI* session, const OpL
         return true;
     }
     op.trace.DebugLvl(op.function, -1, op.job, "Initialize HNAS params.");
+    return false;
+}
+
+// Runs an operation that needs the session init gives: before init it is
+// refused as sessionReady says.
+template <typename Body>
+bool runSessionOperation(const char* function, unsigned long long jobId, bool initialised,
+                         const HNASRestAPI* session, Body&& body) noexcept {
+    return runOperation(function, jobId, [&](const OpLog& op) {
+        return sessionReady(initialised, session, op) && body(op);
+    });
+}
+
+// The listing a lookup or a walk reads in full: false, with `failure` logged
+// when it could not be read or `empty` when it has no records.
+template <typename Record>
+bool nonEmptyListing(const OpLog& op, bool read, const std::vector<Record>& records,
+                     const char* failure, const char* empty) {
+    if (!read || records.empty()) {
+        op.trace.DebugLvl(op.function, -1, op.job, "%s", read ? empty : failure);
+        return false;
+    }
+    return true;
+}
+
+// A request body as a message built it: false, with `failure` logged, when
+// the message refused to build it or built nothing.
+inline bool bodyBuilt(const OpLog& op, bool built, const std::string& body, const char* failure) {
+    if (built && !body.empty()) {
+        return true;
+    }
+    op.trace.DebugLvl(op.function, -1, op.job, "%s", failure);
     return false;
 }
 
@@ -122,6 +168,44 @@ bool sendAndRead(HNASRestAPI& api, const OpLog& op, const Request& request, OnFa
         return false;
     }
     return true;
+}
+
+// The lines a read logs through sendAndRead: a fixed text at `level` (what it
+// is called with is not shown), or a line whose format's one %s shows the
+// answer's body.
+inline auto fixedLine(const OpLog& op, int level, std::string text) {
+    return [&op, level, text = std::move(text)](const auto&) {
+        op.trace.DebugLvl(op.function, level, op.job, "%s", text.c_str());
+    };
+}
+inline auto bodyLine(const OpLog& op, int level, const char* format) {
+    return [&op, level, format](const char* body) {
+        op.trace.DebugLvl(op.function, level, op.job, format, body);
+    };
+}
+
+// sendAndRead of a listing: its records replace `records` once the whole
+// listing has been read (none is copied), and are left as they were otherwise.
+template <typename Record, typename OnFailure, typename OnBody>
+bool sendAndReadListing(HNASRestAPI& api, const OpLog& op, const Request& request,
+                        OnFailure&& onFailure, OnBody&& onBody, std::vector<Record>& records) {
+    std::vector<Record> parsed;
+    const auto read = [&](std::string& body) {
+        return hnasjson::readListing(static_cast<unsigned long long>(op.job), body, parsed);
+    };
+    if (!sendAndRead(api, op, request, onFailure, onBody, read)) {
+        return false;
+    }
+    records.swap(parsed);
+    return true;
+}
+
+// sendAndRead of an answer that the message's parseResponse reads.
+template <typename Message, typename OnFailure, typename OnBody>
+bool sendAndParse(HNASRestAPI& api, const OpLog& op, const Request& request, OnFailure&& onFailure,
+                  OnBody&& onBody, Message& message) {
+    return sendAndRead(api, op, request, onFailure, onBody,
+                       [&](std::string& body) { return message.parseResponse(body); });
 }
 
 } // namespace hnasfacade

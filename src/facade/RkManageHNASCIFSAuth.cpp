@@ -5,7 +5,6 @@
 #include <string>
 #include <vector>
 
-#include "facade/NoThrow.h"
 #include "facade/OperationSteps.h"
 #include "facade/Walk.h"
 #include "hnasmgmt/facade/RkManageHNAS.h"
@@ -26,31 +25,21 @@ constexpr int kResourceDeleteCIFSAuth = 17;
 bool RkManageHNAS::getCIFSAuthentication(const std::string& shareObjectId,
                                          std::vector<__HNASCIFSAuthentication>& entries) {
     static const char* const kFunction = "getCIFSAuthentication";
-    return hnasNoThrow(kFunction, jobId, [&] {
-        DbgTrace trace;
-        const OpLog op{kFunction, static_cast<long long>(jobId), trace};
+    return runSessionOperation(kFunction, jobId, initialised, restApi.get(), [&](const OpLog& op) {
         HNASJSONGetCIFSAuthentication message(jobId);
-
-        if (!sessionReady(initialised, restApi.get(), op)) {
-            return false;
-        }
         if (shareObjectId.empty()) {
-            trace.DebugLvl(kFunction, -1, "The CIFS Share object ID is empty.");
+            op.trace.DebugLvl(kFunction, -1, "The CIFS Share object ID is empty.");
             return false;
         }
         const Request request{Verb::Get, hnasfacade::authenticationsPath(shareObjectId),
                               kResourceGetCIFSAuth};
-        const bool read = sendAndRead(
+        const bool read = sendAndParse(
             *restApi, op, request,
             [&](const Reply&) {
-                trace.DebugLvl(kFunction, -1, "Unable to get CIFS Authentication.");
+                op.trace.DebugLvl(kFunction, -1, "Unable to get CIFS Authentication.");
             },
-            [&](const char* body) {
-                trace.DebugLvl(kFunction, 5, op.job,
-                               "Successfully got the CIFS Authentication info. Response [%s]",
-                               body);
-            },
-            [&](std::string& body) { return message.parseResponse(body); });
+            bodyLine(op, 5, "Successfully got the CIFS Authentication info. Response [%s]"),
+            message);
         if (!read) {
             return false;
         }
@@ -62,30 +51,23 @@ bool RkManageHNAS::getCIFSAuthentication(const std::string& shareObjectId,
 bool RkManageHNAS::setCIFSAuthentication(const std::string& shareObjectId,
                                          std::vector<__HNASCIFSAuthentication>& entries) {
     static const char* const kFunction = "setCIFSAuthentication";
-    return hnasNoThrow(kFunction, jobId, [&] {
-        DbgTrace trace;
-        const OpLog op{kFunction, static_cast<long long>(jobId), trace};
+    return runSessionOperation(kFunction, jobId, initialised, restApi.get(), [&](const OpLog& op) {
         HNASJSONSetCIFSAuthentication message(jobId, entries);
-
-        if (!sessionReady(initialised, restApi.get(), op)) {
-            return false;
-        }
         if (shareObjectId.empty()) {
-            trace.DebugLvl(kFunction, -1, op.job, "Invalid input.");
+            op.trace.DebugLvl(kFunction, -1, op.job, "Invalid input.");
             return false;
         }
 
         std::string body;
-        if (!message.buildRequest(body) || body.empty()) {
-            trace.DebugLvl(kFunction, -1, op.job, "The request body is empty");
+        if (!bodyBuilt(op, message.buildRequest(body), body, "The request body is empty")) {
             return false;
         }
         const Request request{Verb::Post, hnasfacade::authenticationsPath(shareObjectId),
                               kResourceSetCIFSAuth, std::move(body)};
         if (!hnasfacade::send(*restApi, op, request).ok) {
-            trace.DebugLvl(kFunction, -1, op.job,
-                           "Unable to set CIFS Authentication for CIFS Share Object ID[%s]",
-                           clipForLog(shareObjectId).c_str());
+            op.trace.DebugLvl(kFunction, -1, op.job,
+                              "Unable to set CIFS Authentication for CIFS Share Object ID[%s]",
+                              clipForLog(shareObjectId).c_str());
             return false;
         }
         return true;
@@ -95,22 +77,16 @@ bool RkManageHNAS::setCIFSAuthentication(const std::string& shareObjectId,
 bool RkManageHNAS::deleteCIFSAuthentication(const std::string& shareObjectId,
                                             const std::string& encodedName) {
     static const char* const kFunction = "deleteCIFSAuthentication";
-    return hnasNoThrow(kFunction, jobId, [&] {
-        DbgTrace trace;
-        const OpLog op{kFunction, static_cast<long long>(jobId), trace};
-
-        if (!sessionReady(initialised, restApi.get(), op)) {
-            return false;
-        }
+    return runSessionOperation(kFunction, jobId, initialised, restApi.get(), [&](const OpLog& op) {
         if (shareObjectId.empty() || encodedName.empty()) {
-            trace.DebugLvl(kFunction, -1, op.job, "Invalid Parameters.");
+            op.trace.DebugLvl(kFunction, -1, op.job, "Invalid Parameters.");
             return false;
         }
 
         ResourcePath path = hnasfacade::authenticationsPath(shareObjectId);
         path.text("/").segment(encodedName);
         if (!hnasfacade::send(*restApi, op, {Verb::Delete, path, kResourceDeleteCIFSAuth}).ok) {
-            trace.DebugLvl(kFunction, -1, op.job, "Unable to delete permission.");
+            op.trace.DebugLvl(kFunction, -1, op.job, "Unable to delete permission.");
             return false;
         }
         return true;

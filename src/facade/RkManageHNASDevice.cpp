@@ -8,7 +8,6 @@
 #include <utility>
 #include <vector>
 
-#include "facade/NoThrow.h"
 #include "facade/OperationSteps.h"
 #include "hnasmgmt/facade/RkManageHNAS.h"
 #include "hnasmgmt/host/DbgTrace.h"
@@ -59,27 +58,18 @@ void logSubsystem(const OpLog& op, const __HNASStorageSubSystemInfo& info) {
 
 bool RkManageHNAS::getFileDevice(__HNASStorageSubSystemInfo& info) {
     static const char* const kFunction = "RkManageHNAS::getFileDevice";
-    return hnasNoThrow(kFunction, jobId, [&] {
-        DbgTrace trace;
-        const OpLog op{kFunction, static_cast<long long>(jobId), trace};
-        if (!sessionReady(initialised, restApi.get(), op)) {
-            return false;
-        }
+    return runSessionOperation(kFunction, jobId, initialised, restApi.get(), [&](const OpLog& op) {
         HNASJSONGetFileDevice message(jobId);
         const Request request{Verb::Get, ResourcePath().text("file-devices"), kResourceFileDevices};
-        const bool read = sendAndRead(
+        const bool read = sendAndParse(
             *restApi, op, request,
             [&](const Reply& reply) {
-                trace.DebugLvl(kFunction, -1, op.job,
-                               "Unable to get the storage subsystem information. Response [%s]",
-                               clipForLog(reply.body).c_str());
+                op.trace.DebugLvl(kFunction, -1, op.job,
+                                  "Unable to get the storage subsystem information. Response [%s]",
+                                  clipForLog(reply.body).c_str());
             },
-            [&](const char* body) {
-                trace.DebugLvl(kFunction, -1, op.job,
-                               "Successfully got the storage subsystem information. Response [%s]",
-                               body);
-            },
-            [&](std::string& body) { return message.parseResponse(body); });
+            bodyLine(op, -1, "Successfully got the storage subsystem information. Response [%s]"),
+            message);
         if (!read) {
             return false;
         }
@@ -91,9 +81,7 @@ bool RkManageHNAS::getFileDevice(__HNASStorageSubSystemInfo& info) {
 
 bool RkManageHNAS::getVirtualServers(std::vector<__HNASVirtualServers>& servers) {
     static const char* const kFunction = "RkManageHNAS::getVirtualServers";
-    return hnasNoThrow(kFunction, jobId, [&] {
-        DbgTrace trace;
-        const OpLog op{kFunction, static_cast<long long>(jobId), trace};
+    return runOperation(kFunction, jobId, [&](const OpLog& op) {
         servers.clear();
         if (!sessionReady(initialised, restApi.get(), op)) {
             return false;
@@ -101,21 +89,17 @@ bool RkManageHNAS::getVirtualServers(std::vector<__HNASVirtualServers>& servers)
         HNASJSONGetVirtualServers message(jobId);
         const Request request{Verb::Get, ResourcePath().text("virtual-servers"),
                               kResourceVirtualServers};
-        const bool read = sendAndRead(
+        const bool read = sendAndParse(
             *restApi, op, request,
             [&](const Reply& reply) {
-                trace.DebugLvl(kFunction, -1, op.job,
-                               "Unable to get virtual server list. Response [%s]",
-                               clipForLog(reply.body).c_str());
+                op.trace.DebugLvl(kFunction, -1, op.job,
+                                  "Unable to get virtual server list. Response [%s]",
+                                  clipForLog(reply.body).c_str());
                 if (reply.status == kHttpUnauthorized) {
                     lastErrorCode = kErrorUnauthorized;
                 }
             },
-            [&](const char* body) {
-                trace.DebugLvl(kFunction, 5, op.job,
-                               "Successfully got the virtual server list. Response [%s]", body);
-            },
-            [&](std::string& body) { return message.parseResponse(body); });
+            bodyLine(op, 5, "Successfully got the virtual server list. Response [%s]"), message);
         if (!read) {
             return false;
         }
@@ -126,26 +110,25 @@ bool RkManageHNAS::getVirtualServers(std::vector<__HNASVirtualServers>& servers)
 
 bool RkManageHNAS::getVirtualServerInfo(std::string nameOrAddress, __HNASVirtualServers& server) {
     static const char* const kFunction = "RkManageHNAS::getVirtualServerInfo";
-    return hnasNoThrow(kFunction, jobId, [&] {
-        DbgTrace trace;
-        const long long job = static_cast<long long>(jobId);
-
+    return runOperation(kFunction, jobId, [&](const OpLog& op) {
         if (nameOrAddress.empty()) {
-            trace.DebugLvl(kFunction, -1, job, "The virtual server name is empty.");
+            op.trace.DebugLvl(kFunction, -1, op.job, "The virtual server name is empty.");
             return false;
         }
 
         std::vector<__HNASVirtualServers> servers;
         if (!getVirtualServers(servers)) {
-            trace.DebugLvl(kFunction, -1, job, "Unable to get the list of all virtual servers");
+            op.trace.DebugLvl(kFunction, -1, op.job,
+                              "Unable to get the list of all virtual servers");
             return false;
         }
 
-        trace.DebugLvl(kFunction, 0, job, "Checking if %s is a valid IP address..",
-                       clipForLog(nameOrAddress).c_str());
+        op.trace.DebugLvl(kFunction, 0, op.job, "Checking if %s is a valid IP address..",
+                          clipForLog(nameOrAddress).c_str());
         const bool isAddress = isIPv4Address(nameOrAddress);
-        trace.DebugLvl(kFunction, 0, job,
-                       isAddress ? "The Array String is an IP." : "The Array String is not an IP.");
+        op.trace.DebugLvl(kFunction, 0, op.job,
+                          isAddress ? "The Array String is an IP."
+                                    : "The Array String is not an IP.");
 
         // The first server in the gateway's order wins; both comparisons are
         // exact, byte for byte.
@@ -164,14 +147,14 @@ bool RkManageHNAS::getVirtualServerInfo(std::string nameOrAddress, __HNASVirtual
             if (matches) {
                 // Every field of the found server, its UUID included.
                 server = std::move(candidate);
-                trace.DebugLvl(kFunction, 0, job, "Found [%s] in the virtual servers list",
-                               clipForLog(nameOrAddress).c_str());
+                op.trace.DebugLvl(kFunction, 0, op.job, "Found [%s] in the virtual servers list",
+                                  clipForLog(nameOrAddress).c_str());
                 return true;
             }
         }
 
-        trace.DebugLvl(kFunction, -1, job, "Unable to find [%s] in the virtual servers list",
-                       clipForLog(nameOrAddress).c_str());
+        op.trace.DebugLvl(kFunction, -1, op.job, "Unable to find [%s] in the virtual servers list",
+                          clipForLog(nameOrAddress).c_str());
         return false;
     });
 }

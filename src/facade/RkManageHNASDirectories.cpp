@@ -7,13 +7,11 @@
 
 #include <boost/tokenizer.hpp>
 
-#include "facade/NoThrow.h"
 #include "facade/OperationSteps.h"
 #include "hnasmgmt/facade/RkManageHNAS.h"
 #include "hnasmgmt/host/DbgTrace.h"
 #include "hnasmgmt/json/HNASJSONDirectories.h"
 #include "hnasmgmt/rest/HNASRestAPI.h"
-#include "json/ListingReaders.h"
 
 namespace {
 
@@ -41,44 +39,25 @@ bool RkManageHNAS::getFileSystemDirectories(const std::string& filesystemId,
                                             const std::string& directoryId,
                                             std::vector<__HNASFileSystemDirectories>& directories) {
     static const char* const kFunction = "RkManageHNAS::getFileSystemDirectories";
-    return hnasNoThrow(kFunction, jobId, [&] {
-        DbgTrace trace;
-        const long long job = static_cast<long long>(jobId);
-
-        const OpLog op{kFunction, job, trace};
+    return runOperation(kFunction, jobId, [&](const OpLog& op) {
         directories.clear();
         if (!sessionReady(initialised, restApi.get(), op)) {
             return false;
         }
         if (filesystemId.empty()) {
-            trace.DebugLvl(kFunction, -1, job, "Invalid Input. File System ID is empty.");
+            op.trace.DebugLvl(kFunction, -1, op.job, "Invalid Input. File System ID is empty.");
             return false;
         }
 
-        // The listing's reader fills a vector that is moved to the caller: no
-        // record vector is copied.
-        std::vector<__HNASFileSystemDirectories> parsed;
         ResourcePath path;
         path.text("filesystems/").segment(filesystemId).text("/directories/").segment(directoryId);
-        const bool read = sendAndRead(
+        return sendAndReadListing(
             *restApi, op, {Verb::Get, path, kResourceDirectories},
-            [&](const Reply&) {
-                trace.DebugLvl(kFunction, -1, job,
-                               "Unable to get directories list under directory ID[%s]",
-                               clipForLog(directoryId).c_str());
-            },
-            [&](const char* body) {
-                trace.DebugLvl(kFunction, 5, job,
-                               "Successfully got file system directories. Response [%s]", body);
-            },
-            [&](std::string& body) {
-                return hnasjson::readDirectoriesListing(jobId, body, parsed);
-            });
-        if (!read) {
-            return false;
-        }
-        directories.swap(parsed);
-        return true;
+            fixedLine(op, -1,
+                      "Unable to get directories list under directory ID[" +
+                          clipForLog(directoryId) + "]"),
+            bodyLine(op, 5, "Successfully got file system directories. Response [%s]"),
+            directories);
     });
 }
 
@@ -86,13 +65,11 @@ bool RkManageHNAS::getFileSystemDirectoriesUnderPath(
     const std::string& filesystemId, const std::string& path,
     std::vector<__HNASFileSystemDirectories>& directories) {
     static const char* const kFunction = "RkManageHNAS::getFileSystemDirectoriesUnderPath";
-    return hnasNoThrow(kFunction, jobId, [&] {
-        DbgTrace trace;
-        const long long job = static_cast<long long>(jobId);
+    return runOperation(kFunction, jobId, [&](const OpLog& op) {
         using Tokenizer = boost::tokenizer<boost::char_separator<char>>;
 
         if (filesystemId.empty() || path.empty()) {
-            trace.DebugLvl(kFunction, -1, job, "Invalid Input.");
+            op.trace.DebugLvl(kFunction, -1, op.job, "Invalid Input.");
             return false;
         }
 
@@ -103,12 +80,12 @@ bool RkManageHNAS::getFileSystemDirectoriesUnderPath(
 
         std::vector<__HNASFileSystemDirectories> current;
         if (!getFileSystemDirectories(filesystemId, "", current)) {
-            trace.DebugLvl(kFunction, -1, job,
-                           "Unable to get the dirs list under the root of the FS");
+            op.trace.DebugLvl(kFunction, -1, op.job,
+                              "Unable to get the dirs list under the root of the FS");
             return false;
         }
         if (components.size() < 2) {
-            trace.DebugLvl(kFunction, -1, job, "Invalid Path [%s]", clipForLog(path).c_str());
+            op.trace.DebugLvl(kFunction, -1, op.job, "Invalid Path [%s]", clipForLog(path).c_str());
             return false;
         }
 
@@ -122,15 +99,15 @@ bool RkManageHNAS::getFileSystemDirectoriesUnderPath(
             const __HNASFileSystemDirectories* found = findDirectory(current, matchName);
             if (found == nullptr) {
                 // Nothing lies under a directory that is not there.
-                trace.DebugLvl(kFunction, 0, job, "Directory [%s] not found.",
-                               clipForLog(matchName).c_str());
+                op.trace.DebugLvl(kFunction, 0, op.job, "Directory [%s] not found.",
+                                  clipForLog(matchName).c_str());
                 directories.clear();
                 return true;
             }
             std::vector<__HNASFileSystemDirectories> next;
             if (!getFileSystemDirectories(filesystemId, found->objectId, next)) {
-                trace.DebugLvl(kFunction, -1, job, "Unable to get the dirs list under [%s]",
-                               clipForLog(matchName).c_str());
+                op.trace.DebugLvl(kFunction, -1, op.job, "Unable to get the dirs list under [%s]",
+                                  clipForLog(matchName).c_str());
                 return false;
             }
             current = std::move(next);

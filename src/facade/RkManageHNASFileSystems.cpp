@@ -8,14 +8,12 @@
 
 #include <boost/algorithm/string/case_conv.hpp>
 
-#include "facade/NoThrow.h"
 #include "facade/OperationSteps.h"
 #include "hnasmgmt/facade/RkManageHNAS.h"
 #include "hnasmgmt/host/DbgTrace.h"
 #include "hnasmgmt/json/HNASJSONDevice.h"
 #include "hnasmgmt/json/HNASJSONFileSystems.h"
 #include "hnasmgmt/rest/HNASRestAPI.h"
-#include "json/ListingReaders.h"
 
 namespace {
 
@@ -36,57 +34,30 @@ using namespace hnasfacade;
 bool RkManageHNAS::getFileSystemsInfo(const std::string& filesystemId,
                                       std::vector<__HNASFileSystemInfo>& filesystems) {
     static const char* const kFunction = "RkManageHNAS::getFileSystemsInfo";
-    return hnasNoThrow(kFunction, jobId, [&] {
-        DbgTrace trace;
-        const long long job = static_cast<long long>(jobId);
-        const OpLog op{kFunction, job, trace};
-        if (!sessionReady(initialised, restApi.get(), op)) {
-            return false;
-        }
+    return runSessionOperation(kFunction, jobId, initialised, restApi.get(), [&](const OpLog& op) {
         if (filesystemId.empty()) {
-            trace.DebugLvl(kFunction, -1, job,
-                           "FileSystemID is empty. Getting all File Systems info.");
+            op.trace.DebugLvl(kFunction, -1, op.job,
+                              "FileSystemID is empty. Getting all File Systems info.");
         } else {
-            trace.DebugLvl(kFunction, -1, job, "Getting File System info for FileSystemID [%s]",
-                           clipForLog(filesystemId).c_str());
+            op.trace.DebugLvl(kFunction, -1, op.job,
+                              "Getting File System info for FileSystemID [%s]",
+                              clipForLog(filesystemId).c_str());
         }
 
-        // The listing's reader fills a vector that is moved to the caller: no
-        // record vector is copied.
-        std::vector<__HNASFileSystemInfo> parsed;
         const Request request{Verb::Get, ResourcePath().text("filesystems/").segment(filesystemId),
                               kFileSystemsResource};
-        const bool read = sendAndRead(
-            *restApi, op, request,
-            [&](const Reply&) {
-                trace.DebugLvl(kFunction, -1, job, "Unable to get file systems list.");
-            },
-            [&](const char* body) {
-                trace.DebugLvl(kFunction, 5, job, "Successfully got file systems. Response [%s]",
-                               body);
-            },
-            [&](std::string& body) {
-                return hnasjson::readFileSystemsListing(jobId, body, parsed);
-            });
-        if (!read) {
-            return false;
-        }
-        filesystems.swap(parsed);
-        return true;
+        return sendAndReadListing(
+            *restApi, op, request, fixedLine(op, -1, "Unable to get file systems list."),
+            bodyLine(op, 5, "Successfully got file systems. Response [%s]"), filesystems);
     });
 }
 
 bool RkManageHNAS::getFileSystemID(__HNASVirtualServers virtualServer, const std::string& shareName,
                                    const std::string& shareType, std::string& filesystemId) {
     static const char* const kFunction = "RkManageHNAS::getFileSystemID";
-    return hnasNoThrow(kFunction, jobId, [&] {
-        DbgTrace trace;
-        const long long job = static_cast<long long>(jobId);
-        if (!sessionReady(initialised, restApi.get(), {kFunction, job, trace})) {
-            return false;
-        }
+    return runSessionOperation(kFunction, jobId, initialised, restApi.get(), [&](const OpLog& op) {
         if (shareName.empty() || virtualServer.objectId.empty() || shareType.empty()) {
-            trace.DebugLvl(kFunction, -1, job, "Invalid input.");
+            op.trace.DebugLvl(kFunction, -1, op.job, "Invalid input.");
             return false;
         }
 
@@ -100,35 +71,30 @@ bool RkManageHNAS::getFileSystemID(__HNASVirtualServers virtualServer, const std
         const std::string wanted = lowerCopy(shareName);
         for (const __HNASFileSystemShares& share : shares) {
             if (lowerCopy(share.name) == wanted) {
-                trace.DebugLvl(kFunction, 0, job, "Share [%s] found.",
-                               clipForLog(share.name).c_str());
+                op.trace.DebugLvl(kFunction, 0, op.job, "Share [%s] found.",
+                                  clipForLog(share.name).c_str());
                 filesystemId = share.filesystemId;
                 return true;
             }
         }
-        trace.DebugLvl(kFunction, -1, job, "Share [%s] not found in Virtual Server [%s].",
-                       clipForLog(shareName).c_str(), clipForLog(virtualServer.name).c_str());
+        op.trace.DebugLvl(kFunction, -1, op.job, "Share [%s] not found in Virtual Server [%s].",
+                          clipForLog(shareName).c_str(), clipForLog(virtualServer.name).c_str());
         return false;
     });
 }
 
 bool RkManageHNAS::getFileSystemID(const std::string& filesystemName, std::string& filesystemId) {
     static const char* const kFunction = "RkManageHNAS::getFileSystemID";
-    return hnasNoThrow(kFunction, jobId, [&] {
-        DbgTrace trace;
-        const long long job = static_cast<long long>(jobId);
+    return runOperation(kFunction, jobId, [&](const OpLog& op) {
         if (filesystemName.empty()) {
-            trace.DebugLvl(kFunction, -1, job, "Invalid Input. File System name is empty.");
+            op.trace.DebugLvl(kFunction, -1, op.job, "Invalid Input. File System name is empty.");
             return false;
         }
 
         std::vector<__HNASFileSystemInfo> filesystems;
-        if (!getFileSystemsInfo(std::string(), filesystems)) {
-            trace.DebugLvl(kFunction, -1, job, "Unable to get the File Systems list.");
-            return false;
-        }
-        if (filesystems.empty()) {
-            trace.DebugLvl(kFunction, -1, job, "File Systems list is empty.");
+        if (!nonEmptyListing(op, getFileSystemsInfo(std::string(), filesystems), filesystems,
+                             "Unable to get the File Systems list.",
+                             "File Systems list is empty.")) {
             return false;
         }
 
@@ -137,9 +103,9 @@ bool RkManageHNAS::getFileSystemID(const std::string& filesystemName, std::strin
         const __HNASFileSystemInfo* match = nullptr;
         for (const __HNASFileSystemInfo& filesystem : filesystems) {
             if (lowerCopy(filesystem.label) == wanted) {
-                trace.DebugLvl(kFunction, 0, job, "File System[%s] found. FS ID [%s]",
-                               clipForLog(filesystem.label).c_str(),
-                               clipForLog(filesystem.filesystemId).c_str());
+                op.trace.DebugLvl(kFunction, 0, op.job, "File System[%s] found. FS ID [%s]",
+                                  clipForLog(filesystem.label).c_str(),
+                                  clipForLog(filesystem.filesystemId).c_str());
                 match = &filesystem;
             }
         }
@@ -154,15 +120,9 @@ bool RkManageHNAS::getFileSystemID(const std::string& filesystemName, std::strin
 bool RkManageHNAS::getEVSIdAssociatedWithFileSystemID(const std::string& filesystemId,
                                                       unsigned long long& virtualServerId) {
     static const char* const kFunction = "RkManageHNAS::getEVSIdAssociatedWithFileSystemID";
-    return hnasNoThrow(kFunction, jobId, [&] {
-        DbgTrace trace;
-        const long long job = static_cast<long long>(jobId);
-        const OpLog op{kFunction, job, trace};
-        if (!sessionReady(initialised, restApi.get(), op)) {
-            return false;
-        }
+    return runSessionOperation(kFunction, jobId, initialised, restApi.get(), [&](const OpLog& op) {
         if (filesystemId.empty()) {
-            trace.DebugLvl(kFunction, -1, job, "Invalid Input. File System ID is empty.");
+            op.trace.DebugLvl(kFunction, -1, op.job, "Invalid Input. File System ID is empty.");
             return false;
         }
 
@@ -171,19 +131,12 @@ bool RkManageHNAS::getEVSIdAssociatedWithFileSystemID(const std::string& filesys
             Verb::Get,
             ResourcePath().text("filesystems/").segment(filesystemId).text("/virtual-servers"),
             kFileSystemVirtualServerResource};
-        const bool read = sendAndRead(
+        const bool read = sendAndParse(
             *restApi, op, request,
-            [&](const Reply&) {
-                trace.DebugLvl(
-                    kFunction, -1, job,
-                    "Unable to get the virtual server info associated with File System[%s]",
-                    clipForLog(filesystemId).c_str());
-            },
-            [&](const char* body) {
-                trace.DebugLvl(kFunction, 5, job,
-                               "Successfully got the Virtual Server info. Response [%s]", body);
-            },
-            [&](std::string& body) { return message.parseResponse(body); });
+            fixedLine(op, -1,
+                      "Unable to get the virtual server info associated with File System[" +
+                          clipForLog(filesystemId) + "]"),
+            bodyLine(op, 5, "Successfully got the Virtual Server info. Response [%s]"), message);
         if (!read) {
             return false;
         }

@@ -7,7 +7,6 @@
 #include <utility>
 #include <vector>
 
-#include "facade/NoThrow.h"
 #include "facade/OperationSteps.h"
 #include "facade/ShareFilter.h"
 #include "facade/Walk.h"
@@ -15,7 +14,6 @@
 #include "hnasmgmt/host/DbgTrace.h"
 #include "hnasmgmt/json/HNASJSONShares.h"
 #include "hnasmgmt/rest/HNASRestAPI.h"
-#include "json/ListingReaders.h"
 
 namespace {
 
@@ -35,25 +33,36 @@ bool isKnownShareType(const std::string& shareType) {
     return shareType == kCIFS || shareType == kNFS;
 }
 
+// The share type check of the operations on one share: "Invalid Share
+// Type[%s]." for any type but "CIFS" and "NFS".
+bool shareTypeKnown(const OpLog& op, const std::string& shareType) {
+    if (isKnownShareType(shareType)) {
+        return true;
+    }
+    op.trace.DebugLvl(op.function, -1, op.job, "Invalid Share Type[%s].",
+                      clipForLog(shareType).c_str());
+    return false;
+}
+
 int clampToInt(size_t value) {
     return value > static_cast<size_t>(INT_MAX) ? INT_MAX : static_cast<int>(value);
 }
 
 // Logs what a share listing is asked for: every share (none named), or so many by name.
-void logSharesWanted(DbgTrace& trace, const char* function, long long job, size_t named) {
+void logSharesWanted(const OpLog& op, size_t named) {
     if (named == 0) {
-        trace.DebugLvl(function, 0, job, "Getting information for all File System shares.");
+        op.trace.DebugLvl(op.function, 0, op.job,
+                          "Getting information for all File System shares.");
     } else {
-        trace.DebugLvl(function, 0, job, "Getting information for [%d] File System shares",
-                       clampToInt(named));
+        op.trace.DebugLvl(op.function, 0, op.job, "Getting information for [%d] File System shares",
+                          clampToInt(named));
     }
 }
 
 // Checks the listing's inputs, GETs the share listing of a virtual server
 // and reads it into `listed`, with the listing's lines.
-bool readShareListing(HNASRestAPI& api, const OpLog& op, unsigned long long jobId,
-                      const __HNASVirtualServers& virtualServer, const std::string& shareType,
-                      std::vector<__HNASFileSystemShares>& listed) {
+bool readShareListing(HNASRestAPI& api, const OpLog& op, const __HNASVirtualServers& virtualServer,
+                      const std::string& shareType, std::vector<__HNASFileSystemShares>& listed) {
     if (virtualServer.objectId.empty() || shareType.empty()) {
         op.trace.DebugLvl(op.function, -1, op.job, "Invalid input.");
         return false;
@@ -65,7 +74,7 @@ bool readShareListing(HNASRestAPI& api, const OpLog& op, unsigned long long jobI
     const std::string server = clipForLog(virtualServer.name);
     ResourcePath path;
     path.text("virtual-servers/").segment(virtualServer.objectId).text("/").segment(shareType);
-    return sendAndRead(
+    return sendAndReadListing(
         api, op, {Verb::Get, path, kResourceListShares},
         [&](const Reply& reply) {
             op.trace.DebugLvl(op.function, -1, op.job,
@@ -79,7 +88,7 @@ bool readShareListing(HNASRestAPI& api, const OpLog& op, unsigned long long jobI
                               "Response [%s]",
                               server.c_str(), body);
         },
-        [&](std::string& body) { return hnasjson::readSharesListing(jobId, body, listed); });
+        listed);
 }
 
 // POSTs the creation of a share with the message's body and reads the reply
@@ -87,49 +96,47 @@ bool readShareListing(HNASRestAPI& api, const OpLog& op, unsigned long long jobI
 bool postShare(HNASRestAPI& api, const OpLog& op, HNASJSONCreateFileSystemShare& message,
                const std::string& shareType, const std::string& shareName, const std::string& path,
                std::string body) {
-    const std::string name = clipForLog(shareName), where = clipForLog(path);
+    const std::string what =
+        "[" + clipForLog(shareName) + "] for File System Path[" + clipForLog(path) + "]";
     const Request request{Verb::Post, ResourcePath().text("filesystem-shares/").segment(shareType),
                           shareType == kCIFS ? kResourceCreateCIFSShare : kResourceCreateNFSShare,
                           std::move(body)};
-    return sendAndRead(
-        api, op, request,
-        [&](const Reply&) {
-            op.trace.DebugLvl(op.function, -1, op.job,
-                              "Unable to create Share[%s] for File System Path[%s]", name.c_str(),
-                              where.c_str());
-        },
-        [&](const char*) {
-            op.trace.DebugLvl(op.function, 0, op.job,
-                              "Successfully created Share[%s] for File System Path[%s]",
-                              name.c_str(), where.c_str());
-        },
-        [&](std::string& response) { return message.parseResponse(response); });
+    return sendAndParse(api, op, request, fixedLine(op, -1, "Unable to create Share" + what),
+                        fixedLine(op, 0, "Successfully created Share" + what), message);
 }
+
+// A share looked up by name: whether the listing was read, and the object ID
+// of the first share named so exactly (empty when none is).
+struct ShareLookup {
+    bool listed = false;
+    bool found = false;
+    std::string objectId;
+};
 
 // Lists the shares of a virtual server and finds the first whose name equals
 // `name` exactly. Refuses empty inputs ("Invalid input.") and reports a failed
-// listing ("Unable to get the shares list."); then false. On true, `found`
-// holds the share, or stays null when none is named so.
-bool findShareByName(RkManageHNAS& hnas, const OpLog& op, const std::string& name,
-                     __HNASVirtualServers& virtualServer, const std::string& shareType,
-                     std::vector<__HNASFileSystemShares>& shares,
-                     const __HNASFileSystemShares*& found) {
-    found = nullptr;
+// listing ("Unable to get the shares list.").
+ShareLookup findShareByName(RkManageHNAS& hnas, const OpLog& op, const std::string& name,
+                            __HNASVirtualServers& virtualServer, const std::string& shareType) {
+    ShareLookup lookup;
     if (name.empty() || shareType.empty() || virtualServer.objectId.empty()) {
         op.trace.DebugLvl(op.function, -1, op.job, "Invalid input.");
-        return false;
+        return lookup;
     }
+    std::vector<__HNASFileSystemShares> shares;
     if (!hnas.getFilesystemShares(virtualServer, shareType, shares, false)) {
         op.trace.DebugLvl(op.function, -1, op.job, "Unable to get the shares list.");
-        return false;
+        return lookup;
     }
+    lookup.listed = true;
     const auto match =
         std::find_if(shares.begin(), shares.end(),
                      [&](const __HNASFileSystemShares& share) { return share.name == name; });
     if (match != shares.end()) {
-        found = &*match;
+        lookup.found = true;
+        lookup.objectId = match->objectId;
     }
-    return true;
+    return lookup;
 }
 
 // Replaces the default permission of a new CIFS share by the caller's
@@ -187,19 +194,15 @@ bool RkManageHNAS::getFilesystemShares(__HNASVirtualServers& virtualServer,
                                        std::vector<__HNASFileSystemShares>& shares,
                                        bool withPermissions) {
     static const char* const kFunction = "RkManageHNAS::getFilesystemShares";
-    return hnasNoThrow(kFunction, jobId, [&] {
-        DbgTrace trace;
-        const long long job = static_cast<long long>(jobId);
-        const OpLog op{kFunction, job, trace};
-
-        logSharesWanted(trace, kFunction, job, shares.size());
+    return runOperation(kFunction, jobId, [&](const OpLog& op) {
+        logSharesWanted(op, shares.size());
         if (!sessionReady(initialised, restApi.get(), op)) {
             return false;
         }
         // The listing's reader fills a vector whose records are moved on:
         // none is copied.
         std::vector<__HNASFileSystemShares> listed;
-        if (!readShareListing(*restApi, op, jobId, virtualServer, shareType, listed)) {
+        if (!readShareListing(*restApi, op, virtualServer, shareType, listed)) {
             return false;
         }
 
@@ -215,14 +218,15 @@ bool RkManageHNAS::getFilesystemShares(__HNASVirtualServers& virtualServer,
         const bool fetchPermissions = withPermissions && shareType == kCIFS;
         auto visit = [&](size_t i) {
             __HNASFileSystemShares& share = result[i];
-            trace.DebugLvl(kFunction, 0, job, "Found Share [%s]", clipForLog(share.name).c_str());
+            op.trace.DebugLvl(kFunction, 0, op.job, "Found Share [%s]",
+                              clipForLog(share.name).c_str());
             if (!fetchPermissions) {
                 return;
             }
             std::vector<__HNASCIFSAuthentication> permissions;
             if (!getCIFSAuthentication(share.objectId, permissions)) {
-                trace.DebugLvl(kFunction, -1, job,
-                               "Unable to get CIFS Authentication Information.");
+                op.trace.DebugLvl(kFunction, -1, op.job,
+                                  "Unable to get CIFS Authentication Information.");
             }
             if (!permissions.empty()) {
                 share.settings.cifsAuthentications = std::move(permissions);
@@ -243,20 +247,14 @@ bool RkManageHNAS::getFilesystemShares(__HNASVirtualServers& virtualServer,
 bool RkManageHNAS::isSharePresent(const std::string& shareName, __HNASVirtualServers& virtualServer,
                                   const std::string& shareType) {
     static const char* const kFunction = "RkManageHNAS::isSharePresent";
-    return hnasNoThrow(kFunction, jobId, [&] {
-        DbgTrace trace;
-        const OpLog op{kFunction, static_cast<long long>(jobId), trace};
-        if (!sessionReady(initialised, restApi.get(), op)) {
-            return false;
+    return runSessionOperation(kFunction, jobId, initialised, restApi.get(), [&](const OpLog& op) {
+        const ShareLookup lookup = findShareByName(*this, op, shareName, virtualServer, shareType);
+        if (lookup.listed) {
+            op.trace.DebugLvl(kFunction, 0, op.job,
+                              lookup.found ? "Share [%s] found." : "Share [%s] not found.",
+                              clipForLog(shareName).c_str());
         }
-        std::vector<__HNASFileSystemShares> shares;
-        const __HNASFileSystemShares* found = nullptr;
-        if (!findShareByName(*this, op, shareName, virtualServer, shareType, shares, found)) {
-            return false;
-        }
-        trace.DebugLvl(kFunction, 0, op.job, found ? "Share [%s] found." : "Share [%s] not found.",
-                       clipForLog(shareName).c_str());
-        return found != nullptr;
+        return lookup.found;
     });
 }
 
@@ -266,21 +264,14 @@ bool RkManageHNAS::createFileSystemShare(const std::string& shareName,
                                          const std::string& shareType,
                                          __HNASFileSystemShares& share, bool withPermissions) {
     static const char* const kFunction = "RkManageHNAS::createFileSystemShare";
-    return hnasNoThrow(kFunction, jobId, [&] {
-        DbgTrace trace;
-        const OpLog op{kFunction, static_cast<long long>(jobId), trace};
-        if (!isKnownShareType(shareType)) {
-            trace.DebugLvl(kFunction, -1, op.job, "Invalid Share Type[%s].",
-                           clipForLog(shareType).c_str());
+    return runOperation(kFunction, jobId, [&](const OpLog& op) {
+        if (!shareTypeKnown(op, shareType) || !sessionReady(initialised, restApi.get(), op)) {
             return false;
         }
         const bool isCIFS = shareType == kCIFS;
-        if (!sessionReady(initialised, restApi.get(), op)) {
-            return false;
-        }
         if (shareName.empty() || filesystemId.empty() || path.empty() || shareType.empty() ||
             virtualServerId.empty()) {
-            trace.DebugLvl(kFunction, -1, op.job, "Invalid input.");
+            op.trace.DebugLvl(kFunction, -1, op.job, "Invalid input.");
             return false;
         }
 
@@ -289,8 +280,7 @@ bool RkManageHNAS::createFileSystemShare(const std::string& shareName,
         std::string body;
         const bool built = isCIFS ? message.buildRequestCIFS(body, share.settings)
                                   : message.buildRequestNFS(body, share.settings);
-        if (!built || body.empty()) {
-            trace.DebugLvl(kFunction, -1, op.job, "The request body is empty");
+        if (!bodyBuilt(op, built, body, "The request body is empty")) {
             return false;
         }
         if (!postShare(*restApi, op, message, shareType, shareName, path, std::move(body))) {
@@ -318,20 +308,12 @@ bool RkManageHNAS::createFileSystemShare(const std::string& shareName,
 bool RkManageHNAS::deleteFileSystemShare(const std::string& objectId,
                                          const std::string& shareType) {
     static const char* const kFunction = "RkManageHNAS::deleteFileSystemShare";
-    return hnasNoThrow(kFunction, jobId, [&] {
-        DbgTrace trace;
-        const OpLog op{kFunction, static_cast<long long>(jobId), trace};
-
-        if (!isKnownShareType(shareType)) {
-            trace.DebugLvl(kFunction, -1, op.job, "Invalid Share Type[%s].",
-                           clipForLog(shareType).c_str());
-            return false;
-        }
-        if (!sessionReady(initialised, restApi.get(), op)) {
+    return runOperation(kFunction, jobId, [&](const OpLog& op) {
+        if (!shareTypeKnown(op, shareType) || !sessionReady(initialised, restApi.get(), op)) {
             return false;
         }
         if (objectId.empty() || shareType.empty()) {
-            trace.DebugLvl(kFunction, -1, op.job, "Invalid input.");
+            op.trace.DebugLvl(kFunction, -1, op.job, "Invalid input.");
             return false;
         }
 
@@ -339,9 +321,9 @@ bool RkManageHNAS::deleteFileSystemShare(const std::string& objectId,
         resource.text("filesystem-shares/").segment(shareType).text("/").segment(objectId);
         const int type = shareType == kCIFS ? kResourceDeleteCIFSShare : kResourceDeleteNFSShare;
         if (!hnasfacade::send(*restApi, op, {Verb::Delete, resource, type}).ok) {
-            trace.DebugLvl(kFunction, -1, op.job,
-                           "Unable to delete Share [Type]:[%s] with Object Id[%s]",
-                           clipForLog(shareType).c_str(), clipForLog(objectId).c_str());
+            op.trace.DebugLvl(kFunction, -1, op.job,
+                              "Unable to delete Share [Type]:[%s] with Object Id[%s]",
+                              clipForLog(shareType).c_str(), clipForLog(objectId).c_str());
             return false;
         }
         return true;
@@ -352,26 +334,20 @@ bool RkManageHNAS::deleteFileSystemShare(const std::string& shareName,
                                          __HNASVirtualServers& virtualServer,
                                          const std::string& shareType) {
     static const char* const kFunction = "RkManageHNAS::deleteFileSystemShare";
-    return hnasNoThrow(kFunction, jobId, [&] {
-        DbgTrace trace;
-        const OpLog op{kFunction, static_cast<long long>(jobId), trace};
-        if (!sessionReady(initialised, restApi.get(), op)) {
-            return false;
-        }
-        std::vector<__HNASFileSystemShares> shares;
-        const __HNASFileSystemShares* found = nullptr;
-        if (!findShareByName(*this, op, shareName, virtualServer, shareType, shares, found)) {
+    return runSessionOperation(kFunction, jobId, initialised, restApi.get(), [&](const OpLog& op) {
+        const ShareLookup lookup = findShareByName(*this, op, shareName, virtualServer, shareType);
+        if (!lookup.listed) {
             return false;
         }
         const std::string name = clipForLog(shareName);
-        if (found == nullptr) {
-            trace.DebugLvl(kFunction, 0, op.job,
-                           "Share [%s] not found. It may be externally deleted.", name.c_str());
+        if (!lookup.found) {
+            op.trace.DebugLvl(kFunction, 0, op.job,
+                              "Share [%s] not found. It may be externally deleted.", name.c_str());
             return true;
         }
-        trace.DebugLvl(kFunction, 0, op.job, "Share [%s] found. Deleting it..", name.c_str());
-        if (!deleteFileSystemShare(found->objectId, shareType)) {
-            trace.DebugLvl(kFunction, 0, op.job, "Failed to delete share [%s]", name.c_str());
+        op.trace.DebugLvl(kFunction, 0, op.job, "Share [%s] found. Deleting it..", name.c_str());
+        if (!deleteFileSystemShare(lookup.objectId, shareType)) {
+            op.trace.DebugLvl(kFunction, 0, op.job, "Failed to delete share [%s]", name.c_str());
             return false;
         }
         return true;

@@ -5,14 +5,12 @@
 #include <utility>
 #include <vector>
 
-#include "facade/NoThrow.h"
 #include "facade/OperationSteps.h"
 #include "facade/Walk.h"
 #include "hnasmgmt/facade/RkManageHNAS.h"
 #include "hnasmgmt/host/DbgTrace.h"
 #include "hnasmgmt/json/HNASJSONFileSystems.h"
 #include "hnasmgmt/rest/HNASRestAPI.h"
-#include "json/ListingReaders.h"
 
 namespace {
 
@@ -54,40 +52,24 @@ bool RkManageHNAS::createFileSystemSnapshot(const std::string& displayName,
                                             const std::string& appSearchId,
                                             __HNASFileSystemSnapshot& snapshot) {
     static const char* const kFunction = "RkManageHNAS::createFileSystemSnapshot";
-    return hnasNoThrow(kFunction, jobId, [&] {
-        DbgTrace trace;
-        const long long job = static_cast<long long>(jobId);
-        const OpLog op{kFunction, job, trace};
+    return runSessionOperation(kFunction, jobId, initialised, restApi.get(), [&](const OpLog& op) {
         HNASJSONCreateFileSystemSnapshot message(jobId, displayName, filesystemId, appSearchId);
-        if (!sessionReady(initialised, restApi.get(), op)) {
-            return false;
-        }
         if (displayName.empty() || filesystemId.empty() || appSearchId.empty()) {
-            trace.DebugLvl(kFunction, -1, job, "Invalid input.");
+            op.trace.DebugLvl(kFunction, -1, op.job, "Invalid input.");
             return false;
         }
 
         std::string body;
-        if (!message.buildRequest(body) || body.empty()) {
-            trace.DebugLvl(kFunction, -1, job, "Unable to build the request body");
+        if (!bodyBuilt(op, message.buildRequest(body), body, "Unable to build the request body")) {
             return false;
         }
         const Request request{Verb::Post, ResourcePath().text("filesystem-snapshots"),
                               kCreateSnapshotResource, std::move(body)};
-        const std::string name = clipForLog(displayName), id = clipForLog(filesystemId);
-        const bool read = sendAndRead(
-            *restApi, op, request,
-            [&](const Reply&) {
-                trace.DebugLvl(kFunction, -1, job,
-                               "Unable to create Snapshot[%s] for File System ID[%s]", name.c_str(),
-                               id.c_str());
-            },
-            [&](const char*) {
-                trace.DebugLvl(kFunction, 0, job,
-                               "Successfully created Snapshot[%s] for File System ID[%s]",
-                               name.c_str(), id.c_str());
-            },
-            [&](std::string& response) { return message.parseResponse(response); });
+        const std::string what = "[" + clipForLog(displayName) + "] for File System ID[" +
+                                 clipForLog(filesystemId) + "]";
+        const bool read = sendAndParse(
+            *restApi, op, request, fixedLine(op, -1, "Unable to create Snapshot" + what),
+            fixedLine(op, 0, "Successfully created Snapshot" + what), message);
         if (!read) {
             return false;
         }
@@ -100,55 +82,30 @@ bool RkManageHNAS::getFileSystemSnapshots(const std::string& filesystemId,
                                           const std::string& nameFilter,
                                           std::vector<__HNASFileSystemSnapshot>& snapshots) {
     static const char* const kFunction = "RkManageHNAS::getFileSystemSnapshots";
-    return hnasNoThrow(kFunction, jobId, [&] {
-        DbgTrace trace;
-        const long long job = static_cast<long long>(jobId);
-        const OpLog op{kFunction, job, trace};
-        if (!sessionReady(initialised, restApi.get(), op)) {
-            return false;
-        }
+    return runSessionOperation(kFunction, jobId, initialised, restApi.get(), [&](const OpLog& op) {
         if (filesystemId.empty() || nameFilter.empty()) {
-            trace.DebugLvl(kFunction, -1, job, "Invalid input.");
+            op.trace.DebugLvl(kFunction, -1, op.job, "Invalid input.");
             return false;
         }
 
-        // The listing's reader fills a vector that is moved to the caller: no
-        // record vector is copied.
-        std::vector<__HNASFileSystemSnapshot> parsed;
-        const bool read = sendAndRead(
+        return sendAndReadListing(
             *restApi, op,
             {Verb::Get, hnasfacade::snapshotListingPath(filesystemId, nameFilter),
              kListSnapshotsResource},
-            [&](const Reply&) {
-                trace.DebugLvl(kFunction, -1, job, "Unable to get file systems snapshots.");
-            },
-            [&](const char* body) {
-                trace.DebugLvl(kFunction, 5, job,
-                               "Successfully got file system snapshots. Response [%s]", body);
-            },
-            [&](std::string& body) { return hnasjson::readSnapshotsListing(jobId, body, parsed); });
-        if (!read) {
-            return false;
-        }
-        snapshots.swap(parsed);
-        return true;
+            fixedLine(op, -1, "Unable to get file systems snapshots."),
+            bodyLine(op, 5, "Successfully got file system snapshots. Response [%s]"), snapshots);
     });
 }
 
 bool RkManageHNAS::getAllSnapshots(std::vector<__HNASFileSystemSnapshot>& snapshots) {
     static const char* const kFunction = "RkManageHNAS::getAllSnapshots";
-    return hnasNoThrow(kFunction, jobId, [&] {
-        DbgTrace trace;
-        const long long job = static_cast<long long>(jobId);
+    return runOperation(kFunction, jobId, [&](const OpLog& op) {
         snapshots.clear();
 
         std::vector<__HNASFileSystemInfo> filesystems;
-        if (!getFileSystemsInfo(std::string(), filesystems)) {
-            trace.DebugLvl(kFunction, -1, job, "Unable to get the File Systems list.");
-            return false;
-        }
-        if (filesystems.empty()) {
-            trace.DebugLvl(kFunction, -1, job, "File Systems list is empty.");
+        if (!nonEmptyListing(op, getFileSystemsInfo(std::string(), filesystems), filesystems,
+                             "Unable to get the File Systems list.",
+                             "File Systems list is empty.")) {
             return false;
         }
 
@@ -166,9 +123,9 @@ bool RkManageHNAS::getAllSnapshots(std::vector<__HNASFileSystemSnapshot>& snapsh
                 const __HNASFileSystemInfo& filesystem = filesystems[i];
                 working.clear();
                 if (!getFileSystemSnapshots(filesystem.filesystemId, nameFilter, working)) {
-                    trace.DebugLvl(kFunction, -1, job,
-                                   "Unable to get File System Snapshots for File System[%s]",
-                                   clipForLog(filesystem.label).c_str());
+                    op.trace.DebugLvl(kFunction, -1, op.job,
+                                      "Unable to get File System Snapshots for File System[%s]",
+                                      clipForLog(filesystem.label).c_str());
                     return;
                 }
                 snapshots.insert(snapshots.end(), std::make_move_iterator(working.begin()),
@@ -182,22 +139,17 @@ bool RkManageHNAS::isSnapshotPresent(const std::string& filesystemId,
                                      const std::string& displayName,
                                      const std::string& nameFilter) {
     static const char* const kFunction = "RkManageHNAS::isSnapshotPresent";
-    return hnasNoThrow(kFunction, jobId, [&] {
-        DbgTrace trace;
-        const long long job = static_cast<long long>(jobId);
+    return runOperation(kFunction, jobId, [&](const OpLog& op) {
         if (filesystemId.empty() || displayName.empty()) {
-            trace.DebugLvl(kFunction, -1, job,
-                           "Invalid Input. File System name or Snap UUID is empty.");
+            op.trace.DebugLvl(kFunction, -1, op.job,
+                              "Invalid Input. File System name or Snap UUID is empty.");
             return false;
         }
 
         std::vector<__HNASFileSystemSnapshot> snapshots;
-        if (!getFileSystemSnapshots(filesystemId, nameFilter, snapshots)) {
-            trace.DebugLvl(kFunction, -1, job, "Unable to get the File System snapshots list.");
-            return false;
-        }
-        if (snapshots.empty()) {
-            trace.DebugLvl(kFunction, -1, job, "File System snapshot list is empty.");
+        if (!nonEmptyListing(op, getFileSystemSnapshots(filesystemId, nameFilter, snapshots),
+                             snapshots, "Unable to get the File System snapshots list.",
+                             "File System snapshot list is empty.")) {
             return false;
         }
 
@@ -205,9 +157,10 @@ bool RkManageHNAS::isSnapshotPresent(const std::string& filesystemId,
         bool found = false;
         for (const __HNASFileSystemSnapshot& snapshot : snapshots) {
             if (snapshot.displayName == displayName) {
-                trace.DebugLvl(kFunction, 0, job, "File System Snapshot[%s] found. FS ID [%s]",
-                               clipForLog(snapshot.displayName).c_str(),
-                               clipForLog(snapshot.filesystemId).c_str());
+                op.trace.DebugLvl(kFunction, 0, op.job,
+                                  "File System Snapshot[%s] found. FS ID [%s]",
+                                  clipForLog(snapshot.displayName).c_str(),
+                                  clipForLog(snapshot.filesystemId).c_str());
                 found = true;
             }
         }
@@ -218,20 +171,15 @@ bool RkManageHNAS::isSnapshotPresent(const std::string& filesystemId,
 bool RkManageHNAS::deleteFileSystemSnapshot(__HNASFileSystemSnapshot snapshot,
                                             const std::string& nameFilter) {
     static const char* const kFunction = "RkManageHNAS::deleteFileSystemSnapshot";
-    return hnasNoThrow(kFunction, jobId, [&] {
-        DbgTrace trace;
-        const long long job = static_cast<long long>(jobId);
-        if (!sessionReady(initialised, restApi.get(), {kFunction, job, trace})) {
-            return false;
-        }
+    return runSessionOperation(kFunction, jobId, initialised, restApi.get(), [&](const OpLog& op) {
         if (snapshot.filesystemId.empty() || snapshot.displayName.empty() || nameFilter.empty()) {
-            trace.DebugLvl(kFunction, -1, job, "Invalid input.");
+            op.trace.DebugLvl(kFunction, -1, op.job, "Invalid input.");
             return false;
         }
 
         std::vector<__HNASFileSystemSnapshot> snapshots;
         if (!getFileSystemSnapshots(snapshot.filesystemId, nameFilter, snapshots)) {
-            trace.DebugLvl(kFunction, -1, job, "Unable to get the snapshots list.");
+            op.trace.DebugLvl(kFunction, -1, op.job, "Unable to get the snapshots list.");
             return false;
         }
 
@@ -240,23 +188,24 @@ bool RkManageHNAS::deleteFileSystemSnapshot(__HNASFileSystemSnapshot snapshot,
         const __HNASFileSystemSnapshot* match = nullptr;
         for (const __HNASFileSystemSnapshot& listed : snapshots) {
             if (listed.displayName == snapshot.displayName) {
-                trace.DebugLvl(kFunction, 0, job, "Found the snapshot[%s] that has to be deleted.",
-                               clipForLog(listed.displayName).c_str());
+                op.trace.DebugLvl(kFunction, 0, op.job,
+                                  "Found the snapshot[%s] that has to be deleted.",
+                                  clipForLog(listed.displayName).c_str());
                 match = &listed;
                 break;
             }
         }
         if (match == nullptr) {
-            trace.DebugLvl(kFunction, -1, job,
-                           "Snapshot[%s] to delete not found. It may be externally deleted. "
-                           "Considering this operation as successful.",
-                           clipForLog(snapshot.displayName).c_str());
+            op.trace.DebugLvl(kFunction, -1, op.job,
+                              "Snapshot[%s] to delete not found. It may be externally deleted. "
+                              "Considering this operation as successful.",
+                              clipForLog(snapshot.displayName).c_str());
             return true;
         }
 
         if (!deleteFileSystemSnapshot(match->objectId)) {
-            trace.DebugLvl(kFunction, -1, job, "Unable to delete the Snapshot[%s].",
-                           clipForLog(snapshot.displayName).c_str());
+            op.trace.DebugLvl(kFunction, -1, op.job, "Unable to delete the Snapshot[%s].",
+                              clipForLog(snapshot.displayName).c_str());
             return false;
         }
         return true;
@@ -265,9 +214,7 @@ bool RkManageHNAS::deleteFileSystemSnapshot(__HNASFileSystemSnapshot snapshot,
 
 bool RkManageHNAS::deleteFileSystemSnapshot(const std::string& objectId) {
     static const char* const kFunction = "RkManageHNAS::deleteFileSystemSnapshot";
-    return hnasNoThrow(kFunction, jobId, [&] {
-        DbgTrace trace;
-        const OpLog op{kFunction, static_cast<long long>(jobId), trace};
+    return runOperation(kFunction, jobId, [&](const OpLog& op) {
         ResourcePath path;
         path.text("filesystem-snapshots/").segment(objectId);
         return snapshotCommand(initialised, restApi.get(), op, objectId,
@@ -278,9 +225,7 @@ bool RkManageHNAS::deleteFileSystemSnapshot(const std::string& objectId) {
 
 bool RkManageHNAS::recoverFileSystemSnapshot(const std::string& objectId) {
     static const char* const kFunction = "RkManageHNAS::recoverFileSystemSnapshot";
-    return hnasNoThrow(kFunction, jobId, [&] {
-        DbgTrace trace;
-        const OpLog op{kFunction, static_cast<long long>(jobId), trace};
+    return runOperation(kFunction, jobId, [&](const OpLog& op) {
         ResourcePath path;
         path.text("filesystem-snapshots/").segment(objectId).text("/recover");
         return snapshotCommand(initialised, restApi.get(), op, objectId,
