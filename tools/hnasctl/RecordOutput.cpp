@@ -30,12 +30,6 @@ std::string permissionSummary(const std::vector<__HNASCIFSAuthentication>& entri
     return joined(parts, ", ");
 }
 
-} // namespace
-
-std::string directoryName(const __HNASFileSystemDirectories& directory) {
-    return directory.displayName.empty() ? std::string() : directory.displayName.front();
-}
-
 // A table with `headers` and the row `row(record)` of each record.
 template <typename Record, typename Row>
 Table rowsOf(std::vector<std::string> headers, const std::vector<Record>& records, Row row) {
@@ -44,6 +38,12 @@ Table rowsOf(std::vector<std::string> headers, const std::vector<Record>& record
         t.addRow(row(record));
     }
     return t;
+}
+
+} // namespace
+
+std::string directoryName(const __HNASFileSystemDirectories& directory) {
+    return directory.displayName.empty() ? std::string() : directory.displayName.front();
 }
 
 // --- JSON ---
