@@ -7,6 +7,7 @@
 
 #include <cstdio>
 #include <string>
+#include <tuple>
 
 #include <simdjson.h>
 
@@ -14,71 +15,62 @@
 
 namespace {
 
-std::string fileSystems(int count) {
-    std::string doc = "{\"filesystems\":[";
-    char item[512];
+// {"<key>":[<item 0>,...]}: `count` items, each the text that `format` and
+// the values `values(i)` give for item i.
+template <typename Values>
+std::string listing(const char* key, int count, const char* format, Values values) {
+    std::string doc = std::string("{\"") + key + "\":[";
+    char item[1024];
     for (int i = 0; i < count; ++i) {
-        std::snprintf(item, sizeof item,
-                      "%s{\"objectId\":\"3037353a38453841%08X\",\"label\":\"fs-data-%d\","
-                      "\"filesystemId\":\"075E8E1A%08X\",\"status\":\"MOUNTED\","
-                      "\"capacity\":%llu,\"usedCapacity\":%llu,\"freeCapacity\":%llu,"
-                      "\"isReadOnly\":%s,\"virtualServerId\":%d,\"blockSize\":4096,"
-                      "\"storagePoolId\":\"pool-%d\"}",
-                      i ? "," : "", i, i, i, 10995116277760ull + i, 4398046511104ull + i,
-                      6597069766656ull, i % 7 ? "false" : "true", i % 4, i % 3);
-        doc += item;
+        std::apply([&](auto... v) { std::snprintf(item, sizeof item, format, v...); }, values(i));
+        doc += (i ? "," : "") + std::string(item);
     }
     return doc + "]}";
+}
+
+std::string fileSystems(int count) {
+    return listing("filesystems", count,
+                   "{\"objectId\":\"3037353a38453841%08X\",\"label\":\"fs-data-%d\","
+                   "\"filesystemId\":\"075E8E1A%08X\",\"status\":\"MOUNTED\","
+                   "\"capacity\":%llu,\"usedCapacity\":%llu,\"freeCapacity\":%llu,"
+                   "\"isReadOnly\":%s,\"virtualServerId\":%d,\"blockSize\":4096,"
+                   "\"storagePoolId\":\"pool-%d\"}",
+                   [](int i) {
+                       return std::make_tuple(i, i, i, 10995116277760ull + i, 4398046511104ull + i,
+                                              6597069766656ull, i % 7 ? "false" : "true", i % 4,
+                                              i % 3);
+                   });
 }
 
 std::string shares(int count) {
-    std::string doc = "{\"filesystemShares\":[";
-    char item[1024];
-    for (int i = 0; i < count; ++i) {
-        std::snprintf(
-            item, sizeof item,
-            "%s{\"objectId\":\"736861726530303%08X\",\"shareId\":\"a1b2c3d4-%08X\","
-            "\"name\":\"projects-%d\",\"virtualServerId\":%d,"
-            "\"filesystemId\":\"075E8E1A%08X\",\"path\":\"\\\\projects\\\\p%d\","
-            "\"settings\":{\"accessConfig\":\"10.0.0.0/8(rw)\",\"comment\":\"team share\","
-            "\"userHomeDirectoryPath\":\"\",\"cacheOption\":\"CACHING_OFF\","
-            "\"snapshotOption\":\"SHOW_AND_ALLOW_ACCESS\","
-            "\"transferToReplicationTargetSetting\":\"DO_NOT_TRANSFER\","
-            "\"userHomeDirectoryMode\":\"OFF\",\"localReadCacheOption\":\"DISABLED\","
-            "\"isFollowSymbolicLinks\":false,\"isFollowGlobalSymbolicLinks\":false,"
-            "\"isABEEnabled\":true,\"isForceFileNameToLowercase\":false,"
-            "\"isScanForVirusesEnabled\":false,\"maxConcurrentUsers\":-1}}",
-            i ? "," : "", i, i, i, i % 4 + 1, i % 100, i);
-        doc += item;
-    }
-    return doc + "]}";
+    return listing("filesystemShares", count,
+                   "{\"objectId\":\"736861726530303%08X\",\"shareId\":\"a1b2c3d4-%08X\","
+                   "\"name\":\"projects-%d\",\"virtualServerId\":%d,"
+                   "\"filesystemId\":\"075E8E1A%08X\",\"path\":\"\\\\projects\\\\p%d\","
+                   "\"settings\":{\"accessConfig\":\"10.0.0.0/8(rw)\",\"comment\":\"team share\","
+                   "\"userHomeDirectoryPath\":\"\",\"cacheOption\":\"CACHING_OFF\","
+                   "\"snapshotOption\":\"SHOW_AND_ALLOW_ACCESS\","
+                   "\"transferToReplicationTargetSetting\":\"DO_NOT_TRANSFER\","
+                   "\"userHomeDirectoryMode\":\"OFF\",\"localReadCacheOption\":\"DISABLED\","
+                   "\"isFollowSymbolicLinks\":false,\"isFollowGlobalSymbolicLinks\":false,"
+                   "\"isABEEnabled\":true,\"isForceFileNameToLowercase\":false,"
+                   "\"isScanForVirusesEnabled\":false,\"maxConcurrentUsers\":-1}}",
+                   [](int i) { return std::make_tuple(i, i, i, i % 4 + 1, i % 100, i); });
 }
 
 std::string snapshots(int count) {
-    std::string doc = "{\"snapshots\":[";
-    char item[512];
-    for (int i = 0; i < count; ++i) {
-        std::snprintf(item, sizeof item,
-                      "%s{\"objectId\":\"736e617073686f74%08X\",\"displayName\":\"nightly-%d\","
-                      "\"filesystemId\":\"075E8E1A%08X\",\"state\":\"READY\","
-                      "\"creationReason\":\"USER\",\"creationTime\":%d,\"sizeInBytes\":%d}",
-                      i ? "," : "", i, i, i % 100, 1764547200 + i, i * 4096);
-        doc += item;
-    }
-    return doc + "]}";
+    return listing("snapshots", count,
+                   "{\"objectId\":\"736e617073686f74%08X\",\"displayName\":\"nightly-%d\","
+                   "\"filesystemId\":\"075E8E1A%08X\",\"state\":\"READY\","
+                   "\"creationReason\":\"USER\",\"creationTime\":%d,\"sizeInBytes\":%d}",
+                   [](int i) { return std::make_tuple(i, i, i % 100, 1764547200 + i, i * 4096); });
 }
 
 std::string directories(int count) {
-    std::string doc = "{\"directories\":[";
-    char item[512];
-    for (int i = 0; i < count; ++i) {
-        std::snprintf(item, sizeof item,
-                      "%s{\"objectId\":\"ZGlyZWN0b3J5%08X\",\"displayName\":[\"dir-%d\"],"
-                      "\"type\":\"DIRECTORY\",\"owner\":\"root\",\"mode\":\"0755\"}",
-                      i ? "," : "", i, i);
-        doc += item;
-    }
-    return doc + "]}";
+    return listing("directories", count,
+                   "{\"objectId\":\"ZGlyZWN0b3J5%08X\",\"displayName\":[\"dir-%d\"],"
+                   "\"type\":\"DIRECTORY\",\"owner\":\"root\",\"mode\":\"0755\"}",
+                   [](int i) { return std::make_tuple(i, i); });
 }
 
 // A copy of one of the documents with the padding room behind its text.
@@ -129,39 +121,26 @@ void messageParse(benchmark::State& state, int which, Records (Message::*get)(),
     state.SetBytesProcessed(static_cast<int64_t>(state.iterations() * doc.size()));
 }
 
-void BM_FileSystems_Bare(benchmark::State& s) {
-    bareParse(s, 0);
-}
-void BM_FileSystems_Parse(benchmark::State& s) {
-    messageParse(s, 0, &HNASJSONGetFileSystems::getFileSystems, 10000);
-}
-void BM_Shares_Bare(benchmark::State& s) {
-    bareParse(s, 1);
-}
-void BM_Shares_Parse(benchmark::State& s) {
-    messageParse(s, 1, &HNASJSONGetFileSystemShares::getFileSystemShares, 20000);
-}
-void BM_Snapshots_Bare(benchmark::State& s) {
-    bareParse(s, 2);
-}
-void BM_Snapshots_Parse(benchmark::State& s) {
-    messageParse(s, 2, &HNASJSONGetFileSystemSnapshots::getFileSystemSnapshots, 50000);
-}
-void BM_Directories_Bare(benchmark::State& s) {
-    bareParse(s, 3);
-}
-void BM_Directories_Parse(benchmark::State& s) {
-    messageParse(s, 3, &HNASJSONGetFileSystemDirectories::getFileSystemDirectories, 20000);
+// BM_<name>_Bare and BM_<name>_Parse for document `which`, whose records
+// `get` hands over.
+template <typename Message, typename Records>
+int registerListing(const char* name, int which, Records (Message::*get)(), std::size_t expected) {
+    const std::string prefix = std::string("BM_") + name;
+    benchmark::RegisterBenchmark((prefix + "_Bare").c_str(), bareParse, which)
+        ->Unit(benchmark::kMillisecond);
+    benchmark::RegisterBenchmark((prefix + "_Parse").c_str(), messageParse<Message, Records>, which,
+                                 get, expected)
+        ->Unit(benchmark::kMillisecond);
+    return 0;
 }
 
-BENCHMARK(BM_FileSystems_Bare)->Unit(benchmark::kMillisecond);
-BENCHMARK(BM_FileSystems_Parse)->Unit(benchmark::kMillisecond);
-BENCHMARK(BM_Shares_Bare)->Unit(benchmark::kMillisecond);
-BENCHMARK(BM_Shares_Parse)->Unit(benchmark::kMillisecond);
-BENCHMARK(BM_Snapshots_Bare)->Unit(benchmark::kMillisecond);
-BENCHMARK(BM_Snapshots_Parse)->Unit(benchmark::kMillisecond);
-BENCHMARK(BM_Directories_Bare)->Unit(benchmark::kMillisecond);
-BENCHMARK(BM_Directories_Parse)->Unit(benchmark::kMillisecond);
+[[maybe_unused]] const int registered[] = {
+    registerListing("FileSystems", 0, &HNASJSONGetFileSystems::getFileSystems, 10000),
+    registerListing("Shares", 1, &HNASJSONGetFileSystemShares::getFileSystemShares, 20000),
+    registerListing("Snapshots", 2, &HNASJSONGetFileSystemSnapshots::getFileSystemSnapshots, 50000),
+    registerListing("Directories", 3, &HNASJSONGetFileSystemDirectories::getFileSystemDirectories,
+                    20000),
+};
 
 } // namespace
 

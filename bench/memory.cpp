@@ -220,60 +220,70 @@ std::string copyOf(const std::string& doc) {
     return text;
 }
 
+// The resident set (VmHWM, -1 when its peak could not be reset) and the
+// bytes live on the heap, at one moment or at their peak.
+struct Sample {
+    long long rss = 0;
+    long long heap = 0;
+};
+
 struct Figures {
     bool ok = false;
     size_t records = 0;
-    long long rssBefore = 0;
-    long long rssPeak = 0;
-    long long rssPeakParse = 0;
-    long long heapBefore = 0;
-    long long heapPeak = 0;
-    long long heapPeakParse = 0;
+    Sample before;
+    Sample peakParse; // up to the end of the parse
+    Sample peak;      // up to the end of the hand-over
 };
 
 enum class Path { Facade, Message };
+
+// The peaks since the last reset.
+Sample peakNow(bool reset) {
+    return {reset ? statusBytes("VmHWM") : -1, g_peak.load()};
+}
 
 // One parse and hand-over of the records, measured.
 Figures measureOnce(const std::string& doc, Path path) {
     Figures f;
     std::string text = copyOf(doc);
-    f.heapBefore = g_live.load();
-    g_peak.store(f.heapBefore);
+    f.before.heap = g_live.load();
+    g_peak.store(f.before.heap);
     const bool reset = resetPeak();
-    f.rssBefore = statusBytes("VmRSS");
+    f.before.rss = statusBytes("VmRSS");
     std::vector<__HNASFileSystemShares> shares;
     if (path == Path::Facade) {
         std::vector<__HNASFileSystemShares> listed;
         f.ok = hnasjson::readSharesListing(1, text, listed);
-        f.rssPeakParse = reset ? statusBytes("VmHWM") : -1;
-        f.heapPeakParse = g_peak.load();
+        f.peakParse = peakNow(reset);
         shares = std::move(listed);
     } else {
         HNASJSONGetFileSystemShares message(1);
         f.ok = message.parseResponse(text);
-        f.rssPeakParse = reset ? statusBytes("VmHWM") : -1;
-        f.heapPeakParse = g_peak.load();
+        f.peakParse = peakNow(reset);
         shares = message.getFileSystemShares();
-        f.rssPeak = reset ? statusBytes("VmHWM") : -1;
-        f.heapPeak = g_peak.load();
+        f.peak = peakNow(reset);
     }
     f.records = shares.size();
     if (path == Path::Facade) {
-        f.rssPeak = reset ? statusBytes("VmHWM") : -1;
-        f.heapPeak = g_peak.load();
+        f.peak = peakNow(reset);
     }
     return f;
+}
+
+// rss_ratio<suffix> and heap_ratio<suffix>: the growth from `before` to
+// `peak` as a multiple of `size`; -1 for a peak that was not measured.
+void reportGrowth(benchmark::State& state, const Sample& before, const Sample& peak, double size,
+                  const std::string& suffix) {
+    state.counters["rss_ratio" + suffix] = peak.rss >= 0 ? (peak.rss - before.rss) / size : -1.0;
+    state.counters["heap_ratio" + suffix] = (peak.heap - before.heap) / size;
 }
 
 void report(benchmark::State& state, const Figures& f, size_t docBytes) {
     const double size = static_cast<double>(docBytes);
     state.counters["doc_bytes"] = size;
     state.counters["records"] = static_cast<double>(f.records);
-    state.counters["rss_ratio"] = f.rssPeak >= 0 ? (f.rssPeak - f.rssBefore) / size : -1.0;
-    state.counters["heap_ratio"] = (f.heapPeak - f.heapBefore) / size;
-    state.counters["rss_ratio_parse"] =
-        f.rssPeakParse >= 0 ? (f.rssPeakParse - f.rssBefore) / size : -1.0;
-    state.counters["heap_ratio_parse"] = (f.heapPeakParse - f.heapBefore) / size;
+    reportGrowth(state, f.before, f.peak, size, "");
+    reportGrowth(state, f.before, f.peakParse, size, "_parse");
 }
 
 // Measures in a child process of its own, so that memory that an earlier
@@ -338,25 +348,23 @@ void run(benchmark::State& state, Path path, bool warm) {
     }
 }
 
-void BM_Memory_ShareListing_Cold(benchmark::State& state) {
-    run(state, Path::Facade, false);
+// Registers BM_Memory_ShareListing_<name>: one measurement of `path`, after
+// a first parse on the thread when `warm`.
+int registerMeasure(const char* name, Path path, bool warm) {
+    benchmark::RegisterBenchmark((std::string("BM_Memory_ShareListing_") + name).c_str(), run, path,
+                                 warm)
+        ->Iterations(1)
+        ->Unit(benchmark::kMillisecond)
+        ->UseRealTime();
+    return 0;
 }
 
-void BM_Memory_ShareListing_Warm(benchmark::State& state) {
-    run(state, Path::Facade, true);
-}
-
-void BM_Memory_ShareListing_Message_Cold(benchmark::State& state) {
-    run(state, Path::Message, false);
-}
+[[maybe_unused]] const int registered[] = {
+    registerMeasure("Cold", Path::Facade, false),
+    registerMeasure("Warm", Path::Facade, true),
+    registerMeasure("Message_Cold", Path::Message, false),
+};
 
 } // namespace
-
-BENCHMARK(BM_Memory_ShareListing_Cold)->Iterations(1)->Unit(benchmark::kMillisecond)->UseRealTime();
-BENCHMARK(BM_Memory_ShareListing_Warm)->Iterations(1)->Unit(benchmark::kMillisecond)->UseRealTime();
-BENCHMARK(BM_Memory_ShareListing_Message_Cold)
-    ->Iterations(1)
-    ->Unit(benchmark::kMillisecond)
-    ->UseRealTime();
 
 HNASBENCH_MAIN()

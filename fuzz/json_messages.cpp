@@ -14,10 +14,16 @@ namespace {
 
 const unsigned long long kJob = 1;
 
+// The message class whose getter `Get` is.
+template <typename Get> struct MessageOf;
+template <typename Message, typename Records> struct MessageOf<Records (Message::*)()> {
+    using type = Message;
+};
+
 // A listing reads the same text twice: the second read gives the same result
 // and appends as many records again.
-template <typename Message, typename Getter> void runListing(const std::string& text, Getter get) {
-    Message message(kJob);
+template <auto get> void runListing(const std::string& text) {
+    typename MessageOf<decltype(get)>::type message(kJob);
     std::string response = text;
     const bool first = message.parseResponse(response);
     const std::size_t once = (message.*get)().size();
@@ -28,14 +34,28 @@ template <typename Message, typename Getter> void runListing(const std::string& 
     }
 }
 
-template <typename Message, typename Getter> void runSingle(const std::string& text, Getter get) {
-    Message message(kJob);
+template <auto get> void runSingle(const std::string& text) {
+    typename MessageOf<decltype(get)>::type message(kJob);
     std::string response = text;
     const bool first = message.parseResponse(response);
     (message.*get)();
     if (message.parseResponse(response) != first) {
         __builtin_trap();
     }
+}
+
+void runCreatedSnapshot(const std::string& text) {
+    HNASJSONCreateFileSystemSnapshot message(kJob, "n", "fs", "id");
+    std::string response = text;
+    message.parseResponse(response);
+    message.getSnapshot();
+}
+
+void runCreatedShare(const std::string& text) {
+    HNASJSONCreateFileSystemShare message(kJob, "n", "1", "fs", "/p");
+    std::string response = text;
+    message.parseResponse(response);
+    message.getShareDetails();
 }
 
 // The frame without a message of its own: the error document reader.
@@ -45,8 +65,32 @@ public:
     bool parseResponse(std::string&) override { return true; }
 };
 
-// The selector byte forced by HNAS_FUZZ_READER, or -1 when it is not set.
-int forcedSelector() {
+void runError(const std::string& text) {
+    ErrorReader reader(kJob);
+    std::string response = text;
+    reader.parseErrorResponse(response);
+    unsigned long long code = 0;
+    std::string message;
+    reader.getError(code, message);
+}
+
+// The readers by the number HNAS_FUZZ_READER takes.
+void (*const kReaders[])(const std::string&) = {
+    runSingle<&HNASJSONGetFileDevice::getSubsystemInfo>,
+    runListing<&HNASJSONGetVirtualServers::getVirtualServers>,
+    runSingle<&HNASJSONGetVirtualServerAssociatedWithFS::getVirtualServer>,
+    runListing<&HNASJSONGetFileSystems::getFileSystems>,
+    runListing<&HNASJSONGetFileSystemSnapshots::getFileSystemSnapshots>,
+    runCreatedSnapshot,
+    runListing<&HNASJSONGetFileSystemShares::getFileSystemShares>,
+    runCreatedShare,
+    runListing<&HNASJSONGetFileSystemDirectories::getFileSystemDirectories>,
+    runListing<&HNASJSONGetCIFSAuthentication::getCIFSAuth>,
+    runError,
+};
+
+// The reader HNAS_FUZZ_READER pins the target to, or -1 when it is not set.
+int forcedReader() {
     const char* value = std::getenv("HNAS_FUZZ_READER");
     if (value == nullptr || *value == '\0') {
         return -1;
@@ -55,7 +99,13 @@ int forcedSelector() {
     if (reader < 0 || reader > 10) {
         return -1;
     }
-    return reader == 10 ? 19 : reader; // 9: CIFS permissions, 19: the error document
+    return reader;
+}
+
+// The reader the first byte picks: % 10, and for 9 the CIFS permissions when
+// % 20 == 9, else the error document.
+unsigned readerOf(unsigned selector) {
+    return selector % 10 != 9 ? selector % 10 : selector % 20 == 9 ? 9 : 10;
 }
 
 } // namespace
@@ -65,63 +115,8 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
         return 0;
     }
     installFuzzLogWriter();
-    static const int forced = forcedSelector();
-    const unsigned selector = forced >= 0 ? static_cast<unsigned>(forced) : data[0];
+    static const int forced = forcedReader();
     const std::string text(reinterpret_cast<const char*>(data) + 1, size - 1);
-    switch (selector % 10) {
-    case 0:
-        runSingle<HNASJSONGetFileDevice>(text, &HNASJSONGetFileDevice::getSubsystemInfo);
-        break;
-    case 1:
-        runListing<HNASJSONGetVirtualServers>(text, &HNASJSONGetVirtualServers::getVirtualServers);
-        break;
-    case 2:
-        runSingle<HNASJSONGetVirtualServerAssociatedWithFS>(
-            text, &HNASJSONGetVirtualServerAssociatedWithFS::getVirtualServer);
-        break;
-    case 3:
-        runListing<HNASJSONGetFileSystems>(text, &HNASJSONGetFileSystems::getFileSystems);
-        break;
-    case 4:
-        runListing<HNASJSONGetFileSystemSnapshots>(
-            text, &HNASJSONGetFileSystemSnapshots::getFileSystemSnapshots);
-        break;
-    case 5: {
-        HNASJSONCreateFileSystemSnapshot message(kJob, "n", "fs", "id");
-        std::string response = text;
-        message.parseResponse(response);
-        message.getSnapshot();
-        break;
-    }
-    case 6:
-        runListing<HNASJSONGetFileSystemShares>(text,
-                                                &HNASJSONGetFileSystemShares::getFileSystemShares);
-        break;
-    case 7: {
-        HNASJSONCreateFileSystemShare message(kJob, "n", "1", "fs", "/p");
-        std::string response = text;
-        message.parseResponse(response);
-        message.getShareDetails();
-        break;
-    }
-    case 8:
-        runListing<HNASJSONGetFileSystemDirectories>(
-            text, &HNASJSONGetFileSystemDirectories::getFileSystemDirectories);
-        break;
-    default: {
-        if (selector % 20 == 9) {
-            runListing<HNASJSONGetCIFSAuthentication>(text,
-                                                      &HNASJSONGetCIFSAuthentication::getCIFSAuth);
-        } else {
-            ErrorReader reader(kJob);
-            std::string response = text;
-            reader.parseErrorResponse(response);
-            unsigned long long code = 0;
-            std::string message;
-            reader.getError(code, message);
-        }
-        break;
-    }
-    }
+    kReaders[forced >= 0 ? static_cast<unsigned>(forced) : readerOf(data[0])](text);
     return 0;
 }

@@ -122,47 +122,55 @@ void writeValue(std::ostream& out, const std::string& fn, const std::vector<Comm
         << "    done\n}\n\n";
 }
 
-// The completion function itself, and its registration for the program.
-void writeCompleter(std::ostream& out, const std::string& fn, const std::string& program) {
-    out << fn << "() {\n"
-        << "    local cur=${COMP_WORDS[COMP_CWORD]} prev=${COMP_WORDS[COMP_CWORD-1]}\n"
-        << "    local path='' word sub values i skip=0\n"
-        << "    for ((i = 1; i < COMP_CWORD; i++)); do\n"
-        << "        word=${COMP_WORDS[i]}\n"
-        << "        if ((skip)); then\n"
-        << "            skip=0\n"
-        << "            continue\n"
-        << "        fi\n"
-        << "        case $word in\n"
-        << "        -*=*) ;;\n"
-        << "        -*) " << fn << "_value \"$path\" \"$word\" >/dev/null && skip=1 ;;\n"
-        << "        *)\n"
-        << "            for sub in $(" << fn << "_subcommands \"$path\"); do\n"
-        << "                if [[ $word == \"$sub\" ]]; then\n"
-        << "                    path=${path:+$path }$word\n"
-        << "                    break\n"
-        << "                fi\n"
-        << "            done\n"
-        << "            ;;\n"
-        << "        esac\n"
-        << "    done\n"
-        << "    if ((skip)); then\n"
-        << "        values=$(" << fn << "_value \"$path\" \"$prev\")\n"
-        << "        if [[ -n $values ]]; then\n"
-        << "            mapfile -t COMPREPLY < <(compgen -W \"$values\" -- \"$cur\")\n"
-        << "        else\n"
-        << "            compopt -o filenames 2>/dev/null\n"
-        << "            mapfile -t COMPREPLY < <(compgen -f -- \"$cur\")\n"
-        << "        fi\n"
-        << "        return\n"
-        << "    fi\n"
-        << "    values=$(" << fn << "_subcommands \"$path\")\n"
-        << "    if [[ $cur == -* || -z $values ]]; then\n"
-        << "        values=$(" << fn << "_options \"$path\")\n"
-        << "    fi\n"
-        << "    mapfile -t COMPREPLY < <(compgen -W \"$values\" -- \"$cur\")\n"
-        << "}\n"
-        << "complete -F " << fn << " " << program << '\n';
+// The completion function itself, and its registration for the program; FN
+// stands for the function's name, PROGRAM for the program's.
+const char* const kCompleter = R"(FN() {
+    local cur=${COMP_WORDS[COMP_CWORD]} prev=${COMP_WORDS[COMP_CWORD-1]}
+    local path='' word sub values i skip=0
+    for ((i = 1; i < COMP_CWORD; i++)); do
+        word=${COMP_WORDS[i]}
+        if ((skip)); then
+            skip=0
+            continue
+        fi
+        case $word in
+        -*=*) ;;
+        -*) FN_value "$path" "$word" >/dev/null && skip=1 ;;
+        *)
+            for sub in $(FN_subcommands "$path"); do
+                if [[ $word == "$sub" ]]; then
+                    path=${path:+$path }$word
+                    break
+                fi
+            done
+            ;;
+        esac
+    done
+    if ((skip)); then
+        values=$(FN_value "$path" "$prev")
+        if [[ -n $values ]]; then
+            mapfile -t COMPREPLY < <(compgen -W "$values" -- "$cur")
+        else
+            compopt -o filenames 2>/dev/null
+            mapfile -t COMPREPLY < <(compgen -f -- "$cur")
+        fi
+        return
+    fi
+    values=$(FN_subcommands "$path")
+    if [[ $cur == -* || -z $values ]]; then
+        values=$(FN_options "$path")
+    fi
+    mapfile -t COMPREPLY < <(compgen -W "$values" -- "$cur")
+}
+complete -F FN PROGRAM
+)";
+
+// `text` with every `name` in it replaced by `value`.
+std::string substituted(std::string text, const std::string& name, const std::string& value) {
+    for (size_t at = text.find(name); at != std::string::npos;
+         at = text.find(name, at + value.size()))
+        text.replace(at, name.size(), value);
+    return text;
 }
 
 } // namespace
@@ -181,7 +189,7 @@ std::string bashCompletion(const CLI::App& app, const std::string& program) {
     writeOptions(out, fn, all);
     writeFallsThrough(out, fn, all);
     writeValue(out, fn, all);
-    writeCompleter(out, fn, program);
+    out << substituted(substituted(kCompleter, "FN", fn), "PROGRAM", program);
     return out.str();
 }
 

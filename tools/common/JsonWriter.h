@@ -7,6 +7,10 @@
 #include <type_traits>
 #include <vector>
 
+#include <boost/preprocessor/seq/for_each.hpp>
+#include <boost/preprocessor/stringize.hpp>
+#include <boost/preprocessor/variadic/to_seq.hpp>
+
 #include "common/TextEscape.h"
 
 namespace hnastools {
@@ -61,3 +65,11 @@ private:
 };
 
 } // namespace hnastools
+
+// HNASTOOLS_JSON_FIELDS(writer, record, a, b, ...) writes the members "a",
+// "b", ... into the object open in `writer`, each the field of `record` it
+// names, in that order; it is `writer` again, for more to follow.
+#define HNASTOOLS_JSON_FIELD(r, record, field) .member(BOOST_PP_STRINGIZE(field), (record).field)
+#define HNASTOOLS_JSON_FIELDS(writer, record, ...)                                                 \
+    (writer)                                                                                       \
+        BOOST_PP_SEQ_FOR_EACH(HNASTOOLS_JSON_FIELD, record, BOOST_PP_VARIADIC_TO_SEQ(__VA_ARGS__))

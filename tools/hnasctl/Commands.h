@@ -4,6 +4,7 @@
 // selects its action; main runs the action against a Session.
 
 #include <functional>
+#include <initializer_list>
 #include <iostream>
 #include <string>
 
@@ -49,6 +50,25 @@ template <typename Records> int show(Session& session, const Records& records) {
     }
     return 0;
 }
+
+// Selects the action `name` that reads records with `read(hnas, records)` and
+// shows them; a failed read is reported under `name`.
+template <typename Records, typename Read> Selection showing(const std::string& name, Read read) {
+    return {name, [name, read](Session& s) {
+                Records records;
+                s.begin();
+                if (!read(s.hnas(), records)) {
+                    return s.fail(name);
+                }
+                return show(s, records);
+            }};
+}
+
+// Adds the command group `name`, which takes one of the subcommands that
+// `adders` add, and returns it.
+using CommandAdder = void (*)(CLI::App* group, Selection& selection);
+CLI::App* addCommandGroup(CLI::App& parent, const std::string& name, const std::string& description,
+                          Selection& selection, std::initializer_list<CommandAdder> adders);
 
 // Adds "--parallel N" to a command that walks a listing: the GETs the walk
 // may have in flight at once, 1 to 64; `parallel` holds the default (8).

@@ -72,46 +72,48 @@ void reportDone(Session& s, const std::string& message) {
     }
 }
 
-void addDeviceCommands(CLI::App& app, Selection& sel) {
-    app.add_subcommand("info", "Show the array's identity and health")->callback([&sel] {
-        sel = {"info", [](Session& s) {
-                   __HNASStorageSubSystemInfo info;
-                   s.begin();
-                   if (!s.hnas().getFileDevice(info)) {
-                       return s.fail("info");
-                   }
-                   return show(s, info);
-               }};
-    });
+CLI::App* addCommandGroup(CLI::App& parent, const std::string& name, const std::string& description,
+                          Selection& sel, std::initializer_list<CommandAdder> adders) {
+    auto* group = parent.add_subcommand(name, description);
+    group->require_subcommand(1);
+    for (CommandAdder add : adders) {
+        add(group, sel);
+    }
+    return group;
+}
 
-    auto* evs = app.add_subcommand("evs", "Virtual servers (EVS)");
-    evs->require_subcommand(1);
+namespace {
+
+void addEvsListCommand(CLI::App* evs, Selection& sel) {
     evs->add_subcommand("list", "List the virtual servers")->callback([&sel] {
-        sel = {"evs list", [](Session& s) {
-                   std::vector<__HNASVirtualServers> servers;
-                   s.begin();
-                   if (!s.hnas().getVirtualServers(servers)) {
-                       return s.fail("evs list");
-                   }
-                   return show(s, servers);
-               }};
+        sel = showing<std::vector<__HNASVirtualServers>>(
+            "evs list",
+            [](RkManageHNAS& hnas, auto& servers) { return hnas.getVirtualServers(servers); });
     });
+}
 
+void addEvsShowCommand(CLI::App* evs, Selection& sel) {
     auto* showCommand =
         evs->add_subcommand("show", "Find a virtual server by its name or IP address");
     auto name = std::make_shared<std::string>();
     showCommand->add_option("NAME_OR_IP", *name, "Name or IPv4 address (exact match)")->required();
     showCommand->callback([&sel, name] {
         requireNonEmpty("NAME_OR_IP", *name);
-        sel = {"evs show", [name](Session& s) {
-                   __HNASVirtualServers server;
-                   s.begin();
-                   if (!s.hnas().getVirtualServerInfo(*name, server)) {
-                       return s.fail("evs show");
-                   }
-                   return show(s, server);
-               }};
+        sel = showing<__HNASVirtualServers>("evs show", [name](RkManageHNAS& hnas, auto& server) {
+            return hnas.getVirtualServerInfo(*name, server);
+        });
     });
+}
+
+} // namespace
+
+void addDeviceCommands(CLI::App& app, Selection& sel) {
+    app.add_subcommand("info", "Show the array's identity and health")->callback([&sel] {
+        sel = showing<__HNASStorageSubSystemInfo>(
+            "info", [](RkManageHNAS& hnas, auto& info) { return hnas.getFileDevice(info); });
+    });
+    addCommandGroup(app, "evs", "Virtual servers (EVS)", sel,
+                    {addEvsListCommand, addEvsShowCommand});
 }
 
 } // namespace hnasctl

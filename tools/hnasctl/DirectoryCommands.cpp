@@ -108,14 +108,10 @@ void addListCommand(CLI::App* dir, Selection& sel) {
         if (!a->dir.empty()) {
             requirePathSegment("--dir", a->dir);
         }
-        sel = {"dir list", [a](Session& s) {
-                   std::vector<__HNASFileSystemDirectories> dirs;
-                   s.begin();
-                   if (!s.hnas().getFileSystemDirectories(a->fs, a->dir, dirs)) {
-                       return s.fail("dir list");
-                   }
-                   return show(s, dirs);
-               }};
+        sel = showing<std::vector<__HNASFileSystemDirectories>>(
+            "dir list", [a](RkManageHNAS& hnas, auto& dirs) {
+                return hnas.getFileSystemDirectories(a->fs, a->dir, dirs);
+            });
     });
 }
 
@@ -153,10 +149,8 @@ void addLsCommand(CLI::App* dir, Selection& sel) {
 } // namespace
 
 void addDirectoryCommands(CLI::App& app, Selection& sel) {
-    auto* dir = app.add_subcommand("dir", "Directories of a file system");
-    dir->require_subcommand(1);
-    addListCommand(dir, sel);
-    addLsCommand(dir, sel);
+    addCommandGroup(app, "dir", "Directories of a file system", sel,
+                    {addListCommand, addLsCommand});
 }
 
 } // namespace hnasctl

@@ -29,14 +29,10 @@ void addListCommand(CLI::App* fs, Selection& sel) {
         if (!id->empty()) {
             requirePathSegment("--id", *id);
         }
-        sel = {"fs list", [id](Session& s) {
-                   std::vector<__HNASFileSystemInfo> filesystems;
-                   s.begin();
-                   if (!s.hnas().getFileSystemsInfo(*id, filesystems)) {
-                       return s.fail("fs list");
-                   }
-                   return show(s, filesystems);
-               }};
+        sel = showing<std::vector<__HNASFileSystemInfo>>(
+            "fs list", [id](RkManageHNAS& hnas, auto& filesystems) {
+                return hnas.getFileSystemsInfo(*id, filesystems);
+            });
     });
 }
 
@@ -131,11 +127,7 @@ void addEvsCommand(CLI::App* fs, Selection& sel) {
 } // namespace
 
 void addFileSystemCommands(CLI::App& app, Selection& sel) {
-    auto* fs = app.add_subcommand("fs", "File systems");
-    fs->require_subcommand(1);
-    addListCommand(fs, sel);
-    addIdCommand(fs, sel);
-    addEvsCommand(fs, sel);
+    addCommandGroup(app, "fs", "File systems", sel, {addListCommand, addIdCommand, addEvsCommand});
 }
 
 } // namespace hnasctl

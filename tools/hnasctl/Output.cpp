@@ -83,6 +83,12 @@ void Table::print(std::ostream& out, Format format) const {
 
 // --- KeyValueTable ---
 
+KeyValueTable::KeyValueTable(std::initializer_list<std::pair<std::string, std::string>> rows) {
+    for (const auto& row : rows) {
+        add(row.first, row.second);
+    }
+}
+
 void KeyValueTable::add(const std::string& key, const std::string& value) {
     rows_.emplace_back(key, printable(value));
 }

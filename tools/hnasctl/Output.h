@@ -3,6 +3,7 @@
 // Output of hnasctl: aligned tables or CSV for people and spreadsheets, JSON
 // for scripts. Every text is escaped on its way out (see common/TextEscape.h).
 
+#include <initializer_list>
 #include <ostream>
 #include <string>
 #include <utility>
@@ -48,6 +49,9 @@ private:
 // header of the fields and one row of the values.
 class KeyValueTable {
 public:
+    KeyValueTable() = default;
+    // The rows in order: each a field and its value.
+    KeyValueTable(std::initializer_list<std::pair<std::string, std::string>> rows);
     void add(const std::string& key, const std::string& value);
     void print(std::ostream& out, Format format) const;
 

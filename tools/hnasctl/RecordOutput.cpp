@@ -30,6 +30,16 @@ std::string permissionSummary(const std::vector<__HNASCIFSAuthentication>& entri
     return joined(parts, ", ");
 }
 
+// A table with `headers` and the row `row(record)` of each record.
+template <typename Record, typename Row>
+Table rowsOf(std::vector<std::string> headers, const std::vector<Record>& records, Row row) {
+    Table t(std::move(headers));
+    for (const auto& record : records) {
+        t.addRow(row(record));
+    }
+    return t;
+}
+
 } // namespace
 
 std::string directoryName(const __HNASFileSystemDirectories& directory) {
@@ -39,88 +49,48 @@ std::string directoryName(const __HNASFileSystemDirectories& directory) {
 // --- JSON ---
 
 void writeJson(JsonWriter& json, const __HNASStorageSubSystemInfo& info) {
-    json.beginObject()
-        .member("name", info.name)
-        .member("clusterUUID", info.clusterUUID)
-        .member("firmwareVersion", info.firmwareVersion)
-        .member("isCluster", info.isCluster)
-        .member("model", info.model)
-        .member("nodeCount", info.nodeCount)
-        .member("storageHealth", info.storageHealth)
-        .member("vendor", info.vendor)
+    HNASTOOLS_JSON_FIELDS(json.beginObject(), info, name, clusterUUID, firmwareVersion, isCluster,
+                          model, nodeCount, storageHealth, vendor)
         .key("licenses")
         .stringArray(info.licenses)
         .endObject();
 }
 
 void writeJson(JsonWriter& json, const __HNASVirtualServers& server) {
-    json.beginObject()
-        .member("virtualServerId", server.virtualServerId)
-        .member("name", server.name)
-        .member("objectId", server.objectId)
-        .member("UUID", server.UUID)
-        .member("status", server.status)
-        .member("type", server.type)
-        .member("isEnabled", server.isEnabled)
+    HNASTOOLS_JSON_FIELDS(json.beginObject(), server, virtualServerId, name, objectId, UUID, status,
+                          type, isEnabled)
         .key("ipAddresses")
         .stringArray(server.ipAddresses)
         .endObject();
 }
 
 void writeJson(JsonWriter& json, const __HNASFileSystemInfo& fs) {
-    json.beginObject()
-        .member("filesystemId", fs.filesystemId)
-        .member("label", fs.label)
-        .member("objectId", fs.objectId)
-        .member("status", fs.status)
-        .member("capacity", fs.capacity)
-        .member("usedCapacity", fs.usedCapacity)
-        .member("freeCapacity", fs.freeCapacity)
-        .member("isReadOnly", fs.isReadOnly)
+    HNASTOOLS_JSON_FIELDS(json.beginObject(), fs, filesystemId, label, objectId, status, capacity,
+                          usedCapacity, freeCapacity, isReadOnly)
         .endObject();
 }
 
 void writeJson(JsonWriter& json, const __HNASFileSystemSnapshot& s) {
-    json.beginObject()
-        .member("objectId", s.objectId)
-        .member("displayName", s.displayName)
-        .member("filesystemId", s.filesystemId)
-        .member("state", s.state)
-        .member("creationReason", s.creationReason)
-        .member("creationTime", s.creationTime)
+    HNASTOOLS_JSON_FIELDS(json.beginObject(), s, objectId, displayName, filesystemId, state,
+                          creationReason, creationTime)
         .endObject();
 }
 
 void writeJson(JsonWriter& json, const __HNASCIFSAuthentication& e) {
-    json.beginObject()
-        .member("name", undoubleBackslashes(e.name))
-        .member("encodedName", e.encodedName)
-        .member("permission", e.permission)
-        .member("type", e.type)
+    HNASTOOLS_JSON_FIELDS(json.beginObject().member("name", undoubleBackslashes(e.name)), e,
+                          encodedName, permission, type)
         .endObject();
 }
 
 void writeJson(JsonWriter& json, const __HNASFileSystemShareSettings& s) {
-    json.beginObject()
-        .member("accessConfig", s.accessConfig)
-        .member("comment", s.comment)
-        .member("userHomeDirectoryPath", s.userHomeDirectoryPath)
-        .member("cacheOption", s.cacheOption)
-        .member("snapshotOption", s.snapshotOption)
-        .member("transferToReplicationTargetSetting", s.transferToReplicationTargetSetting)
-        .member("userHomeDirectoryMode", s.userHomeDirectoryMode)
-        .member("localReadCacheOption", s.localReadCacheOption)
-        .member("isFollowSymbolicLinks", s.isFollowSymbolicLinks)
-        .member("isFollowGlobalSymbolicLinks", s.isFollowGlobalSymbolicLinks)
-        .member("isABEEnabled", s.isABEEnabled)
-        .member("isForceFileNameToLowercase", s.isForceFileNameToLowercase)
-        .member("isScanForVirusesEnabled", s.isScanForVirusesEnabled)
-        .member("maxConcurrentUsers", s.maxConcurrentUsers);
-    json.key("cifsAuthentications").beginArray();
-    for (const auto& e : s.cifsAuthentications) {
-        writeJson(json, e);
-    }
-    json.endArray().endObject();
+    HNASTOOLS_JSON_FIELDS(json.beginObject(), s, accessConfig, comment, userHomeDirectoryPath,
+                          cacheOption, snapshotOption, transferToReplicationTargetSetting,
+                          userHomeDirectoryMode, localReadCacheOption, isFollowSymbolicLinks,
+                          isFollowGlobalSymbolicLinks, isABEEnabled, isForceFileNameToLowercase,
+                          isScanForVirusesEnabled, maxConcurrentUsers)
+        .key("cifsAuthentications");
+    writeJson(json, s.cifsAuthentications);
+    json.endObject();
 }
 
 void writeJson(JsonWriter& json, const __HNASFileSystemShares& share, bool withSettings,
@@ -129,12 +99,8 @@ void writeJson(JsonWriter& json, const __HNASFileSystemShares& share, bool withS
     if (!type.empty()) {
         json.member("type", type);
     }
-    json.member("name", share.name)
-        .member("objectId", share.objectId)
-        .member("shareId", share.shareId)
-        .member("virtualServerId", share.virtualServerId)
-        .member("filesystemId", share.filesystemId)
-        .member("path", share.path);
+    HNASTOOLS_JSON_FIELDS(json, share, name, objectId, shareId, virtualServerId, filesystemId,
+                          path);
     if (withSettings) {
         json.key("settings");
         writeJson(json, share.settings);
@@ -154,28 +120,25 @@ void writeJson(JsonWriter& json, const __HNASFileSystemDirectories& d) {
 // --- tables ---
 
 KeyValueTable tableOf(const __HNASStorageSubSystemInfo& info) {
-    KeyValueTable t;
-    t.add("Name", info.name);
-    t.add("Vendor", info.vendor);
-    t.add("Model", info.model);
-    t.add("Firmware", info.firmwareVersion);
-    t.add("Health", info.storageHealth);
-    t.add("Cluster", yesNo(info.isCluster));
-    t.add("Nodes", std::to_string(info.nodeCount));
-    t.add("Cluster UUID", info.clusterUUID);
-    t.add("Licenses", joined(info.licenses, ", "));
-    return t;
+    return {{"Name", info.name},
+            {"Vendor", info.vendor},
+            {"Model", info.model},
+            {"Firmware", info.firmwareVersion},
+            {"Health", info.storageHealth},
+            {"Cluster", yesNo(info.isCluster)},
+            {"Nodes", std::to_string(info.nodeCount)},
+            {"Cluster UUID", info.clusterUUID},
+            {"Licenses", joined(info.licenses, ", ")}};
 }
 
 KeyValueTable tableOf(const __HNASVirtualServers& s) {
-    KeyValueTable t;
-    t.add("EVS", std::to_string(s.virtualServerId));
-    t.add("Name", s.name);
-    t.add("Status", s.status);
-    t.add("Enabled", yesNo(s.isEnabled));
-    t.add("Type", s.type);
-    t.add("IP addresses", joined(s.ipAddresses, ", "));
-    t.add("Object ID", s.objectId);
+    KeyValueTable t{{"EVS", std::to_string(s.virtualServerId)},
+                    {"Name", s.name},
+                    {"Status", s.status},
+                    {"Enabled", yesNo(s.isEnabled)},
+                    {"Type", s.type},
+                    {"IP addresses", joined(s.ipAddresses, ", ")},
+                    {"Object ID", s.objectId}};
     if (!s.UUID.empty()) {
         t.add("UUID", s.UUID);
     }
@@ -183,63 +146,59 @@ KeyValueTable tableOf(const __HNASVirtualServers& s) {
 }
 
 Table tableOf(const std::vector<__HNASVirtualServers>& servers) {
-    Table t({"EVS", "NAME", "STATUS", "ENABLED", "TYPE", "IP ADDRESSES", "OBJECT ID"});
-    for (const auto& s : servers) {
-        t.addRow({std::to_string(s.virtualServerId), s.name, s.status, yesNo(s.isEnabled), s.type,
-                  joined(s.ipAddresses, ","), s.objectId});
-    }
-    return t;
+    return rowsOf(
+        {"EVS", "NAME", "STATUS", "ENABLED", "TYPE", "IP ADDRESSES", "OBJECT ID"}, servers,
+        [](const auto& s) {
+            return std::vector<std::string>{
+                std::to_string(s.virtualServerId), s.name,    s.status, yesNo(s.isEnabled), s.type,
+                joined(s.ipAddresses, ","),        s.objectId};
+        });
 }
 
 Table tableOf(const std::vector<__HNASFileSystemInfo>& filesystems) {
-    Table t(
-        {"FILESYSTEM ID", "LABEL", "STATUS", "CAPACITY", "USED", "FREE", "READ-ONLY", "OBJECT ID"});
-    for (const auto& fs : filesystems) {
-        t.addRow({fs.filesystemId, fs.label, fs.status, std::to_string(fs.capacity),
-                  std::to_string(fs.usedCapacity), std::to_string(fs.freeCapacity),
-                  yesNo(fs.isReadOnly), fs.objectId});
-    }
-    return t;
+    return rowsOf(
+        {"FILESYSTEM ID", "LABEL", "STATUS", "CAPACITY", "USED", "FREE", "READ-ONLY", "OBJECT ID"},
+        filesystems, [](const auto& fs) {
+            return std::vector<std::string>{fs.filesystemId,
+                                            fs.label,
+                                            fs.status,
+                                            std::to_string(fs.capacity),
+                                            std::to_string(fs.usedCapacity),
+                                            std::to_string(fs.freeCapacity),
+                                            yesNo(fs.isReadOnly),
+                                            fs.objectId};
+        });
 }
 
 KeyValueTable tableOf(const __HNASFileSystemSnapshot& s) {
-    KeyValueTable t;
-    t.add("Name", s.displayName);
-    t.add("Object ID", s.objectId);
-    t.add("File system", s.filesystemId);
-    t.add("State", s.state);
-    t.add("Reason", s.creationReason);
-    t.add("Created", std::to_string(s.creationTime));
-    return t;
+    return {{"Name", s.displayName},         {"Object ID", s.objectId},
+            {"File system", s.filesystemId}, {"State", s.state},
+            {"Reason", s.creationReason},    {"Created", std::to_string(s.creationTime)}};
 }
 
 Table tableOf(const std::vector<__HNASFileSystemSnapshot>& snapshots) {
-    Table t({"NAME", "OBJECT ID", "FILESYSTEM ID", "STATE", "REASON", "CREATED"});
-    for (const auto& s : snapshots) {
-        t.addRow({s.displayName, s.objectId, s.filesystemId, s.state, s.creationReason,
-                  std::to_string(s.creationTime)});
-    }
-    return t;
+    return rowsOf({"NAME", "OBJECT ID", "FILESYSTEM ID", "STATE", "REASON", "CREATED"}, snapshots,
+                  [](const auto& s) {
+                      return std::vector<std::string>{
+                          s.displayName, s.objectId,       s.filesystemId,
+                          s.state,       s.creationReason, std::to_string(s.creationTime)};
+                  });
 }
 
 Table tableOf(const std::vector<__HNASCIFSAuthentication>& entries) {
-    Table t({"NAME", "PERMISSION", "TYPE", "ENCODED NAME"});
-    for (const auto& e : entries) {
-        t.addRow(
-            {undoubleBackslashes(e.name), std::to_string(e.permission), e.type, e.encodedName});
-    }
-    return t;
+    return rowsOf({"NAME", "PERMISSION", "TYPE", "ENCODED NAME"}, entries, [](const auto& e) {
+        return std::vector<std::string>{undoubleBackslashes(e.name), std::to_string(e.permission),
+                                        e.type, e.encodedName};
+    });
 }
 
 KeyValueTable tableOf(const __HNASFileSystemShares& s) {
-    KeyValueTable t;
-    t.add("Name", s.name);
-    t.add("Object ID", s.objectId);
-    t.add("Share ID", s.shareId);
-    t.add("EVS", std::to_string(s.virtualServerId));
-    t.add("File system", s.filesystemId);
-    t.add("Path", s.path);
-    return t;
+    return {{"Name", s.name},
+            {"Object ID", s.objectId},
+            {"Share ID", s.shareId},
+            {"EVS", std::to_string(s.virtualServerId)},
+            {"File system", s.filesystemId},
+            {"Path", s.path}};
 }
 
 Table tableOf(const std::vector<__HNASFileSystemShares>& shares,
@@ -263,11 +222,9 @@ Table tableOf(const std::vector<__HNASFileSystemShares>& shares,
 }
 
 Table tableOf(const std::vector<__HNASFileSystemDirectories>& directories) {
-    Table t({"NAME", "OBJECT ID"});
-    for (const auto& d : directories) {
-        t.addRow({directoryName(d), d.objectId});
-    }
-    return t;
+    return rowsOf({"NAME", "OBJECT ID"}, directories, [](const auto& d) {
+        return std::vector<std::string>{directoryName(d), d.objectId};
+    });
 }
 
 } // namespace hnasctl

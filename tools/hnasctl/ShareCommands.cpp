@@ -293,14 +293,10 @@ void addPermsGetCommand(CLI::App* perms, Selection& sel) {
     c->add_option("SHARE_ID", *shareId, "Object ID of the CIFS share")->required();
     c->callback([&sel, shareId] {
         requirePathSegment("SHARE_ID", *shareId);
-        sel = {"share perms get", [shareId](Session& s) {
-                   std::vector<__HNASCIFSAuthentication> entries;
-                   s.begin();
-                   if (!s.hnas().getCIFSAuthentication(*shareId, entries)) {
-                       return s.fail("share perms get");
-                   }
-                   return show(s, entries);
-               }};
+        sel = showing<std::vector<__HNASCIFSAuthentication>>(
+            "share perms get", [shareId](RkManageHNAS& hnas, auto& entries) {
+                return hnas.getCIFSAuthentication(*shareId, entries);
+            });
     });
 }
 
@@ -403,17 +399,11 @@ void addPermsDeleteCommand(CLI::App* perms, Selection& sel) {
 } // namespace
 
 void addShareCommands(CLI::App& app, Selection& sel) {
-    auto* share = app.add_subcommand("share", "CIFS and NFS shares");
-    share->require_subcommand(1);
-    addListCommand(share, sel);
-    addExistsCommand(share, sel);
-    addCreateCommand(share, sel);
-    addDeleteCommand(share, sel);
-    auto* perms = share->add_subcommand("perms", "Permission entries of a CIFS share");
-    perms->require_subcommand(1);
-    addPermsGetCommand(perms, sel);
-    addPermsSetCommand(perms, sel);
-    addPermsDeleteCommand(perms, sel);
+    CLI::App* share =
+        addCommandGroup(app, "share", "CIFS and NFS shares", sel,
+                        {addListCommand, addExistsCommand, addCreateCommand, addDeleteCommand});
+    addCommandGroup(*share, "perms", "Permission entries of a CIFS share", sel,
+                    {addPermsGetCommand, addPermsSetCommand, addPermsDeleteCommand});
 }
 
 } // namespace hnasctl

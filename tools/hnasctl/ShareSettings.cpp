@@ -14,75 +14,59 @@ namespace hnasctl {
 
 namespace {
 
-struct TextSetting {
+// A setting given by an option of its own: its key in the settings document,
+// the option, its help, and the field of the settings it fills.
+template <typename T> struct Setting {
     const char* key;
     const char* option;
     const char* help;
+    T __HNASFileSystemShareSettings::*field;
 };
 
-const TextSetting kTextSettings[] = {
-    {"accessConfig", "--access-config", "Hosts allowed to access the share (default \"*\")"},
-    {"comment", "--comment", "Share comment (CIFS)"},
-    {"userHomeDirectoryPath", "--home-dir-path", "User home directory path (CIFS)"},
-    {"cacheOption", "--cache-option", "Client-side caching (CIFS; default CACHING_OFF)"},
-    {"snapshotOption", "--snapshot-option", "Snapshot visibility (default SHOW_AND_ALLOW_ACCESS)"},
+using Settings = __HNASFileSystemShareSettings;
+
+const Setting<std::string> kTextSettings[] = {
+    {"accessConfig", "--access-config", "Hosts allowed to access the share (default \"*\")",
+     &Settings::accessConfig},
+    {"comment", "--comment", "Share comment (CIFS)", &Settings::comment},
+    {"userHomeDirectoryPath", "--home-dir-path", "User home directory path (CIFS)",
+     &Settings::userHomeDirectoryPath},
+    {"cacheOption", "--cache-option", "Client-side caching (CIFS; default CACHING_OFF)",
+     &Settings::cacheOption},
+    {"snapshotOption", "--snapshot-option", "Snapshot visibility (default SHOW_AND_ALLOW_ACCESS)",
+     &Settings::snapshotOption},
     {"transferToReplicationTargetSetting", "--replication-transfer",
-     "Transfer to a replication target (default DO_NOT_TRANSFER)"},
-    {"userHomeDirectoryMode", "--home-dir-mode", "User home directory mode (CIFS; default OFF)"},
-    {"localReadCacheOption", "--local-read-cache", "Local read cache (NFS; default DISABLED)"},
+     "Transfer to a replication target (default DO_NOT_TRANSFER)",
+     &Settings::transferToReplicationTargetSetting},
+    {"userHomeDirectoryMode", "--home-dir-mode", "User home directory mode (CIFS; default OFF)",
+     &Settings::userHomeDirectoryMode},
+    {"localReadCacheOption", "--local-read-cache", "Local read cache (NFS; default DISABLED)",
+     &Settings::localReadCacheOption},
 };
 
-struct FlagSetting {
-    const char* key;
-    const char* option;
-    const char* help;
-};
-
-const FlagSetting kFlagSettings[] = {
+const Setting<bool> kFlagSettings[] = {
     {"isFollowSymbolicLinks", "--follow-symlinks,!--no-follow-symlinks",
-     "Follow symbolic links (CIFS)"},
+     "Follow symbolic links (CIFS)", &Settings::isFollowSymbolicLinks},
     {"isFollowGlobalSymbolicLinks", "--follow-global-symlinks,!--no-follow-global-symlinks",
-     "Follow global symbolic links (CIFS)"},
-    {"isABEEnabled", "--abe,!--no-abe", "Access-based enumeration (CIFS)"},
+     "Follow global symbolic links (CIFS)", &Settings::isFollowGlobalSymbolicLinks},
+    {"isABEEnabled", "--abe,!--no-abe", "Access-based enumeration (CIFS)", &Settings::isABEEnabled},
     {"isForceFileNameToLowercase", "--force-lowercase,!--no-force-lowercase",
-     "Force file names to lower case (CIFS)"},
-    {"isScanForVirusesEnabled", "--scan-viruses,!--no-scan-viruses", "Scan for viruses (CIFS)"},
+     "Force file names to lower case (CIFS)", &Settings::isForceFileNameToLowercase},
+    {"isScanForVirusesEnabled", "--scan-viruses,!--no-scan-viruses", "Scan for viruses (CIFS)",
+     &Settings::isScanForVirusesEnabled},
 };
 
 const char* const kMaxUsersKey = "maxConcurrentUsers";
 const char* const kPermissionsKey = "cifsAuthentications";
 
-std::string* textField(__HNASFileSystemShareSettings& s, const std::string& key) {
-    if (key == "accessConfig")
-        return &s.accessConfig;
-    if (key == "comment")
-        return &s.comment;
-    if (key == "userHomeDirectoryPath")
-        return &s.userHomeDirectoryPath;
-    if (key == "cacheOption")
-        return &s.cacheOption;
-    if (key == "snapshotOption")
-        return &s.snapshotOption;
-    if (key == "transferToReplicationTargetSetting")
-        return &s.transferToReplicationTargetSetting;
-    if (key == "userHomeDirectoryMode")
-        return &s.userHomeDirectoryMode;
-    if (key == "localReadCacheOption")
-        return &s.localReadCacheOption;
-    return nullptr;
-}
-
-bool* flagField(__HNASFileSystemShareSettings& s, const std::string& key) {
-    if (key == "isFollowSymbolicLinks")
-        return &s.isFollowSymbolicLinks;
-    if (key == "isFollowGlobalSymbolicLinks")
-        return &s.isFollowGlobalSymbolicLinks;
-    if (key == "isABEEnabled")
-        return &s.isABEEnabled;
-    if (key == "isForceFileNameToLowercase")
-        return &s.isForceFileNameToLowercase;
-    if (key == "isScanForVirusesEnabled")
-        return &s.isScanForVirusesEnabled;
+// The field of `s` that the setting `key` of `table` fills, or null.
+template <typename T, size_t N>
+T* fieldOf(const Setting<T> (&table)[N], Settings& s, const std::string& key) {
+    for (const auto& setting : table) {
+        if (key == setting.key) {
+            return &(s.*setting.field);
+        }
+    }
     return nullptr;
 }
 
@@ -182,13 +166,13 @@ void readShareSettingsFile(const std::string& path, __HNASFileSystemShareSetting
     }
     for (auto member : object) {
         const std::string key(member.key);
-        if (std::string* field = textField(settings, key)) {
+        if (std::string* field = fieldOf(kTextSettings, settings, key)) {
             std::string_view text;
             if (member.value.get_string().get(text)) {
                 throw UsageError(where(path, key) + " must be a string");
             }
             *field = jsonContent(std::string(text));
-        } else if (bool* flag = flagField(settings, key)) {
+        } else if (bool* flag = fieldOf(kFlagSettings, settings, key)) {
             if (member.value.get_bool().get(*flag)) {
                 throw UsageError(where(path, key) + " must be true or false");
             }
@@ -223,12 +207,12 @@ __HNASFileSystemShareSettings buildShareSettings(const ShareSettingsArgs& a) {
     };
     for (const auto& entry : a.text) {
         if (wasGiven(entry.first)) {
-            *textField(settings, entry.first) = jsonContent(entry.second);
+            *fieldOf(kTextSettings, settings, entry.first) = jsonContent(entry.second);
         }
     }
     for (const auto& entry : a.flags) {
         if (wasGiven(entry.first)) {
-            *flagField(settings, entry.first) = entry.second;
+            *fieldOf(kFlagSettings, settings, entry.first) = entry.second;
         }
     }
     if (wasGiven(kMaxUsersKey)) {

@@ -61,15 +61,11 @@ void addCreateCommand(CLI::App* snap, Selection& sel) {
         requireNonEmpty("--fs", a->fs);
         requireNonEmpty("--name", a->name);
         requireNonEmpty("--search-id", a->searchId);
-        sel = {"snapshot create", [a](Session& s) {
-                   __HNASFileSystemSnapshot snapshot;
-                   s.begin();
-                   if (!s.hnas().createFileSystemSnapshot(jsonContent(a->name), jsonContent(a->fs),
-                                                          jsonContent(a->searchId), snapshot)) {
-                       return s.fail("snapshot create");
-                   }
-                   return show(s, snapshot);
-               }};
+        sel = showing<__HNASFileSystemSnapshot>(
+            "snapshot create", [a](RkManageHNAS& hnas, auto& snapshot) {
+                return hnas.createFileSystemSnapshot(jsonContent(a->name), jsonContent(a->fs),
+                                                     jsonContent(a->searchId), snapshot);
+            });
     });
 }
 
@@ -81,14 +77,10 @@ void addListCommand(CLI::App* snap, Selection& sel) {
     c->callback([&sel, a] {
         requirePathSegment("--fs", a->fs);
         requirePathSegment("--filter", a->filter);
-        sel = {"snapshot list", [a](Session& s) {
-                   std::vector<__HNASFileSystemSnapshot> snapshots;
-                   s.begin();
-                   if (!s.hnas().getFileSystemSnapshots(a->fs, a->filter, snapshots)) {
-                       return s.fail("snapshot list");
-                   }
-                   return show(s, snapshots);
-               }};
+        sel = showing<std::vector<__HNASFileSystemSnapshot>>(
+            "snapshot list", [a](RkManageHNAS& hnas, auto& snapshots) {
+                return hnas.getFileSystemSnapshots(a->fs, a->filter, snapshots);
+            });
     });
 }
 
@@ -201,14 +193,9 @@ void addRecoverCommand(CLI::App* snap, Selection& sel) {
 } // namespace
 
 void addSnapshotCommands(CLI::App& app, Selection& sel) {
-    auto* snap = app.add_subcommand("snapshot", "File-system snapshots");
-    snap->require_subcommand(1);
-    addCreateCommand(snap, sel);
-    addListCommand(snap, sel);
-    addListAllCommand(snap, sel);
-    addExistsCommand(snap, sel);
-    addDeleteCommand(snap, sel);
-    addRecoverCommand(snap, sel);
+    addCommandGroup(app, "snapshot", "File-system snapshots", sel,
+                    {addCreateCommand, addListCommand, addListAllCommand, addExistsCommand,
+                     addDeleteCommand, addRecoverCommand});
 }
 
 } // namespace hnasctl

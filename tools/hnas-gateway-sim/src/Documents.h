@@ -2,7 +2,6 @@
 
 // The JSON documents the gateway answers with.
 
-#include <initializer_list>
 #include <string>
 
 #include "Json.h"
@@ -10,31 +9,6 @@
 #include "hnasgwsim/Simulator.h"
 
 namespace hnasgwsim {
-
-// One member of a record's document: its name and the record's value.
-class Member {
-public:
-    template <typename T>
-    Member(const char* name, const T& value)
-        : name_(name), value_(&value),
-          write_([](JsonWriter& w, const void* v) { w.value(*static_cast<const T*>(v)); }) {}
-
-    void writeTo(JsonWriter& w) const {
-        w.key(name_);
-        write_(w, value_);
-    }
-
-private:
-    const char* name_;
-    const void* value_;
-    void (*write_)(JsonWriter&, const void*);
-};
-
-// Writes the members, in order, into the object open in `w`.
-inline void members(JsonWriter& w, std::initializer_list<Member> list) {
-    for (const Member& m : list)
-        m.writeTo(w);
-}
 
 void writeVirtualServer(JsonWriter& w, const VirtualServer& evs);
 void writeFileSystem(JsonWriter& w, const FileSystem& fs);
