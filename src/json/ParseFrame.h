@@ -20,26 +20,35 @@ bool openResponse(const char* function, unsigned long long jobId,
 void logParseError(const char* function, unsigned long long jobId,
                    const std::string& response) noexcept;
 
-// Reads one response: the opening above, then one checked pass over the
-// document in which onField(scan, i, value) reads the root's first member
-// named keys[i] and returns whether it read it. A text that is not valid JSON
-// anywhere, or whose root is not an object with members, is logged as a
-// parse error and refused. Returns false when the frame refused the text;
-// otherwise true, with `read` the mask of the keys that onField read.
+// One checked pass over `text`, logging nothing: onField(scan, i, value)
+// reads the root's first member named keys[i] and returns whether it read
+// it. False when the text is not valid JSON anywhere, or its root is not an
+// object with members; otherwise true, with `read` the mask of the keys that
+// onField read.
+template <std::size_t N, typename OnField>
+bool scanDocument(const std::string& text, const std::string_view (&keys)[N], OnField&& onField,
+                  std::uint32_t& read) {
+    JsonScan scan;
+    JsonObject root;
+    if (!scan.start(text, root)) {
+        return false;
+    }
+    read = scan.fields(root, keys,
+                       [&](std::size_t i, JsonValue& value) { return onField(scan, i, value); });
+    return scan.finish();
+}
+
+// Reads one response: the opening above, then the pass of scanDocument. A
+// text the pass refuses is logged as a parse error. Returns false when the
+// frame refused the text; otherwise true, with `read` the mask of the keys
+// that onField read.
 template <std::size_t N, typename OnField>
 bool readDocument(const char* function, unsigned long long jobId, const std::string& response,
                   const std::string_view (&keys)[N], OnField&& onField, std::uint32_t& read) {
     if (!openResponse(function, jobId, response)) {
         return false;
     }
-    JsonScan scan;
-    JsonObject root;
-    bool valid = scan.start(response, root);
-    if (valid) {
-        read = scan.fields(
-            root, keys, [&](std::size_t i, JsonValue& value) { return onField(scan, i, value); });
-        valid = scan.finish();
-    }
+    const bool valid = scanDocument(response, keys, onField, read);
     if (!valid) {
         logParseError(function, jobId, response);
     }
