@@ -31,38 +31,18 @@ std::string doubleBackslashes(const std::string& text) {
 } // namespace
 
 bool hnasjson::readRecord(JsonScan& scan, JsonValue& value, __HNASCIFSAuthentication& entry) {
+    using R = __HNASCIFSAuthentication;
     static constexpr std::string_view kKeys[] = {"name", "encodedName", "type", "permission"};
-    std::string name;
-    const bool complete = scan.fields(value, kKeys, [&](std::size_t i, JsonValue& v) {
-        switch (i) {
-        case 0:
-            return scan.read(v, name);
-        case 1:
-            return scan.read(v, entry.encodedName);
-        case 2:
-            return scan.read(v, entry.type);
-        default:
-            return scan.read(v, entry.permission);
-        }
-    }) == hnasjson::allOf(kKeys);
-    if (complete) {
-        entry.name = doubleBackslashes(name);
+    if (!readMembers<&R::name, &R::encodedName, &R::type, &R::permission>(scan, value, kKeys,
+                                                                          entry)) {
+        return false;
     }
-    return complete;
+    entry.name = doubleBackslashes(entry.name);
+    return true;
 }
 
-// --- HNASJSONGetCIFSAuthentication ---
-
-HNASJSONGetCIFSAuthentication::HNASJSONGetCIFSAuthentication(const unsigned long long& jobId)
-    : HNASJSONBase(jobId) {}
-
-bool HNASJSONGetCIFSAuthentication::parseResponse(std::string& response) {
-    return hnasjson::readListing(jobId, response, cifsAuthentications);
-}
-
-std::vector<__HNASCIFSAuthentication> HNASJSONGetCIFSAuthentication::getCIFSAuth() {
-    return cifsAuthentications;
-}
+HNASJSON_LISTING_MESSAGE(HNASJSONGetCIFSAuthentication, __HNASCIFSAuthentication,
+                         cifsAuthentications, getCIFSAuth)
 
 // --- HNASJSONSetCIFSAuthentication ---
 

@@ -17,44 +17,29 @@ using hnasjson::JsonValue;
 using simdjson::ondemand::json_type;
 
 bool hnasjson::readRecord(JsonScan& scan, JsonValue& value, __HNASFileSystemShares& share) {
+    using R = __HNASFileSystemShares;
+    using S = __HNASFileSystemShareSettings;
     static constexpr std::string_view kKeys[] = {
         "settings", "virtualServerId", "filesystemId", "objectId", "shareId", "name", "path"};
     static constexpr std::string_view kSettingsKeys[] = {"accessConfig", "localReadCacheOption",
                                                          "snapshotOption",
                                                          "transferToReplicationTargetSetting"};
-    __HNASFileSystemShareSettings& settings = share.settings;
-    int virtualServerId = 0;
-    const bool complete = scan.fields(value, kKeys, [&](std::size_t i, JsonValue& v) {
-        switch (i) {
-        case 0:
-            if (!scan.is(v, json_type::object)) {
-                scan.skip(v);
-                return false;
-            }
-            // Read only when they hold strings: otherwise the defaults stay.
-            scan.fields(v, kSettingsKeys, [&](std::size_t k, JsonValue& s) {
-                std::string* const fields[] = {
-                    &settings.accessConfig, &settings.localReadCacheOption,
-                    &settings.snapshotOption, &settings.transferToReplicationTargetSetting};
-                return scan.read(s, *fields[k]);
-            });
-            return true;
-        case 1:
-            return scan.read(v, virtualServerId); // truncated to 32 bits, then widened
-        case 2:
-            return scan.read(v, share.filesystemId);
-        case 3:
-            return scan.read(v, share.objectId);
-        case 4:
-            return scan.read(v, share.shareId);
-        case 5:
-            return scan.read(v, share.name);
-        default:
-            return scan.read(v, share.path);
+    return scan.fields(value, kKeys, [&](std::size_t i, JsonValue& v) {
+        if (i > 0) {
+            return readMember<&R::virtualServerId, &R::filesystemId, &R::objectId, &R::shareId,
+                              &R::name, &R::path>(scan, i - 1, v, share);
         }
+        if (!scan.is(v, json_type::object)) {
+            scan.skip(v);
+            return false;
+        }
+        // Read only when they hold strings: otherwise the defaults stay.
+        scan.fields(v, kSettingsKeys, [&](std::size_t k, JsonValue& s) {
+            return readMember<&S::accessConfig, &S::localReadCacheOption, &S::snapshotOption,
+                              &S::transferToReplicationTargetSetting>(scan, k, s, share.settings);
+        });
+        return true;
     }) == hnasjson::allOf(kKeys);
-    share.virtualServerId = virtualServerId;
-    return complete;
 }
 
 namespace {
@@ -81,18 +66,8 @@ void addBool(std::string& out, const char* key, bool value) {
 
 } // namespace
 
-// --- HNASJSONGetFileSystemShares ---
-
-HNASJSONGetFileSystemShares::HNASJSONGetFileSystemShares(const unsigned long long& jobId)
-    : HNASJSONBase(jobId) {}
-
-bool HNASJSONGetFileSystemShares::parseResponse(std::string& response) {
-    return hnasjson::readListing(jobId, response, shares);
-}
-
-std::vector<__HNASFileSystemShares> HNASJSONGetFileSystemShares::getFileSystemShares() {
-    return shares;
-}
+HNASJSON_LISTING_MESSAGE(HNASJSONGetFileSystemShares, __HNASFileSystemShares, shares,
+                         getFileSystemShares)
 
 // --- HNASJSONCreateFileSystemShare ---
 
@@ -239,34 +214,17 @@ bool HNASJSONCreateFileSystemShare::buildRequestCIFS(std::string& body,
 // Reads the created "filesystemShare"; every key is required. The record's
 // settings are left as they are.
 bool HNASJSONCreateFileSystemShare::parseResponse(std::string& response) {
-    try {
-        static constexpr std::string_view kKeys[] = {"filesystemShare"};
-        static constexpr std::string_view kShareKeys[] = {
-            "filesystemId", "name", "objectId", "path", "shareId", "virtualServerId"};
-        __HNASFileSystemShares created = share;
-        int virtualServerId = 0;
-        std::uint32_t read = 0;
-        if (!hnasjson::readDocument(
-                "HNASJSONCreateFileSystemShare::parseResponse", jobId, response, kKeys,
-                [&](JsonScan& scan, std::size_t, JsonValue& v) {
-                    return scan.fields(v, kShareKeys, [&](std::size_t i, JsonValue& field) {
-                        std::string* const texts[] = {&created.filesystemId, &created.name,
-                                                      &created.objectId, &created.path,
-                                                      &created.shareId};
-                        return i < 5 ? scan.read(field, *texts[i])
-                                     : scan.read(field, virtualServerId);
-                    }) == hnasjson::allOf(kShareKeys);
-                },
-                read) ||
-            read == 0) {
-            return false;
-        }
-        created.virtualServerId = virtualServerId;
-        share = std::move(created);
-        return true;
-    } catch (...) {
-        return false;
-    }
+    using R = __HNASFileSystemShares;
+    static constexpr std::string_view kKeys[] = {"filesystemShare"};
+    return hnasjson::readInto(
+        "HNASJSONCreateFileSystemShare::parseResponse", jobId, response, kKeys, share,
+        [](JsonScan& scan, std::size_t, JsonValue& v, R& created) {
+            static constexpr std::string_view kShareKeys[] = {
+                "filesystemId", "name", "objectId", "path", "shareId", "virtualServerId"};
+            return hnasjson::readMembers<&R::filesystemId, &R::name, &R::objectId, &R::path,
+                                         &R::shareId, &R::virtualServerId>(scan, v, kShareKeys,
+                                                                           created);
+        });
 }
 
 __HNASFileSystemShares HNASJSONCreateFileSystemShare::getShareDetails() {

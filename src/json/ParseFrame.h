@@ -6,6 +6,7 @@
 #include <cstdint>
 #include <string>
 #include <string_view>
+#include <utility>
 
 #include "json/JsonScan.h"
 
@@ -53,6 +54,32 @@ bool readDocument(const char* function, unsigned long long jobId, const std::str
         logParseError(function, jobId, response);
     }
     return valid;
+}
+
+// Reads a response that carries one record: onField(scan, i, value, copy)
+// reads keys[i] into a copy of `target`, which takes target's place once the
+// frame has taken the text and every key was read. Otherwise false, with
+// `target` as it was. Never throws.
+template <typename Target, std::size_t N, typename OnField>
+bool readInto(const char* function, unsigned long long jobId, const std::string& response,
+              const std::string_view (&keys)[N], Target& target, OnField&& onField) noexcept {
+    try {
+        Target copy = target;
+        std::uint32_t read = 0;
+        if (!readDocument(
+                function, jobId, response, keys,
+                [&](JsonScan& scan, std::size_t i, JsonValue& value) {
+                    return onField(scan, i, value, copy);
+                },
+                read) ||
+            read != allOf(keys)) {
+            return false;
+        }
+        target = std::move(copy);
+        return true;
+    } catch (...) {
+        return false;
+    }
 }
 
 } // namespace hnasjson
