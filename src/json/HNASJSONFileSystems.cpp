@@ -5,7 +5,7 @@
 #include <string_view>
 #include <utility>
 
-#include "hnasmgmt/host/DbgTrace.h"
+#include "json/BodyWriter.h"
 #include "json/JsonText.h"
 #include "json/ListingReaders.h"
 #include "json/ParseFrame.h"
@@ -49,32 +49,19 @@ HNASJSONCreateFileSystemSnapshot::HNASJSONCreateFileSystemSnapshot(const unsigne
 // {"displayName":"D", "filesystemId":"F", "appSearchId":"A" }
 // Values go in verbatim, so each must already be valid JSON string content.
 bool HNASJSONCreateFileSystemSnapshot::buildRequest(std::string& body) {
-    body.clear();
-    if (displayName.empty() || filesystemId.empty() || appSearchId.empty() ||
-        !hnasjson::isJsonStringContent(displayName) ||
-        !hnasjson::isJsonStringContent(filesystemId) ||
-        !hnasjson::isJsonStringContent(appSearchId)) {
-        DbgTrace trace(nullptr);
-        trace.DebugLvl("HNASJSONCreateFileSystemSnapshot::buildRequest", -1,
-                       static_cast<long long>(jobId), "Invalid parameters!!");
-        return false;
-    }
-    try {
-        std::string text;
-        text.reserve(64 + displayName.size() + filesystemId.size() + appSearchId.size());
-        text += "{\"displayName\":\"";
-        text += displayName;
-        text += "\", \"filesystemId\":\"";
-        text += filesystemId;
-        text += "\", \"appSearchId\":\"";
-        text += appSearchId;
-        text += "\" }";
-        body.swap(text);
-        return true;
-    } catch (...) {
-        body.clear();
-        return false;
-    }
+    return hnasjson::buildBody("HNASJSONCreateFileSystemSnapshot::buildRequest", jobId,
+                               !displayName.empty() && !filesystemId.empty() &&
+                                   !appSearchId.empty() &&
+                                   hnasjson::isJsonStringContent(displayName) &&
+                                   hnasjson::isJsonStringContent(filesystemId) &&
+                                   hnasjson::isJsonStringContent(appSearchId),
+                               body, [&] {
+                                   return hnasjson::ObjectWriter()
+                                       .text("displayName", displayName)
+                                       .text("filesystemId", filesystemId)
+                                       .text("appSearchId", appSearchId)
+                                       .close(" }");
+                               });
 }
 
 // Reads the created "snapshot" object; every key is required.

@@ -7,6 +7,7 @@
 
 #include "hnasmgmt/host/DbgTrace.h"
 #include "rest/LogText.h"
+#include "json/BodyWriter.h"
 #include "json/JsonText.h"
 #include "json/ListingReaders.h"
 #include "json/ParseFrame.h"
@@ -41,30 +42,6 @@ bool hnasjson::readRecord(JsonScan& scan, JsonValue& value, __HNASFileSystemShar
         return true;
     }) == hnasjson::allOf(kKeys);
 }
-
-namespace {
-
-// Helpers that write one member of a body or settings object.
-void addString(std::string& out, const char* key, const std::string& value) {
-    out += '"';
-    out += key;
-    out += "\":\"";
-    out += value;
-    out += '"';
-}
-
-void addBare(std::string& out, const char* key, const std::string& value) {
-    out += '"';
-    out += key;
-    out += "\":";
-    out += value;
-}
-
-void addBool(std::string& out, const char* key, bool value) {
-    addBare(out, key, value ? "true" : "false");
-}
-
-} // namespace
 
 HNASJSON_LISTING_MESSAGE(HNASJSONGetFileSystemShares, __HNASFileSystemShares, shares,
                          getFileSystemShares)
@@ -112,103 +89,66 @@ bool validNFSSettings(const __HNASFileSystemShareSettings& s) {
 std::string shareBody(const std::string& name, const std::string& virtualServerId,
                       const std::string& filesystemId, const std::string& filesystemPath,
                       const std::string& settings) {
-    std::string body = "{";
-    addString(body, "name", name);
-    body += ", ";
-    addBare(body, "virtualServerId", virtualServerId);
-    body += ", ";
-    addString(body, "filesystemId", filesystemId);
-    body += ", ";
-    addString(body, "filesystemPath", filesystemPath);
-    body += ", ";
-    addBare(body, "settings", settings);
-    body += '}';
-    return body;
+    return hnasjson::ObjectWriter()
+        .text("name", name)
+        .bare("virtualServerId", virtualServerId)
+        .text("filesystemId", filesystemId)
+        .text("filesystemPath", filesystemPath)
+        .bare("settings", settings)
+        .close();
 }
 
 } // namespace
 
 bool HNASJSONCreateFileSystemShare::buildRequestNFS(std::string& body,
                                                     __HNASFileSystemShareSettings& settings) {
-    body.clear();
-    if (!validIdentity(name, virtualServerId, filesystemId, filesystemPath) ||
-        !validNFSSettings(settings)) {
-        DbgTrace trace(nullptr);
-        trace.DebugLvl("HNASJSONCreateFileSystemShare::buildRequestNFS", -1,
-                       static_cast<long long>(jobId), "Invalid parameters!!");
-        return false;
-    }
-    try {
-        std::string s = "{";
-        addString(s, "accessConfig", settings.accessConfig);
-        s += ", ";
-        addString(s, "snapshotOption", settings.snapshotOption);
-        s += ", ";
-        addString(s, "localReadCacheOption", settings.localReadCacheOption);
-        s += ", ";
-        addString(s, "transferToReplicationTargetSetting",
-                  settings.transferToReplicationTargetSetting);
-        s += '}';
-        std::string text = shareBody(name, virtualServerId, filesystemId, filesystemPath, s);
-        body.swap(text);
-        return true;
-    } catch (...) {
-        body.clear();
-        return false;
-    }
+    return hnasjson::buildBody(
+        "HNASJSONCreateFileSystemShare::buildRequestNFS", jobId,
+        validIdentity(name, virtualServerId, filesystemId, filesystemPath) &&
+            validNFSSettings(settings),
+        body, [&] {
+            const std::string s = hnasjson::ObjectWriter()
+                                      .text("accessConfig", settings.accessConfig)
+                                      .text("snapshotOption", settings.snapshotOption)
+                                      .text("localReadCacheOption", settings.localReadCacheOption)
+                                      .text("transferToReplicationTargetSetting",
+                                            settings.transferToReplicationTargetSetting)
+                                      .close();
+            return shareBody(name, virtualServerId, filesystemId, filesystemPath, s);
+        });
 }
 
 bool HNASJSONCreateFileSystemShare::buildRequestCIFS(std::string& body,
                                                      __HNASFileSystemShareSettings& settings) {
-    body.clear();
-    DbgTrace trace(nullptr);
-    const long long job = static_cast<long long>(jobId);
-    if (!validIdentity(name, virtualServerId, filesystemId, filesystemPath) ||
-        !validCIFSSettings(settings)) {
-        trace.DebugLvl("HNASJSONCreateFileSystemShare::buildRequestCIFS", -1, job,
-                       "Invalid parameters!!");
-        return false;
-    }
-    try {
-        std::string s = "{";
-        addString(s, "accessConfig", settings.accessConfig);
-        s += ", ";
-        addString(s, "comment",
-                  settings.comment.empty() ? std::string("Rekanto Created Share")
-                                           : settings.comment);
-        s += ", ";
-        addString(s, "userHomeDirectoryPath", settings.userHomeDirectoryPath);
-        s += ", ";
-        addBool(s, "isScanForVirusesEnabled", settings.isScanForVirusesEnabled);
-        s += ", ";
-        addBare(s, "maxConcurrentUsers", hnasjson::jsonInteger(settings.maxConcurrentUsers));
-        s += ", ";
-        addString(s, "snapshotOption", settings.snapshotOption);
-        s += ", ";
-        addString(s, "cacheOption", settings.cacheOption);
-        s += ", ";
-        addString(s, "transferToReplicationTargetSetting",
-                  settings.transferToReplicationTargetSetting);
-        s += ", ";
-        addString(s, "userHomeDirectoryMode", settings.userHomeDirectoryMode);
-        s += ", ";
-        addBool(s, "isFollowSymbolicLinks", settings.isFollowSymbolicLinks);
-        s += ", ";
-        addBool(s, "isFollowGlobalSymbolicLinks", settings.isFollowGlobalSymbolicLinks);
-        s += ", ";
-        addBool(s, "isForceFileNameToLowercase", settings.isForceFileNameToLowercase);
-        s += ", ";
-        addBool(s, "isABEEnabled", settings.isABEEnabled);
-        s += '}';
-        trace.DebugLvl("HNASJSONCreateFileSystemShare::buildRequestCIFS", 0, job, "Settings: [%s]",
-                       hnasmgmt::clipForLog(s).c_str());
-        std::string text = shareBody(name, virtualServerId, filesystemId, filesystemPath, s);
-        body.swap(text);
-        return true;
-    } catch (...) {
-        body.clear();
-        return false;
-    }
+    const char* const function = "HNASJSONCreateFileSystemShare::buildRequestCIFS";
+    return hnasjson::buildBody(
+        function, jobId,
+        validIdentity(name, virtualServerId, filesystemId, filesystemPath) &&
+            validCIFSSettings(settings),
+        body, [&] {
+            const std::string s =
+                hnasjson::ObjectWriter()
+                    .text("accessConfig", settings.accessConfig)
+                    .text("comment", settings.comment.empty() ? std::string("Rekanto Created Share")
+                                                              : settings.comment)
+                    .text("userHomeDirectoryPath", settings.userHomeDirectoryPath)
+                    .flag("isScanForVirusesEnabled", settings.isScanForVirusesEnabled)
+                    .bare("maxConcurrentUsers", hnasjson::jsonInteger(settings.maxConcurrentUsers))
+                    .text("snapshotOption", settings.snapshotOption)
+                    .text("cacheOption", settings.cacheOption)
+                    .text("transferToReplicationTargetSetting",
+                          settings.transferToReplicationTargetSetting)
+                    .text("userHomeDirectoryMode", settings.userHomeDirectoryMode)
+                    .flag("isFollowSymbolicLinks", settings.isFollowSymbolicLinks)
+                    .flag("isFollowGlobalSymbolicLinks", settings.isFollowGlobalSymbolicLinks)
+                    .flag("isForceFileNameToLowercase", settings.isForceFileNameToLowercase)
+                    .flag("isABEEnabled", settings.isABEEnabled)
+                    .close();
+            DbgTrace trace(nullptr);
+            trace.DebugLvl(function, 0, static_cast<long long>(jobId), "Settings: [%s]",
+                           hnasmgmt::clipForLog(s).c_str());
+            return shareBody(name, virtualServerId, filesystemId, filesystemPath, s);
+        });
 }
 
 // Reads the created "filesystemShare"; every key is required. The record's
