@@ -3,7 +3,6 @@
 #include "hnasmgmt/json/HNASJSONDevice.h"
 
 #include <string_view>
-#include <utility>
 
 #include "json/ListingReaders.h"
 #include "json/ParseFrame.h"

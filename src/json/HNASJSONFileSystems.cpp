@@ -3,7 +3,6 @@
 #include "hnasmgmt/json/HNASJSONFileSystems.h"
 
 #include <string_view>
-#include <utility>
 
 #include "json/BodyWriter.h"
 #include "json/JsonText.h"
