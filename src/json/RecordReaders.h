@@ -29,7 +29,12 @@ template <auto... Members, typename Record>
 bool readMember(JsonScan& scan, std::size_t i, JsonValue& value, Record& record) {
     std::size_t k = 0;
     bool read = false;
-    ((k++ == i && (read = readValue(scan, value, record.*Members), true)) || ...);
+    auto readAt = [&](auto& member) {
+        if (k++ == i) {
+            read = readValue(scan, value, member);
+        }
+    };
+    (readAt(record.*Members), ...);
     return read;
 }
 
