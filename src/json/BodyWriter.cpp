@@ -5,6 +5,7 @@
 #include <utility>
 
 #include "hnasmgmt/host/DbgTrace.h"
+#include "json/JsonText.h"
 
 namespace hnasjson {
 
@@ -35,6 +36,10 @@ ObjectWriter& ObjectWriter::flag(const char* key, bool value) {
     this->key(key);
     out_ += value ? "true" : "false";
     return *this;
+}
+
+ObjectWriter& ObjectWriter::member(const char* key, int value) {
+    return bare(key, jsonInteger(value));
 }
 
 std::string ObjectWriter::close(const char* end) {

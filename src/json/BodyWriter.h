@@ -3,6 +3,7 @@
 // The frame and the writer of the request bodies. Values are written as they
 // stand: the builders check them first (JsonText.h).
 
+#include <cstddef>
 #include <string>
 
 namespace hnasjson {
@@ -16,6 +17,10 @@ public:
     ObjectWriter& bare(const char* key, const std::string& value);
     // "key":true or "key":false
     ObjectWriter& flag(const char* key, bool value);
+    // The member by the value's type: a text, a flag or a number.
+    ObjectWriter& member(const char* key, const std::string& value) { return text(key, value); }
+    ObjectWriter& member(const char* key, bool value) { return flag(key, value); }
+    ObjectWriter& member(const char* key, int value);
     // The object, closed with `end`.
     std::string close(const char* end = "}");
 
@@ -24,6 +29,17 @@ private:
 
     std::string out_ = "{";
 };
+
+// The object of the record's Members, keys[i] naming the i-th, each written
+// by its type, closed with "}".
+template <auto... Members, typename Record, std::size_t N>
+std::string writeMembers(const Record& record, const char* const (&keys)[N]) {
+    static_assert(N == sizeof...(Members), "one member for each key");
+    ObjectWriter writer;
+    std::size_t k = 0;
+    (writer.member(keys[k++], record.*Members), ...);
+    return writer.close();
+}
 
 // Logs "Invalid parameters!!" at level -1. Never throws.
 void logInvalidParameters(const char* function, unsigned long long jobId) noexcept;

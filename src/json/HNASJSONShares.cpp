@@ -102,48 +102,56 @@ std::string shareBody(const std::string& name, const std::string& virtualServerI
 
 bool HNASJSONCreateFileSystemShare::buildRequestNFS(std::string& body,
                                                     __HNASFileSystemShareSettings& settings) {
+    using S = __HNASFileSystemShareSettings;
+    static constexpr const char* kKeys[] = {"accessConfig", "snapshotOption",
+                                            "localReadCacheOption",
+                                            "transferToReplicationTargetSetting"};
     return hnasjson::buildBody(
         "HNASJSONCreateFileSystemShare::buildRequestNFS", jobId,
         validIdentity(name, virtualServerId, filesystemId, filesystemPath) &&
             validNFSSettings(settings),
         body, [&] {
-            const std::string s = hnasjson::ObjectWriter()
-                                      .text("accessConfig", settings.accessConfig)
-                                      .text("snapshotOption", settings.snapshotOption)
-                                      .text("localReadCacheOption", settings.localReadCacheOption)
-                                      .text("transferToReplicationTargetSetting",
-                                            settings.transferToReplicationTargetSetting)
-                                      .close();
-            return shareBody(name, virtualServerId, filesystemId, filesystemPath, s);
+            return shareBody(
+                name, virtualServerId, filesystemId, filesystemPath,
+                hnasjson::writeMembers<&S::accessConfig, &S::snapshotOption,
+                                       &S::localReadCacheOption,
+                                       &S::transferToReplicationTargetSetting>(settings, kKeys));
         });
 }
 
+// The comment of a share created without one is "Rekanto Created Share".
 bool HNASJSONCreateFileSystemShare::buildRequestCIFS(std::string& body,
                                                      __HNASFileSystemShareSettings& settings) {
+    using S = __HNASFileSystemShareSettings;
+    static constexpr const char* kKeys[] = {"accessConfig",
+                                            "comment",
+                                            "userHomeDirectoryPath",
+                                            "isScanForVirusesEnabled",
+                                            "maxConcurrentUsers",
+                                            "snapshotOption",
+                                            "cacheOption",
+                                            "transferToReplicationTargetSetting",
+                                            "userHomeDirectoryMode",
+                                            "isFollowSymbolicLinks",
+                                            "isFollowGlobalSymbolicLinks",
+                                            "isForceFileNameToLowercase",
+                                            "isABEEnabled"};
     const char* const function = "HNASJSONCreateFileSystemShare::buildRequestCIFS";
     return hnasjson::buildBody(
         function, jobId,
         validIdentity(name, virtualServerId, filesystemId, filesystemPath) &&
             validCIFSSettings(settings),
         body, [&] {
-            const std::string s =
-                hnasjson::ObjectWriter()
-                    .text("accessConfig", settings.accessConfig)
-                    .text("comment", settings.comment.empty() ? std::string("Rekanto Created Share")
-                                                              : settings.comment)
-                    .text("userHomeDirectoryPath", settings.userHomeDirectoryPath)
-                    .flag("isScanForVirusesEnabled", settings.isScanForVirusesEnabled)
-                    .bare("maxConcurrentUsers", hnasjson::jsonInteger(settings.maxConcurrentUsers))
-                    .text("snapshotOption", settings.snapshotOption)
-                    .text("cacheOption", settings.cacheOption)
-                    .text("transferToReplicationTargetSetting",
-                          settings.transferToReplicationTargetSetting)
-                    .text("userHomeDirectoryMode", settings.userHomeDirectoryMode)
-                    .flag("isFollowSymbolicLinks", settings.isFollowSymbolicLinks)
-                    .flag("isFollowGlobalSymbolicLinks", settings.isFollowGlobalSymbolicLinks)
-                    .flag("isForceFileNameToLowercase", settings.isForceFileNameToLowercase)
-                    .flag("isABEEnabled", settings.isABEEnabled)
-                    .close();
+            S written = settings;
+            if (written.comment.empty()) {
+                written.comment = "Rekanto Created Share";
+            }
+            const std::string s = hnasjson::writeMembers<
+                &S::accessConfig, &S::comment, &S::userHomeDirectoryPath,
+                &S::isScanForVirusesEnabled, &S::maxConcurrentUsers, &S::snapshotOption,
+                &S::cacheOption, &S::transferToReplicationTargetSetting, &S::userHomeDirectoryMode,
+                &S::isFollowSymbolicLinks, &S::isFollowGlobalSymbolicLinks,
+                &S::isForceFileNameToLowercase, &S::isABEEnabled>(written, kKeys);
             DbgTrace trace(nullptr);
             trace.DebugLvl(function, 0, static_cast<long long>(jobId), "Settings: [%s]",
                            hnasmgmt::clipForLog(s).c_str());
