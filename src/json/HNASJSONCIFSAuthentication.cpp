@@ -2,9 +2,11 @@
 
 #include "hnasmgmt/json/HNASJSONCIFSAuthentication.h"
 
+#include <algorithm>
 #include <string_view>
 
 #include "hnasmgmt/host/DbgTrace.h"
+#include "json/BodyWriter.h"
 #include "json/JsonText.h"
 #include "json/ListingReaders.h"
 #include "json/RecordReaders.h"
@@ -31,38 +33,18 @@ std::string doubleBackslashes(const std::string& text) {
 } // namespace
 
 bool hnasjson::readRecord(JsonScan& scan, JsonValue& value, __HNASCIFSAuthentication& entry) {
+    using R = __HNASCIFSAuthentication;
     static constexpr std::string_view kKeys[] = {"name", "encodedName", "type", "permission"};
-    std::string name;
-    const bool complete = scan.fields(value, kKeys, [&](std::size_t i, JsonValue& v) {
-        switch (i) {
-        case 0:
-            return scan.read(v, name);
-        case 1:
-            return scan.read(v, entry.encodedName);
-        case 2:
-            return scan.read(v, entry.type);
-        default:
-            return scan.read(v, entry.permission);
-        }
-    }) == hnasjson::allOf(kKeys);
-    if (complete) {
-        entry.name = doubleBackslashes(name);
+    if (!readMembers<&R::name, &R::encodedName, &R::type, &R::permission>(scan, value, kKeys,
+                                                                          entry)) {
+        return false;
     }
-    return complete;
+    entry.name = doubleBackslashes(entry.name);
+    return true;
 }
 
-// --- HNASJSONGetCIFSAuthentication ---
-
-HNASJSONGetCIFSAuthentication::HNASJSONGetCIFSAuthentication(const unsigned long long& jobId)
-    : HNASJSONBase(jobId) {}
-
-bool HNASJSONGetCIFSAuthentication::parseResponse(std::string& response) {
-    return hnasjson::readListing(jobId, response, cifsAuthentications);
-}
-
-std::vector<__HNASCIFSAuthentication> HNASJSONGetCIFSAuthentication::getCIFSAuth() {
-    return cifsAuthentications;
-}
+HNASJSON_LISTING_MESSAGE(HNASJSONGetCIFSAuthentication, __HNASCIFSAuthentication,
+                         cifsAuthentications, getCIFSAuth)
 
 // --- HNASJSONSetCIFSAuthentication ---
 
@@ -74,42 +56,33 @@ HNASJSONSetCIFSAuthentication::HNASJSONSetCIFSAuthentication(
 // Values go in verbatim, so each text must already be valid JSON string
 // content (names read from the array carry their backslashes doubled).
 bool HNASJSONSetCIFSAuthentication::buildRequest(std::string& body) {
-    body.clear();
-    DbgTrace trace(nullptr);
-    const long long job = static_cast<long long>(jobId);
     if (cifsAuthentications.empty()) {
-        trace.DebugLvl("buildRequest", 0, job, "Nothing to build. No CIFS Authentication set.");
+        body.clear();
+        DbgTrace trace(nullptr);
+        trace.DebugLvl("buildRequest", 0, static_cast<long long>(jobId),
+                       "Nothing to build. No CIFS Authentication set.");
         return true;
     }
-    for (const __HNASCIFSAuthentication& entry : cifsAuthentications) {
-        if (!hnasjson::isJsonStringContent(entry.encodedName) ||
-            !hnasjson::isJsonStringContent(entry.name) ||
-            !hnasjson::isJsonStringContent(entry.type)) {
-            trace.DebugLvl("buildRequest", -1, job, "Invalid parameters!!");
-            return false;
-        }
-    }
-    try {
+    const bool valid = std::all_of(cifsAuthentications.begin(), cifsAuthentications.end(),
+                                   [](const __HNASCIFSAuthentication& entry) {
+                                       return hnasjson::isJsonStringContent(entry.encodedName) &&
+                                              hnasjson::isJsonStringContent(entry.name) &&
+                                              hnasjson::isJsonStringContent(entry.type);
+                                   });
+    return hnasjson::buildBody("buildRequest", jobId, valid, body, [&] {
         std::string text = "{\"cifsAuthentications\":[";
         for (const __HNASCIFSAuthentication& entry : cifsAuthentications) {
-            text += "{\"encodedName\":\"";
-            text += entry.encodedName;
-            text += "\", \"name\":\"";
-            text += entry.name;
-            text += "\", \"permission\":";
-            text += hnasjson::jsonInteger(entry.permission);
-            text += ", \"type\":\"";
-            text += entry.type;
-            text += "\" },";
+            text += hnasjson::ObjectWriter()
+                        .text("encodedName", entry.encodedName)
+                        .text("name", entry.name)
+                        .bare("permission", hnasjson::jsonInteger(entry.permission))
+                        .text("type", entry.type)
+                        .close(" },");
         }
         text.pop_back(); // the comma after the last entry
         text += "]}";
-        body.swap(text);
-        return true;
-    } catch (...) {
-        body.clear();
-        return false;
-    }
+        return text;
+    });
 }
 
 bool HNASJSONSetCIFSAuthentication::parseResponse(std::string& /*response*/) {

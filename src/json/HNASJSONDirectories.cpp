@@ -34,16 +34,5 @@ bool hnasjson::readRecord(JsonScan& scan, JsonValue& value,
     return (read & 1u) != 0 && named;
 }
 
-// --- HNASJSONGetFileSystemDirectories ---
-
-HNASJSONGetFileSystemDirectories::HNASJSONGetFileSystemDirectories(const unsigned long long& jobId)
-    : HNASJSONBase(jobId) {}
-
-bool HNASJSONGetFileSystemDirectories::parseResponse(std::string& response) {
-    return hnasjson::readListing(jobId, response, directories);
-}
-
-std::vector<__HNASFileSystemDirectories>
-HNASJSONGetFileSystemDirectories::getFileSystemDirectories() {
-    return directories;
-}
+HNASJSON_LISTING_MESSAGE(HNASJSONGetFileSystemDirectories, __HNASFileSystemDirectories, directories,
+                         getFileSystemDirectories)

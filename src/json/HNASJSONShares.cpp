@@ -7,6 +7,7 @@
 
 #include "hnasmgmt/host/DbgTrace.h"
 #include "rest/LogText.h"
+#include "json/BodyWriter.h"
 #include "json/JsonText.h"
 #include "json/ListingReaders.h"
 #include "json/ParseFrame.h"
@@ -17,82 +18,33 @@ using hnasjson::JsonValue;
 using simdjson::ondemand::json_type;
 
 bool hnasjson::readRecord(JsonScan& scan, JsonValue& value, __HNASFileSystemShares& share) {
+    using R = __HNASFileSystemShares;
+    using S = __HNASFileSystemShareSettings;
     static constexpr std::string_view kKeys[] = {
         "settings", "virtualServerId", "filesystemId", "objectId", "shareId", "name", "path"};
     static constexpr std::string_view kSettingsKeys[] = {"accessConfig", "localReadCacheOption",
                                                          "snapshotOption",
                                                          "transferToReplicationTargetSetting"};
-    __HNASFileSystemShareSettings& settings = share.settings;
-    int virtualServerId = 0;
-    const bool complete = scan.fields(value, kKeys, [&](std::size_t i, JsonValue& v) {
-        switch (i) {
-        case 0:
-            if (!scan.is(v, json_type::object)) {
-                scan.skip(v);
-                return false;
-            }
-            // Read only when they hold strings: otherwise the defaults stay.
-            scan.fields(v, kSettingsKeys, [&](std::size_t k, JsonValue& s) {
-                std::string* const fields[] = {
-                    &settings.accessConfig, &settings.localReadCacheOption,
-                    &settings.snapshotOption, &settings.transferToReplicationTargetSetting};
-                return scan.read(s, *fields[k]);
-            });
-            return true;
-        case 1:
-            return scan.read(v, virtualServerId); // truncated to 32 bits, then widened
-        case 2:
-            return scan.read(v, share.filesystemId);
-        case 3:
-            return scan.read(v, share.objectId);
-        case 4:
-            return scan.read(v, share.shareId);
-        case 5:
-            return scan.read(v, share.name);
-        default:
-            return scan.read(v, share.path);
+    return scan.fields(value, kKeys, [&](std::size_t i, JsonValue& v) {
+        if (i > 0) {
+            return readMember<&R::virtualServerId, &R::filesystemId, &R::objectId, &R::shareId,
+                              &R::name, &R::path>(scan, i - 1, v, share);
         }
+        if (!scan.is(v, json_type::object)) {
+            scan.skip(v);
+            return false;
+        }
+        // Read only when they hold strings: otherwise the defaults stay.
+        scan.fields(v, kSettingsKeys, [&](std::size_t k, JsonValue& s) {
+            return readMember<&S::accessConfig, &S::localReadCacheOption, &S::snapshotOption,
+                              &S::transferToReplicationTargetSetting>(scan, k, s, share.settings);
+        });
+        return true;
     }) == hnasjson::allOf(kKeys);
-    share.virtualServerId = virtualServerId;
-    return complete;
 }
 
-namespace {
-
-// Helpers that write one member of a body or settings object.
-void addString(std::string& out, const char* key, const std::string& value) {
-    out += '"';
-    out += key;
-    out += "\":\"";
-    out += value;
-    out += '"';
-}
-
-void addBare(std::string& out, const char* key, const std::string& value) {
-    out += '"';
-    out += key;
-    out += "\":";
-    out += value;
-}
-
-void addBool(std::string& out, const char* key, bool value) {
-    addBare(out, key, value ? "true" : "false");
-}
-
-} // namespace
-
-// --- HNASJSONGetFileSystemShares ---
-
-HNASJSONGetFileSystemShares::HNASJSONGetFileSystemShares(const unsigned long long& jobId)
-    : HNASJSONBase(jobId) {}
-
-bool HNASJSONGetFileSystemShares::parseResponse(std::string& response) {
-    return hnasjson::readListing(jobId, response, shares);
-}
-
-std::vector<__HNASFileSystemShares> HNASJSONGetFileSystemShares::getFileSystemShares() {
-    return shares;
-}
+HNASJSON_LISTING_MESSAGE(HNASJSONGetFileSystemShares, __HNASFileSystemShares, shares,
+                         getFileSystemShares)
 
 // --- HNASJSONCreateFileSystemShare ---
 
@@ -137,136 +89,90 @@ bool validNFSSettings(const __HNASFileSystemShareSettings& s) {
 std::string shareBody(const std::string& name, const std::string& virtualServerId,
                       const std::string& filesystemId, const std::string& filesystemPath,
                       const std::string& settings) {
-    std::string body = "{";
-    addString(body, "name", name);
-    body += ", ";
-    addBare(body, "virtualServerId", virtualServerId);
-    body += ", ";
-    addString(body, "filesystemId", filesystemId);
-    body += ", ";
-    addString(body, "filesystemPath", filesystemPath);
-    body += ", ";
-    addBare(body, "settings", settings);
-    body += '}';
-    return body;
+    return hnasjson::ObjectWriter()
+        .text("name", name)
+        .bare("virtualServerId", virtualServerId)
+        .text("filesystemId", filesystemId)
+        .text("filesystemPath", filesystemPath)
+        .bare("settings", settings)
+        .close();
 }
 
 } // namespace
 
 bool HNASJSONCreateFileSystemShare::buildRequestNFS(std::string& body,
                                                     __HNASFileSystemShareSettings& settings) {
-    body.clear();
-    if (!validIdentity(name, virtualServerId, filesystemId, filesystemPath) ||
-        !validNFSSettings(settings)) {
-        DbgTrace trace(nullptr);
-        trace.DebugLvl("HNASJSONCreateFileSystemShare::buildRequestNFS", -1,
-                       static_cast<long long>(jobId), "Invalid parameters!!");
-        return false;
-    }
-    try {
-        std::string s = "{";
-        addString(s, "accessConfig", settings.accessConfig);
-        s += ", ";
-        addString(s, "snapshotOption", settings.snapshotOption);
-        s += ", ";
-        addString(s, "localReadCacheOption", settings.localReadCacheOption);
-        s += ", ";
-        addString(s, "transferToReplicationTargetSetting",
-                  settings.transferToReplicationTargetSetting);
-        s += '}';
-        std::string text = shareBody(name, virtualServerId, filesystemId, filesystemPath, s);
-        body.swap(text);
-        return true;
-    } catch (...) {
-        body.clear();
-        return false;
-    }
+    using S = __HNASFileSystemShareSettings;
+    static constexpr const char* kKeys[] = {"accessConfig", "snapshotOption",
+                                            "localReadCacheOption",
+                                            "transferToReplicationTargetSetting"};
+    return hnasjson::buildBody(
+        "HNASJSONCreateFileSystemShare::buildRequestNFS", jobId,
+        validIdentity(name, virtualServerId, filesystemId, filesystemPath) &&
+            validNFSSettings(settings),
+        body, [&] {
+            return shareBody(
+                name, virtualServerId, filesystemId, filesystemPath,
+                hnasjson::writeMembers<&S::accessConfig, &S::snapshotOption,
+                                       &S::localReadCacheOption,
+                                       &S::transferToReplicationTargetSetting>(settings, kKeys));
+        });
 }
 
+// The comment of a share created without one is "Rekanto Created Share".
 bool HNASJSONCreateFileSystemShare::buildRequestCIFS(std::string& body,
                                                      __HNASFileSystemShareSettings& settings) {
-    body.clear();
-    DbgTrace trace(nullptr);
-    const long long job = static_cast<long long>(jobId);
-    if (!validIdentity(name, virtualServerId, filesystemId, filesystemPath) ||
-        !validCIFSSettings(settings)) {
-        trace.DebugLvl("HNASJSONCreateFileSystemShare::buildRequestCIFS", -1, job,
-                       "Invalid parameters!!");
-        return false;
-    }
-    try {
-        std::string s = "{";
-        addString(s, "accessConfig", settings.accessConfig);
-        s += ", ";
-        addString(s, "comment",
-                  settings.comment.empty() ? std::string("Rekanto Created Share")
-                                           : settings.comment);
-        s += ", ";
-        addString(s, "userHomeDirectoryPath", settings.userHomeDirectoryPath);
-        s += ", ";
-        addBool(s, "isScanForVirusesEnabled", settings.isScanForVirusesEnabled);
-        s += ", ";
-        addBare(s, "maxConcurrentUsers", hnasjson::jsonInteger(settings.maxConcurrentUsers));
-        s += ", ";
-        addString(s, "snapshotOption", settings.snapshotOption);
-        s += ", ";
-        addString(s, "cacheOption", settings.cacheOption);
-        s += ", ";
-        addString(s, "transferToReplicationTargetSetting",
-                  settings.transferToReplicationTargetSetting);
-        s += ", ";
-        addString(s, "userHomeDirectoryMode", settings.userHomeDirectoryMode);
-        s += ", ";
-        addBool(s, "isFollowSymbolicLinks", settings.isFollowSymbolicLinks);
-        s += ", ";
-        addBool(s, "isFollowGlobalSymbolicLinks", settings.isFollowGlobalSymbolicLinks);
-        s += ", ";
-        addBool(s, "isForceFileNameToLowercase", settings.isForceFileNameToLowercase);
-        s += ", ";
-        addBool(s, "isABEEnabled", settings.isABEEnabled);
-        s += '}';
-        trace.DebugLvl("HNASJSONCreateFileSystemShare::buildRequestCIFS", 0, job, "Settings: [%s]",
-                       hnasmgmt::clipForLog(s).c_str());
-        std::string text = shareBody(name, virtualServerId, filesystemId, filesystemPath, s);
-        body.swap(text);
-        return true;
-    } catch (...) {
-        body.clear();
-        return false;
-    }
+    using S = __HNASFileSystemShareSettings;
+    static constexpr const char* kKeys[] = {"accessConfig",
+                                            "comment",
+                                            "userHomeDirectoryPath",
+                                            "isScanForVirusesEnabled",
+                                            "maxConcurrentUsers",
+                                            "snapshotOption",
+                                            "cacheOption",
+                                            "transferToReplicationTargetSetting",
+                                            "userHomeDirectoryMode",
+                                            "isFollowSymbolicLinks",
+                                            "isFollowGlobalSymbolicLinks",
+                                            "isForceFileNameToLowercase",
+                                            "isABEEnabled"};
+    const char* const function = "HNASJSONCreateFileSystemShare::buildRequestCIFS";
+    return hnasjson::buildBody(
+        function, jobId,
+        validIdentity(name, virtualServerId, filesystemId, filesystemPath) &&
+            validCIFSSettings(settings),
+        body, [&] {
+            S written = settings;
+            if (written.comment.empty()) {
+                written.comment = "Rekanto Created Share";
+            }
+            const std::string s = hnasjson::writeMembers<
+                &S::accessConfig, &S::comment, &S::userHomeDirectoryPath,
+                &S::isScanForVirusesEnabled, &S::maxConcurrentUsers, &S::snapshotOption,
+                &S::cacheOption, &S::transferToReplicationTargetSetting, &S::userHomeDirectoryMode,
+                &S::isFollowSymbolicLinks, &S::isFollowGlobalSymbolicLinks,
+                &S::isForceFileNameToLowercase, &S::isABEEnabled>(written, kKeys);
+            DbgTrace trace(nullptr);
+            trace.DebugLvl(function, 0, static_cast<long long>(jobId), "Settings: [%s]",
+                           hnasmgmt::clipForLog(s).c_str());
+            return shareBody(name, virtualServerId, filesystemId, filesystemPath, s);
+        });
 }
 
 // Reads the created "filesystemShare"; every key is required. The record's
 // settings are left as they are.
 bool HNASJSONCreateFileSystemShare::parseResponse(std::string& response) {
-    try {
-        static constexpr std::string_view kKeys[] = {"filesystemShare"};
-        static constexpr std::string_view kShareKeys[] = {
-            "filesystemId", "name", "objectId", "path", "shareId", "virtualServerId"};
-        __HNASFileSystemShares created = share;
-        int virtualServerId = 0;
-        std::uint32_t read = 0;
-        if (!hnasjson::readDocument(
-                "HNASJSONCreateFileSystemShare::parseResponse", jobId, response, kKeys,
-                [&](JsonScan& scan, std::size_t, JsonValue& v) {
-                    return scan.fields(v, kShareKeys, [&](std::size_t i, JsonValue& field) {
-                        std::string* const texts[] = {&created.filesystemId, &created.name,
-                                                      &created.objectId, &created.path,
-                                                      &created.shareId};
-                        return i < 5 ? scan.read(field, *texts[i])
-                                     : scan.read(field, virtualServerId);
-                    }) == hnasjson::allOf(kShareKeys);
-                },
-                read) ||
-            read == 0) {
-            return false;
-        }
-        created.virtualServerId = virtualServerId;
-        share = std::move(created);
-        return true;
-    } catch (...) {
-        return false;
-    }
+    using R = __HNASFileSystemShares;
+    static constexpr std::string_view kKeys[] = {"filesystemShare"};
+    return hnasjson::readInto(
+        "HNASJSONCreateFileSystemShare::parseResponse", jobId, response, kKeys, share,
+        [](JsonScan& scan, std::size_t, JsonValue& v, R& created) {
+            static constexpr std::string_view kShareKeys[] = {
+                "filesystemId", "name", "objectId", "path", "shareId", "virtualServerId"};
+            return hnasjson::readMembers<&R::filesystemId, &R::name, &R::objectId, &R::path,
+                                         &R::shareId, &R::virtualServerId>(scan, v, kShareKeys,
+                                                                           created);
+        });
 }
 
 __HNASFileSystemShares HNASJSONCreateFileSystemShare::getShareDetails() {

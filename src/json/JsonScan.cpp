@@ -341,12 +341,7 @@ std::size_t JsonScan::match(simdjson::ondemand::field& field, const std::string_
 }
 
 bool JsonScan::enterArray(JsonValue& value, simdjson::ondemand::array& array) {
-    if (!is(value, json_type::array)) {
-        skip(value);
-        return false;
-    }
-    if (value.get_array().get(array) != SUCCESS) {
-        valid_ = false;
+    if (!take(value, json_type::array, array, [](JsonValue& v) { return v.get_array(); })) {
         return false;
     }
     ++level_;
@@ -431,12 +426,7 @@ bool JsonScan::read(JsonValue& value, std::string& out) {
 
 bool JsonScan::read(JsonValue& value, bool& out) {
     bool flag = false;
-    if (!is(value, json_type::boolean)) {
-        skip(value);
-        return false;
-    }
-    if (value.get_bool().get(flag) != SUCCESS) {
-        valid_ = false;
+    if (!take(value, json_type::boolean, flag, [](JsonValue& v) { return v.get_bool(); })) {
         return false;
     }
     out = flag;

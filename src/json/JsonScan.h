@@ -79,12 +79,8 @@ public:
     template <std::size_t N, typename OnField>
     std::uint32_t fields(JsonValue& value, const std::string_view (&keys)[N], OnField&& onField) {
         JsonObject object;
-        if (!is(value, simdjson::ondemand::json_type::object)) {
-            skip(value);
-            return 0;
-        }
-        if (value.get_object().get(object) != simdjson::SUCCESS) {
-            valid_ = false;
+        if (!take(value, simdjson::ondemand::json_type::object, object,
+                  [](JsonValue& v) { return v.get_object(); })) {
             return 0;
         }
         return fields(object, keys, onField);
@@ -166,6 +162,21 @@ private:
         return read;
     }
 
+    // Gets `value` into `out` with get(value) when it is of `type`. False, and
+    // the value skipped, when it is of another type; false, and the text
+    // invalid, when get() fails.
+    template <typename T, typename Get>
+    bool take(JsonValue& value, simdjson::ondemand::json_type type, T& out, Get get) {
+        if (!is(value, type)) {
+            skip(value);
+            return false;
+        }
+        if (get(value).get(out) != simdjson::SUCCESS) {
+            valid_ = false;
+            return false;
+        }
+        return true;
+    }
     // Index of the key in `keys` that names `field`, or `count` for none.
     std::size_t match(simdjson::ondemand::field& field, const std::string_view* keys,
                       std::size_t count);

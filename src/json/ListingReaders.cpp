@@ -11,41 +11,34 @@ namespace hnasjson {
 
 namespace {
 
-// What tells the listings apart: the function name of their log lines, the
-// array of records and, for the file systems, the single object read when
-// there is no such array; whether a document without the array is refused.
-template <typename Record> struct Listing;
+// What tells the listings apart: the function name of their log lines; the
+// key of the array of records followed, for the file systems, by the key of
+// the single object read when there is no such array; whether a document
+// without the array is refused.
+template <std::size_t N> struct Format {
+    const char* function;
+    std::string_view keys[N];
+    bool required;
+};
 
-template <> struct Listing<__HNASFileSystemInfo> {
-    static constexpr const char* kFunction = "HNASJSONGetFileSystems::parseResponse";
-    static constexpr std::string_view kKeys[] = {"filesystems", "filesystem"};
-    static constexpr bool kRequired = false;
-};
-template <> struct Listing<__HNASFileSystemSnapshot> {
-    static constexpr const char* kFunction = "HNASJSONGetFileSystemSnapshots::parseResponse";
-    static constexpr std::string_view kKeys[] = {"snapshots"};
-    static constexpr bool kRequired = false;
-};
-template <> struct Listing<__HNASFileSystemShares> {
-    static constexpr const char* kFunction = "HNASJSONGetFileSystemShares::parseResponse";
-    static constexpr std::string_view kKeys[] = {"filesystemShares"};
-    static constexpr bool kRequired = false;
-};
-template <> struct Listing<__HNASFileSystemDirectories> {
-    static constexpr const char* kFunction = "HNASJSONGetFileSystemDirectories::parseResponse";
-    static constexpr std::string_view kKeys[] = {"directories"};
-    static constexpr bool kRequired = false;
-};
-template <> struct Listing<__HNASCIFSAuthentication> {
-    static constexpr const char* kFunction = "parseResponse";
-    static constexpr std::string_view kKeys[] = {"cifsAuthentications"};
-    static constexpr bool kRequired = false;
-};
-template <> struct Listing<__HNASVirtualServers> {
-    static constexpr const char* kFunction = "HNASJSONGetVirtualServers::parseResponse";
-    static constexpr std::string_view kKeys[] = {"virtualServers"};
-    static constexpr bool kRequired = true;
-};
+constexpr Format<2> formatOf(const __HNASFileSystemInfo*) {
+    return {"HNASJSONGetFileSystems::parseResponse", {"filesystems", "filesystem"}, false};
+}
+constexpr Format<1> formatOf(const __HNASFileSystemSnapshot*) {
+    return {"HNASJSONGetFileSystemSnapshots::parseResponse", {"snapshots"}, false};
+}
+constexpr Format<1> formatOf(const __HNASFileSystemShares*) {
+    return {"HNASJSONGetFileSystemShares::parseResponse", {"filesystemShares"}, false};
+}
+constexpr Format<1> formatOf(const __HNASFileSystemDirectories*) {
+    return {"HNASJSONGetFileSystemDirectories::parseResponse", {"directories"}, false};
+}
+constexpr Format<1> formatOf(const __HNASCIFSAuthentication*) {
+    return {"parseResponse", {"cifsAuthentications"}, false};
+}
+constexpr Format<1> formatOf(const __HNASVirtualServers*) {
+    return {"HNASJSONGetVirtualServers::parseResponse", {"virtualServers"}, true};
+}
 
 // Makes room for `room` more records. Everything it calls is inlined, so that
 // no vector operation over the exported record types is emitted on its own
@@ -67,7 +60,7 @@ template <typename Record> void dropFrom(std::vector<Record>& records, std::size
 template <typename Record>
 bool readListing(unsigned long long jobId, std::string& response,
                  std::vector<Record>& records) noexcept {
-    using Format = Listing<Record>;
+    static constexpr auto kFormat = formatOf(static_cast<const Record*>(nullptr));
     const std::size_t held = records.size();
     try {
         bool listed = false;  // the first member named after the array is one
@@ -77,7 +70,7 @@ bool readListing(unsigned long long jobId, std::string& response,
         Record one;
         std::uint32_t read = 0;
         const bool valid = readDocument(
-            Format::kFunction, jobId, response, Format::kKeys,
+            kFormat.function, jobId, response, kFormat.keys,
             [&](JsonScan& scan, std::size_t i, JsonValue& value) {
                 if (i == 0) {
                     listed = scan.elements(
@@ -112,7 +105,7 @@ bool readListing(unsigned long long jobId, std::string& response,
                 records.back() = std::move(one);
             }
         } else if (ok) {
-            ok = !Format::kRequired;
+            ok = !kFormat.required;
         }
         if (!ok) {
             dropFrom(records, held);

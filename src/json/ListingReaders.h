@@ -26,21 +26,20 @@ bool readListing(unsigned long long jobId, std::string& response,
                  std::vector<Record>& records) noexcept;
 
 // The facade's names for it.
-inline bool readFileSystemsListing(unsigned long long jobId, std::string& response,
-                                   std::vector<__HNASFileSystemInfo>& records) noexcept {
-    return readListing(jobId, response, records);
-}
-inline bool readSnapshotsListing(unsigned long long jobId, std::string& response,
-                                 std::vector<__HNASFileSystemSnapshot>& records) noexcept {
-    return readListing(jobId, response, records);
-}
-inline bool readSharesListing(unsigned long long jobId, std::string& response,
-                              std::vector<__HNASFileSystemShares>& records) noexcept {
-    return readListing(jobId, response, records);
-}
-inline bool readDirectoriesListing(unsigned long long jobId, std::string& response,
-                                   std::vector<__HNASFileSystemDirectories>& records) noexcept {
-    return readListing(jobId, response, records);
-}
+inline constexpr auto readFileSystemsListing = &readListing<__HNASFileSystemInfo>;
+inline constexpr auto readSnapshotsListing = &readListing<__HNASFileSystemSnapshot>;
+inline constexpr auto readSharesListing = &readListing<__HNASFileSystemShares>;
+inline constexpr auto readDirectoriesListing = &readListing<__HNASFileSystemDirectories>;
 
 } // namespace hnasjson
+
+// The members of a listing message: the constructor, parseResponse through
+// readListing into `records`, and `getter`, which copies the records out.
+#define HNASJSON_LISTING_MESSAGE(Message, Record, records, getter)                                 \
+    Message::Message(const unsigned long long& jobId) : HNASJSONBase(jobId) {}                     \
+    bool Message::parseResponse(std::string& response) {                                           \
+        return hnasjson::readListing(jobId, response, records);                                    \
+    }                                                                                              \
+    std::vector<Record> Message::getter() {                                                        \
+        return records;                                                                            \
+    }

@@ -6,6 +6,7 @@
 #include <cstdint>
 #include <string>
 #include <string_view>
+#include <utility>
 
 #include "json/JsonScan.h"
 
@@ -20,30 +21,65 @@ bool openResponse(const char* function, unsigned long long jobId,
 void logParseError(const char* function, unsigned long long jobId,
                    const std::string& response) noexcept;
 
-// Reads one response: the opening above, then one checked pass over the
-// document in which onField(scan, i, value) reads the root's first member
-// named keys[i] and returns whether it read it. A text that is not valid JSON
-// anywhere, or whose root is not an object with members, is logged as a
-// parse error and refused. Returns false when the frame refused the text;
-// otherwise true, with `read` the mask of the keys that onField read.
+// One checked pass over `text`, logging nothing: onField(scan, i, value)
+// reads the root's first member named keys[i] and returns whether it read
+// it. False when the text is not valid JSON anywhere, or its root is not an
+// object with members; otherwise true, with `read` the mask of the keys that
+// onField read.
+template <std::size_t N, typename OnField>
+bool scanDocument(const std::string& text, const std::string_view (&keys)[N], OnField&& onField,
+                  std::uint32_t& read) {
+    JsonScan scan;
+    JsonObject root;
+    if (!scan.start(text, root)) {
+        return false;
+    }
+    read = scan.fields(root, keys,
+                       [&](std::size_t i, JsonValue& value) { return onField(scan, i, value); });
+    return scan.finish();
+}
+
+// Reads one response: the opening above, then the pass of scanDocument. A
+// text the pass refuses is logged as a parse error. Returns false when the
+// frame refused the text; otherwise true, with `read` the mask of the keys
+// that onField read.
 template <std::size_t N, typename OnField>
 bool readDocument(const char* function, unsigned long long jobId, const std::string& response,
                   const std::string_view (&keys)[N], OnField&& onField, std::uint32_t& read) {
     if (!openResponse(function, jobId, response)) {
         return false;
     }
-    JsonScan scan;
-    JsonObject root;
-    bool valid = scan.start(response, root);
-    if (valid) {
-        read = scan.fields(
-            root, keys, [&](std::size_t i, JsonValue& value) { return onField(scan, i, value); });
-        valid = scan.finish();
-    }
+    const bool valid = scanDocument(response, keys, onField, read);
     if (!valid) {
         logParseError(function, jobId, response);
     }
     return valid;
+}
+
+// Reads a response that carries one record: onField(scan, i, value, copy)
+// reads keys[i] into a copy of `target`, which takes target's place once the
+// frame has taken the text and every key was read. Otherwise false, with
+// `target` as it was. Never throws.
+template <typename Target, std::size_t N, typename OnField>
+bool readInto(const char* function, unsigned long long jobId, const std::string& response,
+              const std::string_view (&keys)[N], Target& target, OnField&& onField) noexcept {
+    try {
+        Target copy = target;
+        std::uint32_t read = 0;
+        if (!readDocument(
+                function, jobId, response, keys,
+                [&](JsonScan& scan, std::size_t i, JsonValue& value) {
+                    return onField(scan, i, value, copy);
+                },
+                read) ||
+            read != allOf(keys)) {
+            return false;
+        }
+        target = std::move(copy);
+        return true;
+    } catch (...) {
+        return false;
+    }
 }
 
 } // namespace hnasjson

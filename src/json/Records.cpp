@@ -2,20 +2,32 @@
 
 #include "hnasmgmt/json/HNASRecords.h"
 
+#include <type_traits>
+
+namespace {
+
+// Empties each text and list and zeroes each number and flag.
+template <typename... Fields> void reset(Fields&... fields) {
+    auto one = [](auto& field) {
+        using T = std::decay_t<decltype(field)>;
+        if constexpr (std::is_arithmetic_v<T>) {
+            field = T{};
+        } else {
+            field.clear();
+        }
+    };
+    (one(fields), ...);
+}
+
+} // namespace
+
 __HNASStorageSubSystemInfo::__HNASStorageSubSystemInfo() {
     clear();
 }
 
 void __HNASStorageSubSystemInfo::clear() {
-    name.clear();
-    clusterUUID.clear();
-    firmwareVersion.clear();
-    isCluster = false;
-    model.clear();
-    nodeCount = 0;
-    storageHealth.clear();
-    vendor.clear();
-    licenses.clear();
+    reset(name, clusterUUID, firmwareVersion, isCluster, model, nodeCount, storageHealth, vendor,
+          licenses);
 }
 
 __HNASVirtualServers::__HNASVirtualServers() {
@@ -23,14 +35,7 @@ __HNASVirtualServers::__HNASVirtualServers() {
 }
 
 void __HNASVirtualServers::clear() {
-    UUID.clear();
-    status.clear();
-    name.clear();
-    objectId.clear();
-    type.clear();
-    ipAddresses.clear();
-    isEnabled = false;
-    virtualServerId = 0;
+    reset(UUID, status, name, objectId, type, ipAddresses, isEnabled, virtualServerId);
 }
 
 __HNASFileSystemInfo::__HNASFileSystemInfo() {
@@ -38,14 +43,7 @@ __HNASFileSystemInfo::__HNASFileSystemInfo() {
 }
 
 void __HNASFileSystemInfo::clear() {
-    objectId.clear();
-    label.clear();
-    filesystemId.clear();
-    status.clear();
-    capacity = 0;
-    usedCapacity = 0;
-    freeCapacity = 0;
-    isReadOnly = false;
+    reset(objectId, label, filesystemId, status, capacity, usedCapacity, freeCapacity, isReadOnly);
 }
 
 __HNASCIFSAuthentication::__HNASCIFSAuthentication() {
@@ -53,10 +51,7 @@ __HNASCIFSAuthentication::__HNASCIFSAuthentication() {
 }
 
 void __HNASCIFSAuthentication::clear() {
-    name.clear();
-    encodedName.clear();
-    permission = 0;
-    type.clear();
+    reset(name, encodedName, permission, type);
 }
 
 __HNASFileSystemShareSettings::__HNASFileSystemShareSettings() {
@@ -87,13 +82,7 @@ __HNASFileSystemShares::__HNASFileSystemShares() {
 }
 
 void __HNASFileSystemShares::clear() {
-    objectId.clear();
-    shareId.clear();
-    name.clear();
-    virtualServerId = 0;
-    filesystemId.clear();
-    path.clear();
-    reserved.clear();
+    reset(objectId, shareId, name, virtualServerId, filesystemId, path, reserved);
 }
 
 __HNASFileSystemSnapshot::__HNASFileSystemSnapshot() {
@@ -101,12 +90,7 @@ __HNASFileSystemSnapshot::__HNASFileSystemSnapshot() {
 }
 
 void __HNASFileSystemSnapshot::clear() {
-    objectId.clear();
-    displayName.clear();
-    filesystemId.clear();
-    state.clear();
-    creationReason.clear();
-    creationTime = 0;
+    reset(objectId, displayName, filesystemId, state, creationReason, creationTime);
 }
 
 __HNASFileSystemDirectories::__HNASFileSystemDirectories() {
@@ -114,6 +98,5 @@ __HNASFileSystemDirectories::__HNASFileSystemDirectories() {
 }
 
 void __HNASFileSystemDirectories::clear() {
-    displayName.clear();
-    objectId.clear();
+    reset(displayName, objectId);
 }

@@ -2,10 +2,10 @@
 
 #include <cstdint>
 #include <cstdio>
-#include <string_view>
 
 #include "rest/LogText.h"
-#include "json/JsonScan.h"
+#include "json/ErrorDocument.h"
+#include "json/ParseFrame.h"
 
 namespace hnasmgmt {
 
@@ -28,37 +28,13 @@ bool describeGatewayError(const std::string& body, std::string& description) noe
     try {
         if (body.empty())
             return false;
-        static constexpr std::string_view kKeys[] = {"errorCode", "errorMsg", "errorDetail"};
-        static constexpr std::string_view kDetailKeys[] = {"reason"};
-        hnasjson::JsonScan scan;
-        hnasjson::JsonObject root;
-        if (!scan.start(body, root))
+        hnasjson::ErrorDocument error;
+        std::uint32_t read = 0;
+        if (!hnasjson::scanDocument(body, hnasjson::ErrorDocument::kKeys, error, read) ||
+            (read & 3u) != 3u)
             return false;
-        unsigned long long code = 0;
-        std::string message;
-        std::string reason;
-        bool hasReason = false;
-        const std::uint32_t read =
-            scan.fields(root, kKeys, [&](std::size_t i, hnasjson::JsonValue& v) {
-                switch (i) {
-                case 0:
-                    return scan.read(v, code);
-                case 1:
-                    return scan.read(v, message);
-                default:
-                    hasReason =
-                        scan.fields(v, kDetailKeys, [&](std::size_t, hnasjson::JsonValue& r) {
-                            return scan.read(r, reason);
-                        }) != 0;
-                    return hasReason;
-                }
-            });
-        if (!scan.finish() || (read & 3u) != 3u)
-            return false;
-        if (hasReason)
-            message += "(" + reason + ").";
-        description = "Code[" + std::to_string(code) + "] Message[" +
-                      escapeControls(clipForLog(message, kGatewayMessageLimit)) + "]";
+        description = "Code[" + std::to_string(error.code) + "] Message[" +
+                      escapeControls(clipForLog(error.text(), kGatewayMessageLimit)) + "]";
         return true;
     } catch (...) {
         return false;

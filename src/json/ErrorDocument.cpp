@@ -1,0 +1,26 @@
+// The reader of the gateway's error document.
+
+#include "json/ErrorDocument.h"
+
+namespace hnasjson {
+
+bool ErrorDocument::operator()(JsonScan& scan, std::size_t i, JsonValue& value) {
+    static constexpr std::string_view kDetailKeys[] = {"reason"};
+    switch (i) {
+    case 0:
+        return scan.read(value, code);
+    case 1:
+        return scan.read(value, message);
+    default:
+        hasReason = scan.fields(value, kDetailKeys, [&](std::size_t, JsonValue& r) {
+            return scan.read(r, reason);
+        }) != 0;
+        return hasReason;
+    }
+}
+
+std::string ErrorDocument::text() const {
+    return hasReason ? message + "(" + reason + ")." : message;
+}
+
+} // namespace hnasjson

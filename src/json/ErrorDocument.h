@@ -1,0 +1,32 @@
+#pragma once
+
+// The gateway's error document, {"errorCode": N, "errorMsg": "A",
+// "errorDetail": {"reason": "B"}}, read by the messages and, quietly, for
+// the session's explanation of a refusal.
+
+#include <cstddef>
+#include <cstdint>
+#include <string>
+#include <string_view>
+
+#include "json/JsonScan.h"
+
+namespace hnasjson {
+
+struct ErrorDocument {
+    // The root's keys, in the order of the bits of the mask read.
+    static constexpr std::string_view kKeys[] = {"errorCode", "errorMsg", "errorDetail"};
+
+    // Reads the root's member keys[i]; for "errorDetail", its "reason". Serves
+    // as the onField of scanDocument and readDocument.
+    bool operator()(JsonScan& scan, std::size_t i, JsonValue& value);
+    // The message, followed by "(B)." when the reason was read.
+    std::string text() const;
+
+    unsigned long long code = 0;
+    std::string message;
+    std::string reason;
+    bool hasReason = false;
+};
+
+} // namespace hnasjson
