@@ -25,12 +25,6 @@ template <typename Record>
 bool readListing(unsigned long long jobId, std::string& response,
                  std::vector<Record>& records) noexcept;
 
-// The facade's names for it.
-inline constexpr auto readFileSystemsListing = &readListing<__HNASFileSystemInfo>;
-inline constexpr auto readSnapshotsListing = &readListing<__HNASFileSystemSnapshot>;
-inline constexpr auto readSharesListing = &readListing<__HNASFileSystemShares>;
-inline constexpr auto readDirectoriesListing = &readListing<__HNASFileSystemDirectories>;
-
 } // namespace hnasjson
 
 // The members of a listing message: the constructor, parseResponse through
