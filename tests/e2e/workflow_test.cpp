@@ -75,11 +75,8 @@ TEST_F(Workflow, CifsShareWithPermissions) {
     auto evs = server("evs-prod");
     __HNASFileSystemShares share;
     share.settings.maxConcurrentUsers = 12;
-    __HNASCIFSAuthentication group;
-    group.name = "CORP\\\\e2e-users"; // as written into the body: decodes to one backslash
-    group.permission = 5;
-    group.type = "GROUP";
-    share.settings.cifsAuthentications = {group};
+    // As written into the body: decodes to one backslash.
+    share.settings.cifsAuthentications = {hnastest::cifsEntry("CORP\\\\e2e-users", "", 5, "GROUP")};
     ASSERT_TRUE(
         hnas.createFileSystemShare("e2e-cifs", "1", fsId(0), "/f/2026", "CIFS", share, true))
         << log.dump();

@@ -9,20 +9,13 @@
 
 #include "hnasmgmt/json/HNASJSON.h"
 #include "support/CaptureLog.h"
+#include "support/Records.h"
 
 namespace {
 
 const unsigned long long kJob = 31;
 
-__HNASCIFSAuthentication entry(const std::string& name, const std::string& encoded = "e",
-                               int permission = 1, const std::string& type = "USER") {
-    __HNASCIFSAuthentication e;
-    e.name = name;
-    e.encodedName = encoded;
-    e.permission = permission;
-    e.type = type;
-    return e;
-}
+using hnastest::cifsEntry;
 
 const std::string kDefaultSettings =
     R"({"accessConfig":"*", "comment":"Rekanto Created Share", "userHomeDirectoryPath":"", )"
@@ -87,8 +80,9 @@ TEST(Bodies, SnapshotCreationPassesValidEscapesThrough) {
 
 TEST(Bodies, CIFSAuthenticationSetKeepsItsOwnCopy) {
     GroupingLocale grouping;
-    std::vector<__HNASCIFSAuthentication> entries = {entry("DOM\\\\u1", "S-1-5-21", 1000, "USER"),
-                                                     entry("g\\u00e9", "S-1-1-0", -2, "GROUP")};
+    std::vector<__HNASCIFSAuthentication> entries = {
+        cifsEntry("DOM\\\\u1", "S-1-5-21", 1000, "USER"),
+        cifsEntry("g\\u00e9", "S-1-1-0", -2, "GROUP")};
     HNASJSONSetCIFSAuthentication message(kJob, entries);
     entries.clear();
     std::string body = "old";
@@ -157,10 +151,10 @@ TEST(Bodies, UnsafeOrEmptyValuesAreRefused) {
                                return m.buildRequest(body);
                            });
     }
-    for (const auto& bad : {entry("DOMAIN\\user"), entry("n", "e\""), entry("n", "e", 1, "US\nER"),
-                            entry("n", "e", 1, "USER\\")}) {
+    for (const auto& bad : {cifsEntry("DOMAIN\\user"), cifsEntry("n", "e\""),
+                            cifsEntry("n", "e", 1, "US\nER"), cifsEntry("n", "e", 1, "USER\\")}) {
         cases.emplace_back("buildRequest", [bad](std::string& body) {
-            std::vector<__HNASCIFSAuthentication> list = {entry("ok"), bad};
+            std::vector<__HNASCIFSAuthentication> list = {cifsEntry("ok"), bad};
             HNASJSONSetCIFSAuthentication m(kJob, list);
             return m.buildRequest(body);
         });

@@ -21,12 +21,14 @@
 #include "hnasmgmt/host/RKLibCurl.h"
 #include "support/CaptureLog.h"
 #include "support/Certificate.h"
+#include "support/Records.h"
 #include "support/TestGateway.h"
 
 namespace reltest {
 
 using hnastest::Certificate;
 using hnastest::ClientOptions;
+using hnastest::virtualServer;
 
 constexpr long kConnectTimeoutMs = 2000;
 constexpr long kRequestTimeoutMs = 2000;
@@ -109,14 +111,6 @@ inline ArrayIds arrayIds() {
     ids.snapDaily1 = a.fileSystems.at(0).snapshots.at(0).objectId;
     ids.snapDaily2 = a.fileSystems.at(0).snapshots.at(1).objectId;
     return ids;
-}
-
-// The virtual server record as the listing would give it.
-inline __HNASVirtualServers virtualServer(const std::string& objectId, const std::string& name) {
-    __HNASVirtualServers evs;
-    evs.objectId = objectId;
-    evs.name = name;
-    return evs;
 }
 
 // Records whose text starts with `prefix` and contains `part`.
