@@ -93,12 +93,9 @@ Result send(_http_req_type_ type, const std::string& url, const void* body = nul
     return r;
 }
 
-// Saves the process-wide options and restores them after the test.
+// Restores the process-wide options after the test.
 class RKLibCurlTest : public ::testing::Test {
 protected:
-    void SetUp() override { saved_ = RKLibCurl::getOptions(); }
-    void TearDown() override { RKLibCurl::setOptions(saved_); }
-
     template <class Change> static void update(Change change) {
         RKLibCurlOptions o = RKLibCurl::getOptions();
         change(o);
@@ -122,7 +119,7 @@ protected:
     }
 
     TestGateway gateway;
-    RKLibCurlOptions saved_;
+    hnastest::ClientOptions saved_{RKLibCurl::getOptions()};
 };
 
 // No connection or TLS session opened under an earlier trust is reused: a CA

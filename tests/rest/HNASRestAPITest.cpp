@@ -108,17 +108,11 @@ TEST_F(RestTest, EveryResourceTypeCodeAcceptsOnlyItsExpectedStatus) {
     EXPECT_EQ(gateway.requestCount(), 9u);
 }
 
-TEST_F(RestTest, AnswersAreCutAtTheFirstNulAndLogLinesAt64KiB) {
+TEST_F(RestTest, AnswersAreCutAtTheFirstNul) {
     gateway.on("GET", "nul", {200, std::string("abc\0def", 7)});
-    gateway.on("GET", "big", {200, std::string(100000, 'x')});
     std::string response;
     EXPECT_TRUE(api.get("nul", response, 1));
     EXPECT_EQ(response, "abc");
-    EXPECT_TRUE(api.get("big", response, 1) && response.size() == 100000u);
-    EXPECT_TRUE(logged(kSend, 4,
-                       "Response received for request. Type[0] URL[" + url("big") +
-                           "] Resource[big] Body[] Response[" + std::string(65536, 'x') +
-                           "... [34464 bytes left out]]"));
 }
 
 // A refusal: the send error lines, then (with an error document only) the
