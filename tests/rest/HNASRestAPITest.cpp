@@ -234,19 +234,4 @@ TEST_F(RestTest, TheJobReachesEveryLine) {
     EXPECT_EQ(retries, 1u) << log.dump();
 }
 
-// Reads share one connection; every write opens its own, so that a closed
-// reused connection never makes libcurl send a change twice.
-TEST_F(RestTest, ReadsThroughOneSessionShareOneConnection) {
-    gateway.on("GET", "file-devices", {200, "{}"});
-    gateway.on("POST", "filesystem-snapshots", {201, "{}"});
-    gateway.on("DELETE", "filesystem-snapshots/1", {204, ""});
-    std::string response;
-    for (int i = 0; i < 4; ++i) {
-        ASSERT_TRUE(api.get("file-devices", response, 1)) << log.dump();
-        ASSERT_TRUE(api.post("filesystem-snapshots", "{}", response, 4)) << log.dump();
-        ASSERT_TRUE(api.del("filesystem-snapshots/1", "", response, 11)) << log.dump();
-    }
-    EXPECT_EQ(gateway.connectionCount(), 1u + 8u);
-}
-
 } // namespace
