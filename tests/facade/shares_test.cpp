@@ -33,7 +33,6 @@ const char* const kCreated = R"({"filesystemShare": {"objectId": "SH-NEW", "shar
 const char* const kError = R"({"errorCode": 500, "errorMsg": "Internal error"})";
 const std::string kListCIFS = "virtual-servers/EVS-OBJ-1/CIFS";
 const std::string kNewAuth = "filesystem-shares/cifs/SH-NEW/authentications";
-const char* const kList = "RkManageHNAS::getFilesystemShares";
 const char* const kCreate = "RkManageHNAS::createFileSystemShare";
 
 class SharesTest : public hnastest::FacadeTest {

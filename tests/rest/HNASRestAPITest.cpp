@@ -34,9 +34,6 @@ protected:
             EXPECT_EQ(r.text.find("X-Subsystem-Password"), std::string::npos) << r.text;
         }
     }
-    std::string url(const std::string& resource) const {
-        return "https://127.0.0.1:" + std::to_string(gateway.port()) + "/v4/storage/" + resource;
-    }
     bool logged(const std::string& function, int level, const std::string& text) {
         return log.logged(function, level, text, static_cast<long long>(kJobId));
     }
@@ -71,7 +68,7 @@ TEST_F(RestTest, VerbsUrlHeadersAndBodies) {
                 api.put("r", "y", u, 2) && api.del("r", "", d, 7))
         << log.dump();
     EXPECT_EQ(g + p + u + d, R"({"fileDevice":{}}pu)");
-    EXPECT_EQ(api.getRequestURL(), url("r"));
+    EXPECT_EQ(api.getRequestURL(), gateway.url("r"));
     std::string sent;
     for (const auto& r : gateway.requests())
         sent += r.method + " " + r.path + " [" + r.body + "]\n";
@@ -99,7 +96,7 @@ TEST_F(RestTest, EveryResourceTypeCodeAcceptsOnlyItsExpectedStatus) {
             EXPECT_EQ(api.getLastHttpError(), status);
             EXPECT_EQ(response, status == 204 ? "" : "b");
             EXPECT_EQ(logged(kSend, -1,
-                             "The HTTP request for Resource[r] failed. URL[" + url("r") +
+                             "The HTTP request for Resource[r] failed. URL[" + gateway.url("r") +
                                  "] Body[{}] ResponseCode[" + std::to_string(status) + "]"),
                       status != expected);
         }
@@ -210,7 +207,7 @@ TEST_F(RestTest, EmptyAndUnsafeResourcesAreRefusedAndNothingIsSent) {
     for (const std::string resource : {"a..b", "...", "x/\xc3\xa9"}) {
         std::string response;
         EXPECT_TRUE(api.get(resource, response, 1)) << log.dump();
-        EXPECT_EQ(api.getRequestURL(), url(resource));
+        EXPECT_EQ(api.getRequestURL(), gateway.url(resource));
     }
     EXPECT_EQ(gateway.requestCount(), 3u);
 }
