@@ -167,14 +167,6 @@ TEST(Readers, CIFSAuthenticationDoublesBackslashesAndConvertsPermissions) {
               "DOMAIN\\\\user|e1|USER|7\nEveryone|e2|GROUP|-1\nDOMAIN\\\\user|e1|USER|7\n"
               "Everyone|e2|GROUP|-1\nDOMAIN\\\\user|e1|USER|2147483647\n"
               "Everyone|e2|GROUP|-2147483648\n");
-
-    // The listed entries written back decode to the same name.
-    HNASJSONSetCIFSAuthentication set(kJob, list);
-    std::string body;
-    ASSERT_TRUE(set.buildRequest(body));
-    HNASJSONGetCIFSAuthentication reread(kJob);
-    ASSERT_TRUE(reread.parseResponse(body));
-    EXPECT_EQ(reread.getCIFSAuth()[0].name, "DOMAIN\\\\user");
 }
 
 TEST(Readers, FileSystemsFromTheArrayOrTheSingleObject) {
