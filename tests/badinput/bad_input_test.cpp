@@ -135,11 +135,8 @@ std::vector<Operation> operations(const ArrayIds& ids) {
                 __HNASFileSystemShares share;
                 share.settings.accessConfig = a[5];
                 share.settings.comment = a[8];
-                __HNASCIFSAuthentication e;
-                e.name = a[6];
-                e.type = a[7];
-                e.permission = 3;
-                share.settings.cifsAuthentications.push_back(e);
+                share.settings.cifsAuthentications.push_back(
+                    hnastest::cifsEntry(a[6], "", 3, a[7]));
                 return h.createFileSystemShare(a[0], a[1], a[2], a[3], a[4], share, true);
             });
     add("deleteFileSystemShare(objectId)", {shares}, {ids.nfsHomeShare, "NFS"},
@@ -164,10 +161,7 @@ std::vector<Operation> operations(const ArrayIds& ids) {
         [](auto& h, const Args& a) { return h.getCIFSAuthentication(a[0], out<Auths>()); });
     add("setCIFSAuthentication", {cifs}, {ids.cifsFinanceShare, "CORP\\\\auditors", "USER"},
         [](auto& h, const Args& a) {
-            Auths l(1);
-            l[0].name = a[1];
-            l[0].type = a[2];
-            l[0].permission = 1;
+            Auths l = {hnastest::cifsEntry(a[1], "", 1, a[2])};
             return h.setCIFSAuthentication(a[0], l);
         });
     add("deleteCIFSAuthentication", {cifs}, {ids.cifsFinanceShare, ids.financeAdminsEncoded},

@@ -1,6 +1,7 @@
-// The library end to end: every facade operation of RkManageHNAS against the
-// in-process gateway simulator over real HTTPS, with the array's state
-// checked after each change.
+// The library end to end: the CIFS share and directory workflows of
+// RkManageHNAS against the in-process gateway simulator over real HTTPS, with
+// the array's state checked after each change. (Each operation on its own:
+// the fault suite, the load test and hnasctl's tests.)
 
 #include "reliability/SimHarness.h"
 #include "support/CaptureLog.h"
@@ -31,55 +32,12 @@ protected:
     RkManageHNAS hnas{9001};
 };
 
-TEST_F(Workflow, SubsystemVirtualServersAndFileSystems) {
-    __HNASStorageSubSystemInfo info;
-    ASSERT_TRUE(hnas.getFileDevice(info)) << log.dump();
-    EXPECT_EQ(info.licenses, sim->model()->subsystem.licenses);
-    EXPECT_EQ(server("192.0.2.22").name, "evs-prod");
-    std::vector<__HNASFileSystemInfo> filesystems;
-    ASSERT_TRUE(hnas.getFileSystemsInfo("", filesystems)) << log.dump();
-    EXPECT_EQ(filesystems.size(), 4u);
-    const auto archive = fsId(2);
-    ASSERT_TRUE(hnas.getFileSystemsInfo(archive, filesystems)) << log.dump();
-    EXPECT_EQ(filesystems.at(0).capacity, sim->model()->findFileSystem(archive)->capacity);
-    std::string id;
-    ASSERT_TRUE(hnas.getFileSystemID("FS-Archive", id)) << log.dump();
-    EXPECT_EQ(id, archive);
-    unsigned long long evsId = 0;
-    ASSERT_TRUE(hnas.getEVSIdAssociatedWithFileSystemID(archive, evsId)) << log.dump();
-    EXPECT_EQ(evsId, 2u);
-    ASSERT_TRUE(hnas.getFileSystemID(server("evs-backup"), "ARCHIVE", "CIFS", id)) << log.dump();
-    EXPECT_EQ(id, archive);
-}
-
-TEST_F(Workflow, SnapshotLifecycle) {
-    const auto fs = fsId(3);
-    __HNASFileSystemSnapshot made, second;
-    ASSERT_TRUE(hnas.createFileSystemSnapshot("RKHNAS_e2e_1", fs, "4711", made)) << log.dump();
-    EXPECT_EQ(sim->model()->findSnapshot(made.objectId)->appSearchId, "4711");
-    ASSERT_TRUE(hnas.createFileSystemSnapshot("RKHNAS_e2e_2", fs, "4711", second)) << log.dump();
-    std::vector<__HNASFileSystemSnapshot> all;
-    ASSERT_TRUE(hnas.getAllSnapshots(all)) << log.dump();
-    ASSERT_EQ(all.size(), 5u); // fs-finance's two, fs-engineering's one, the two new ones
-    EXPECT_EQ(all[3].objectId, made.objectId);
-    EXPECT_TRUE(hnas.isSnapshotPresent(fs, "RKHNAS_e2e_2", "RKHNAS"));
-    ASSERT_TRUE(hnas.recoverFileSystemSnapshot(made.objectId)) << log.dump();
-    EXPECT_EQ(sim->model()->recoveries, 1u);
-    ASSERT_TRUE(hnas.deleteFileSystemSnapshot(made, "RKHNAS")) << log.dump();
-    ASSERT_TRUE(hnas.deleteFileSystemSnapshot(second.objectId)) << log.dump();
-    EXPECT_EQ(sim->model()->fileSystems[3].snapshots.size(), 0u);
-    EXPECT_FALSE(hnas.deleteFileSystemSnapshot(second.objectId)); // refused by the array
-}
-
 TEST_F(Workflow, CifsShareWithPermissions) {
     auto evs = server("evs-prod");
     __HNASFileSystemShares share;
     share.settings.maxConcurrentUsers = 12;
-    __HNASCIFSAuthentication group;
-    group.name = "CORP\\\\e2e-users"; // as written into the body: decodes to one backslash
-    group.permission = 5;
-    group.type = "GROUP";
-    share.settings.cifsAuthentications = {group};
+    // As written into the body: decodes to one backslash.
+    share.settings.cifsAuthentications = {hnastest::cifsEntry("CORP\\\\e2e-users", "", 5, "GROUP")};
     ASSERT_TRUE(
         hnas.createFileSystemShare("e2e-cifs", "1", fsId(0), "/f/2026", "CIFS", share, true))
         << log.dump();
@@ -111,19 +69,6 @@ TEST_F(Workflow, CifsShareWithPermissions) {
     EXPECT_FALSE(hnas.createFileSystemShare("E2E-CIFS", "1", fsId(0), "/f", "CIFS", share, false));
     ASSERT_TRUE(hnas.deleteFileSystemShare("e2e-cifs", evs, "CIFS")) << log.dump();
     EXPECT_EQ(findShare("e2e-cifs"), nullptr);
-}
-
-TEST_F(Workflow, NfsShareCreatedListedAndDeletedById) {
-    auto evs = server("evs-prod");
-    __HNASFileSystemShares share;
-    share.settings.accessConfig = "10.0.0.0/8(rw)";
-    ASSERT_TRUE(hnas.createFileSystemShare("e2e-nfs", "1", fsId(1), "/eng", "NFS", share, true))
-        << log.dump();
-    std::vector<__HNASFileSystemShares> shares;
-    ASSERT_TRUE(hnas.getFilesystemShares(evs, "NFS", shares, false)) << log.dump();
-    EXPECT_EQ(shares.back().settings.accessConfig, "10.0.0.0/8(rw)");
-    ASSERT_TRUE(hnas.deleteFileSystemShare(share.objectId, "NFS")) << log.dump();
-    EXPECT_EQ(findShare("e2e-nfs"), nullptr);
 }
 
 TEST_F(Workflow, DirectoriesUnderPaths) {

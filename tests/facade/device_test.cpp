@@ -1,5 +1,4 @@
-// Storage subsystem and virtual servers through the real client against the
-// scripted gateway.
+// Virtual servers through the real client against the scripted gateway.
 
 #include <string>
 #include <vector>
@@ -9,12 +8,6 @@
 #include "support/FacadeFixture.h"
 
 namespace {
-
-const char* const kFileDevice = R"({
-  "name": "hnas-cluster-01", "clusterUUID": "7f3c9a10-55b2-11ee-8c99-0242ac120002",
-  "firmwareVersion": "14.2.7822.02", "isCluster": true, "model": "HNAS 5300", "nodeCount": 2,
-  "storageHealth": "ROBUST", "vendor": "Example Storage", "licenses": ["CIFS", "NFS", "FILE_CLONE"]
-})";
 
 // Two servers share 10.20.0.5; the second is named like an IPv6 text, the
 // third like a dotted address.

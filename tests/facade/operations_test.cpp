@@ -10,6 +10,7 @@
 
 #include "support/Documents.h"
 #include "support/FacadeFixture.h"
+#include "support/Records.h"
 
 namespace {
 
@@ -35,24 +36,7 @@ const std::string kAuth = "filesystem-shares/cifs/SH-9/authentications";
 const std::string kCifs = "virtual-servers/EVS-OBJ-1/CIFS";
 const std::string ns = "RkManageHNAS::";
 
-__HNASVirtualServers evs() {
-    __HNASVirtualServers server;
-    server.objectId = "EVS-OBJ-1";
-    server.name = "evs1";
-    return server;
-}
-
-__HNASVirtualServers gEvs = evs(); // the operations take it by reference
-
-__HNASCIFSAuthentication entry(const std::string& name, const std::string& encoded, int permission,
-                               const std::string& type) {
-    __HNASCIFSAuthentication result;
-    result.name = name;
-    result.encodedName = encoded;
-    result.permission = permission;
-    result.type = type;
-    return result;
-}
+__HNASVirtualServers gEvs = virtualServer("EVS-OBJ-1", "evs1"); // taken by reference
 
 struct Answer {
     std::string method, resource;
@@ -137,7 +121,7 @@ const Op kOps[] = {
     // One backslash on the array comes back doubled, as setting expects it.
     {{{"GET", kAuth, 200, kPermissions}},
      [](H h) {
-         std::vector<__HNASCIFSAuthentication> v = {entry("old", "x", 1, "USER")};
+         std::vector<__HNASCIFSAuthentication> v = {cifsEntry("old", "x", 1, "USER")};
          std::string out = std::to_string(h.getCIFSAuthentication("SH-9", v));
          for (const auto& e : v)
              out += " " + e.name + "|" + e.encodedName + "|" + e.type + "|" +
@@ -149,8 +133,8 @@ const Op kOps[] = {
     {{{"POST", kAuth, 201, R"({"cifsAuthentications": []})"}},
      [](H h) {
          std::vector<__HNASCIFSAuthentication> v = {
-             entry("CORP\\\\backup-svc", "AQUAAAAAAAUVAAAA", 3, "USER"),
-             entry("CORP\\\\Domain Admins", "AQUAAAAAAAUVAAAB", 7, "GROUP")};
+             cifsEntry("CORP\\\\backup-svc", "AQUAAAAAAAUVAAAA", 3, "USER"),
+             cifsEntry("CORP\\\\Domain Admins", "AQUAAAAAAAUVAAAB", 7, "GROUP")};
          return std::to_string(h.setCIFSAuthentication("SH-9", v));
      },
      {"POST " + kAuth +

@@ -7,6 +7,7 @@
 
 #include "support/Documents.h"
 #include "support/FacadeFixture.h"
+#include "support/Records.h"
 
 namespace {
 
@@ -32,15 +33,10 @@ const char* const kCreated = R"({"filesystemShare": {"objectId": "SH-NEW", "shar
 const char* const kError = R"({"errorCode": 500, "errorMsg": "Internal error"})";
 const std::string kListCIFS = "virtual-servers/EVS-OBJ-1/CIFS";
 const std::string kNewAuth = "filesystem-shares/cifs/SH-NEW/authentications";
-const char* const kList = "RkManageHNAS::getFilesystemShares";
 const char* const kCreate = "RkManageHNAS::createFileSystemShare";
 
 class SharesTest : public hnastest::FacadeTest {
 protected:
-    SharesTest() {
-        evs.objectId = "EVS-OBJ-1";
-        evs.name = "evs-finance";
-    }
     static std::vector<__HNASFileSystemShares> filter(const Strings& names) {
         std::vector<__HNASFileSystemShares> shares(names.size());
         for (size_t i = 0; i < names.size(); ++i) {
@@ -55,7 +51,7 @@ protected:
             out += share.name + "=" + share.objectId + " ";
         return out;
     }
-    __HNASVirtualServers evs;
+    __HNASVirtualServers evs = hnastest::virtualServer("EVS-OBJ-1", "evs-finance");
 };
 
 // An empty filter lists every share, without permissions; a filter keeps the

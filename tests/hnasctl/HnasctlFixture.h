@@ -10,8 +10,10 @@
 #include <algorithm>
 #include <cstdio>
 #include <fstream>
+#include <iterator>
 #include <map>
 #include <memory>
+#include <sstream>
 #include <string>
 #include <vector>
 
@@ -22,15 +24,10 @@ namespace hnasctltest {
 
 using ToolResult = hnastest::ChildResult;
 
-// `text` split at single spaces: a command line without spaces inside its
-// arguments.
+// `text` split at blanks: a command line without blanks inside its arguments.
 inline std::vector<std::string> words(const std::string& text) {
-    std::vector<std::string> out;
-    for (size_t start = 0, end; start < text.size(); start = end + 1) {
-        end = std::min(text.find(' ', start), text.size());
-        out.push_back(text.substr(start, end - start));
-    }
-    return out;
+    std::istringstream in(text);
+    return {std::istream_iterator<std::string>(in), std::istream_iterator<std::string>()};
 }
 
 inline std::vector<std::string> operator+(std::vector<std::string> a,

@@ -16,11 +16,11 @@
 
 namespace {
 
-// Records what DbgTrace hands to the host's writer, and how often the level is asked.
+// Records what DbgTrace hands to the host's writer.
 class CountingWriter : public CLogWriterInterface {
 public:
     explicit CountingWriter(int level) : level_(level) {}
-    int GetLevel() const override { return ++levelCalls, level_; }
+    int GetLevel() const override { return level_; }
     void Write(int level, const char* function, int line, long long jobId, int flags,
                const char* format, ...) override {
         va_list args;
@@ -31,7 +31,6 @@ public:
         va_end(args);
     }
     int level_;
-    mutable int levelCalls = 0;
     std::vector<std::string> lines;
 };
 
@@ -64,25 +63,24 @@ TEST(DbgTrace, LinesAtOrBelowTheLevelReachTheWriterPreformatted) {
     SetLogWriter(writer);
     EXPECT_EQ(GetLogWriter(), writer);
     const std::string big(5 * 1024 * 1024 + 17, 'a'), q1023(1023, 'q'), q1024(1024, 'q');
+    const std::string* texts[] = {&big, &q1023, &q1024}; // around the formatter's buffer
     DbgTrace dbg;
     dbg.DebugLvl("Cls::fn", -1, 42LL, "error %d", 1);
     dbg.DebugLvl("CIFS::fn", 0, "no job %s", "here"); // the overload without a job passes 0
     dbg.DebugLvl("Cls::fn", 0, 0x7fffffffffff1234LL, "[%s]%s", "100%s %d %n", "");
     dbg.DebugLvl("Cls::fn", 5, 1LL, "Response[%s]", "dropped");
     dbg.DebugLvl("Cls::fn", 1, "wire detail %s", "dropped");
-    for (const std::string* text : {&big, &q1023, &q1024}) // around the formatter's buffer
+    for (const std::string* text : texts)
         dbg.DebugLvl("Cls::fn", -1, 7LL, "%s", text->c_str());
     SetLogWriter(nullptr);
     dbg.DebugLvl("Cls::fn", -1, 1LL, "nobody listens %s", "here");
-    EXPECT_EQ(writer->levelCalls, 8);
     ASSERT_EQ(writer->lines.size(), 6u);
     EXPECT_EQ(
         std::vector<std::string>(writer->lines.begin(), writer->lines.begin() + 3),
         (std::vector<std::string>{"-1|Cls::fn|0|42|0|%s|error 1", "0|CIFS::fn|0|0|0|%s|no job here",
                                   "0|Cls::fn|0|9223372036854714932|0|%s|[100%s %d %n]"}));
-    EXPECT_TRUE(writer->lines[3] == "-1|Cls::fn|0|7|0|%s|" + big);
-    EXPECT_EQ(writer->lines[4], "-1|Cls::fn|0|7|0|%s|" + q1023);
-    EXPECT_EQ(writer->lines[5], "-1|Cls::fn|0|7|0|%s|" + q1024);
+    for (size_t i = 0; i < 3; ++i) // (EXPECT_TRUE: no dump of 5 MiB on a failure)
+        EXPECT_TRUE(writer->lines[3 + i] == "-1|Cls::fn|0|7|0|%s|" + *texts[i]);
 }
 
 TEST(StreamLogWriter, OneLinePerRecordWithEscapes) {

@@ -5,7 +5,6 @@
 
 #include <arpa/inet.h>
 #include <fcntl.h>
-#include <malloc.h>
 #include <sys/socket.h>
 #include <zlib.h>
 
@@ -14,44 +13,17 @@
 #include <cstdlib>
 #include <filesystem>
 #include <fstream>
-#include <new>
 #include <string>
-#include <string_view>
 #include <thread>
 #include <vector>
 
 #include "hnasmgmt/host/RKLibCurl.h"
-#include "support/CaptureLog.h"
+#include "support/Allocator.h"
 #include "support/RawServer.h"
 #include "support/TestGateway.h"
 
-// While t_secret is set, every heap block this thread gives back is searched
-// for it before it is freed: the client must overwrite its copies first.
-thread_local const char* t_secret = nullptr;
-thread_local bool t_secretFreed = false;
-
-static void releaseBlock(void* p) noexcept {
-    if (p != nullptr && t_secret != nullptr &&
-        std::string_view(static_cast<const char*>(p), malloc_usable_size(p)).find(t_secret) !=
-            std::string_view::npos)
-        t_secretFreed = true;
-    std::free(p);
-}
-void* operator new(std::size_t n, const std::nothrow_t&) noexcept {
-    return std::malloc(n != 0 ? n : 1);
-}
-void* operator new(std::size_t n) {
-    if (void* p = operator new(n, std::nothrow))
-        return p;
-    throw std::bad_alloc();
-}
-void operator delete(void* p) noexcept {
-    releaseBlock(p);
-}
-void operator delete(void* p, std::size_t) noexcept {
-    releaseBlock(p);
-}
-
+using hnastest::t_secret;
+using hnastest::t_secretFreed;
 using hnastest::TestGateway;
 using hnastest::TrustGateway;
 
@@ -93,12 +65,9 @@ Result send(_http_req_type_ type, const std::string& url, const void* body = nul
     return r;
 }
 
-// Saves the process-wide options and restores them after the test.
+// Restores the process-wide options after the test.
 class RKLibCurlTest : public ::testing::Test {
 protected:
-    void SetUp() override { saved_ = RKLibCurl::getOptions(); }
-    void TearDown() override { RKLibCurl::setOptions(saved_); }
-
     template <class Change> static void update(Change change) {
         RKLibCurlOptions o = RKLibCurl::getOptions();
         change(o);
@@ -111,10 +80,6 @@ protected:
             o.retryMaxDelayMs = maxDelayMs;
         });
     }
-    std::string url(const std::string& resource, const TestGateway* gw = nullptr) const {
-        return "https://127.0.0.1:" + std::to_string((gw ? gw : &gateway)->port()) +
-               "/v4/storage/" + resource;
-    }
     static long long msSince(std::chrono::steady_clock::time_point start) {
         return std::chrono::duration_cast<std::chrono::milliseconds>(
                    std::chrono::steady_clock::now() - start)
@@ -122,7 +87,7 @@ protected:
     }
 
     TestGateway gateway;
-    RKLibCurlOptions saved_;
+    hnastest::ClientOptions saved_{RKLibCurl::getOptions()};
 };
 
 // No connection or TLS session opened under an earlier trust is reused: a CA
@@ -137,13 +102,13 @@ TEST_F(RKLibCurlTest, ACaFileReplacedInPlaceCountsFromTheNextRequest) {
     const std::string path = std::string(dir) + "/ca.pem";
     std::ofstream(path) << std::ifstream(gateway.caFile()).rdbuf();
     update([&](RKLibCurlOptions& o) { o.caFile = path; });
-    EXPECT_TRUE(send(HTTP_REQ_TYPE_GET, url("x")).ok);
+    EXPECT_TRUE(send(HTTP_REQ_TYPE_GET, gateway.url("x")).ok);
     const auto written = std::filesystem::last_write_time(path);
     std::ofstream(path, std::ios::trunc) << std::ifstream(second.caFile()).rdbuf();
     std::filesystem::last_write_time(path, written + std::chrono::seconds(1));
-    EXPECT_FALSE(send(HTTP_REQ_TYPE_GET, url("x")).ok);           // the idle connection
-    EXPECT_FALSE(send(HTTP_REQ_TYPE_POST, url("x"), "{}", 2).ok); // a resumed TLS session
-    EXPECT_TRUE(send(HTTP_REQ_TYPE_GET, url("x", &second)).ok);
+    EXPECT_FALSE(send(HTTP_REQ_TYPE_GET, gateway.url("x")).ok);           // the idle connection
+    EXPECT_FALSE(send(HTTP_REQ_TYPE_POST, gateway.url("x"), "{}", 2).ok); // a resumed TLS session
+    EXPECT_TRUE(send(HTTP_REQ_TYPE_GET, second.url("x")).ok);
     EXPECT_EQ(gateway.requestCount(), 1u);
     std::filesystem::remove_all(dir);
 }
@@ -163,8 +128,8 @@ TEST_F(RKLibCurlTest, VerbsBodiesAndConnections) {
         {HTTP_REQ_TYPE_DELETE, "DELETE", "d", ""},   {HTTP_REQ_TYPE_POST, "POST", "e", ""},
         {HTTP_REQ_TYPE_DELETE, "DELETE", "b", "{}"}, {HTTP_REQ_TYPE_GET, "GET", "g", ""}};
     for (const auto& row : rows)
-        EXPECT_TRUE(send(row.type, url(row.resource), row.body.empty() ? nullptr : row.body.data(),
-                         row.body.size())
+        EXPECT_TRUE(send(row.type, gateway.url(row.resource),
+                         row.body.empty() ? nullptr : row.body.data(), row.body.size())
                         .ok);
     const auto reqs = gateway.requests();
     ASSERT_EQ(reqs.size(), 6u);
@@ -173,7 +138,7 @@ TEST_F(RKLibCurlTest, VerbsBodiesAndConnections) {
                   rows[i].method + std::string(" /v4/storage/") + rows[i].resource + " " +
                       rows[i].body);
         EXPECT_EQ(reqs[i].header("Content-Type"), "application/json");
-        EXPECT_FALSE(reqs[i].hasHeader("Expect"));
+        EXPECT_EQ(reqs[i].header("Expect"), "");
     }
     EXPECT_EQ(reqs[0].header("Content-Length") + reqs[3].header("Content-Length"), "140");
     // Every write goes on a fresh connection (libcurl would silently send it
@@ -255,7 +220,7 @@ TEST_F(RKLibCurlTest, StatusAndBodyOfEveryAnswerUpToTheCap) {
 TEST_F(RKLibCurlTest, HeadersAppendedDroppedAndWiped) {
     TrustGateway trust(gateway);
     gateway.on("GET", "h", {200, "{}"});
-    const std::string target = url("h");
+    const std::string target = gateway.url("h");
     t_secretFreed = false;
     t_secret = "s3cr3t-Pa55";
     {
@@ -278,37 +243,21 @@ TEST_F(RKLibCurlTest, HeadersAppendedDroppedAndWiped) {
     const auto reqs = gateway.requests();
     ASSERT_EQ(reqs.size(), 2u);
     EXPECT_EQ(reqs[0].header("X-Subsystem-Password"), "s3cr3t-Pa55");
-    EXPECT_FALSE(reqs[0].hasHeader("X-Evil"));
-    EXPECT_FALSE(reqs[1].hasHeader("X-Subsystem-Password"));
+    EXPECT_EQ(reqs[0].header("X-Evil"), "");
+    EXPECT_EQ(reqs[1].header("X-Subsystem-Password"), "");
     EXPECT_EQ(reqs[1].header("X-Other"), "1");
     for (const auto& req : reqs)
         EXPECT_EQ(req.header("Content-Type"), "application/json");
 }
 
 // Busy answers to a GET are retried up to maxRetries, after Retry-After up to
-// the longest delay, with a line that names the status and the client's job
-// and never the password. (Writes are never retried: the transport suite.)
+// the longest delay. (Which requests are retried, and the retry lines: the
+// transport and fault suites.)
 TEST_F(RKLibCurlTest, BusyAnswersAreRetriedForGetsOnly) {
     TrustGateway trust(gateway);
-    hnastest::CaptureLog log(5);
     fastRetries(3);
-    gateway.enqueue("GET", "r", {503, "busy"});
-    gateway.on("GET", "r", {200, "{\"fine\":1}"});
-    Result r = send(HTTP_REQ_TYPE_GET, url("r"), nullptr, 0, {"X-Subsystem-Password:s3cr3t-Pa55"});
-    EXPECT_TRUE(r.ok) << r.error;
-    EXPECT_EQ(r.body, "{\"fine\":1}");
-    EXPECT_EQ(gateway.requestCount(), 2u);
-    int retries = 0;
-    for (const auto& rec : log->records()) {
-        EXPECT_EQ(rec.text.find("s3cr3t"), std::string::npos) << rec.text;
-        retries += rec.function == "RKLibCurl::RKLibCurlSendHttpReq" && rec.level == -1 &&
-                   rec.jobId == kJobId && rec.text.find("503") != std::string::npos;
-    }
-    EXPECT_EQ(retries, 1);
-
-    gateway.reset();
     gateway.setFallback({502, "bad gateway"});
-    r = send(HTTP_REQ_TYPE_GET, url("r"));
+    Result r = send(HTTP_REQ_TYPE_GET, gateway.url("r"));
     EXPECT_TRUE(!r.ok && r.status == 502 && r.body == "bad gateway");
     EXPECT_EQ(gateway.requestCount(), 4u); // maxRetries 3
     // Retry-After is honoured up to the longest delay.
@@ -339,7 +288,7 @@ TEST_F(RKLibCurlTest, TheRequestTimeOutBoundsEveryExchange) {
     });
     gateway.setFallback({200, "{}", "application/json", std::chrono::milliseconds(1000)});
     auto start = std::chrono::steady_clock::now();
-    Result r = send(HTTP_REQ_TYPE_POST, url("slow"), "{}", 2);
+    Result r = send(HTTP_REQ_TYPE_POST, gateway.url("slow"), "{}", 2);
     EXPECT_TRUE(!r.ok && r.status == 0);
     EXPECT_GE(msSince(start), 250);
     EXPECT_LT(msSince(start), 1500);
@@ -358,7 +307,7 @@ TEST_F(RKLibCurlTest, TheRequestTimeOutBoundsEveryExchange) {
 
     update([](RKLibCurlOptions& o) { o.requestTimeoutMs = o.connectTimeoutMs = LONG_MAX; });
     gateway.on("GET", "unhurried", {200, "{}", "application/json", std::chrono::milliseconds(50)});
-    r = send(HTTP_REQ_TYPE_GET, url("unhurried"));
+    r = send(HTTP_REQ_TYPE_GET, gateway.url("unhurried"));
     EXPECT_TRUE(r.ok) << r.error;
 }
 
@@ -366,8 +315,8 @@ TEST_F(RKLibCurlTest, TheRequestTimeOutBoundsEveryExchange) {
 // variables and redirects are ignored.
 TEST_F(RKLibCurlTest, OnlyTheGivenUrlIsReached) {
     RKLibCurl idle;
-    EXPECT_FALSE(
-        idle.RKLibCurlSendHttpReq(HTTP_REQ_TYPE_GET, url("x").c_str(), nullptr, 0, false, nullptr));
+    EXPECT_FALSE(idle.RKLibCurlSendHttpReq(HTTP_REQ_TYPE_GET, gateway.url("x").c_str(), nullptr, 0,
+                                           false, nullptr));
     EXPECT_EQ(idle.GetHttpErrorCode(), 0);
     idle.RKLibCurlDeInit();
     EXPECT_FALSE(send(HTTP_REQ_TYPE_GET, "file:///etc/passwd").ok);

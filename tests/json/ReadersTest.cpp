@@ -6,29 +6,21 @@
 #include <functional>
 
 #include "hnasmgmt/json/HNASJSON.h"
-#include "support/CaptureLog.h"
 
 namespace {
 
 const unsigned long long kJob = 21;
 
-// Reads `good` (one "Parsing JSON response" line under `function`, unless
-// null), then refuses it with each of `keys` renamed and each of `bad`,
+// Reads `good`, then refuses it with each of `keys` renamed and each of `bad`,
 // leaving `size()` (what was read) as it was; each of `empty` is read as an
 // empty listing; reading `good` again adds as much again to a listing and
 // replaces a single record.
 template <class Message>
 void expectStrict(Message& m, const std::function<size_t()>& size, const std::string& good,
-                  const char* function, std::initializer_list<const char*> keys,
-                  std::vector<std::string> bad, std::initializer_list<std::string> empty = {},
-                  bool listing = true) {
-    hnastest::CaptureLog log;
+                  std::initializer_list<const char*> keys, std::vector<std::string> bad,
+                  std::initializer_list<std::string> empty = {}, bool listing = true) {
     std::string doc = good;
     ASSERT_TRUE(m.parseResponse(doc)) << good;
-    if (function) {
-        ASSERT_EQ(log->records().size(), 1u);
-        EXPECT_TRUE(log.logged(function, 4, "Parsing JSON response [" + good + "]", kJob));
-    }
     const size_t read = size();
     for (const std::string key : keys) {
         std::string renamed = good;
@@ -94,7 +86,7 @@ template <class R, class F> std::string lines(const std::vector<R>& records, F f
 TEST(Readers, FileDeviceReadsEveryFieldAndAppendsLicences) {
     HNASJSONGetFileDevice m(kJob);
     auto licences = [&] { return m.getSubsystemInfo().licenses.size(); };
-    expectStrict(m, licences, kDevice, "HNASJSONGetFileDevice::parseResponse",
+    expectStrict(m, licences, kDevice,
                  {"licenses", "clusterUUID", "isCluster", "firmwareVersion", "model", "name",
                   "nodeCount", "storageHealth", "vendor"},
                  {replaced(kDevice, "true", "\"true\""), replaced(kDevice, "\"NFS\"]", "3]")});
@@ -111,7 +103,7 @@ TEST(Readers, VirtualServersInOrderAndTheFirstOfAFileSystem) {
     const std::string doc = R"({"virtualServers":[)" +
                             server("evs1", "1", R"(["10.0.0.1","10.0.0.2"])") + "," +
                             server("evs2", "9223372036854775808", "[]") + "]}";
-    expectStrict(m, size, doc, "HNASJSONGetVirtualServers::parseResponse",
+    expectStrict(m, size, doc,
                  {"UUID", "isEnabled", "name", "objectId", "status", "type", "virtualServerId",
                   "ipAddresses"},
                  {R"({"servers":[]})", R"({"virtualServers":{}})",
@@ -127,8 +119,8 @@ TEST(Readers, VirtualServersInOrderAndTheFirstOfAFileSystem) {
     EXPECT_EQ(servers[1].virtualServerId, 9223372036854775808ull);
     EXPECT_TRUE(servers[1].ipAddresses.empty());
     HNASJSONGetVirtualServerAssociatedWithFS first(kJob);
-    expectStrict(first, [&] { return first.getVirtualServer().ipAddresses.size(); }, doc, nullptr,
-                 {}, {R"({"virtualServers":[]})", R"({"virtualServers":["evs1"]})"});
+    expectStrict(first, [&] { return first.getVirtualServer().ipAddresses.size(); }, doc, {},
+                 {R"({"virtualServers":[]})", R"({"virtualServers":["evs1"]})"});
     EXPECT_EQ(first.getVirtualServer().name, "evs1");
     EXPECT_EQ(first.getVirtualServer().ipAddresses.size(), 4u); // read twice: they accumulate
 }
@@ -139,7 +131,7 @@ TEST(Readers, DirectoriesKeepTheFirstNameOfEachEntry) {
     const std::string doc = R"({"directories":[{"objectId":"d1","displayName":["a","b"]},)"
                             R"({"objectId":"d2"},{"objectId":"d3","displayName":"flat"}]})";
     expectStrict(
-        m, size, doc, "HNASJSONGetFileSystemDirectories::parseResponse", {},
+        m, size, doc, {},
         {R"({"directories":[{"displayName":["a"]}]})", R"({"directories":[{"objectId":1}]})",
          R"({"directories":[{"objectId":"d","displayName":[]}]})",
          R"({"directories":[{"objectId":"d","displayName":[1]}]})", R"({"directories":["d"]})"},
@@ -161,7 +153,7 @@ TEST(Readers, CIFSAuthenticationDoublesBackslashesAndConvertsPermissions) {
         R"({"cifsAuthentications":[)"
         R"({"name":"DOMAIN\\user","encodedName":"e1","type":"USER","permission":7.9},)"
         R"({"name":"Everyone","encodedName":"e2","type":"GROUP","permission":-1}]})";
-    expectStrict(m, size, doc, "parseResponse", {"name", "encodedName", "type", "permission"},
+    expectStrict(m, size, doc, {"name", "encodedName", "type", "permission"},
                  {replaced(doc, "7.9", "\"7.9\""), R"({"cifsAuthentications":[null]})"},
                  {R"({"cifsAuthentications":[]})", R"({"cifsAuthentications":1})"});
     std::string big = replaced(replaced(doc, "7.9", "3000000000"), "-1", "-1e400");
@@ -175,14 +167,6 @@ TEST(Readers, CIFSAuthenticationDoublesBackslashesAndConvertsPermissions) {
               "DOMAIN\\\\user|e1|USER|7\nEveryone|e2|GROUP|-1\nDOMAIN\\\\user|e1|USER|7\n"
               "Everyone|e2|GROUP|-1\nDOMAIN\\\\user|e1|USER|2147483647\n"
               "Everyone|e2|GROUP|-2147483648\n");
-
-    // The listed entries written back decode to the same name.
-    HNASJSONSetCIFSAuthentication set(kJob, list);
-    std::string body;
-    ASSERT_TRUE(set.buildRequest(body));
-    HNASJSONGetCIFSAuthentication reread(kJob);
-    ASSERT_TRUE(reread.parseResponse(body));
-    EXPECT_EQ(reread.getCIFSAuth()[0].name, "DOMAIN\\\\user");
 }
 
 TEST(Readers, FileSystemsFromTheArrayOrTheSingleObject) {
@@ -193,7 +177,7 @@ TEST(Readers, FileSystemsFromTheArrayOrTheSingleObject) {
         fileSystem("fs3", "9223372036854775808") + "," + fileSystem("fs4", "-1") + "," +
         fileSystem("fs5", "1e30") + "," + fileSystem("fs6", "1e+0000000000000000000003") +
         R"(],"filesystem":)" + fileSystem("single") + "}";
-    expectStrict(m, size, doc, "HNASJSONGetFileSystems::parseResponse",
+    expectStrict(m, size, doc,
                  {"isReadOnly", "capacity", "freeCapacity", "usedCapacity", "filesystemId", "label",
                   "objectId", "status"},
                  {replaced(doc, "false", "0"), R"({"filesystems":[)" + fileSystem("a") + ",\"b\"]}",
@@ -219,7 +203,7 @@ TEST(Readers, SnapshotListingAndCreatedSnapshotKeep64Bits) {
     const std::string doc = R"({"snapshots":[)" + snapshot("s1") + "," +
                             snapshot("s\\u0000", "18446744073709551615") + "]}";
     expectStrict(
-        m, size, doc, "HNASJSONGetFileSystemSnapshots::parseResponse",
+        m, size, doc,
         {"displayName", "filesystemId", "objectId", "state", "creationReason", "creationTime"},
         {R"({"snapshots":[)" + snapshot("s", "\"1\"") + "]}", R"({"snapshots":[[]]})"},
         {R"({"snapshot":[]})", R"({"snapshots":{}})"});
@@ -234,8 +218,7 @@ TEST(Readers, SnapshotListingAndCreatedSnapshotKeep64Bits) {
     HNASJSONCreateFileSystemSnapshot created(kJob, "n", "fs", "id");
     expectStrict(
         created, [&] { return created.getSnapshot().displayName.size(); },
-        R"({"snapshot":)" + snapshot("created", "4102444800") + "}",
-        "HNASJSONCreateFileSystemSnapshot::parseResponse", {},
+        R"({"snapshot":)" + snapshot("created", "4102444800") + "}", {},
         {R"({"snapshot":"x"})", R"({"snap":{}})", R"({"snapshot":)" + snapshot("x", "null") + "}"},
         {}, false);
     EXPECT_EQ(created.getSnapshot().objectId + "|" +
@@ -258,7 +241,7 @@ TEST(Readers, SharesListedReadFourSettingsOfTheirTypeAndTheCreatedOne) {
                             share("b", "{}", "3.9") + "," + share("c", typed, "-3e9") + "]}";
     const std::string one = R"({"filesystemShares":[)";
     expectStrict(
-        m, size, doc, "HNASJSONGetFileSystemShares::parseResponse",
+        m, size, doc,
         {"settings", "virtualServerId", "filesystemId", "objectId", "shareId", "name", "path"},
         {one + share("a", "[]") + "]}", one + share("a", "{}", "\"2\"") + "]}",
          one + share("a", "{}") + ",7]}"},
@@ -288,7 +271,7 @@ TEST(Readers, SharesListedReadFourSettingsOfTheirTypeAndTheCreatedOne) {
         R"({"filesystemShare":{"filesystemId":"fs1","name":"n","objectId":"o",)"
         R"("path":"/p","shareId":"sid","virtualServerId":4.7,)"
         R"("settings":{"accessConfig":"ignored"}}})",
-        nullptr, {"filesystemId", "name", "objectId", "path", "shareId", "virtualServerId"},
+        {"filesystemId", "name", "objectId", "path", "shareId", "virtualServerId"},
         {R"({"filesystemShare":[]})"}, {}, false);
     const __HNASFileSystemShares c = creation.getShareDetails();
     EXPECT_EQ(c.filesystemId + "|" + c.name + "|" + c.objectId + "|" + c.path + "|" + c.shareId +

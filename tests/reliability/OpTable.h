@@ -225,11 +225,8 @@ inline std::vector<OpCase> operationTable(const ArrayIds& ids) {
         [ids](RkManageHNAS& h) {
             __HNASFileSystemShares share;
             share.name = "sentinel";
-            __HNASCIFSAuthentication entry;
-            entry.name = "CORP\\\\backup-operators";
-            entry.permission = 3;
-            entry.type = "GROUP";
-            share.settings.cifsAuthentications.push_back(entry);
+            share.settings.cifsAuthentications.push_back(
+                hnastest::cifsEntry("CORP\\\\backup-operators", "", 3, "GROUP"));
             const bool ok = h.createFileSystemShare("newshare", "1", ids.fsFinance, "/finance",
                                                     "CIFS", share, true);
             return kept(ok, share.name == "sentinel");
@@ -276,10 +273,8 @@ inline std::vector<OpCase> operationTable(const ArrayIds& ids) {
           "Unable to set CIFS Authentication for CIFS Share Object ID[" + ids.cifsFinanceShare +
               "]"}},
         [ids](RkManageHNAS& h) {
-            std::vector<__HNASCIFSAuthentication> list(1);
-            list[0].name = "CORP\\\\auditors";
-            list[0].permission = 1;
-            list[0].type = "GROUP";
+            std::vector<__HNASCIFSAuthentication> list = {
+                hnastest::cifsEntry("CORP\\\\auditors", "", 1, "GROUP")};
             return h.setCIFSAuthentication(ids.cifsFinanceShare, list);
         });
     add("permissions", "deleteCIFSAuthentication", Out::None,

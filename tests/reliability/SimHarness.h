@@ -4,11 +4,6 @@
 // the in-process gateway simulator, client options with short time-outs, and
 // the identifiers of the simulator's built-in array.
 
-#include <arpa/inet.h>
-#include <netinet/in.h>
-#include <sys/socket.h>
-#include <unistd.h>
-
 #include <chrono>
 #include <memory>
 #include <string>
@@ -21,12 +16,15 @@
 #include "hnasmgmt/host/RKLibCurl.h"
 #include "support/CaptureLog.h"
 #include "support/Certificate.h"
+#include "support/RawServer.h"
+#include "support/Records.h"
 #include "support/TestGateway.h"
 
 namespace reltest {
 
 using hnastest::Certificate;
 using hnastest::ClientOptions;
+using hnastest::virtualServer;
 
 constexpr long kConnectTimeoutMs = 2000;
 constexpr long kRequestTimeoutMs = 2000;
@@ -69,15 +67,9 @@ startSimulator(hnasgwsim::SimulatorOptions options = hnasgwsim::SimulatorOptions
 
 // A TCP port on 127.0.0.1 on which nothing listens (bound, then closed).
 inline int closedPort() {
-    const int fd = ::socket(AF_INET, SOCK_STREAM, 0);
-    sockaddr_in addr{};
-    addr.sin_family = AF_INET;
-    addr.sin_addr.s_addr = htonl(INADDR_LOOPBACK);
-    socklen_t len = sizeof addr;
-    const bool bound = ::bind(fd, reinterpret_cast<sockaddr*>(&addr), sizeof addr) == 0 &&
-                       ::getsockname(fd, reinterpret_cast<sockaddr*>(&addr), &len) == 0;
-    ::close(fd); // never listened: connections are refused
-    return bound ? ntohs(addr.sin_port) : 0;
+    int port = 0;
+    ::close(hnastest::loopbackSocket(port, false)); // never listened: connections are refused
+    return port;
 }
 
 // Simulator options serving this certificate (the simulator keeps no key of
@@ -109,14 +101,6 @@ inline ArrayIds arrayIds() {
     ids.snapDaily1 = a.fileSystems.at(0).snapshots.at(0).objectId;
     ids.snapDaily2 = a.fileSystems.at(0).snapshots.at(1).objectId;
     return ids;
-}
-
-// The virtual server record as the listing would give it.
-inline __HNASVirtualServers virtualServer(const std::string& objectId, const std::string& name) {
-    __HNASVirtualServers evs;
-    evs.objectId = objectId;
-    evs.name = name;
-    return evs;
 }
 
 // Records whose text starts with `prefix` and contains `part`.

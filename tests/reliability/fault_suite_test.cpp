@@ -276,6 +276,15 @@ TEST_P(FaultSuite, EveryOperationAtEveryRequestUnderEveryFault) {
         // lists, and logs no password at level 5.
         SCOPED_TRACE(op.name);
         resetArray();
+        { // before init: false, nothing sent, the reason with the job
+            hnastest::CaptureLog log(5);
+            RkManageHNAS fresh(kJobId);
+            EXPECT_FALSE(op.run(fresh).ok);
+            EXPECT_TRUE(s->sim->requestLog().empty());
+            for (const LogRecord& r : log->records())
+                EXPECT_EQ(r.jobId, static_cast<long long>(kJobId)) << r.text;
+            EXPECT_TRUE(log->contains("Initialize HNAS params.", -1)) << log.dump();
+        }
         const Seen clean = session(op, fastOptions(*s->sim));
         ASSERT_TRUE(clean.outcome.ok) << clean.dump;
         EXPECT_EQ(clean.outcome.out, op.okOut);

@@ -24,15 +24,9 @@ struct LogRecord {
 
 class CapturingLogWriter : public CLogWriterInterface {
 public:
+    static constexpr int kAnyLevel = -1000;
     explicit CapturingLogWriter(int level = 5) : level_(level) {}
-    int GetLevel() const override {
-        std::lock_guard<std::mutex> lock(mutex_);
-        return level_;
-    }
-    void SetLevel(int level) {
-        std::lock_guard<std::mutex> lock(mutex_);
-        level_ = level;
-    }
+    int GetLevel() const override { return level_; }
     void Write(int level, const char* function, int, long long jobId, int, const char* format,
                ...) override {
         va_list args;
@@ -50,19 +44,17 @@ public:
         std::lock_guard<std::mutex> lock(mutex_);
         records_.clear();
     }
-    // Number of records with exactly this text (and this level, when given).
-    size_t count(const std::string& text, const int* level = nullptr) const {
-        size_t n = 0;
+    // True when a record has exactly this text (and this level, when given).
+    bool contains(const std::string& text, int level = kAnyLevel) const {
         for (const LogRecord& r : records())
-            n += r.text == text && (level == nullptr || r.level == *level);
-        return n;
+            if (r.text == text && (level == kAnyLevel || r.level == level))
+                return true;
+        return false;
     }
-    bool contains(const std::string& text) const { return count(text) > 0; }
-    bool contains(const std::string& text, int level) const { return count(text, &level) > 0; }
 
 private:
     mutable std::mutex mutex_;
-    int level_;
+    const int level_;
     std::vector<LogRecord> records_;
 };
 
@@ -87,13 +79,6 @@ public:
             if (r.function == function && r.level == level && r.text == text && r.jobId == jobId)
                 return true;
         return false;
-    }
-    // Number of records written under this function name.
-    size_t countFunction(const std::string& function) const {
-        size_t n = 0;
-        for (const LogRecord& r : writer_->records())
-            n += r.function == function;
-        return n;
     }
     // Every record, one per line, for failure messages.
     std::string dump() const {

@@ -1,9 +1,9 @@
 #pragma once
 
-// A self-signed EC P-256 certificate (its own trust anchor, for server use)
-// for a common name and subject alternative names in OpenSSL's form
-// ("IP:127.0.0.1,DNS:localhost"), written as cert.pem and key.pem to a
-// temporary directory removed with the object.
+// A self-signed EC P-256 certificate (its own trust anchor, for server use),
+// made by the openssl program, for a common name and subject alternative
+// names in OpenSSL's form ("IP:127.0.0.1,DNS:localhost"), written as cert.pem
+// and key.pem to a temporary directory removed with the object.
 
 #include <string>
 

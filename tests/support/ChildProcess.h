@@ -25,11 +25,12 @@ ChildResult runChild(const std::vector<std::string>& argv,
                      const std::map<std::string, std::string>& env,
                      std::chrono::milliseconds limit = std::chrono::seconds(30));
 
-// A program that runs until stopped, with this process's environment, stdout
-// on a pipe and stderr on /dev/null. Killed when destroyed.
+// A program started with stdin /dev/null and its output in anonymous files,
+// with the environment `env` ("NAME=value"; null: this process's). Killed
+// when destroyed.
 class Child {
 public:
-    explicit Child(const std::vector<std::string>& argv);
+    explicit Child(std::vector<std::string> argv, std::vector<std::string>* env = nullptr);
     ~Child();
     Child(const Child&) = delete;
     Child& operator=(const Child&) = delete;
@@ -37,12 +38,15 @@ public:
     // The first line of stdout without its newline; empty if none came in time.
     std::string firstLine(std::chrono::milliseconds limit = std::chrono::seconds(10));
     // Sends `signal` (0: none) and waits; the exit status, or -1 if it did not
-    // exit normally within `limit`.
+    // exit normally within `limit` (then it still runs, unless signalled).
     int stop(int signal, std::chrono::milliseconds limit = std::chrono::seconds(10));
+    bool running() const { return pid_ > 0; }
+    // All that the program wrote to stdout (1) or stderr (2) so far.
+    std::string output(int stream) const;
 
 private:
     pid_t pid_ = -1;
-    int out_ = -1;
+    int out_ = -1, err_ = -1;
 };
 
 } // namespace hnastest

@@ -30,11 +30,6 @@ protected:
         log->clear();
     }
 
-    // Path of a resource as the gateway records it.
-    static std::string storagePath(const std::string& resource) {
-        return "/v4/storage/" + resource;
-    }
-
     // True when a record has exactly this function, level, text and the job identifier.
     bool logged(const std::string& function, int level, const std::string& text,
                 long long job = static_cast<long long>(kJobId)) const {
@@ -45,7 +40,7 @@ protected:
     std::vector<std::string> sent() const {
         std::vector<std::string> lines;
         for (const RecordedRequest& r : gateway.requests())
-            lines.push_back(r.method + " " + r.path.substr(storagePath("").size()));
+            lines.push_back(r.method + " " + r.path.substr(std::string("/v4/storage/").size()));
         return lines;
     }
 

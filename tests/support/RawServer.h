@@ -20,19 +20,28 @@
 
 namespace hnastest {
 
+// A TCP socket on 127.0.0.1, on an ephemeral port it sets, listening if
+// `listen`; throws when it cannot.
+inline int loopbackSocket(int& port, bool listen) {
+    const int fd = ::socket(AF_INET, SOCK_STREAM, 0);
+    sockaddr_in addr{};
+    addr.sin_family = AF_INET;
+    addr.sin_addr.s_addr = htonl(INADDR_LOOPBACK);
+    socklen_t len = sizeof addr;
+    if (fd < 0 || ::bind(fd, reinterpret_cast<sockaddr*>(&addr), sizeof addr) != 0 ||
+        (listen && ::listen(fd, 16) != 0) ||
+        ::getsockname(fd, reinterpret_cast<sockaddr*>(&addr), &len) != 0) {
+        ::close(fd);
+        throw std::runtime_error("cannot bind 127.0.0.1");
+    }
+    port = ntohs(addr.sin_port);
+    return fd;
+}
+
 class RawServer {
 public:
-    explicit RawServer(std::vector<std::string> responses) : responses_(std::move(responses)) {
-        fd_ = ::socket(AF_INET, SOCK_STREAM, 0);
-        sockaddr_in addr{};
-        addr.sin_family = AF_INET;
-        addr.sin_addr.s_addr = htonl(INADDR_LOOPBACK);
-        socklen_t len = sizeof addr;
-        if (fd_ < 0 || ::bind(fd_, reinterpret_cast<sockaddr*>(&addr), sizeof addr) != 0 ||
-            ::listen(fd_, 16) != 0 ||
-            ::getsockname(fd_, reinterpret_cast<sockaddr*>(&addr), &len) != 0)
-            throw std::runtime_error("RawServer: cannot listen");
-        port_ = ntohs(addr.sin_port);
+    explicit RawServer(std::vector<std::string> responses)
+        : responses_(std::move(responses)), fd_(loopbackSocket(port_, true)) {
         thread_ = std::thread([this] { run(); });
     }
     ~RawServer() {
@@ -90,8 +99,8 @@ private:
     }
 
     std::vector<std::string> responses_;
+    int port_ = 0; // set while fd_ is initialised
     int fd_ = -1;
-    int port_ = 0;
     std::atomic<bool> stop_{false};
     std::thread thread_;
     std::atomic<int> requests_{0};

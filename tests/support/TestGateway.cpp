@@ -60,12 +60,6 @@ std::string RecordedRequest::header(const std::string& name) const {
     return std::string();
 }
 
-bool RecordedRequest::hasHeader(const std::string& name) const {
-    return std::any_of(headers.begin(), headers.end(), [&](const auto& h) {
-        return strcasecmp(h.first.c_str(), name.c_str()) == 0;
-    });
-}
-
 struct TestGateway::Impl {
     using Key = std::pair<std::string, std::string>; // method, full path
 

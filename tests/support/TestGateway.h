@@ -25,7 +25,6 @@ struct RecordedRequest {
 
     // First value of a header (name compared case-insensitively); empty if absent.
     std::string header(const std::string& name) const;
-    bool hasHeader(const std::string& name) const;
 };
 
 struct ScriptedResponse {
@@ -45,6 +44,10 @@ public:
 
     int port() const;
     std::string host() const { return "127.0.0.1"; }
+    // The URL of a resource (relative to "/v4/storage/").
+    std::string url(const std::string& resource) const {
+        return "https://127.0.0.1:" + std::to_string(port()) + "/v4/storage/" + resource;
+    }
     // PEM file of the gateway's self-signed certificate (its own trust anchor).
     const std::string& caFile() const;
 
