@@ -133,33 +133,6 @@ TEST_F(Gateway, RefusesRequestsWithoutTheConfiguredCredentialsAndLogsThemWithout
         EXPECT_EQ(line.find(password), std::string::npos);
 }
 
-// Unknown resources, wrong verbs and bad bodies get an error document and
-// leave the array as it was.
-TEST_F(Gateway, AnswersMistakesWithErrorDocuments) {
-    const auto fs = fsId(0); // fs-finance, served by virtual server 1
-    const std::string cifs = "filesystem-shares/CIFS", snaps = "filesystem-snapshots";
-    const auto share = [&](const std::string& name, const char* evs, const char* settings) {
-        return "{\"name\":\"" + name + "\", \"virtualServerId\":" + evs + ", \"filesystemId\":\"" +
-               fs + "\", \"filesystemPath\":\"/x\", \"settings\":" + settings + "}";
-    };
-    const struct {
-        std::string method, path, body;
-        int status;
-    } cases[] = {
-        {"GET", "no-such-thing", "", 404},
-        {"DELETE", "file-devices", "", 405},
-        {"POST", snaps, "{\"displayName\":", 400},
-        {"POST", cifs, share("a*b", "1", "{}"), 400},
-        {"POST", cifs, share("ok", "2", "{}"), 400},
-    };
-    const size_t before = objects();
-    for (const auto& c : cases) {
-        SCOPED_TRACE(c.method + " " + c.path + " " + c.body);
-        EXPECT_FALSE(expectError(client->send(c.method, c.path, c.body), c.status).empty());
-    }
-    EXPECT_EQ(objects(), before);
-}
-
 // Each fault kind as sent: whether an answer comes, its status and body,
 // whether the array carried the request out; the next request is answered.
 TEST_F(Gateway, FaultsAsARawClientSeesThem) {

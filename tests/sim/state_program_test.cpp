@@ -69,16 +69,4 @@ TEST(Program, ServesTheStateFileWithFaultsKeepsItsCertificateAndStopsOnSigterm) 
     std::filesystem::remove_all(dir);
 }
 
-TEST(Program, RefusesBadOptions) {
-    for (const std::vector<std::string>& args :
-         {std::vector<std::string>{"--fault", "GET x explode"},
-          {"--listen", "127.0.0.1"},
-          {"--listen", "127.0.0.1:x"},
-          {"--state", "/nonexistent/a.json"}}) {
-        Program p(args);
-        EXPECT_EQ(p.line, "");
-        EXPECT_GT(p.stop(0), 0); // a usage error, at once
-    }
-}
-
 } // namespace
