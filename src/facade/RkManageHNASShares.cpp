@@ -269,8 +269,8 @@ bool RkManageHNAS::createFileSystemShare(const std::string& shareName,
             return false;
         }
         const bool isCIFS = shareType == kCIFS;
-        if (shareName.empty() || filesystemId.empty() || path.empty() || shareType.empty() ||
-            virtualServerId.empty()) {
+        // (The share type is known, so not empty, by now.)
+        if (shareName.empty() || filesystemId.empty() || path.empty() || virtualServerId.empty()) {
             op.trace.DebugLvl(kFunction, -1, op.job, "Invalid input.");
             return false;
         }
@@ -312,7 +312,7 @@ bool RkManageHNAS::deleteFileSystemShare(const std::string& objectId,
         if (!shareTypeKnown(op, shareType) || !sessionReady(initialised, restApi.get(), op)) {
             return false;
         }
-        if (objectId.empty() || shareType.empty()) {
+        if (objectId.empty()) {
             op.trace.DebugLvl(kFunction, -1, op.job, "Invalid input.");
             return false;
         }
