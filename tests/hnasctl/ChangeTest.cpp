@@ -20,20 +20,35 @@ TEST_F(Snapshots, CreateListFindRecoverDelete) {
     EXPECT_EQ(run({"snapshot", "exists", "--fs", fs, "--name", "rkhnas" + name.substr(6)}).out,
               "absent\n"); // names match exactly
     const std::string finance = filesystemId("fs-finance");
+    const std::string manual = " --fs " + finance + " --name before-upgrade";
     check({
         {"snapshot list-all", 0, "RKHNAS_weekly_1"},
         {"snapshot recover " + id, 0, "Recovered the file system from snapshot " + id},
         {"snapshot delete --id " + id, 0, ""},
         {"snapshot delete --id " + id, 1, "", "snapshot delete failed"},
-        {"snapshot delete --fs " + fs + " --name RKHNAS_gone", 0, "is deleted"},
+        // A name that matches nothing deletes nothing, and says so.
+        {"snapshot delete --fs " + fs + " --name RKHNAS_gone", 0,
+         "nothing named RKHNAS_gone matched (listing filtered by RKHNAS_gone): nothing was "
+         "deleted\n"},
+        {"--json snapshot delete --fs " + fs + " --name x --filter RKHNAS", 0,
+         "\"deleted\": false"},
         {"snapshot exists --fs " + fs + " --name RKHNAS_gone", 1, "absent\n"},
-        {"snapshot delete --fs " + finance + " --name RKHNAS_daily_1", 0, ""},
+        {"snapshot delete --fs " + finance + " --name RKHNAS_daily_1", 0,
+         "Deleted snapshot RKHNAS_daily_1 ("},
         {"snapshot list --fs " + finance, 0, "\nRKHNAS_daily_2 "},
         {"snapshot list --fs " + finance + " --filter before", 0, "\nbefore-upgrade "},
+        // A snapshot not named RKHNAS...: its name is the listing filter,
+        // unless --filter says otherwise.
+        {"snapshot list" + manual, 0, "\nbefore-upgrade "},
+        {"snapshot exists" + manual + " --filter RKHNAS", 1, "absent\n"},
+        {"snapshot delete" + manual + " --filter RKHNAS", 0, "nothing was deleted"},
+        {"snapshot exists" + manual, 0, "present\n"},
+        {"--json snapshot delete" + manual, 0, "\"deleted\": true"},
     });
     EXPECT_EQ(sim->model()->recoveries, 1u);
     EXPECT_TRUE(sim->model()->fileSystems[3].snapshots.empty());
-    EXPECT_EQ(sim->model()->fileSystems[0].snapshots.size(), 2u); // only that one is gone
+    ASSERT_EQ(sim->model()->fileSystems[0].snapshots.size(), 1u); // only those two are gone
+    EXPECT_EQ(sim->model()->fileSystems[0].snapshots[0].displayName, "RKHNAS_daily_2");
 }
 
 using Shares = HnasctlTest;
@@ -62,9 +77,11 @@ TEST_F(Shares, CreateListDeleteWithSettingsAndPermissions) {
         {"share list --evs evs-nowhere", 1, ""},
         {"--json share perms get " + id, 0, "\"name\": \"CORP\\\\alice\""},
         {"share exists --evs evs-prod --type CIFS --name team-x", 0, "present\n"},
-        {del, 0, "is deleted"},
+        {"share delete --name TEAM-X --evs evs-prod --type CIFS", 0, "nothing was deleted"},
+        {del, 0, "Deleted CIFS share team-x (" + id + ") on evs-prod.\n"},
         {"share exists --evs evs-prod --type CIFS --name team-x", 1, "absent\n"},
-        {del, 0, "is deleted"}, // already gone: done
+        // Already gone: done, but not "deleted".
+        {del, 0, "nothing named team-x matched (CIFS shares of evs-prod): nothing was deleted\n"},
         {"share delete --id " + id + " --type CIFS", 1, ""},
         {"share create --name exports --evs evs-backup --fs " + filesystemId("fs-scratch") +
              " --path /scratch --type NFS --settings-file " +

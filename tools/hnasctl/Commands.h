@@ -77,4 +77,8 @@ void addParallelOption(CLI::App* command, unsigned& parallel);
 // Prints the outcome of an operation that returns nothing but success.
 void reportDone(Session& session, const std::string& message);
 
+// Prints the outcome of a deletion that succeeded: `deleted` false when the
+// name matched nothing (no failure, but nothing was deleted either).
+void reportDeletion(Session& session, bool deleted, const std::string& message);
+
 } // namespace hnasctl

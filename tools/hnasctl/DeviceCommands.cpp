@@ -72,6 +72,20 @@ void reportDone(Session& s, const std::string& message) {
     }
 }
 
+void reportDeletion(Session& s, bool deleted, const std::string& message) {
+    if (s.json()) {
+        JsonWriter json = jsonWriter();
+        json.beginObject()
+            .member("ok", true)
+            .member("deleted", deleted)
+            .member("message", message)
+            .endObject();
+        printJson(std::cout, json);
+    } else {
+        std::cout << printable(message) << '\n';
+    }
+}
+
 CLI::App* addCommandGroup(CLI::App& parent, const std::string& name, const std::string& description,
                           Selection& sel, std::initializer_list<CommandAdder> adders) {
     auto* group = parent.add_subcommand(name, description);

@@ -1,5 +1,6 @@
 // share list, exists, create, delete; share perms get, set, delete.
 
+#include <algorithm>
 #include <iostream>
 #include <memory>
 #include <vector>
@@ -249,7 +250,8 @@ void addDeleteCommand(CLI::App* share, Selection& sel) {
     auto a = std::make_shared<ShareArgs>();
     auto* c = share->add_subcommand(
         "delete", "Delete a share by its object ID (--id), or by its exact name on a virtual "
-                  "server (--name, --evs; a share already gone counts as deleted)");
+                  "server (--name, --evs; when no share has that name, it says so, deletes "
+                  "nothing and exits with 0)");
     auto* id = c->add_option("--id", a->objectId, "Object ID of the share");
     auto* name = c->add_option("--name", a->name, "Share name (exact, case-sensitive)");
     auto* evs = addEvsOption(c, a->evs);
@@ -269,19 +271,38 @@ void addDeleteCommand(CLI::App* share, Selection& sel) {
                        if (!s.hnas().deleteFileSystemShare(a->objectId, a->type)) {
                            return s.fail("share delete");
                        }
-                       reportDone(s, "Deleted " + a->type + " share " + a->objectId + ".");
+                       reportDeletion(s, true,
+                                      "Deleted " + a->type + " share " + a->objectId + ".");
                        return 0;
                    }
                    __HNASVirtualServers server;
                    if (!findVirtualServer(s, a->evs, server)) {
                        return 1;
                    }
+                   // Whether the name is listed at all is found out here: the
+                   // library counts a share it does not find as deleted.
+                   std::vector<__HNASFileSystemShares> listed(1);
+                   listed[0].name = a->name;
                    s.begin();
-                   if (!s.hnas().deleteFileSystemShare(a->name, server, a->type)) {
+                   if (!s.hnas().getFilesystemShares(server, a->type, listed, false)) {
                        return s.fail("share delete");
                    }
-                   reportDone(s, "The " + a->type + " share " + a->name + " on " + server.name +
-                                     " is deleted.");
+                   const auto match =
+                       std::find_if(listed.begin(), listed.end(),
+                                    [&](const auto& share) { return share.name == a->name; });
+                   if (match == listed.end()) {
+                       reportDeletion(s, false,
+                                      "nothing named " + a->name + " matched (" + a->type +
+                                          " shares of " + server.name + "): nothing was deleted");
+                       return 0;
+                   }
+                   s.begin();
+                   if (!s.hnas().deleteFileSystemShare(match->objectId, a->type)) {
+                       return s.fail("share delete");
+                   }
+                   reportDeletion(s, true,
+                                  "Deleted " + a->type + " share " + a->name + " (" +
+                                      match->objectId + ") on " + server.name + ".");
                    return 0;
                }};
     });

@@ -1,5 +1,6 @@
 // snapshot create, list, list-all, exists, delete, recover.
 
+#include <algorithm>
 #include <iostream>
 #include <memory>
 #include <vector>
@@ -14,21 +15,54 @@ namespace hnasctl {
 
 namespace {
 
-// Name filter used by "list-all"; the default of the other subcommands too.
+// Name filter used by "list-all", and by the other subcommands when neither
+// --filter nor a usable --name gives one.
 const char* const kDefaultFilter = "RKHNAS";
 
 struct SnapshotArgs {
     std::string fs;
     std::string name;
-    std::string filter = kDefaultFilter;
+    std::string filter;
     std::string searchId = "hnasctl";
     std::string objectId;
+    CLI::Option* filterOption = nullptr;
 };
 
 void addFilterOption(CLI::App* app, SnapshotArgs& a) {
-    app->add_option("--filter", a.filter,
-                    "Name filter of the snapshot listing, sent to the gateway")
-        ->capture_default_str();
+    a.filterOption = app->add_option(
+        "--filter", a.filter,
+        std::string("Name filter of the snapshot listing, sent to the gateway, which lists only "
+                    "the snapshots it selects (default: the --name given, up to its first "
+                    "character that cannot go into a URL path; without --name, ") +
+            kDefaultFilter + ")");
+}
+
+// The name filter sent with the listing: --filter when given, else the
+// display name up to its first character that cannot be part of a path
+// segment (the gateway selects by the filter, so a name that starts with it
+// is listed), else the default.
+std::string listingFilter(const SnapshotArgs& a) {
+    if (a.filterOption != nullptr && a.filterOption->count() > 0) {
+        return a.filter;
+    }
+    const size_t end = std::find_if(a.name.begin(), a.name.end(),
+                                    [](char ch) {
+                                        const unsigned char c = static_cast<unsigned char>(ch);
+                                        return c <= ' ' || c == 0x7f || c == '/' || c == '?' ||
+                                               c == '#' || c == '%' || c == '\\';
+                                    }) -
+                       a.name.begin();
+    const std::string prefix = a.name.substr(0, end);
+    return prefix.empty() || prefix == "." || prefix == ".." ? kDefaultFilter : prefix;
+}
+
+// The listed snapshots whose display name is exactly `name`.
+std::vector<__HNASFileSystemSnapshot> named(std::vector<__HNASFileSystemSnapshot> snapshots,
+                                            const std::string& name) {
+    snapshots.erase(std::remove_if(snapshots.begin(), snapshots.end(),
+                                   [&](const auto& s) { return s.displayName != name; }),
+                    snapshots.end());
+    return snapshots;
 }
 
 // After a walk over every file system: names on stderr the file systems whose
@@ -71,15 +105,26 @@ void addCreateCommand(CLI::App* snap, Selection& sel) {
 
 void addListCommand(CLI::App* snap, Selection& sel) {
     auto a = std::make_shared<SnapshotArgs>();
-    auto* c = snap->add_subcommand("list", "List the snapshots of a file system");
+    auto* c = snap->add_subcommand(
+        "list", std::string("List the snapshots of a file system that the name filter selects "
+                            "(by default ") +
+                    kDefaultFilter + ")");
     c->add_option("--fs", a->fs, "ID of the file system")->required();
+    c->add_option("--name", a->name, "Only the snapshots of this display name (exact)");
     addFilterOption(c, *a);
     c->callback([&sel, a] {
         requirePathSegment("--fs", a->fs);
-        requirePathSegment("--filter", a->filter);
+        const std::string filter = listingFilter(*a);
+        requirePathSegment("--filter", filter);
         sel = showing<std::vector<__HNASFileSystemSnapshot>>(
-            "snapshot list", [a](RkManageHNAS& hnas, auto& snapshots) {
-                return hnas.getFileSystemSnapshots(a->fs, a->filter, snapshots);
+            "snapshot list", [a, filter](RkManageHNAS& hnas, auto& snapshots) {
+                if (!hnas.getFileSystemSnapshots(a->fs, filter, snapshots)) {
+                    return false;
+                }
+                if (!a->name.empty()) {
+                    snapshots = named(std::move(snapshots), a->name);
+                }
+                return true;
             });
     });
 }
@@ -115,10 +160,11 @@ void addExistsCommand(CLI::App* snap, Selection& sel) {
     c->callback([&sel, a] {
         requirePathSegment("--fs", a->fs);
         requireNonEmpty("--name", a->name);
-        requirePathSegment("--filter", a->filter);
-        sel = {"snapshot exists", [a](Session& s) {
+        const std::string filter = listingFilter(*a);
+        requirePathSegment("--filter", filter);
+        sel = {"snapshot exists", [a, filter](Session& s) {
                    s.begin();
-                   const bool present = s.hnas().isSnapshotPresent(a->fs, a->name, a->filter);
+                   const bool present = s.hnas().isSnapshotPresent(a->fs, a->name, filter);
                    // An empty listing or no match is an answer, not a failure.
                    const bool failed =
                        !present && s.logged("Unable to get the File System snapshots list.");
@@ -131,7 +177,8 @@ void addDeleteCommand(CLI::App* snap, Selection& sel) {
     auto a = std::make_shared<SnapshotArgs>();
     auto* c = snap->add_subcommand(
         "delete", "Delete a snapshot by its object ID (--id), or by file system and "
-                  "display name (--fs, --name; a snapshot already gone counts as deleted)");
+                  "display name (--fs, --name: the first listed snapshot of exactly that name; "
+                  "when none matches, it says so, deletes nothing and exits with 0)");
     auto* id = c->add_option("--id", a->objectId, "Object ID of the snapshot");
     auto* fs = c->add_option("--fs", a->fs, "ID of the file system");
     auto* name = c->add_option("--name", a->name, "Display name (exact, case-sensitive)");
@@ -140,6 +187,7 @@ void addDeleteCommand(CLI::App* snap, Selection& sel) {
     fs->needs(name);
     name->needs(fs);
     c->callback([&sel, a, id] {
+        std::string filter;
         if (id->count()) {
             requirePathSegment("--id", a->objectId);
         } else {
@@ -147,25 +195,39 @@ void addDeleteCommand(CLI::App* snap, Selection& sel) {
                 throw UsageError("snapshot delete needs --id, or --fs with --name");
             }
             requirePathSegment("--fs", a->fs);
-            requirePathSegment("--filter", a->filter);
+            filter = listingFilter(*a);
+            requirePathSegment("--filter", filter);
         }
-        sel = {"snapshot delete", [a](Session& s) {
+        sel = {"snapshot delete", [a, filter](Session& s) {
                    s.begin();
                    if (!a->objectId.empty()) {
                        if (!s.hnas().deleteFileSystemSnapshot(a->objectId)) {
                            return s.fail("snapshot delete");
                        }
-                       reportDone(s, "Deleted snapshot " + a->objectId + ".");
+                       reportDeletion(s, true, "Deleted snapshot " + a->objectId + ".");
                        return 0;
                    }
-                   __HNASFileSystemSnapshot snapshot;
-                   snapshot.filesystemId = a->fs;
-                   snapshot.displayName = a->name;
-                   if (!s.hnas().deleteFileSystemSnapshot(snapshot, a->filter)) {
+                   // Whether the name is listed at all is found out here: the
+                   // library counts a snapshot it does not find as deleted.
+                   std::vector<__HNASFileSystemSnapshot> listed;
+                   if (!s.hnas().getFileSystemSnapshots(a->fs, filter, listed)) {
                        return s.fail("snapshot delete");
                    }
-                   reportDone(s,
-                              "Snapshot " + a->name + " of file system " + a->fs + " is deleted.");
+                   const std::vector<__HNASFileSystemSnapshot> matches = named(listed, a->name);
+                   if (matches.empty()) {
+                       reportDeletion(s, false,
+                                      "nothing named " + a->name +
+                                          " matched (listing filtered by " + filter +
+                                          "): nothing was deleted");
+                       return 0;
+                   }
+                   s.begin();
+                   if (!s.hnas().deleteFileSystemSnapshot(matches.front().objectId)) {
+                       return s.fail("snapshot delete");
+                   }
+                   reportDeletion(s, true,
+                                  "Deleted snapshot " + a->name + " (" + matches.front().objectId +
+                                      ") of file system " + a->fs + ".");
                    return 0;
                }};
     });
