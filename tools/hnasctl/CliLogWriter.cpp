@@ -27,6 +27,12 @@ constexpr size_t kMaxLines = 10000;
 
 // How the REST session starts the line with the gateway's explanation.
 const char* const kExplanationPrefix = "The gateway refused the request: ";
+// How it gives the reason of a request that got no answer: "...[REASON]".
+const char* const kNoAnswerPrefix = "No answer from the gateway. Reason [";
+
+bool startsWith(const std::string& text, const char* prefix) {
+    return text.compare(0, std::char_traits<char>::length(prefix), prefix) == 0;
+}
 
 // Reads the number after `marker` in `text` (the last occurrence); -1 if none.
 long statusAfter(const std::string& text, const std::string& marker) {
@@ -83,9 +89,12 @@ void CliLogWriter::keep(int level, const char* function, const std::string& text
     }
     ++errorCount_;
     lastError_ = clipped(text);
-    if (text.compare(0, std::char_traits<char>::length(kExplanationPrefix), kExplanationPrefix) ==
-        0) {
+    if (startsWith(text, kExplanationPrefix)) {
         explanation_ = clipped(text);
+    }
+    if (startsWith(text, kNoAnswerPrefix) && text.back() == ']') {
+        const size_t start = std::char_traits<char>::length(kNoAnswerPrefix);
+        noAnswerReason_ = clipped(text.substr(start, text.size() - start - 1));
     }
     const std::string fn = function ? function : "";
     if (fn.compare(0, 12, "HNASRestAPI:") == 0) {
@@ -119,6 +128,7 @@ void CliLogWriter::reset() {
     lines_.clear();
     lastError_.clear();
     explanation_.clear();
+    noAnswerReason_.clear();
     errorCount_ = 0;
     lastHttpStatus_ = -1;
 }

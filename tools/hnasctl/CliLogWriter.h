@@ -39,6 +39,9 @@ public:
     // The gateway's own explanation of its last refusal since reset(), as the
     // REST session logs it; empty when there was none.
     std::string explanation() const { return explanation_; }
+    // Why the last request without an answer since reset() got none, as the
+    // REST session logs it; empty when there was none.
+    std::string noAnswerReason() const { return noAnswerReason_; }
     // The HTTP status of the last refused or failed request since reset(), as
     // the REST session reports it; -1 when none was reported.
     long lastHttpStatus() const { return lastHttpStatus_; }
@@ -53,6 +56,7 @@ private:
     boost::shared_ptr<CLogWriterInterface> stream_;
     std::string lastError_;
     std::string explanation_;
+    std::string noAnswerReason_;
     size_t errorCount_ = 0;
     long lastHttpStatus_ = -1;
 };

@@ -82,6 +82,7 @@ private:
     boost::shared_ptr<CLogWriterInterface> previousWriter_;
     std::unique_ptr<RkManageHNAS> hnas_;
     Format output_;
+    std::string gateway_; // HOST:PORT, as given
 };
 
 // Writes "hnasctl: MESSAGE" on stderr, escaped for a terminal.
