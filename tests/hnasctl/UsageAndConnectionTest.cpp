@@ -8,6 +8,7 @@
 #include <termios.h>
 
 #include "hnasctl/HnasctlFixture.h"
+#include "support/RawServer.h"
 
 namespace hnasctltest {
 namespace {
@@ -110,16 +111,36 @@ TEST_F(Password, PromptRestoresEchoOnEveryWayOut) {
 using Trust = HnasctlTest;
 
 // Without --cacert: refused before the password is sent, unless a pin or
-// --insecure (with a warning) says otherwise.
+// --insecure (with a warning) says otherwise. A request without an answer
+// names its reason, with the hint that fits it.
 TEST_F(Trust, CertificatePinOrInsecure) {
-    check({{"info", 1, "", "no answer from the gateway"},
-           {"--pin sha256//AAAAAAAAAAAAAAAAAAAAAAAAAAAAAAAAAAAAAAAAAAA= info", 1, "", "gateway"},
+    check({{"info", 1, "",
+            "no answer from the gateway: its certificate is self-signed and not "
+            "trusted (SSL peer certificate"},
+           {"info", 1, "", "): trust it with --pin or --cacert; run with -v for more\n"},
+           {"--pin sha256//AAAAAAAAAAAAAAAAAAAAAAAAAAAAAAAAAAAAAAAAAAA= info", 1, "",
+            "no answer from the gateway: the gateway's public key does not match the pin"},
            {"--pin sha256//not-base64! info", 2, "", "--pin must be"}},
           password(), true, false);
     EXPECT_TRUE(sim->requestLog().empty());
     check({{"--pin " + sim->pin() + " info", 0, "hnas-sim-cluster"},
            {"--insecure info", 0, "hnas-sim-cluster", "warning: --insecure"}},
           password(), true, false);
+    int closed = 0, silent = 0;
+    const int closedFd = hnastest::loopbackSocket(closed, false); // bound, not listening
+    const int silentFd = hnastest::loopbackSocket(silent, true);  // never accepts
+    const std::string rest = " --user admin --management-ip 192.0.2.10 --insecure info";
+    check({{"--gateway 127.0.0.1:" + std::to_string(closed) + rest, 1, "",
+            "no answer from the gateway: "},
+           {"--gateway 127.0.0.1:" + std::to_string(closed) + rest, 1, "",
+            "): is the gateway listening on 127.0.0.1:" + std::to_string(closed)},
+           {"--gateway no-such-gateway.invalid:8444" + rest, 1, "",
+            "no answer from the gateway: the host name is not resolved"},
+           {"--timeout 0.3 --gateway 127.0.0.1:" + std::to_string(silent) + rest, 1, "",
+            "no answer from the gateway: timed out ("}},
+          password(), false);
+    close(closedFd);
+    close(silentFd);
 }
 
 using Profiles = HnasctlTest;
@@ -158,6 +179,36 @@ TEST_F(Profiles, FillInWhatOptionsAndEnvironmentLeaveOut) {
     check({{"--profile sim info", 2, "", "can be read by others"}}, xdg, false);
     profiles("[sim]\npassword = x\n", 0600);
     check({{"--profile sim info", 2, "", "never holds the password"}}, xdg, false);
+
+    // Relative paths are beside the configuration file, never in the
+    // current directory; files of another user are refused, also through a
+    // symbolic link.
+    const std::string beside = dir + "/hnasctl/", other = beside + "other", config = files[0];
+    files.insert(files.begin(), {beside + "ca.pem", beside + "pw", other});
+    std::ifstream ca(sim->caFile());
+    std::ofstream(files[0]) << ca.rdbuf();
+    std::ofstream(files[1]) << kPassword;
+    chmod(files[1].c_str(), 0600);
+    const std::string relative = "[rel]\ngateway = " + gateway() +
+                                 "\nuser = admin\nmanagement-ip = 192.0.2.10\n"
+                                 "cacert = ca.pem\npassword-file = pw\n";
+    std::ofstream(config) << relative;
+    std::ofstream(other) << relative;
+    chmod(other.c_str(), 0600);
+    check({{"--profile rel info", 0, "hnas-sim-cluster"}}, xdg, false);
+    if (geteuid() != 0)
+        GTEST_SKIP() << "giving a file to another user needs root";
+    ASSERT_EQ(chown(files[1].c_str(), 65534, 65534), 0);
+    check({{"--profile rel info", 2, "",
+            "the password file \"" + files[1] + "\" belongs to another user (uid 65534)"}},
+          xdg, false);
+    ASSERT_EQ(chown(files[1].c_str(), 0, 0), 0);
+    ASSERT_EQ(chown(config.c_str(), 65534, 65534), 0);
+    check({{"--profile rel info", 2, "", "belongs to another user (uid 65534)"}}, xdg, false);
+    ASSERT_EQ(chown(other.c_str(), 65534, 65534), 0);
+    std::remove(config.c_str());
+    ASSERT_EQ(symlink(other.c_str(), config.c_str()), 0);
+    check({{"--profile rel info", 2, "", "belongs to another user (uid 65534)"}}, xdg, false);
 }
 
 } // namespace

@@ -11,6 +11,7 @@
 #include <boost/make_shared.hpp>
 
 #include "Checks.h"
+#include "FailureReason.h"
 #include "Password.h"
 #include "Profile.h"
 #include "hnasmgmt/host/RKLibCurl.h"
@@ -49,13 +50,18 @@ std::string profileGateway(const Profile& p) {
     return (ipv6 ? "[" + host + "]" : host) + ":" + port->second;
 }
 
-// "~/x" in a profile is in the home directory.
-std::string expandHome(const std::string& path) {
+// A file named in the profile at `configFile`: "~/x" is in the home
+// directory, a relative path beside the configuration file (never in the
+// current directory, which someone else may choose).
+std::string profilePath(const std::string& path, const std::string& configFile) {
     const char* home = std::getenv("HOME");
     if (path.compare(0, 2, "~/") == 0 && home != nullptr && *home != '\0') {
         return std::string(home) + path.substr(1);
     }
-    return path;
+    if (path.empty() || path.front() == '/') {
+        return path;
+    }
+    return configFile.substr(0, configFile.rfind('/') + 1) + path;
 }
 
 // The TLS settings the options ask for.
@@ -181,14 +187,17 @@ void applyProfile(const CLI::App& app, ConnectionOptions& o) {
     take("management-ip", "--management-ip", o.managementIP);
     take("subsystem-type", "--subsystem-type", o.subsystemType);
     if (!given(app, "--cacert") && !given(app, "--pin") && !o.insecure) {
-        take("cacert", nullptr, o.caFile);
+        const auto cacert = p.find("cacert");
+        if (cacert != p.end()) {
+            o.caFile = profilePath(cacert->second, path);
+        }
         take("pin", nullptr, o.pin);
-        o.caFile = expandHome(o.caFile);
     }
     const char* envPassword = std::getenv(o.passwordEnv.c_str());
-    if (envPassword == nullptr || *envPassword == '\0') {
-        take("password-file", "--password-file", o.passwordFile);
-        o.passwordFile = expandHome(o.passwordFile);
+    const auto passwordFile = p.find("password-file");
+    if ((envPassword == nullptr || *envPassword == '\0') && passwordFile != p.end() &&
+        !given(app, "--password-file")) {
+        o.passwordFile = profilePath(passwordFile->second, path);
     }
 }
 
@@ -197,7 +206,8 @@ void applyProfile(const CLI::App& app, ConnectionOptions& o) {
 Session::Session(const ConnectionOptions& o)
     : output_(o.json || o.output == "json" ? Format::Json
               : o.output == "csv"          ? Format::Csv
-                                           : Format::Table) {
+                                           : Format::Table),
+      gateway_(o.gateway) {
     if (o.passwordGiven) {
         throw UsageError("the password is not taken from the command line: set " + o.passwordEnv +
                          ", use --password-file, or run on a terminal");
@@ -245,8 +255,15 @@ int Session::fail(const std::string& what) const {
         printError("the gateway refused the credentials (HTTP " + std::to_string(status) +
                    "): check --user, --subsystem-type, --management-ip and the password");
     } else if (status == 0) {
-        printError("no answer from the gateway: it is not reachable, timed out, or its "
-                   "certificate is not trusted (see --cacert and --pin)");
+        const std::string reason = writer_->noAnswerReason();
+        if (reason.empty()) {
+            printError("no answer from the gateway (run with -v for the reason)");
+        } else {
+            const NoAnswer cause = describeNoAnswer(reason, gateway_);
+            printError("no answer from the gateway: " + cause.what +
+                       (cause.what == reason ? "" : " (" + reason + ")") +
+                       (cause.hint.empty() ? "" : ": " + cause.hint) + "; run with -v for more");
+        }
     } else if (status > 0) {
         printError("the gateway answered with HTTP status " + std::to_string(status));
     }

@@ -15,6 +15,7 @@
 #include <unistd.h>
 
 #include "Checks.h"
+#include "FileOwner.h"
 #include "Output.h"
 
 namespace hnasctl {
@@ -132,6 +133,12 @@ void readPasswordFile(const std::string& path, Secret& password) {
     if (fstat(fd, &st) != 0) {
         close(fd);
         throw UsageError("cannot read the password file " + quoted(path));
+    }
+    try {
+        requireTrustedOwner(fd, path, "the password file");
+    } catch (...) {
+        close(fd);
+        throw;
     }
     if ((st.st_mode & (S_IRGRP | S_IROTH)) != 0) {
         close(fd);

@@ -12,6 +12,7 @@
 #include <unistd.h>
 
 #include "Checks.h"
+#include "FileOwner.h"
 #include "Output.h"
 
 namespace hnasctl {
@@ -37,6 +38,12 @@ std::string readConfig(const std::string& path) {
     if (fd < 0) {
         throw UsageError("cannot read the configuration file " + quoted(path) + ": " +
                          std::strerror(errno));
+    }
+    try {
+        requireTrustedOwner(fd, path, "the configuration file");
+    } catch (...) {
+        close(fd);
+        throw;
     }
     struct stat st {};
     const bool statted = fstat(fd, &st) == 0;

@@ -13,7 +13,10 @@
 //   cacert = /etc/ssl/array-gateway.pem   (or: pin = sha256//...)
 //   password-file = ~/.config/hnasctl/prod.password
 //
-// A profile never holds the password itself.
+// A profile never holds the password itself. "cacert" and "password-file"
+// may start with "~/" (the home directory); a relative path is taken beside
+// the configuration file. The file (and a symbolic link to it) must belong to
+// the user or root, and only its owner may write it.
 
 #include <map>
 #include <string>
@@ -28,7 +31,8 @@ using Profile = std::map<std::string, std::string>;
 std::string configPath();
 
 // Reads profile `name` from the file at `path`. Throws UsageError when the
-// file cannot be read, can be written by its group or by others, has a line
+// file cannot be read, belongs to another user, can be written by its group
+// or by others, has a line
 // it does not understand or a key it does not know, or has no such profile.
 Profile readProfile(const std::string& path, const std::string& name);
 
