@@ -24,11 +24,20 @@ TEST_F(Inventory, ReadingCommands) {
         {"fs id --share FINANCE --evs evs-prod", 0, finance + "\n"},
         {"fs id --share scratch --evs 2 --type nfs", 0, scratch + "\n"},
         {"fs evs " + filesystemId("fs-archive"), 0, "2\n"},
+        // Tables for people: UTC times, IEC capacities, paths with one slash;
+        // CSV and JSON keep the array's values.
+        {"fs list", 0, "312.0 GiB"},
+        {"fs list", 0, "8.0 TiB"},
+        {"--output csv fs list", 0, ",1099511627776,335007449088,764504178688,no,"},
+        {"snapshot list --fs " + finance, 0, "  2025-12-07T00:00:00Z\n"},
+        {"--output csv snapshot list --fs " + finance, 0, ",1765065600\n"},
+        {"--json snapshot list --fs " + finance, 0, "\"creationTime\": 1765065600"},
+        {"dir ls --fs " + finance + " /finance/2026", 0, "\n/finance/2026/q1 "},
         {"--json dir ls --fs " + finance + " /finance/2026", 0, "\"name\": \"//finance/2026/q1\""},
         // No subdirectories: an empty list; a path that is not there: an error.
         {"--json dir ls --fs " + finance + " /finance/2026/q1", 0, "[]"},
         {"dir ls --fs " + finance + " /finance/1999", 1, "", "no directory /finance/1999"},
-        {"dir list --fs " + finance, 0, "\n//finance "},
+        {"dir list --fs " + finance, 0, "\n/finance "},
     });
 }
 
@@ -43,6 +52,17 @@ TEST_F(Inventory, TextFromTheArrayIsEscaped) {
         {"fs list", 0, "odd, " + shown},
         {"--output csv fs list", 0,
          ",\"odd, \"\"label\"\"\\ \xC3\xA9\\n\\x1B[31m\\x7F\\xC2\\x9B\","},
+    });
+    // Cells a spreadsheet would run as formulas stay text in CSV only.
+    sim->model()->fileSystems[1].label = "=HYPERLINK(\"http://x\")";
+    sim->model()->fileSystems[2].label = "@SUM(A1)";
+    sim->model()->fileSystems[3].label = "-2+3";
+    check({
+        {"--output csv fs list", 0, ",\"'=HYPERLINK(\"\"http://x\"\")\","},
+        {"--output csv fs list", 0, ",'@SUM(A1),"},
+        {"--output csv fs list", 0, ",'-2+3,"},
+        {"fs list", 0, "  @SUM(A1)  "},
+        {"--json fs list", 0, "\"label\": \"-2+3\""},
     });
     sim->model()->fileSystems[1].label = kPassword; // an answer holding it: masked in the log
     for (const char* args : {"fs list", "--output csv fs list", "-vvv fs list"}) {

@@ -16,9 +16,22 @@ void printPadded(std::ostream& out, const std::string& cell, size_t width, bool 
     }
 }
 
-// One CSV field, quoted when it holds a comma or a quote. Cells are printable:
-// no line breaks.
-std::string csvField(const std::string& cell) {
+// True when a spreadsheet would take the cell for a formula: it starts with
+// '=', '+', '-', '@', a tab or a carriage return, and is not a plain negative
+// integer.
+bool formulaLike(const std::string& cell) {
+    if (cell.empty() || std::string("=+-@\t\r").find(cell.front()) == std::string::npos) {
+        return false;
+    }
+    return cell.size() < 2 || cell.front() != '-' ||
+           cell.find_first_not_of("0123456789", 1) != std::string::npos;
+}
+
+// One CSV field, quoted when it holds a comma or a quote, and kept as text
+// with a leading apostrophe when a spreadsheet would read it as a formula.
+// Cells are printable: no line breaks.
+std::string csvField(const std::string& text) {
+    const std::string cell = formulaLike(text) ? "'" + text : text;
     if (cell.find_first_of(",\"") == std::string::npos) {
         return cell;
     }
@@ -46,10 +59,10 @@ void printJson(std::ostream& out, const JsonWriter& json) {
 
 Table::Table(std::vector<std::string> headers) : headers_(std::move(headers)) {}
 
-void Table::addRow(std::vector<std::string> cells) {
-    cells.resize(headers_.size());
+void Table::addRow(std::vector<Cell> cells) {
+    cells.resize(headers_.size(), Cell(std::string()));
     for (auto& cell : cells) {
-        cell = printable(cell);
+        cell = Cell(printable(cell.text), printable(cell.raw));
     }
     rows_.push_back(std::move(cells));
 }
@@ -58,7 +71,11 @@ void Table::print(std::ostream& out, Format format) const {
     if (format == Format::Csv) {
         printCsvRow(out, headers_);
         for (const auto& row : rows_) {
-            printCsvRow(out, row);
+            std::vector<std::string> raw;
+            for (const auto& cell : row) {
+                raw.push_back(cell.raw);
+            }
+            printCsvRow(out, raw);
         }
         return;
     }
@@ -66,7 +83,7 @@ void Table::print(std::ostream& out, Format format) const {
     for (size_t i = 0; i < headers_.size(); ++i) {
         widths[i] = displayWidth(headers_[i]);
         for (const auto& row : rows_) {
-            widths[i] = std::max(widths[i], displayWidth(row[i]));
+            widths[i] = std::max(widths[i], displayWidth(row[i].text));
         }
     }
     for (size_t i = 0; i < headers_.size(); ++i) {
@@ -75,7 +92,7 @@ void Table::print(std::ostream& out, Format format) const {
     out << '\n';
     for (const auto& row : rows_) {
         for (size_t i = 0; i < row.size(); ++i) {
-            printPadded(out, row[i], widths[i], i + 1 == row.size());
+            printPadded(out, row[i].text, widths[i], i + 1 == row.size());
         }
         out << '\n';
     }
@@ -83,14 +100,14 @@ void Table::print(std::ostream& out, Format format) const {
 
 // --- KeyValueTable ---
 
-KeyValueTable::KeyValueTable(std::initializer_list<std::pair<std::string, std::string>> rows) {
+KeyValueTable::KeyValueTable(std::initializer_list<std::pair<std::string, Cell>> rows) {
     for (const auto& row : rows) {
         add(row.first, row.second);
     }
 }
 
-void KeyValueTable::add(const std::string& key, const std::string& value) {
-    rows_.emplace_back(key, printable(value));
+void KeyValueTable::add(const std::string& key, const Cell& value) {
+    rows_.emplace_back(key, Cell(printable(value.text), printable(value.raw)));
 }
 
 void KeyValueTable::print(std::ostream& out, Format format) const {
@@ -98,7 +115,7 @@ void KeyValueTable::print(std::ostream& out, Format format) const {
         std::vector<std::string> keys, values;
         for (const auto& row : rows_) {
             keys.push_back(row.first);
-            values.push_back(row.second);
+            values.push_back(row.second.raw);
         }
         printCsvRow(out, keys);
         printCsvRow(out, values);
@@ -110,7 +127,7 @@ void KeyValueTable::print(std::ostream& out, Format format) const {
     }
     for (const auto& row : rows_) {
         out << row.first << ':' << std::string(width - displayWidth(row.first) + 2, ' ')
-            << row.second << '\n';
+            << row.second.text << '\n';
     }
 }
 

@@ -32,17 +32,31 @@ inline JsonWriter jsonWriter() {
 }
 void printJson(std::ostream& out, const JsonWriter& json);
 
+// One cell: its text, and the raw value that CSV shows instead when they
+// differ (a time or a capacity written for people).
+struct Cell {
+    Cell(std::string text) : text(text), raw(std::move(text)) {} // NOLINT: implicit
+    Cell(const char* text) : Cell(std::string(text)) {}          // NOLINT: implicit
+    Cell(std::string forPeople, std::string rawValue)
+        : text(std::move(forPeople)), raw(std::move(rawValue)) {}
+    std::string text;
+    std::string raw;
+};
+
 // A table with a header row; as a table, columns are padded to the widest
 // cell; as CSV, cells are quoted where they need it.
 class Table {
 public:
     explicit Table(std::vector<std::string> headers);
-    void addRow(std::vector<std::string> cells);
+    void addRow(std::vector<Cell> cells);
+    void addRow(const std::vector<std::string>& cells) {
+        addRow(std::vector<Cell>(cells.begin(), cells.end()));
+    }
     void print(std::ostream& out, Format format) const;
 
 private:
     std::vector<std::string> headers_;
-    std::vector<std::vector<std::string>> rows_;
+    std::vector<std::vector<Cell>> rows_;
 };
 
 // One record as two columns, field and value, without a header; as CSV, a
@@ -51,12 +65,12 @@ class KeyValueTable {
 public:
     KeyValueTable() = default;
     // The rows in order: each a field and its value.
-    KeyValueTable(std::initializer_list<std::pair<std::string, std::string>> rows);
-    void add(const std::string& key, const std::string& value);
+    KeyValueTable(std::initializer_list<std::pair<std::string, Cell>> rows);
+    void add(const std::string& key, const Cell& value);
     void print(std::ostream& out, Format format) const;
 
 private:
-    std::vector<std::pair<std::string, std::string>> rows_;
+    std::vector<std::pair<std::string, Cell>> rows_;
 };
 
 } // namespace hnasctl

@@ -2,6 +2,8 @@
 
 #include "RecordOutput.h"
 
+#include <cstdio>
+#include <ctime>
 #include <sstream>
 
 #include "Checks.h"
@@ -18,6 +20,50 @@ std::string joined(const std::vector<std::string>& items, const std::string& sep
     std::string out;
     for (size_t i = 0; i < items.size(); ++i) {
         out += (i ? separator : "") + items[i];
+    }
+    return out;
+}
+
+// A count of bytes for people: IEC units with one decimal ("1.5 GiB"), the
+// raw number for CSV.
+Cell capacity(unsigned long long bytes) {
+    const char* const units[] = {"B", "KiB", "MiB", "GiB", "TiB", "PiB", "EiB"};
+    double value = static_cast<double>(bytes);
+    size_t unit = 0;
+    while (value >= 1024.0 && unit + 1 < sizeof units / sizeof units[0]) {
+        value /= 1024.0;
+        ++unit;
+    }
+    char text[32];
+    if (unit == 0) {
+        std::snprintf(text, sizeof text, "%llu B", bytes);
+    } else {
+        std::snprintf(text, sizeof text, "%.1f %s", value, units[unit]);
+    }
+    return Cell(text, std::to_string(bytes));
+}
+
+// Seconds since 1970 for people: ISO 8601 in UTC ("2025-12-06T00:00:00Z");
+// the raw number for CSV. 0 (not reported) shows as nothing.
+Cell timestamp(unsigned long long seconds) {
+    const std::string raw = std::to_string(seconds);
+    const time_t t = static_cast<time_t>(seconds);
+    struct tm utc {};
+    char text[40];
+    if (seconds == 0 || static_cast<unsigned long long>(t) != seconds ||
+        gmtime_r(&t, &utc) == nullptr || std::strftime(text, sizeof text, "%FT%TZ", &utc) == 0) {
+        return Cell(seconds == 0 ? std::string() : raw, raw);
+    }
+    return Cell(text, raw);
+}
+
+// A directory path with each run of slashes made one ("//a//b" -> "/a/b").
+std::string oneSlash(const std::string& path) {
+    std::string out;
+    for (const char c : path) {
+        if (c != '/' || out.empty() || out.back() != '/') {
+            out += c;
+        }
     }
     return out;
 }
@@ -159,29 +205,29 @@ Table tableOf(const std::vector<__HNASFileSystemInfo>& filesystems) {
     return rowsOf(
         {"FILESYSTEM ID", "LABEL", "STATUS", "CAPACITY", "USED", "FREE", "READ-ONLY", "OBJECT ID"},
         filesystems, [](const auto& fs) {
-            return std::vector<std::string>{fs.filesystemId,
-                                            fs.label,
-                                            fs.status,
-                                            std::to_string(fs.capacity),
-                                            std::to_string(fs.usedCapacity),
-                                            std::to_string(fs.freeCapacity),
-                                            yesNo(fs.isReadOnly),
-                                            fs.objectId};
+            return std::vector<Cell>{fs.filesystemId,
+                                     fs.label,
+                                     fs.status,
+                                     capacity(fs.capacity),
+                                     capacity(fs.usedCapacity),
+                                     capacity(fs.freeCapacity),
+                                     yesNo(fs.isReadOnly),
+                                     fs.objectId};
         });
 }
 
 KeyValueTable tableOf(const __HNASFileSystemSnapshot& s) {
     return {{"Name", s.displayName},         {"Object ID", s.objectId},
             {"File system", s.filesystemId}, {"State", s.state},
-            {"Reason", s.creationReason},    {"Created", std::to_string(s.creationTime)}};
+            {"Reason", s.creationReason},    {"Created", timestamp(s.creationTime)}};
 }
 
 Table tableOf(const std::vector<__HNASFileSystemSnapshot>& snapshots) {
     return rowsOf({"NAME", "OBJECT ID", "FILESYSTEM ID", "STATE", "REASON", "CREATED"}, snapshots,
                   [](const auto& s) {
-                      return std::vector<std::string>{
-                          s.displayName, s.objectId,       s.filesystemId,
-                          s.state,       s.creationReason, std::to_string(s.creationTime)};
+                      return std::vector<Cell>{s.displayName,    s.objectId,
+                                               s.filesystemId,   s.state,
+                                               s.creationReason, timestamp(s.creationTime)};
                   });
 }
 
@@ -211,8 +257,8 @@ Table tableOf(const std::vector<__HNASFileSystemShares>& shares,
     Table t(headers);
     for (size_t i = 0; i < shares.size(); ++i) {
         const auto& s = shares[i];
-        std::vector<std::string> row = {
-            types[i], s.name, s.path, s.filesystemId, s.settings.accessConfig, s.objectId};
+        std::vector<Cell> row = {types[i],  s.name, s.path, s.filesystemId, s.settings.accessConfig,
+                                 s.objectId};
         if (withPermissions) {
             row.push_back(permissionSummary(s.settings.cifsAuthentications));
         }
@@ -223,7 +269,7 @@ Table tableOf(const std::vector<__HNASFileSystemShares>& shares,
 
 Table tableOf(const std::vector<__HNASFileSystemDirectories>& directories) {
     return rowsOf({"NAME", "OBJECT ID"}, directories, [](const auto& d) {
-        return std::vector<std::string>{directoryName(d), d.objectId};
+        return std::vector<Cell>{oneSlash(directoryName(d)), d.objectId};
     });
 }
 
