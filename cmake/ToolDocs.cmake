@@ -21,7 +21,10 @@ target_include_directories(hnastooldocs PUBLIC ${PROJECT_SOURCE_DIR}/tools ${CLI
 # hnasctl --version also names the libraries it runs with.
 target_sources(hnasctl PRIVATE ${PROJECT_SOURCE_DIR}/tools/common/VersionText.cpp)
 target_link_libraries(hnasctl PRIVATE hnastooldocs CURL::libcurl)
-target_link_libraries(hnas-gateway-sim PRIVATE hnastooldocs)
+target_link_libraries(hnas-gateway-sim PRIVATE hnastooldocs OpenSSL::Crypto)
+# hnas-gateway-sim --version names the release and OpenSSL (the release from
+# a header of the library, without linking it).
+target_include_directories(hnas-gateway-sim PRIVATE ${PROJECT_SOURCE_DIR}/include)
 
 # The programs run with HOME set to "~" and no XDG_CONFIG_HOME, so that a path
 # they show in a description reads as the user's, not the builder's.

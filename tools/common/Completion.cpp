@@ -89,8 +89,11 @@ void writeFallsThrough(std::ostream& out, const std::string& fn, const std::vect
     out << "    esac\n    return 1\n}\n\n";
 }
 
-// Writes <fn>_value: the options that take a value, with their fixed choices.
-void writeValue(std::ostream& out, const std::string& fn, const std::vector<Command>& all) {
+// Writes <fn>_value: the options that take a value, with their fixed choices
+// or the command that prints them (a blank when it prints none, so that no
+// file name is offered instead).
+void writeValue(std::ostream& out, const std::string& fn, const std::vector<Command>& all,
+                const ValueCommands& valueCommands) {
     out << "# Succeeds when option $2 takes a value on command path $1, and prints the\n"
         << "# values it accepts when they are a fixed set.\n"
         << fn << "_value() {\n    local path=$1\n    while :; do\n        case \"$path|$2\" in\n";
@@ -100,9 +103,13 @@ void writeValue(std::ostream& out, const std::string& fn, const std::vector<Comm
             if (!takesValue(*option))
                 continue;
             const std::vector<std::string> values = choices(*option);
+            const auto command = valueCommands.find(optionNames(*option).back());
             for (const std::string& name : optionNames(*option)) {
                 const std::string pattern = quoted(joined(c.path) + "|" + name);
-                if (values.empty())
+                if (command != valueCommands.end())
+                    out << "        " << pattern << ") echo \"$(" << command->second
+                        << ") \"; return 0 ;;\n";
+                else if (values.empty())
                     plain.push_back(pattern);
                 else
                     out << "        " << pattern << ") echo " << quoted(words(values))
@@ -175,7 +182,8 @@ std::string substituted(std::string text, const std::string& name, const std::st
 
 } // namespace
 
-std::string bashCompletion(const CLI::App& app, const std::string& program) {
+std::string bashCompletion(const CLI::App& app, const std::string& program,
+                           const ValueCommands& valueCommands) {
     std::string fn = "_" + program;
     std::replace_if(
         fn.begin(), fn.end(), [](char c) { return !std::isalnum(static_cast<unsigned char>(c)); },
@@ -188,7 +196,7 @@ std::string bashCompletion(const CLI::App& app, const std::string& program) {
     writeSubcommands(out, fn, all);
     writeOptions(out, fn, all);
     writeFallsThrough(out, fn, all);
-    writeValue(out, fn, all);
+    writeValue(out, fn, all, valueCommands);
     out << substituted(substituted(kCompleter, "FN", fn), "PROGRAM", program);
     return out.str();
 }

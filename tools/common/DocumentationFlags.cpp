@@ -21,8 +21,9 @@ void addDocumentationFlags(CLI::App& app, const ManPageInfo& info) {
     app.add_flag_callback("--generate-man-page", [&app, info] { printAndExit(manPage(app, info)); })
         ->group("")
         ->configurable(false);
-    app.add_flag_callback("--generate-bash-completion",
-                          [&app, info] { printAndExit(bashCompletion(app, info.program)); })
+    app.add_flag_callback(
+           "--generate-bash-completion",
+           [&app, info] { printAndExit(bashCompletion(app, info.program, info.valueCommands)); })
         ->group("")
         ->configurable(false);
 }

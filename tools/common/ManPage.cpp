@@ -57,6 +57,33 @@ void paragraphs(std::ostream& out, const std::string& text) {
     }
 }
 
+// A hand-written section: paragraphs, and runs of lines that start with two
+// blanks as literal blocks.
+void sectionText(std::ostream& out, const std::string& text) {
+    std::istringstream lines(text);
+    std::string line;
+    bool literal = false;
+    bool first = true;
+    while (std::getline(lines, line)) {
+        const bool verbatim = line.compare(0, 2, "  ") == 0;
+        if (literal && !verbatim)
+            out << ".fi\n.RE\n";
+        if (verbatim && !literal)
+            out << (first ? "" : ".PP\n") << ".RS 4\n.nf\n";
+        else if (!verbatim && !line.empty())
+            out << (first ? "" : ".PP\n");
+        literal = verbatim;
+        if (!line.empty())
+            first = false;
+        if (verbatim)
+            out << textLine(line.substr(2)) << '\n';
+        else if (!line.empty())
+            out << textLine(line) << '\n';
+    }
+    if (literal)
+        out << ".fi\n.RE\n";
+}
+
 std::string bold(const std::string& text) {
     return "\\fB" + roff(text) + "\\fR";
 }
@@ -231,6 +258,10 @@ std::string manPage(const CLI::App& program, const ManPageInfo& info) {
     if (!program.get_footer().empty()) {
         out << ".SH NOTES\n";
         paragraphs(out, program.get_footer());
+    }
+    for (const ManSection& section : info.sections) {
+        out << ".SH \"" << roff(section.title) << "\"\n";
+        sectionText(out, section.text);
     }
     if (!info.seeAlso.empty()) {
         const auto open = info.seeAlso.find('(');

@@ -9,9 +9,11 @@
 #include <mutex>
 
 #include <CLI/CLI.hpp>
+#include <openssl/crypto.h>
 
 #include "common/DocumentationFlags.h"
 #include "hnasgwsim/Simulator.h"
+#include "hnasmgmt/Version.h"
 
 namespace {
 
@@ -167,9 +169,42 @@ int serveUntilStopped(hnasgwsim::SimulatorOptions options) {
 
 } // namespace
 
+// What --help and the manual page say about the credentials the simulator
+// expects and the line it prints once it listens.
+std::string footer() {
+    const hnasgwsim::Credentials expected;
+    return "Unless the options say otherwise, requests must carry the user " + expected.user +
+           ", the password " + expected.password + ", the subsystem type " +
+           expected.subsystemType + " and the management IP " + expected.managementIPs +
+           ": hnasctl --user " + expected.user + " --management-ip " + expected.managementIPs +
+           " with HNAS_PASSWORD=" + expected.password +
+           ". The default password is public: give another one (HNAS_SIM_PASSWORD) for "
+           "anything but a demo on 127.0.0.1.\n"
+           "Once it listens, the simulator prints one line on standard output, READY "
+           "url=https://HOST:PORT cafile=FILE pin=sha256//BASE64: its address (for --gateway), "
+           "the PEM file of its certificate (for --cacert) and the pin of its public key (for "
+           "--pin). It serves until SIGINT or SIGTERM; exit status 0 then, 1 when it cannot "
+           "start, 2 for a wrong command line.";
+}
+
+const char* const kExamples =
+    "Start it with a password of your own, then point hnasctl at the READY line's values:\n"
+    "  HNAS_SIM_PASSWORD=demo-pw hnas-gateway-sim --listen 127.0.0.1:0 --quiet\n"
+    "  READY url=https://127.0.0.1:40123 cafile=/tmp/hnas-sim-XXXX/cert.pem pin=sha256//...\n"
+    "  HNAS_PASSWORD=demo-pw hnasctl --gateway 127.0.0.1:40123 --pin sha256//... --user admin "
+    "--management-ip 192.0.2.10 info\n"
+    "Answer every second snapshot listing with HTTP 503:\n"
+    "  hnas-gateway-sim --fault 'GET filesystem-snapshots/* status=503 nth=2'";
+
 int main(int argc, char** argv) {
     CLI::App app{"Simulated HNAS REST management gateway (HTTPS, in-memory array)"};
-    hnastools::addDocumentationFlags(app, {"hnas-gateway-sim", "hnasctl(1)"});
+    const std::string notes = footer();
+    app.footer(notes);
+    app.set_version_flag("--version",
+                         std::string("hnas-gateway-sim " HNASMGMT_VERSION_STRING "\n") +
+                             OpenSSL_version(OPENSSL_VERSION));
+    hnastools::addDocumentationFlags(
+        app, {"hnas-gateway-sim", "hnasctl(1)", {{"EXAMPLES", kExamples}}, {}});
     Settings settings;
     addServerOptions(app, settings);
     CLI11_PARSE(app, argc, argv);
