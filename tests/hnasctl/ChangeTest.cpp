@@ -122,13 +122,37 @@ TEST_F(Shares, FailuresAndPartialWalks) {
           "the snapshots of 1 file system could not be listed: fs-archive"}},
         {"GET filesystem-shares/cifs/*/authentications status=500 nth=2",
          {"share list --evs evs-prod --with-perms --parallel 1", 1, "CORP\\finance-admins",
-          "the permission entries of some CIFS shares could not be read"}},
+          "the permission entries of 1 CIFS share could not be read: projects (run with -v"}},
+        {"GET filesystem-shares/cifs/*/authentications status=500 nth=2",
+         {"share list --evs evs-prod --with-perms --parallel 1", 1, "  (unread)\n"}},
+        {"GET filesystem-shares/cifs/*/authentications status=500 nth=2",
+         {"--json share list --evs evs-prod --type CIFS --with-perms --parallel 1", 1,
+          "\"name\": \"projects\",\n    \"objectId\": \""}},
+        {"GET filesystem-shares/cifs/*/authentications status=500 nth=2",
+         {"--json share list --evs evs-prod --type CIFS --with-perms --parallel 1", 1,
+          "\"permissionsRead\": false"}},
     };
     for (const auto& [rule, expect] : cases) {
         sim->clearFaults();
         sim->addFault(hnasgwsim::parseFaultRule(rule));
         check({expect});
     }
+    // However long the walk: 5,500 CIFS shares, the last one unread.
+    {
+        auto array = sim->model();
+        hnasgwsim::Share share = array->virtualServers[0].shares[0];
+        share.virtualServerId = 2;
+        for (int i = 0; i < 5500; ++i) {
+            share.objectId = "C-bulk-" + std::to_string(i);
+            share.name = "bulk-" + std::to_string(i);
+            array->virtualServers[1].shares.push_back(share);
+        }
+    }
+    sim->clearFaults();
+    sim->addFault(hnasgwsim::parseFaultRule(
+        "GET filesystem-shares/cifs/C-bulk-5499/authentications status=500"));
+    check({{"share list --evs evs-backup --type CIFS --with-perms", 1, "\nCIFS  bulk-5499  ",
+            "the permission entries of 1 CIFS share could not be read: bulk-5499 (run"}});
 }
 
 } // namespace

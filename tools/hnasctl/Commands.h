@@ -7,6 +7,7 @@
 #include <initializer_list>
 #include <iostream>
 #include <string>
+#include <vector>
 
 #include "Connection.h"
 #include "RecordOutput.h"
@@ -76,6 +77,12 @@ void addParallelOption(CLI::App* command, unsigned& parallel);
 
 // Prints the outcome of an operation that returns nothing but success.
 void reportDone(Session& session, const std::string& message);
+
+// After a walk that skipped the items `names`: says on stderr "warning: WHAT
+// N NOUN(s) FAILED: " and the first 20 names (then how many more), and
+// returns the exit status 1; 0 when nothing was skipped.
+int warnSkipped(const std::string& what, const std::string& noun, const std::string& failed,
+                const std::vector<std::string>& names);
 
 // Prints the outcome of a deletion that succeeded: `deleted` false when the
 // name matched nothing (no failure, but nothing was deleted either).

@@ -72,6 +72,25 @@ void reportDone(Session& s, const std::string& message) {
     }
 }
 
+int warnSkipped(const std::string& what, const std::string& noun, const std::string& failed,
+                const std::vector<std::string>& names) {
+    if (names.empty()) {
+        return 0;
+    }
+    constexpr size_t kMostNamed = 20;
+    std::string list;
+    for (size_t i = 0; i < names.size() && i < kMostNamed; ++i) {
+        list += (i ? ", " : "") + names[i];
+    }
+    if (names.size() > kMostNamed) {
+        list += " and " + std::to_string(names.size() - kMostNamed) + " more";
+    }
+    printError("warning: " + what + " " + std::to_string(names.size()) + " " + noun +
+               (names.size() == 1 ? "" : "s") + " " + failed + ": " + list +
+               " (run with -v for details)");
+    return 1;
+}
+
 void reportDeletion(Session& s, bool deleted, const std::string& message) {
     if (s.json()) {
         JsonWriter json = jsonWriter();

@@ -140,13 +140,16 @@ void writeJson(JsonWriter& json, const __HNASFileSystemShareSettings& s) {
 }
 
 void writeJson(JsonWriter& json, const __HNASFileSystemShares& share, bool withSettings,
-               const std::string& type) {
+               const std::string& type, std::optional<bool> permissionsRead) {
     json.beginObject();
     if (!type.empty()) {
         json.member("type", type);
     }
     HNASTOOLS_JSON_FIELDS(json, share, name, objectId, shareId, virtualServerId, filesystemId,
                           path);
+    if (permissionsRead) {
+        json.member("permissionsRead", *permissionsRead);
+    }
     if (withSettings) {
         json.key("settings");
         writeJson(json, share.settings);
@@ -248,7 +251,8 @@ KeyValueTable tableOf(const __HNASFileSystemShares& s) {
 }
 
 Table tableOf(const std::vector<__HNASFileSystemShares>& shares,
-              const std::vector<std::string>& types, bool withPermissions) {
+              const std::vector<std::string>& types, bool withPermissions,
+              const std::set<std::string>& unread) {
     std::vector<std::string> headers = {"TYPE",          "NAME",   "PATH",
                                         "FILESYSTEM ID", "ACCESS", "OBJECT ID"};
     if (withPermissions) {
@@ -260,7 +264,8 @@ Table tableOf(const std::vector<__HNASFileSystemShares>& shares,
         std::vector<Cell> row = {types[i],  s.name, s.path, s.filesystemId, s.settings.accessConfig,
                                  s.objectId};
         if (withPermissions) {
-            row.push_back(permissionSummary(s.settings.cifsAuthentications));
+            const bool failed = types[i] == "CIFS" && unread.count(s.name) > 0;
+            row.push_back(failed ? "(unread)" : permissionSummary(s.settings.cifsAuthentications));
         }
         t.addRow(row);
     }

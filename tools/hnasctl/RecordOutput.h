@@ -3,6 +3,8 @@
 // How each of the library's records is printed: as a JSON object and as a
 // table.
 
+#include <optional>
+#include <set>
 #include <string>
 #include <vector>
 
@@ -18,9 +20,11 @@ void writeJson(JsonWriter& json, const __HNASFileSystemSnapshot& snapshot);
 void writeJson(JsonWriter& json, const __HNASCIFSAuthentication& entry);
 void writeJson(JsonWriter& json, const __HNASFileSystemShareSettings& settings);
 // withSettings false leaves the settings out (a share just created carries
-// only its identity); a type given comes first.
+// only its identity); a type given comes first; permissionsRead, when given,
+// says whether the share's permission entries could be read.
 void writeJson(JsonWriter& json, const __HNASFileSystemShares& share, bool withSettings = true,
-               const std::string& type = std::string());
+               const std::string& type = std::string(),
+               std::optional<bool> permissionsRead = std::nullopt);
 void writeJson(JsonWriter& json, const __HNASFileSystemDirectories& directory);
 
 template <typename Record> void writeJson(JsonWriter& json, const std::vector<Record>& records) {
@@ -40,9 +44,11 @@ Table tableOf(const std::vector<__HNASFileSystemSnapshot>& snapshots);
 Table tableOf(const std::vector<__HNASCIFSAuthentication>& entries);
 KeyValueTable tableOf(const __HNASFileSystemShares& share);
 // types[i] is the type of shares[i]; withPermissions adds a column with each
-// share's permission entries.
+// share's permission entries, "(unread)" for the CIFS shares named in
+// `unread`.
 Table tableOf(const std::vector<__HNASFileSystemShares>& shares,
-              const std::vector<std::string>& types, bool withPermissions);
+              const std::vector<std::string>& types, bool withPermissions,
+              const std::set<std::string>& unread = {});
 Table tableOf(const std::vector<__HNASFileSystemDirectories>& directories);
 
 // A directory's name as shown: its first display name, or empty.

@@ -3,6 +3,8 @@
 #include <algorithm>
 #include <iostream>
 #include <memory>
+#include <optional>
+#include <set>
 #include <vector>
 
 #include <CLI/CLI.hpp>
@@ -72,10 +74,11 @@ bool listShares(Session& s, __HNASVirtualServers& server, const std::string& typ
 }
 
 // The shares of every type asked for, each with its type. A listing that
-// fails ends the command; permission reads that fail are counted in `unread`.
+// fails ends the command; the shares whose permission entries could not be
+// read are named in `unread`.
 bool listAllShares(Session& s, const ShareArgs& a, __HNASVirtualServers& server,
                    std::vector<__HNASFileSystemShares>& shares, std::vector<std::string>& types,
-                   bool& unread) {
+                   std::vector<std::string>& unread) {
     const std::vector<std::string> wanted =
         a.type.empty() ? std::vector<std::string>{"CIFS", "NFS"} : std::vector<std::string>{a.type};
     for (const auto& type : wanted) {
@@ -83,21 +86,27 @@ bool listAllShares(Session& s, const ShareArgs& a, __HNASVirtualServers& server,
         if (!listShares(s, server, type, a.names, a.withPermissions, shares, types)) {
             return false;
         }
-        unread = unread || s.logged("Unable to get CIFS Authentication Information.");
+        const std::vector<std::string>& skipped = s.log().unreadShares();
+        unread.insert(unread.end(), skipped.begin(), skipped.end());
     }
     return true;
 }
 
 int printShares(Session& s, const ShareArgs& a, const std::vector<__HNASFileSystemShares>& shares,
-                const std::vector<std::string>& types) {
+                const std::vector<std::string>& types, const std::vector<std::string>& unread) {
+    const std::set<std::string> unreadNames(unread.begin(), unread.end());
     if (!s.json()) {
-        tableOf(shares, types, a.withPermissions).print(std::cout, s.output());
+        tableOf(shares, types, a.withPermissions, unreadNames).print(std::cout, s.output());
         return 0;
     }
     JsonWriter json = jsonWriter();
     json.beginArray();
     for (size_t i = 0; i < shares.size(); ++i) {
-        writeJson(json, shares[i], true, types[i]);
+        std::optional<bool> read;
+        if (a.withPermissions && types[i] == "CIFS") {
+            read = unreadNames.count(shares[i].name) == 0;
+        }
+        writeJson(json, shares[i], true, types[i], read);
     }
     json.endArray();
     printJson(std::cout, json);
@@ -112,8 +121,8 @@ void addListCommand(CLI::App* share, Selection& sel) {
     c->add_option("--name", a->names,
                   "Only shares of this name (any letter case); repeat for more");
     c->add_flag("--with-perms", a->withPermissions,
-                "Show the permission entries of CIFS shares (exit status 1 when some could "
-                "not be read)");
+                "Show the permission entries of CIFS shares (those that could not be read "
+                "show as (unread), are named on stderr, and make the exit status 1)");
     addParallelOption(c, a->parallel);
     c->callback([&sel, a] {
         requireNonEmpty("--evs", a->evs);
@@ -129,17 +138,13 @@ void addListCommand(CLI::App* share, Selection& sel) {
                    s.hnas().setParallelRequests(a->parallel);
                    std::vector<__HNASFileSystemShares> shares;
                    std::vector<std::string> types;
-                   bool unread = false;
+                   std::vector<std::string> unread;
                    if (!listAllShares(s, *a, server, shares, types, unread)) {
                        return s.fail("share list");
                    }
-                   printShares(s, *a, shares, types);
-                   if (unread) {
-                       printError("warning: the permission entries of some CIFS shares could "
-                                  "not be read (run with -v for details)");
-                       return 1;
-                   }
-                   return 0;
+                   printShares(s, *a, shares, types, unread);
+                   return warnSkipped("the permission entries of", "CIFS share",
+                                      "could not be read", unread);
                }};
     });
 }

@@ -65,25 +65,6 @@ std::vector<__HNASFileSystemSnapshot> named(std::vector<__HNASFileSystemSnapshot
     return snapshots;
 }
 
-// After a walk over every file system: names on stderr the file systems whose
-// snapshots could not be listed; returns the exit status (1 when there are).
-int warnUnlisted(const Session& s) {
-    const std::string prefix = "Unable to get File System Snapshots for File System[";
-    const std::vector<std::string> lines = s.linesStartingWith(prefix);
-    if (lines.empty()) {
-        return 0;
-    }
-    std::string labels;
-    for (const auto& line : lines) {
-        labels += (labels.empty() ? "" : ", ") +
-                  line.substr(prefix.size(), line.size() - prefix.size() - 1);
-    }
-    printError("warning: the snapshots of " + std::to_string(lines.size()) + " file system" +
-               (lines.size() == 1 ? "" : "s") + " could not be listed: " + labels +
-               " (run with -v for details)");
-    return 1;
-}
-
 void addCreateCommand(CLI::App* snap, Selection& sel) {
     auto a = std::make_shared<SnapshotArgs>();
     auto* c = snap->add_subcommand("create", "Create a snapshot of a file system");
@@ -144,7 +125,8 @@ void addListAllCommand(CLI::App* snap, Selection& sel) {
                        return s.fail("snapshot list-all");
                    }
                    show(s, snapshots);
-                   return warnUnlisted(s);
+                   return warnSkipped("the snapshots of", "file system", "could not be listed",
+                                      s.log().unlistedFileSystems());
                }};
     });
 }
