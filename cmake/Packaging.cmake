@@ -1,21 +1,23 @@
 # Debian packages, built by CPack's DEB generator (scripts/package):
 #
 #   libhnasmgmt0     the shared libraries libhnasmgmt and libhnasmgmt_host
-#   libhnasmgmt-dev  headers, the CMake package, hnasmgmt.pc, and the
-#                    in-process gateway simulator (libhnasgwsim) for host tests
+#   libhnasgwsim0    the shared library of the gateway simulator (libhnasgwsim)
+#   libhnasmgmt-dev  headers and link names of both, the CMake package and
+#                    hnasmgmt.pc, for hosts and their in-process tests
 #   hnasmgmt-tools   hnasctl and hnas-gateway-sim, their manual pages and
-#                    bash completion
+#                    bash completion; it needs the two runtime packages only
 #
-# One package per install component (runtime, dev, tools). Dependencies on
+# One package per install component (runtime, simulator, dev, tools). Dependencies on
 # other Debian packages come from the binaries (dpkg-shlibdeps); those between
 # the three are exact versions. Each package carries the copyright file and
 # the Debian changelog, and lintian's overrides (packaging/lintian: each says
-# why), which plain `cmake --install` leaves out. The packages holding shared
-# libraries activate the ldconfig trigger.
+# why), which plain `cmake --install` leaves out. The two packages holding
+# shared libraries activate the ldconfig trigger.
 
 set(HNASMGMT_DEB_RELEASE 1)
 set(HNASMGMT_DEB_VERSION ${PROJECT_VERSION}-${HNASMGMT_DEB_RELEASE})
-set(HNASMGMT_DEB_PACKAGES runtime libhnasmgmt0 dev libhnasmgmt-dev tools hnasmgmt-tools)
+set(HNASMGMT_DEB_PACKAGES runtime libhnasmgmt0 simulator libhnasgwsim0 dev libhnasmgmt-dev tools
+                          hnasmgmt-tools)
 
 set(HNASMGMT_DEB_DOC ${PROJECT_BINARY_DIR}/packaging)
 configure_file(${PROJECT_SOURCE_DIR}/packaging/changelog.in ${HNASMGMT_DEB_DOC}/changelog.Debian
@@ -49,7 +51,7 @@ set(CPACK_PACKAGE_CONTACT "hnasmgmt developers <hnasmgmt@example.org>")
 set(CPACK_PACKAGE_DIRECTORY ${PROJECT_BINARY_DIR}/packages)
 set(CPACK_STRIP_FILES ON)
 set(CPACK_DEB_COMPONENT_INSTALL ON)
-set(CPACK_COMPONENTS_ALL runtime dev tools)
+set(CPACK_COMPONENTS_ALL runtime simulator dev tools)
 set(CPACK_DEBIAN_FILE_NAME DEB-DEFAULT)
 set(CPACK_DEBIAN_PACKAGE_RELEASE ${HNASMGMT_DEB_RELEASE})
 set(CPACK_DEBIAN_PACKAGE_PRIORITY optional)
@@ -75,17 +77,27 @@ and libhnasmgmt_host, its HTTP client and logging.")
 set(CPACK_DEBIAN_RUNTIME_PACKAGE_SECTION libs)
 set(CPACK_DEBIAN_RUNTIME_PACKAGE_CONTROL_EXTRA ${PROJECT_SOURCE_DIR}/packaging/triggers)
 
+set(CPACK_COMPONENT_SIMULATOR_DESCRIPTION
+    "manage HNAS file-storage arrays - gateway simulator library
+hnasmgmt manages a network-attached file-storage array over its REST
+management gateway (HTTPS and JSON).
+.
+This package holds libhnasgwsim, a simulated gateway with an in-memory
+array, which hnas-gateway-sim serves and a host's test suite runs
+in-process.")
+set(CPACK_DEBIAN_SIMULATOR_PACKAGE_SECTION libs)
+set(CPACK_DEBIAN_SIMULATOR_PACKAGE_CONTROL_EXTRA ${PROJECT_SOURCE_DIR}/packaging/triggers)
+
 set(CPACK_COMPONENT_DEV_DESCRIPTION
     "manage HNAS file-storage arrays - development files
 hnasmgmt manages a network-attached file-storage array over its REST
 management gateway (HTTPS and JSON).
 .
 This package holds the headers, the CMake package (find_package(hnasmgmt))
-and the pkg-config file, and libhnasgwsim, a simulated gateway that a host's
-test suite runs in-process.")
-set(CPACK_COMPONENT_DEV_DEPENDS runtime)
+and the pkg-config file, and the headers of libhnasgwsim, a simulated
+gateway that a host's test suite runs in-process.")
+set(CPACK_COMPONENT_DEV_DEPENDS runtime simulator)
 set(CPACK_DEBIAN_DEV_PACKAGE_SECTION libdevel)
-set(CPACK_DEBIAN_DEV_PACKAGE_CONTROL_EXTRA ${PROJECT_SOURCE_DIR}/packaging/triggers)
 set(CPACK_DEBIAN_DEV_PACKAGE_DEPENDS "libboost-dev, libcurl4-openssl-dev | libcurl-dev, libssl-dev")
 
 set(CPACK_COMPONENT_TOOLS_DESCRIPTION
@@ -96,8 +108,10 @@ management gateway (HTTPS and JSON).
 This package holds hnasctl, the command-line tool for operators and
 scripts, and hnas-gateway-sim, a simulated gateway for demonstrations and
 tests, with their manual pages and bash completion.")
-# hnas-gateway-sim runs on libhnasgwsim, which the development package holds.
-set(CPACK_COMPONENT_TOOLS_DEPENDS runtime dev)
+# hnasctl runs on libhnasmgmt, hnas-gateway-sim on libhnasgwsim: the runtime
+# packages, not the development files (nor the compiler headers they need).
+set(CPACK_COMPONENT_TOOLS_DEPENDS runtime simulator)
+set(CPACK_DEBIAN_TOOLS_PACKAGE_RECOMMENDS bash-completion)
 set(CPACK_DEBIAN_TOOLS_PACKAGE_SECTION net)
 
 include(CPack)
