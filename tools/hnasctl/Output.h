@@ -35,8 +35,8 @@ void printJson(std::ostream& out, const JsonWriter& json);
 // One cell: its text, and the raw value that CSV shows instead when they
 // differ (a time or a capacity written for people).
 struct Cell {
-    Cell(std::string text) : text(text), raw(std::move(text)) {} // NOLINT: implicit
-    Cell(const char* text) : Cell(std::string(text)) {}          // NOLINT: implicit
+    Cell(std::string value) : text(value), raw(std::move(value)) {} // NOLINT: implicit
+    Cell(const char* value) : Cell(std::string(value)) {}           // NOLINT: implicit
     Cell(std::string forPeople, std::string rawValue)
         : text(std::move(forPeople)), raw(std::move(rawValue)) {}
     std::string text;
