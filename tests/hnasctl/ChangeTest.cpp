@@ -122,7 +122,7 @@ TEST_F(Shares, FailuresAndPartialWalks) {
           "the snapshots of 1 file system could not be listed: fs-archive"}},
         {"GET filesystem-shares/cifs/*/authentications status=500 nth=2",
          {"share list --evs evs-prod --with-perms --parallel 1", 1, "CORP\\finance-admins",
-          "the permission entries of 1 CIFS share could not be read: projects (run with -v"}},
+          "the permission entries of 1 CIFS share could not be read: projects (HTTP status 500)"}},
         {"GET filesystem-shares/cifs/*/authentications status=500 nth=2",
          {"share list --evs evs-prod --with-perms --parallel 1", 1, "  (unread)\n"}},
         {"GET filesystem-shares/cifs/*/authentications status=500 nth=2",
@@ -152,7 +152,7 @@ TEST_F(Shares, FailuresAndPartialWalks) {
     sim->addFault(hnasgwsim::parseFaultRule(
         "GET filesystem-shares/cifs/C-bulk-5499/authentications status=500"));
     check({{"share list --evs evs-backup --type CIFS --with-perms", 1, "\nCIFS  bulk-5499  ",
-            "the permission entries of 1 CIFS share could not be read: bulk-5499 (run"}});
+            "the permission entries of 1 CIFS share could not be read: bulk-5499 ("}});
 }
 
 } // namespace

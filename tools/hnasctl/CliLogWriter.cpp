@@ -34,23 +34,6 @@ bool startsWith(const std::string& text, const char* prefix) {
     return text.compare(0, std::char_traits<char>::length(prefix), prefix) == 0;
 }
 
-// The lines of the walks that name what they found and what they skipped: a
-// permission read that fails follows the line of the share it was for.
-const char* const kShareFoundPrefix = "Found Share [";
-const char* const kPermissionsUnread = "Unable to get CIFS Authentication Information.";
-const char* const kSnapshotsUnlistedPrefix = "Unable to get File System Snapshots for File System[";
-
-// The text between `prefix` and a closing ']' that ends the line; false when
-// the line is not of that form.
-bool bracketed(const std::string& text, const char* prefix, std::string& inner) {
-    const size_t start = std::char_traits<char>::length(prefix);
-    if (!startsWith(text, prefix) || text.size() <= start || text.back() != ']') {
-        return false;
-    }
-    inner = text.substr(start, text.size() - start - 1);
-    return true;
-}
-
 // Reads the number after `marker` in `text` (the last occurrence); -1 if none.
 long statusAfter(const std::string& text, const std::string& marker) {
     const size_t at = text.rfind(marker);
@@ -101,17 +84,8 @@ void CliLogWriter::keep(int level, const char* function, const std::string& text
     if (level <= 0 && lines_.size() < kMaxLines) {
         lines_.push_back(text);
     }
-    std::string name;
-    if (level <= 0 && bracketed(text, kShareFoundPrefix, name)) {
-        lastShareFound_ = name;
-    }
     if (level > -1) {
         return;
-    }
-    if (text == kPermissionsUnread) {
-        unreadShares_.push_back(lastShareFound_);
-    } else if (bracketed(text, kSnapshotsUnlistedPrefix, name)) {
-        unlistedFileSystems_.push_back(name);
     }
     ++errorCount_;
     lastError_ = clipped(text);
@@ -155,9 +129,6 @@ void CliLogWriter::reset() {
     lastError_.clear();
     explanation_.clear();
     noAnswerReason_.clear();
-    unlistedFileSystems_.clear();
-    unreadShares_.clear();
-    lastShareFound_.clear();
     errorCount_ = 0;
     lastHttpStatus_ = -1;
 }

@@ -31,12 +31,6 @@ public:
     // True when a line of level 0 or below with exactly this text was
     // written since reset().
     bool logged(const std::string& text) const;
-    // What the walks since reset() skipped, in log order, each by the name
-    // the library logs with it; every failure counts, however many lines
-    // came before: the file systems whose snapshots could not be listed, and
-    // the CIFS shares whose permission entries could not be read.
-    const std::vector<std::string>& unlistedFileSystems() const { return unlistedFileSystems_; }
-    const std::vector<std::string>& unreadShares() const { return unreadShares_; }
     // The last error line since reset(); empty when there was none.
     std::string lastError() const { return lastError_; }
     size_t errorCount() const { return errorCount_; }
@@ -61,9 +55,6 @@ private:
     std::string lastError_;
     std::string explanation_;
     std::string noAnswerReason_;
-    std::vector<std::string> unlistedFileSystems_;
-    std::vector<std::string> unreadShares_;
-    std::string lastShareFound_; // the share whose permissions are read next
     size_t errorCount_ = 0;
     long lastHttpStatus_ = -1;
 };

@@ -79,10 +79,10 @@ void addParallelOption(CLI::App* command, unsigned& parallel);
 void reportDone(Session& session, const std::string& message);
 
 // After a walk that skipped the items `names`: says on stderr "warning: WHAT
-// N NOUN(s) FAILED: " and the first 20 names (then how many more), and
-// returns the exit status 1; 0 when nothing was skipped.
+// N NOUN(s) FAILED: " and the first 20 names, each with its reason (then how
+// many more), and returns the exit status 1; 0 when nothing was skipped.
 int warnSkipped(const std::string& what, const std::string& noun, const std::string& failed,
-                const std::vector<std::string>& names);
+                const std::vector<__HNASSkippedItem>& names);
 
 // Prints the outcome of a deletion that succeeded: `deleted` false when the
 // name matched nothing (no failure, but nothing was deleted either).

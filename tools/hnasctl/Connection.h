@@ -70,7 +70,6 @@ public:
     // True when the library wrote exactly this line since begin(); levels 0
     // and below are kept.
     bool logged(const std::string& text) const { return writer_->logged(text); }
-    const CliLogWriter& log() const { return *writer_; }
     // Reports a failed operation on stderr with the library's last error
     // line and the gateway's explanation, and returns the exit status 1.
     int fail(const std::string& what) const;

@@ -73,14 +73,15 @@ void reportDone(Session& s, const std::string& message) {
 }
 
 int warnSkipped(const std::string& what, const std::string& noun, const std::string& failed,
-                const std::vector<std::string>& names) {
+                const std::vector<__HNASSkippedItem>& names) {
     if (names.empty()) {
         return 0;
     }
     constexpr size_t kMostNamed = 20;
     std::string list;
     for (size_t i = 0; i < names.size() && i < kMostNamed; ++i) {
-        list += (i ? ", " : "") + names[i];
+        list += (i ? ", " : "") + names[i].name +
+                (names[i].reason.empty() ? "" : " (" + names[i].reason + ")");
     }
     if (names.size() > kMostNamed) {
         list += " and " + std::to_string(names.size() - kMostNamed) + " more";

@@ -264,7 +264,7 @@ Table tableOf(const std::vector<__HNASFileSystemShares>& shares,
         std::vector<Cell> row = {types[i],  s.name, s.path, s.filesystemId, s.settings.accessConfig,
                                  s.objectId};
         if (withPermissions) {
-            const bool failed = types[i] == "CIFS" && unread.count(s.name) > 0;
+            const bool failed = types[i] == "CIFS" && unread.count(s.objectId) > 0;
             row.push_back(failed ? "(unread)" : permissionSummary(s.settings.cifsAuthentications));
         }
         t.addRow(row);

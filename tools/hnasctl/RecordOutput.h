@@ -44,8 +44,8 @@ Table tableOf(const std::vector<__HNASFileSystemSnapshot>& snapshots);
 Table tableOf(const std::vector<__HNASCIFSAuthentication>& entries);
 KeyValueTable tableOf(const __HNASFileSystemShares& share);
 // types[i] is the type of shares[i]; withPermissions adds a column with each
-// share's permission entries, "(unread)" for the CIFS shares named in
-// `unread`.
+// share's permission entries, "(unread)" for the CIFS shares whose object IDs
+// are in `unread`.
 Table tableOf(const std::vector<__HNASFileSystemShares>& shares,
               const std::vector<std::string>& types, bool withPermissions,
               const std::set<std::string>& unread = {});

@@ -75,10 +75,10 @@ bool listShares(Session& s, __HNASVirtualServers& server, const std::string& typ
 
 // The shares of every type asked for, each with its type. A listing that
 // fails ends the command; the shares whose permission entries could not be
-// read are named in `unread`.
+// read are added to `unread`.
 bool listAllShares(Session& s, const ShareArgs& a, __HNASVirtualServers& server,
                    std::vector<__HNASFileSystemShares>& shares, std::vector<std::string>& types,
-                   std::vector<std::string>& unread) {
+                   std::vector<__HNASSkippedItem>& unread) {
     const std::vector<std::string> wanted =
         a.type.empty() ? std::vector<std::string>{"CIFS", "NFS"} : std::vector<std::string>{a.type};
     for (const auto& type : wanted) {
@@ -86,17 +86,23 @@ bool listAllShares(Session& s, const ShareArgs& a, __HNASVirtualServers& server,
         if (!listShares(s, server, type, a.names, a.withPermissions, shares, types)) {
             return false;
         }
-        const std::vector<std::string>& skipped = s.log().unreadShares();
-        unread.insert(unread.end(), skipped.begin(), skipped.end());
+        if (a.withPermissions && type == "CIFS") {
+            const std::vector<__HNASSkippedItem> skipped = s.hnas().getSkippedItems();
+            unread.insert(unread.end(), skipped.begin(), skipped.end());
+        }
     }
     return true;
 }
 
 int printShares(Session& s, const ShareArgs& a, const std::vector<__HNASFileSystemShares>& shares,
-                const std::vector<std::string>& types, const std::vector<std::string>& unread) {
-    const std::set<std::string> unreadNames(unread.begin(), unread.end());
+                const std::vector<std::string>& types,
+                const std::vector<__HNASSkippedItem>& unread) {
+    std::set<std::string> unreadIds;
+    for (const auto& item : unread) {
+        unreadIds.insert(item.objectId);
+    }
     if (!s.json()) {
-        tableOf(shares, types, a.withPermissions, unreadNames).print(std::cout, s.output());
+        tableOf(shares, types, a.withPermissions, unreadIds).print(std::cout, s.output());
         return 0;
     }
     JsonWriter json = jsonWriter();
@@ -104,7 +110,7 @@ int printShares(Session& s, const ShareArgs& a, const std::vector<__HNASFileSyst
     for (size_t i = 0; i < shares.size(); ++i) {
         std::optional<bool> read;
         if (a.withPermissions && types[i] == "CIFS") {
-            read = unreadNames.count(shares[i].name) == 0;
+            read = unreadIds.count(shares[i].objectId) == 0;
         }
         writeJson(json, shares[i], true, types[i], read);
     }
@@ -138,7 +144,7 @@ void addListCommand(CLI::App* share, Selection& sel) {
                    s.hnas().setParallelRequests(a->parallel);
                    std::vector<__HNASFileSystemShares> shares;
                    std::vector<std::string> types;
-                   std::vector<std::string> unread;
+                   std::vector<__HNASSkippedItem> unread;
                    if (!listAllShares(s, *a, server, shares, types, unread)) {
                        return s.fail("share list");
                    }

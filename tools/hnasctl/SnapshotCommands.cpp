@@ -126,7 +126,7 @@ void addListAllCommand(CLI::App* snap, Selection& sel) {
                    }
                    show(s, snapshots);
                    return warnSkipped("the snapshots of", "file system", "could not be listed",
-                                      s.log().unlistedFileSystems());
+                                      s.hnas().getSkippedItems());
                }};
     });
 }
