@@ -73,8 +73,8 @@ const char* const kExitStatus =
 const char* const kOutput =
     "--output table (the default) is for people: times in ISO 8601 UTC, capacities in IEC units "
     "(KiB, MiB, GiB, TiB), directory paths with single slashes, and a share whose permission "
-    "entries could not be read shows (unread). --output json and --output csv keep the array's "
-    "raw numbers.\n"
+    "entries could not be read shows (unread) (in JSON, \"permissionsRead\": false). --output "
+    "json and --output csv keep the array's raw numbers.\n"
     "In CSV, a cell that begins with =, +, -, @, a tab or a carriage return (and is not a plain "
     "negative number) is written with a leading apostrophe, so that a spreadsheet keeps it as "
     "text instead of running it as a formula. JSON keeps every text as it is.\n"
