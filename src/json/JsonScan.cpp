@@ -18,8 +18,11 @@ namespace {
 constexpr double kTwoPow64 = 18446744073709551616.0;
 constexpr double kTwoPow31 = 2147483648.0;
 
-// The deepest level a value may sit at; the root object is level 1.
-constexpr int kMaxLevel = 1024;
+// The deepest level a value may sit at; the root object is level 1. The
+// array's documents nest a handful of levels; skip() recurses once per level,
+// so the limit also bounds the stack a hostile answer can make it use (a
+// thread may have as little as 128 KiB).
+constexpr int kMaxLevel = 64;
 // The depth the parser is set up for: the pass stops before it goes deeper.
 constexpr std::size_t kParserDepth = kMaxLevel + 8;
 

@@ -20,7 +20,7 @@
 //   Integer literals beyond the 64-bit range and floats beyond the double
 //   range are accepted and saturate as well.
 // - Strings are decoded with their embedded NUL characters.
-// - Values nested deeper than 1024 levels (the root object is level 1) make
+// - Values nested deeper than 64 levels (the root object is level 1) make
 //   the document invalid.
 
 #include <cstddef>
