@@ -42,10 +42,12 @@ void logSubsystem(const OpLog& op, const __HNASStorageSubSystemInfo& info) {
                       gatewayTextForLog(info.clusterUUID).c_str());
     op.trace.DebugLvl(op.function, level, op.job, "Firmware Version [%s]",
                       gatewayTextForLog(info.firmwareVersion).c_str());
-    op.trace.DebugLvl(op.function, level, op.job, "Model [%s]", gatewayTextForLog(info.model).c_str());
+    op.trace.DebugLvl(op.function, level, op.job, "Model [%s]",
+                      gatewayTextForLog(info.model).c_str());
     op.trace.DebugLvl(op.function, level, op.job, "Storage Health [%s]",
                       gatewayTextForLog(info.storageHealth).c_str());
-    op.trace.DebugLvl(op.function, level, op.job, "Vendor [%s]", gatewayTextForLog(info.vendor).c_str());
+    op.trace.DebugLvl(op.function, level, op.job, "Vendor [%s]",
+                      gatewayTextForLog(info.vendor).c_str());
     // The header's brackets hold the number of licence lines that follow.
     op.trace.DebugLvl(op.function, level, op.job, "Licenses... [%s]",
                       std::to_string(info.licenses.size()).c_str());
