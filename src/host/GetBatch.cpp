@@ -131,6 +131,7 @@ private:
     unsigned connectedNow_ = 0;
     unsigned peakConnected_ = 0;
     long long longestHandshakeMs_ = 0;
+    unsigned long long largestAnswer_ = 0;
     Clock::time_point lastAnswerAt_;
     std::size_t nextFresh_ = 0;     // the first index never sent
     std::set<std::size_t> resends_; // queued again (lowest first)
@@ -241,8 +242,12 @@ void RKLibCurlGets::Impl::startSends() {
     while (!stopping_ && inFlight_ < window_ && nextToSend(index)) {
         Item& item = items_[index];
         const bool awaited = index == held_.awaited;
-        // Answers are held for at most cap_ GETs ahead, and within the budget.
-        if (index >= held_.awaited + cap_ || (!awaited && held_.held >= held_.limit) ||
+        // Answers are held for at most cap_ GETs ahead, and within the budget:
+        // a GET ahead starts only when the answers under way would fit too,
+        // each counted at the size of the largest seen so far.
+        const unsigned long long underWay = (inFlight_ + 1ULL) * largestAnswer_;
+        if (index >= held_.awaited + cap_ ||
+            (!awaited && (held_.held >= held_.limit || underWay > held_.limit - held_.held)) ||
             (!awaited && item.waitTurn)) {
             return;
         }
@@ -415,6 +420,7 @@ void RKLibCurlGets::Impl::finished(std::size_t index, CURLcode rc) {
         t.received = 0;
         t.body.clear();
     }
+    largestAnswer_ = std::max<unsigned long long>(largestAnswer_, t.body.size());
     item.result.body = std::move(t.body);
     t.body = std::string();
     t.received = 0; // now counted as the held body
@@ -493,11 +499,12 @@ void RKLibCurlGets::Impl::answered(const Item& item) {
     lastAnswerAt_ = now;
     const long long tookMs =
         std::chrono::duration_cast<std::chrono::milliseconds>(now - item.sentAt).count();
-    if (tookMs * 2 > requestTimeoutMs(settings_.options)) {
+    const long timeoutMs = requestTimeoutMs(settings_.options);
+    if (tookMs * 2 > timeoutMs) {
         narrow(item, false); // the gateway queues what it is sent
-        return;
+    } else if (tookMs * 4 <= timeoutMs) {
+        window_ = std::min(window_ + 1, std::min(cap_, ceiling_));
     }
-    window_ = std::min(window_ + 1, std::min(cap_, ceiling_));
 }
 
 void RKLibCurlGets::Impl::narrow(const Item& item, bool stalled) {
@@ -526,13 +533,18 @@ void RKLibCurlGets::Impl::handBack() {
     nextFresh_ = items_.size();
 }
 
+// Answers fetched under the old trust are dropped too: the caller fetches
+// them again under the new one, as a walk one request at a time would.
 void RKLibCurlGets::Impl::trustMoved() {
     handBack();
-    for (Item& item : items_) {
-        if (item.state == State::InFlight) {
+    for (std::size_t i = held_.awaited; i < items_.size(); ++i) {
+        Item& item = items_[i];
+        if (item.state == State::InFlight || item.state == State::Done) {
             abandon(item);
+            item.result = RKLibCurlResult();
         }
     }
+    held_.held = 0;
     for (Item& item : items_) {
         release(item);
     }
@@ -565,6 +577,10 @@ bool RKLibCurlGets::Impl::take(std::size_t index, RKLibCurlResult& out) {
     held_.awaited = index;
     Item& item = items_[index];
     for (;;) {
+        if (item.state == State::Done && multi_ != nullptr &&
+            !(currentSettings().trust == settings_.trust)) {
+            trustMoved();
+        }
         if (item.state == State::Done) {
             held_.held -= std::min<unsigned long long>(held_.held, item.result.body.size());
             out = std::move(item.result);
