@@ -11,6 +11,7 @@
 
 #include "facade/NoThrow.h"
 #include "hnasmgmt/host/DbgTrace.h"
+#include "hnasmgmt/host/RKLibCurl.h"
 #include "hnasmgmt/rest/HNASRestAPI.h"
 #include "rest/LogText.h"
 #include "rest/ResourceCheck.h"
@@ -126,28 +127,49 @@ struct Reply {
     std::string body;
 };
 
-// Sends the request through the session. An unsafe path is refused with
-// "Unsafe Resource[%s]. The request was not sent." and nothing is sent.
-inline Reply send(HNASRestAPI& api, const OpLog& op, const Request& request) {
+// The request of one item of a walk: the answer fetched ahead for it (none
+// when its url is empty) and, once it failed, why.
+struct WalkStep {
+    RKLibCurlResult fetched;
+    std::string why;
+};
+
+// Why a request failed, in a few words.
+inline std::string failureOf(const RKLibCurlResult& exchange, long status) {
+    if (exchange.error == RKLibCurlError::NotSent) {
+        return "not sent: " + exchange.reason;
+    }
+    if (exchange.error != RKLibCurlError::None || status == 0) {
+        return "no answer from the gateway: " + exchange.reason;
+    }
+    return exchange.reason.empty() ? "HTTP status " + std::to_string(status) : exchange.reason;
+}
+
+// Sends the request through the session, or has it judge the answer that
+// `step` holds for it. An unsafe path is refused with "Unsafe Resource[%s].
+// The request was not sent." and nothing is sent.
+inline Reply send(HNASRestAPI& api, const OpLog& op, const Request& request,
+                  WalkStep* step = nullptr) {
     Reply reply;
     if (!request.path.safe()) {
         op.trace.DebugLvl(op.function, -1, op.job, "Unsafe Resource[%s]. The request was not sent.",
                           clipForLog(request.path.str()).c_str());
+        if (step != nullptr) {
+            step->why = "unsafe identifier: not sent";
+        }
         return reply;
     }
-    const std::string& path = request.path.str();
-    switch (request.verb) {
-    case Verb::Get:
-        reply.ok = api.get(path, reply.body, request.resourceType);
-        break;
-    case Verb::Post:
-        reply.ok = api.post(path, request.body, reply.body, request.resourceType);
-        break;
-    case Verb::Delete:
-        reply.ok = api.del(path, request.body, reply.body, request.resourceType);
-        break;
+    static const int kVerbCodes[] = {0, 1, 3}; // Verb::Get, Verb::Post, Verb::Delete
+    RKLibCurlResult exchange;
+    if (step != nullptr) {
+        exchange = std::move(step->fetched);
     }
+    reply.ok = api.sendReq(kVerbCodes[static_cast<int>(request.verb)], request.path.str(),
+                           request.body, reply.body, request.resourceType, exchange);
     reply.status = api.getLastHttpError();
+    if (!reply.ok && step != nullptr) {
+        step->why = failureOf(exchange, exchange.status);
+    }
     return reply;
 }
 
@@ -155,24 +177,31 @@ inline Reply send(HNASRestAPI& api, const OpLog& op, const Request& request) {
 // reported by `onFailure(reply)`; an empty answer logs "Empty response from
 // the array"; otherwise `onBody(text)` shows the body (bounded for the log)
 // and `read(body)` reads it, false logging "Unable to parse JSON response".
+// With a `step`, the request is a walk's (see send) and a failure says why.
 template <typename OnFailure, typename OnBody, typename Read>
 bool sendAndRead(HNASRestAPI& api, const OpLog& op, const Request& request, OnFailure&& onFailure,
-                 OnBody&& onBody, Read&& read) {
-    Reply reply = send(api, op, request);
+                 OnBody&& onBody, Read&& read, WalkStep* step = nullptr) {
+    Reply reply = send(api, op, request, step);
+    const char* failure = nullptr;
     if (!reply.ok) {
         onFailure(reply);
         return false;
     }
     if (reply.body.empty()) {
         op.trace.DebugLvl(op.function, -1, op.job, "Empty response from the array");
-        return false;
-    }
-    onBody(gatewayTextForLog(reply.body).c_str());
-    if (!read(reply.body)) {
+        failure = "empty answer";
+    } else {
+        onBody(gatewayTextForLog(reply.body).c_str());
+        if (read(reply.body)) {
+            return true;
+        }
         op.trace.DebugLvl(op.function, -1, op.job, "Unable to parse JSON response");
-        return false;
+        failure = "the answer could not be read";
     }
-    return true;
+    if (step != nullptr) {
+        step->why = failure;
+    }
+    return false;
 }
 
 // The lines a read logs through sendAndRead: a fixed text at `level` (what it
@@ -193,12 +222,13 @@ inline auto bodyLine(const OpLog& op, int level, const char* format) {
 // listing has been read (none is copied), and are left as they were otherwise.
 template <typename Record, typename OnFailure, typename OnBody>
 bool sendAndReadListing(HNASRestAPI& api, const OpLog& op, const Request& request,
-                        OnFailure&& onFailure, OnBody&& onBody, std::vector<Record>& records) {
+                        OnFailure&& onFailure, OnBody&& onBody, std::vector<Record>& records,
+                        WalkStep* step = nullptr) {
     std::vector<Record> parsed;
     const auto read = [&](std::string& body) {
         return hnasjson::readListing(static_cast<unsigned long long>(op.job), body, parsed);
     };
-    if (!sendAndRead(api, op, request, onFailure, onBody, read)) {
+    if (!sendAndRead(api, op, request, onFailure, onBody, read, step)) {
         return false;
     }
     records.swap(parsed);
@@ -208,9 +238,10 @@ bool sendAndReadListing(HNASRestAPI& api, const OpLog& op, const Request& reques
 // sendAndRead of an answer that the message's parseResponse reads.
 template <typename Message, typename OnFailure, typename OnBody>
 bool sendAndParse(HNASRestAPI& api, const OpLog& op, const Request& request, OnFailure&& onFailure,
-                  OnBody&& onBody, Message& message) {
-    return sendAndRead(api, op, request, onFailure, onBody,
-                       [&](std::string& body) { return message.parseResponse(body); });
+                  OnBody&& onBody, Message& message, WalkStep* step = nullptr) {
+    return sendAndRead(
+        api, op, request, onFailure, onBody,
+        [&](std::string& body) { return message.parseResponse(body); }, step);
 }
 
 } // namespace hnasfacade

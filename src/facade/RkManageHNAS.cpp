@@ -8,6 +8,7 @@
 #include "hnasmgmt/rest/HNASRestAPI.h"
 
 #include "facade/NoThrow.h"
+#include "facade/SkippedItems.h"
 
 namespace {
 
@@ -19,7 +20,9 @@ constexpr unsigned kMaxParallelRequests = 64;
 RkManageHNAS::RkManageHNAS(const unsigned long long& jobId)
     : jobId(jobId), initialised(false), lastErrorCode(0), parallelRequests(1) {}
 
-RkManageHNAS::~RkManageHNAS() = default;
+RkManageHNAS::~RkManageHNAS() {
+    hnasfacade::forgetSkipped(this);
+}
 
 void RkManageHNAS::init(std::string userName, std::string password, std::string subsystemType,
                         std::string managementIP, std::string metroServer, int metroServerPort) {
@@ -45,6 +48,20 @@ void RkManageHNAS::init(std::string userName, std::string password, std::string 
 
 long long RkManageHNAS::getLastErrorCode() const {
     return lastErrorCode;
+}
+
+std::vector<__HNASSkippedItem> RkManageHNAS::getSkippedItems() const {
+    try {
+        return hnasfacade::skippedOf(this);
+    } catch (...) {
+        return std::vector<__HNASSkippedItem>(); // no memory for the copy
+    }
+}
+
+void __HNASSkippedItem::clear() {
+    objectId.clear();
+    name.clear();
+    reason.clear();
 }
 
 bool RkManageHNAS::setParallelRequests(unsigned count) {

@@ -22,10 +22,12 @@ constexpr int kResourceDeleteCIFSAuth = 17;
 
 } // namespace
 
-bool RkManageHNAS::getCIFSAuthentication(const std::string& shareObjectId,
-                                         std::vector<__HNASCIFSAuthentication>& entries) {
+bool hnasfacade::cifsAuthentication(unsigned long long jobId, bool initialised, HNASRestAPI* api,
+                                    const std::string& shareObjectId,
+                                    std::vector<__HNASCIFSAuthentication>& entries,
+                                    WalkStep* step) {
     static const char* const kFunction = "getCIFSAuthentication";
-    return runSessionOperation(kFunction, jobId, initialised, restApi.get(), [&](const OpLog& op) {
+    return runSessionOperation(kFunction, jobId, initialised, api, [&](const OpLog& op) {
         HNASJSONGetCIFSAuthentication message(jobId);
         if (shareObjectId.empty()) {
             op.trace.DebugLvl(kFunction, -1, "The CIFS Share object ID is empty.");
@@ -34,18 +36,24 @@ bool RkManageHNAS::getCIFSAuthentication(const std::string& shareObjectId,
         const Request request{Verb::Get, hnasfacade::authenticationsPath(shareObjectId),
                               kResourceGetCIFSAuth};
         const bool read = sendAndParse(
-            *restApi, op, request,
+            *api, op, request,
             [&](const Reply&) {
                 op.trace.DebugLvl(kFunction, -1, "Unable to get CIFS Authentication.");
             },
             bodyLine(op, 5, "Successfully got the CIFS Authentication info. Response [%s]"),
-            message);
+            message, step);
         if (!read) {
             return false;
         }
         entries = message.getCIFSAuth();
         return true;
     });
+}
+
+bool RkManageHNAS::getCIFSAuthentication(const std::string& shareObjectId,
+                                         std::vector<__HNASCIFSAuthentication>& entries) {
+    return hnasfacade::cifsAuthentication(jobId, initialised, restApi.get(), shareObjectId, entries,
+                                          nullptr);
 }
 
 bool RkManageHNAS::setCIFSAuthentication(const std::string& shareObjectId,

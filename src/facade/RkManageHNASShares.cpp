@@ -9,6 +9,7 @@
 
 #include "facade/OperationSteps.h"
 #include "facade/ShareFilter.h"
+#include "facade/SkippedItems.h"
 #include "facade/Walk.h"
 #include "hnasmgmt/facade/RkManageHNAS.h"
 #include "hnasmgmt/host/DbgTrace.h"
@@ -216,7 +217,8 @@ bool RkManageHNAS::getFilesystemShares(__HNASVirtualServers& virtualServer,
         std::vector<__HNASFileSystemShares> result =
             shareFilterByName(listed, shares, [](__HNASFileSystemShares&) {});
         const bool fetchPermissions = withPermissions && shareType == kCIFS;
-        auto visit = [&](size_t i) {
+        std::vector<__HNASSkippedItem> skipped;
+        auto visit = [&](size_t i, WalkStep& step) {
             __HNASFileSystemShares& share = result[i];
             op.trace.DebugLvl(kFunction, 0, op.job, "Found Share [%s]",
                               gatewayTextForLog(share.name).c_str());
@@ -224,9 +226,12 @@ bool RkManageHNAS::getFilesystemShares(__HNASVirtualServers& virtualServer,
                 return;
             }
             std::vector<__HNASCIFSAuthentication> permissions;
-            if (!getCIFSAuthentication(share.objectId, permissions)) {
+            if (!cifsAuthentication(jobId, initialised, restApi.get(), share.objectId, permissions,
+                                    &step)) {
                 op.trace.DebugLvl(kFunction, -1, op.job,
                                   "Unable to get CIFS Authentication Information.");
+                skipped.push_back({share.objectId, share.name,
+                                   step.why.empty() ? "not sent: invalid input" : step.why});
             }
             if (!permissions.empty()) {
                 share.settings.cifsAuthentications = std::move(permissions);
@@ -236,8 +241,14 @@ bool RkManageHNAS::getFilesystemShares(__HNASVirtualServers& virtualServer,
             const std::string& id = result[i].objectId;
             return hnasfacade::sentPath(id, hnasfacade::authenticationsPath(id));
         };
+        if (fetchPermissions) {
+            hnasfacade::setSkipped(this, {});
+        }
         hnasfacade::walk(restApi.get(), fetchPermissions ? parallelRequests : 1, result.size(),
                          kResourceGetCIFSAuth, permissionsOf, visit);
+        if (fetchPermissions) {
+            hnasfacade::setSkipped(this, std::move(skipped));
+        }
 
         shares = std::move(result);
         return true;

@@ -6,6 +6,7 @@
 #include <vector>
 
 #include "facade/OperationSteps.h"
+#include "facade/SkippedItems.h"
 #include "facade/Walk.h"
 #include "hnasmgmt/facade/RkManageHNAS.h"
 #include "hnasmgmt/host/DbgTrace.h"
@@ -78,29 +79,44 @@ bool RkManageHNAS::createFileSystemSnapshot(const std::string& displayName,
     });
 }
 
-bool RkManageHNAS::getFileSystemSnapshots(const std::string& filesystemId,
-                                          const std::string& nameFilter,
-                                          std::vector<__HNASFileSystemSnapshot>& snapshots) {
+namespace {
+
+// getFileSystemSnapshots; in a walk, `step` holds the answer fetched ahead
+// and learns why the listing failed.
+bool snapshotListing(unsigned long long jobId, bool initialised, HNASRestAPI* api,
+                     const std::string& filesystemId, const std::string& nameFilter,
+                     std::vector<__HNASFileSystemSnapshot>& snapshots, WalkStep* step) {
     static const char* const kFunction = "RkManageHNAS::getFileSystemSnapshots";
-    return runSessionOperation(kFunction, jobId, initialised, restApi.get(), [&](const OpLog& op) {
+    return runSessionOperation(kFunction, jobId, initialised, api, [&](const OpLog& op) {
         if (filesystemId.empty() || nameFilter.empty()) {
             op.trace.DebugLvl(kFunction, -1, op.job, "Invalid input.");
             return false;
         }
 
         return sendAndReadListing(
-            *restApi, op,
+            *api, op,
             {Verb::Get, hnasfacade::snapshotListingPath(filesystemId, nameFilter),
              kListSnapshotsResource},
             fixedLine(op, -1, "Unable to get file systems snapshots."),
-            bodyLine(op, 5, "Successfully got file system snapshots. Response [%s]"), snapshots);
+            bodyLine(op, 5, "Successfully got file system snapshots. Response [%s]"), snapshots,
+            step);
     });
+}
+
+} // namespace
+
+bool RkManageHNAS::getFileSystemSnapshots(const std::string& filesystemId,
+                                          const std::string& nameFilter,
+                                          std::vector<__HNASFileSystemSnapshot>& snapshots) {
+    return snapshotListing(jobId, initialised, restApi.get(), filesystemId, nameFilter, snapshots,
+                           nullptr);
 }
 
 bool RkManageHNAS::getAllSnapshots(std::vector<__HNASFileSystemSnapshot>& snapshots) {
     static const char* const kFunction = "RkManageHNAS::getAllSnapshots";
     return runOperation(kFunction, jobId, [&](const OpLog& op) {
         snapshots.clear();
+        hnasfacade::setSkipped(this, {});
 
         std::vector<__HNASFileSystemInfo> filesystems;
         if (!nonEmptyListing(op, getFileSystemsInfo(std::string(), filesystems), filesystems,
@@ -109,28 +125,34 @@ bool RkManageHNAS::getAllSnapshots(std::vector<__HNASFileSystemSnapshot>& snapsh
             return false;
         }
 
-        // A file system whose listing fails is logged and skipped; the others
-        // are appended in the order of the file system listing.
+        // A file system whose listing fails is logged, skipped and named in
+        // the skipped items; the others are appended in the order of the
+        // file system listing.
         const std::string nameFilter(kLibrarySnapshotFilter);
         std::vector<__HNASFileSystemSnapshot> working;
+        std::vector<__HNASSkippedItem> skipped;
         auto listingOf = [&](size_t i) {
             const std::string& id = filesystems[i].filesystemId;
             return hnasfacade::sentPath(id, hnasfacade::snapshotListingPath(id, nameFilter));
         };
         hnasfacade::walk(
             restApi.get(), parallelRequests, filesystems.size(), kListSnapshotsResource, listingOf,
-            [&](size_t i) {
+            [&](size_t i, WalkStep& step) {
                 const __HNASFileSystemInfo& filesystem = filesystems[i];
                 working.clear();
-                if (!getFileSystemSnapshots(filesystem.filesystemId, nameFilter, working)) {
+                if (!snapshotListing(jobId, initialised, restApi.get(), filesystem.filesystemId,
+                                     nameFilter, working, &step)) {
                     op.trace.DebugLvl(kFunction, -1, op.job,
                                       "Unable to get File System Snapshots for File System[%s]",
                                       gatewayTextForLog(filesystem.label).c_str());
+                    skipped.push_back({filesystem.filesystemId, filesystem.label,
+                                       step.why.empty() ? "not sent: invalid input" : step.why});
                     return;
                 }
                 snapshots.insert(snapshots.end(), std::make_move_iterator(working.begin()),
                                  std::make_move_iterator(working.end()));
             });
+        hnasfacade::setSkipped(this, std::move(skipped));
         return true;
     });
 }

@@ -5,10 +5,12 @@
 // one at a time, or with their GETs sent ahead through the session.
 
 #include <cstddef>
+#include <memory>
 #include <string>
 #include <vector>
 
 #include "facade/OperationSteps.h"
+#include "hnasmgmt/host/RKLibCurl.h"
 #include "hnasmgmt/rest/HNASRestAPI.h"
 
 namespace hnasfacade {
@@ -34,24 +36,36 @@ inline std::string sentPath(const std::string& identifier, const ResourcePath& p
     return identifier.empty() || !path.safe() ? std::string() : path.str();
 }
 
-// Calls visit(i) for every i below `count`, in order. With `parallel` above 1
-// the GET that visit(i) sends, resourceOf(i) (empty for a visit that sends
-// none), goes ahead, up to `parallel` at once, and the visit takes its answer
-// (HNASRestAPI::forEachGet): the visits log and judge exactly as they would
-// one at a time.
+// getCIFSAuthentication, for the share walk: in a walk, `step` holds the
+// answer fetched ahead and learns why the read failed.
+bool cifsAuthentication(unsigned long long jobId, bool initialised, HNASRestAPI* api,
+                        const std::string& shareObjectId,
+                        std::vector<__HNASCIFSAuthentication>& entries, WalkStep* step);
+
+// Calls visit(i, step) for every i below `count`, in order. With `parallel`
+// above 1 the GETs that the visits send, resourceOf(i) (empty for a visit
+// that sends none), go ahead through the session, up to `parallel` at once,
+// and step.fetched holds the answer for visit i when the batch has it: the
+// visit hands it to the same judging and reading as a request sent on the
+// spot (HNASRestAPI::sendReq), so it logs and reads exactly the same. A
+// visit whose GET the batch gave back sends it itself, one at a time.
 template <typename ResourceOf, typename Visit>
 void walk(HNASRestAPI* session, unsigned parallel, std::size_t count, int resourceType,
           ResourceOf&& resourceOf, Visit&& visit) {
-    if (session == nullptr || parallel <= 1 || count <= 1) {
+    std::unique_ptr<RKLibCurlGets> gets;
+    if (session != nullptr && parallel > 1 && count > 1) {
+        std::vector<std::string> resources;
+        resources.reserve(count);
         for (std::size_t i = 0; i < count; ++i)
-            visit(i);
-        return;
+            resources.push_back(resourceOf(i));
+        gets = session->sendGetsAhead(resources, resourceType, parallel);
     }
-    std::vector<std::string> resources;
-    resources.reserve(count);
-    for (std::size_t i = 0; i < count; ++i)
-        resources.push_back(resourceOf(i));
-    session->forEachGet(resources, resourceType, parallel, visit);
+    for (std::size_t i = 0; i < count; ++i) {
+        WalkStep step;
+        if (gets && !gets->take(i, step.fetched))
+            step.fetched = RKLibCurlResult();
+        visit(i, step);
+    }
 }
 
 } // namespace hnasfacade

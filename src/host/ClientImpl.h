@@ -1,7 +1,6 @@
 #pragma once
 
-// The state of one RKLibCurl client, shared by its single requests and its
-// GET batch.
+// The state of one RKLibCurl client.
 
 #include <curl/curl.h>
 
@@ -10,6 +9,7 @@
 
 #include "ClientOptions.h"
 #include "HandleSetup.h"
+#include "Outcome.h"
 #include "RetryPolicy.h"
 #include "hnasmgmt/host/RKLibCurl.h"
 
@@ -44,18 +44,18 @@ struct RKLibCurl::Impl {
     void release() noexcept;
     // Forgets the answer of the last exchange.
     void clearAnswer();
-    // Performs one exchange, retries included; false when it failed.
-    bool exchange(const RKLibCurlRequest& request);
-    // Takes the answer of a GET sent ahead (RKLibCurlSendHttpGets) when one is
-    // on offer for `request`; `sent` is then the exchange's result.
-    bool takeAnswerSentAhead(const RKLibCurlRequest& request, bool& sent);
+    // Performs one exchange, retries included, and keeps its status and
+    // reason as the client's last exchange; the body goes with the result.
+    RKLibCurlResult exchange(const RKLibCurlRequest& request);
+    // Keeps `result` as the client's last exchange.
+    void remember(const RKLibCurlResult& result);
+    // Writes a retry line under the client's function name and job.
+    void logRetry(const std::string& line) const;
 
 private:
     bool checkRequest(const RKLibCurlRequest& request);
     bool attempt(const RKLibCurlRequest& request, const hnasmgmt::host::AttemptLimits& limits,
-                 CURLcode& rc);
-    bool performWithRetries(const RKLibCurlRequest& request, CURLcode& rc);
-    bool waitBeforeRetry(const RKLibCurlRequest& request, int attempt, const std::string& reason,
-                         hnasmgmt::host::Clock::time_point deadline);
-    bool finish(CURLcode rc);
+                 bool freshConnection, hnasmgmt::host::AttemptOutcome& outcome);
+    void performWithRetries(const RKLibCurlRequest& request, RKLibCurlResult& result);
+    void freshHandle(bool& freshConnection);
 };

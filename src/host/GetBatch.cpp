@@ -1,14 +1,23 @@
-// GETs sent ahead of the requests that take their answers.
+// GETs sent ahead for a walk, on the calling thread, through a multi handle
+// of the batch's own (its connections close with it).
 //
-// The GETs of a batch run on the calling thread through a per-thread multi
-// handle, whose connection cache keeps up to kMaxInFlight connections open for
-// the thread's next batch (over HTTP/2 one connection carries them all). A
-// sliding window bounds what is held: GET i is sent only once answer
-// i - window has been visited, so at most `window` bodies exist at a time.
-// Retries follow the client's rules, but their back-off is a time at which the
-// GET is sent again, not a sleep: the other GETs go on meanwhile. Their lines
-// are kept with the answer and written when a request takes it, where the
-// request sent one at a time would have written them.
+// The number of GETs in flight (the window) follows the gateway: it starts
+// at 2, grows by one with each answer up to the caller's limit, and halves
+// (once per round of sends) when a GET ends without any answer or an answer
+// took more than half the request time-out. A connection that stays in its
+// handshake while other GETs are answered marks how many connections the
+// gateway serves at once: the window stays at or below that from then on.
+//
+// A GET that ended without any answer is not judged by that attempt: it is
+// sent again. When it fails so a second time the batch stops sending, lets
+// what is in flight finish, closes its connections and gives that GET and
+// every GET not yet answered back to the caller, who sends them one at a time
+// as it would without a batch. The same happens, without waiting, when the
+// trust in force moves.
+//
+// Retries of busy answers follow the client's retry policy; their back-off is
+// a time at which the GET is sent again, not a sleep, and their lines go with
+// the answer, to be written where the GET sent alone would have written them.
 
 #include "GetBatch.h"
 
@@ -16,11 +25,11 @@
 
 #include <algorithm>
 #include <chrono>
-#include <cstdio>
-#include <memory>
+#include <set>
 #include <utility>
 
 #include "HandleSetup.h"
+#include "Outcome.h"
 #include "RetryPolicy.h"
 
 namespace hnasmgmt {
@@ -28,367 +37,610 @@ namespace host {
 namespace {
 
 constexpr unsigned kMaxInFlight = 64;
+constexpr unsigned kFirstWindow = 2;
+// The most bytes of answers held ahead of the one awaited.
+constexpr unsigned long long kMaxBytesAhead = 64ULL << 20;
+// A handshake longer than this, and than kStallFactor times the longest one
+// that completed, while other GETs were answered, is taken as stalled.
+constexpr long long kStallFloorMs = 1000;
+constexpr long long kStallFactor = 4;
 
-// --- the thread's multi handle, its TLS session cache and idle easy handles ---
-
-enum class CacheState : unsigned char { NotYet, Alive, Dead };
-thread_local CacheState t_multiState = CacheState::NotYet;
-
-struct MultiCache {
-    CURLM* multi = nullptr;
-    CURLSH* share = nullptr;
-    TrustStamp trust;
-    std::vector<CURL*> idle;
-    const bool thread_;
-
-    // `thread` marks the thread's own cache, whose end the thread state records.
-    explicit MultiCache(bool thread) : thread_(thread) {
-        if (thread_)
-            t_multiState = CacheState::Alive;
-    }
-    ~MultiCache() {
-        if (thread_)
-            t_multiState = CacheState::Dead;
-        close();
-    }
-    MultiCache(const MultiCache&) = delete;
-    MultiCache& operator=(const MultiCache&) = delete;
-
-    // Closes the connections (with the multi handle), then the handles that
-    // used the TLS session cache, then the cache.
-    void close() {
-        if (multi != nullptr)
-            curl_multi_cleanup(multi);
-        for (CURL* h : idle)
-            curl_easy_cleanup(h);
-        if (share != nullptr)
-            curl_share_cleanup(share);
-        multi = nullptr;
-        share = nullptr;
-        idle.clear();
-    }
-
-    // A multi handle whose connections were made under this trust.
-    bool open(const TrustStamp& wanted) {
-        if (multi != nullptr && trust == wanted)
-            return true;
-        close();
-        trust = wanted;
-        multi = curl_multi_init();
-        share = curl_share_init();
-        if (multi == nullptr || share == nullptr) {
-            close();
-            return false;
-        }
-        curl_share_setopt(share, CURLSHOPT_SHARE, CURL_LOCK_DATA_SSL_SESSION);
-        curl_share_setopt(share, CURLSHOPT_SHARE, CURL_LOCK_DATA_DNS);
-        curl_multi_setopt(multi, CURLMOPT_MAXCONNECTS, static_cast<long>(kMaxInFlight));
-        curl_multi_setopt(multi, CURLMOPT_PIPELINING, static_cast<long>(CURLPIPE_MULTIPLEX));
-        return true;
-    }
-
-    CURL* takeHandle() {
-        if (!idle.empty()) {
-            CURL* h = idle.back();
-            idle.pop_back();
-            return h;
-        }
-        return curl_easy_init();
-    }
-
-    void giveBack(CURL* h) {
-        curl_easy_reset(h);
-        try {
-            idle.push_back(h);
-        } catch (...) {
-            curl_easy_cleanup(h);
-        }
-    }
+enum class State {
+    Queued,   // to be sent (first time, again, or a due retry)
+    InFlight, // on the network
+    Backoff,  // to be sent again at retryAt
+    Done,     // its answer is final
+    Caller,   // the caller sends it itself
+    Taken,    // handed over or dropped
 };
 
-// The thread's cache; a batch run while the thread's cache is being destroyed
-// gets one of its own (`local`), closed with the batch.
-MultiCache& multiCache(std::unique_ptr<MultiCache>& local) {
-    if (t_multiState != CacheState::Dead) {
-        thread_local MultiCache cache(true);
-        return cache;
-    }
-    local.reset(new MultiCache(false));
-    return *local;
-}
-
-// --- the answer on offer to the visit under way ---
-
-struct Offer {
-    const std::string* url;
-    const GetBatchSettings* settings;
-    FetchedAnswer* answer;
-    bool taken;
-};
-thread_local Offer* t_offer = nullptr;
-
-// Offers an answer for the life of the object (a visit); restores the offer of
-// an enclosing batch afterwards.
-class OfferScope {
-public:
-    explicit OfferScope(Offer& offer) : previous_(t_offer) { t_offer = &offer; }
-    ~OfferScope() { t_offer = previous_; }
-    OfferScope(const OfferScope&) = delete;
-    OfferScope& operator=(const OfferScope&) = delete;
-
-private:
-    Offer* previous_;
-};
-
-// --- one GET of the batch ---
-
-struct Fetch {
-    const GetBatchSettings& settings;
-    size_t index;
-    CURL* easy = nullptr;
-    HeaderList headers;
-    int attempt = 0;
+struct Item {
+    State state = State::Queued;
+    bool fresh = false;     // the next send opens a new connection
+    bool waitTurn = false;  // refused for the budget: sent again once awaited
+    bool connected = false; // seen past its handshake (counted in connectedNow_)
+    int retries = 0;        // retries made by the retry policy
+    int lostAttempts = 0;   // attempts that ended without any answer
+    unsigned epoch = 0;     // the window's round when sent
     Clock::time_point deadline;
+    Clock::time_point sentAt;
     Clock::time_point retryAt;
-    bool inMulti = false;
-    Transfer transfer; // what the handle's callbacks collect of the current attempt
-    FetchedAnswer answer;
-
-    Fetch(const GetBatchSettings& s, size_t i) : settings(s), index(i) {}
-
-    const RKLibCurlOptions& options() const { return settings.client.options; }
-
-    // The handle's options for one attempt: those of the client's GET, then
-    // the batch's own (many GETs to one gateway share its connections).
-    bool configure(const std::string& url, CURLSH* share) {
-        CURL* h = easy;
-        transfer.startAttempt();
-        if (!setUpHandle(h, options(), transfer, url.c_str(), headers.get(),
-                         limitsBefore(deadline, options()), false, false, nullptr) ||
-            !setVerbAndBody(h, HTTP_REQ_TYPE_GET, nullptr, 0))
-            return false;
-        return curl_easy_setopt(h, CURLOPT_SHARE, share) == CURLE_OK &&
-               curl_easy_setopt(h, CURLOPT_HTTP_VERSION,
-                                static_cast<long>(CURL_HTTP_VERSION_2TLS)) == CURLE_OK &&
-               curl_easy_setopt(h, CURLOPT_PIPEWAIT, 1L) == CURLE_OK &&
-               curl_easy_setopt(h, CURLOPT_PRIVATE, static_cast<void*>(this)) == CURLE_OK;
-    }
-
-    // Judges a finished attempt as the client does. True when the GET is done
-    // (its answer is final); false when it is to be sent again at `retryAt`.
-    bool finish(CURLcode rc) {
-        long code = 0;
-        curl_easy_getinfo(easy, CURLINFO_RESPONSE_CODE, &code);
-        const std::string reason = retryReason(rc, code, true);
-        if (!reason.empty() && attempt < std::max(0, options().maxRetries)) {
-            const long delayMs = retryDelayMs(options(), attempt, transfer.retryAfterSeconds);
-            char line[512];
-            if (msLeft(deadline) <= delayMs) {
-                std::snprintf(line, sizeof line,
-                              "Not retrying GET request: %s; the request time-out of %ld ms "
-                              "leaves no room for another attempt.",
-                              reason.c_str(), requestTimeoutMs(options()));
-                answer.lines.emplace_back(line);
-            } else {
-                ++attempt;
-                std::snprintf(line, sizeof line,
-                              "Retrying GET request (retry %d of %d) in %ld ms: %s.", attempt,
-                              options().maxRetries, delayMs, reason.c_str());
-                answer.lines.emplace_back(line);
-                retryAt = Clock::now() + std::chrono::milliseconds(delayMs);
-                return false;
-            }
-        }
-        answer.sent = rc == CURLE_OK && code < 400;
-        answer.httpCode = rc == CURLE_OK ? code : 0; // no answer to an exchange cut short
-        if (rc != CURLE_OK)
-            answer.lastError = transfer.errorText(rc);
-        else if (code >= 400)
-            answer.lastError = "HTTP status " + std::to_string(code);
-        if (rc == CURLE_OK)
-            answer.body = std::move(transfer.body);
-        transfer.body = std::string();
-        return true;
-    }
-
-    // The answer when a retry could not be sent again.
-    void failRetry() {
-        answer.sent = false;
-        answer.httpCode = 0;
-        answer.body.clear();
-        answer.lastError = "could not set the request options";
-    }
+    CURL* easy = nullptr;
+    std::unique_ptr<Transfer> transfer;
+    RKLibCurlResult result;
 };
 
-// --- the batch ---
-
-class Batch {
-public:
-    Batch(const GetBatchSettings& settings, const std::vector<std::string>& urls, unsigned window,
-          MultiCache& cache)
-        : settings_(settings), urls_(urls), window_(window), cache_(cache), ring_(window),
-          done_(window, false) {}
-
-    ~Batch() {
-        for (std::unique_ptr<Fetch>& t : ring_)
-            if (t)
-                release(*t);
-    }
-    Batch(const Batch&) = delete;
-    Batch& operator=(const Batch&) = delete;
-
-    // Visits every index in order. Only `visit` may throw out of here: a
-    // failure of the batch itself (no memory) leaves the remaining visits to
-    // the network.
-    void run(const std::function<void(std::size_t)>& visit) {
-        const size_t n = urls_.size();
-        size_t started = 0;
-        bool broken = false;
-        for (size_t next = 0; next < n;) {
-            const size_t slot = next % window_;
-            if (!broken) {
-                try {
-                    for (; started < n && started < next + window_; ++started)
-                        start(started);
-                    if (ring_[slot] && !done_[slot]) {
-                        drive(slot);
-                        continue;
-                    }
-                } catch (...) {
-                    broken = true;
-                }
-            }
-            std::unique_ptr<Fetch> t = std::move(ring_[slot]);
-            const bool answered = t && done_[slot];
-            done_[slot] = false;
-            if (t)
-                release(*t);
-            if (answered) {
-                Offer offer{&urls_[next], &settings_, &t->answer, false};
-                OfferScope scope(offer);
-                visit(next);
-            } else {
-                visit(next);
-            }
-            ++next;
-        }
-    }
-
-private:
-    void start(size_t i) {
-        if (urls_[i].empty())
-            return; // not sent; its visit goes to the network as usual
-        std::unique_ptr<Fetch> t(new Fetch(settings_, i));
-        t->deadline = deadlineAfter(Clock::now(), requestTimeoutMs(settings_.client.options));
-        t->headers = makeHeaderList(settings_.initHeader, settings_.headers);
-        t->easy = cache_.takeHandle();
-        if (t->easy == nullptr || !t->headers || !send(*t)) {
-            release(*t);
-            return; // left to the visit: it goes to the network as usual
-        }
-        ring_[i % window_] = std::move(t);
-    }
-
-    // Sends an attempt; false when the handle could not be set up or added.
-    bool send(Fetch& t) {
-        if (!t.configure(urls_[t.index], cache_.share) ||
-            curl_multi_add_handle(cache_.multi, t.easy) != CURLM_OK)
-            return false;
-        t.inMulti = true;
-        return true;
-    }
-
-    // Takes the handle back from the multi handle and into the cache.
-    void release(Fetch& t) {
-        if (t.easy == nullptr)
-            return;
-        if (t.inMulti)
-            curl_multi_remove_handle(cache_.multi, t.easy);
-        t.inMulti = false;
-        cache_.giveBack(t.easy);
-        t.easy = nullptr;
-    }
-
-    // Moves the transfers on: reads what arrived, judges finished attempts,
-    // sends due retries, and waits for the network or the next retry unless
-    // the answer in `awaited` (the next to visit) is final.
-    void drive(size_t awaited) {
-        int running = 0;
-        curl_multi_perform(cache_.multi, &running);
-        int queued = 0;
-        while (CURLMsg* msg = curl_multi_info_read(cache_.multi, &queued)) {
-            if (msg->msg != CURLMSG_DONE)
-                continue;
-            void* priv = nullptr;
-            curl_easy_getinfo(msg->easy_handle, CURLINFO_PRIVATE, &priv);
-            Fetch& t = *static_cast<Fetch*>(priv);
-            const CURLcode rc = msg->data.result;
-            curl_multi_remove_handle(cache_.multi, t.easy);
-            t.inMulti = false;
-            if (t.finish(rc))
-                done_[t.index % window_] = true;
-        }
-        long long waitMs = 1000;
-        for (size_t slot = 0; slot < window_; ++slot) {
-            Fetch* t = ring_[slot].get();
-            if (t == nullptr || t->inMulti || done_[slot])
-                continue;
-            const long long due = msLeft(t->retryAt);
-            if (due > 0) {
-                waitMs = std::min(waitMs, due);
-            } else if (!send(*t)) {
-                t->failRetry();
-                done_[slot] = true;
-            }
-        }
-        if (!done_[awaited])
-            curl_multi_poll(cache_.multi, nullptr, 0, static_cast<int>(waitMs), nullptr);
-    }
-
-    const GetBatchSettings& settings_;
-    const std::vector<std::string>& urls_;
-    const size_t window_;
-    MultiCache& cache_;
-    std::vector<std::unique_ptr<Fetch>> ring_; // GET i in slot i % window
-    std::vector<bool> done_;                   // the slot's answer is final
+struct EasyFree {
+    void operator()(CURLM* m) const noexcept { curl_multi_cleanup(m); }
 };
 
 } // namespace
+} // namespace host
+} // namespace hnasmgmt
 
-bool sendGetsAhead(const GetBatchSettings& settings, const std::vector<std::string>& urls,
-                   unsigned window, const std::function<void(std::size_t)>& visit) {
-    window = std::min(window, kMaxInFlight);
-    std::unique_ptr<MultiCache> local;
-    std::unique_ptr<Batch> batch;
-    if (window > 1 && urls.size() > 1) {
-        try {
-            MultiCache& cache = multiCache(local);
-            if (cache.open(settings.client.trust))
-                batch.reset(new Batch(settings, urls, window, cache));
-        } catch (...) {
-            // No memory: the visits go to the network as usual.
+using namespace hnasmgmt::host;
+
+struct RKLibCurlGets::Impl {
+    Impl(const GetBatchSettings& s, const std::vector<std::string>& urls, unsigned cap);
+    ~Impl();
+    Impl(const Impl&) = delete;
+    Impl& operator=(const Impl&) = delete;
+
+    bool open();
+    bool take(std::size_t index, RKLibCurlResult& out);
+
+private:
+    // --- sending ---
+    void startSends();
+    bool nextToSend(std::size_t& index) const;
+    bool send(std::size_t index);
+    // --- progress ---
+    void pump(std::size_t awaited);
+    void collect();
+    void finished(std::size_t index, CURLcode rc);
+    void checkStalls();
+    void dueRetries();
+    long waitMs() const;
+    // --- the window ---
+    void answered(const Item& item);
+    void narrow(const Item& item, bool stalled);
+    // --- giving up ---
+    void handBack();
+    void trustMoved();
+    void abandon(Item& item);
+    void closeConnections();
+    void release(Item& item);
+
+    ClientSettings settings_;
+    std::string initHeader_;
+    std::vector<std::string> headers_;
+    long long jobId_;
+    std::vector<std::string> urls_;
+    std::vector<Item> items_;
+    HeaderList headerList_;
+    CURLM* multi_ = nullptr;
+    CURLSH* share_ = nullptr;
+    std::vector<CURL*> idle_;
+    HeldBytes held_;
+
+    unsigned cap_;
+    unsigned window_;
+    unsigned ceiling_;
+    unsigned epoch_ = 0;
+    unsigned inFlight_ = 0;
+    unsigned connectedNow_ = 0;
+    unsigned peakConnected_ = 0;
+    long long longestHandshakeMs_ = 0;
+    unsigned long long largestAnswer_ = 0;
+    Clock::time_point lastAnswerAt_;
+    std::size_t nextFresh_ = 0;     // the first index never sent
+    std::set<std::size_t> resends_; // queued again (lowest first)
+    bool stopping_ = false;         // nothing more is sent
+};
+
+RKLibCurlGets::Impl::Impl(const GetBatchSettings& s, const std::vector<std::string>& urls,
+                          unsigned cap)
+    : settings_(s.client), initHeader_(s.initHeader), headers_(s.headers), jobId_(s.jobId),
+      urls_(urls), items_(urls.size()), cap_(std::min(std::max(cap, 1u), kMaxInFlight)),
+      window_(std::min(kFirstWindow, cap_)), ceiling_(cap_) {
+    held_.limit = std::min<unsigned long long>(
+        std::max<unsigned long long>(settings_.options.maxResponseBytes, 1), kMaxBytesAhead);
+    for (std::size_t i = 0; i < urls_.size(); ++i) {
+        if (urls_[i].empty()) {
+            items_[i].state = State::Caller; // not sent ahead: its request goes itself
         }
     }
-    if (batch) {
-        batch->run(visit);
-        return true;
+    while (nextFresh_ < items_.size() && items_[nextFresh_].state != State::Queued) {
+        ++nextFresh_;
     }
-    for (std::size_t i = 0; i < urls.size(); ++i)
-        visit(i);
-    return false;
 }
 
-bool takeFetchedAnswer(const char* url, const std::string& initHeader,
-                       const std::vector<std::string>& headers, const TrustStamp& trust,
-                       FetchedAnswer& out) {
-    Offer* offer = t_offer;
-    if (offer == nullptr || offer->taken || url == nullptr || *offer->url != url ||
-        !(offer->settings->client.trust == trust) || offer->settings->initHeader != initHeader ||
-        offer->settings->headers != headers)
+RKLibCurlGets::Impl::~Impl() {
+    for (Item& item : items_) {
+        release(item);
+    }
+    closeConnections();
+    wipe(headers_);
+    wipe(initHeader_);
+}
+
+bool RKLibCurlGets::Impl::open() {
+    headerList_ = makeHeaderList(initHeader_, headers_);
+    multi_ = curl_multi_init();
+    share_ = curl_share_init();
+    if (!headerList_ || multi_ == nullptr || share_ == nullptr) {
         return false;
-    offer->taken = true;
-    out = std::move(*offer->answer);
+    }
+    curl_share_setopt(share_, CURLSHOPT_SHARE, CURL_LOCK_DATA_SSL_SESSION);
+    curl_share_setopt(share_, CURLSHOPT_SHARE, CURL_LOCK_DATA_DNS);
+    curl_multi_setopt(multi_, CURLMOPT_MAXCONNECTS, static_cast<long>(cap_));
+    curl_multi_setopt(multi_, CURLMOPT_PIPELINING, static_cast<long>(CURLPIPE_MULTIPLEX));
     return true;
+}
+
+// Closes every connection of the batch, then the handles that used the TLS
+// session cache, then the cache.
+void RKLibCurlGets::Impl::closeConnections() {
+    if (multi_ != nullptr) {
+        curl_multi_cleanup(multi_);
+    }
+    for (CURL* h : idle_) {
+        curl_easy_cleanup(h);
+    }
+    idle_.clear();
+    if (share_ != nullptr) {
+        curl_share_cleanup(share_);
+    }
+    multi_ = nullptr;
+    share_ = nullptr;
+}
+
+// Takes the item's handle out of the multi handle (ending its transfer) and
+// keeps it for the next send.
+void RKLibCurlGets::Impl::release(Item& item) {
+    if (item.easy == nullptr) {
+        return;
+    }
+    if (item.state == State::InFlight) {
+        if (multi_ != nullptr) {
+            curl_multi_remove_handle(multi_, item.easy);
+        }
+        --inFlight_;
+        if (item.connected) {
+            --connectedNow_;
+        }
+        item.connected = false;
+    }
+    if (item.transfer) {
+        held_.held -= std::min(held_.held, item.transfer->received);
+        item.transfer->received = 0;
+    }
+    curl_easy_reset(item.easy);
+    try {
+        idle_.push_back(item.easy);
+    } catch (...) {
+        curl_easy_cleanup(item.easy);
+    }
+    item.easy = nullptr;
+}
+
+// --- sending ---
+
+// The lowest index waiting to be sent: sent again, or never sent yet.
+bool RKLibCurlGets::Impl::nextToSend(std::size_t& index) const {
+    const bool fresh = nextFresh_ < items_.size();
+    if (resends_.empty()) {
+        index = nextFresh_;
+        return fresh;
+    }
+    index = fresh ? std::min(*resends_.begin(), nextFresh_) : *resends_.begin();
+    return true;
+}
+
+void RKLibCurlGets::Impl::startSends() {
+    std::size_t index = 0;
+    while (!stopping_ && inFlight_ < window_ && nextToSend(index)) {
+        Item& item = items_[index];
+        const bool awaited = index == held_.awaited;
+        // Answers are held for at most cap_ GETs ahead, and within the budget:
+        // a GET ahead starts only when the answers under way would fit too,
+        // each counted at the size of the largest seen so far.
+        const unsigned long long underWay = (inFlight_ + 1ULL) * largestAnswer_;
+        if (index >= held_.awaited + cap_ ||
+            (!awaited && (held_.held >= held_.limit || underWay > held_.limit - held_.held)) ||
+            (!awaited && item.waitTurn)) {
+            return;
+        }
+        // Nothing more goes out under a trust that is no longer in force.
+        if (!(currentSettings().trust == settings_.trust)) {
+            trustMoved();
+            return;
+        }
+        if (index == nextFresh_) {
+            ++nextFresh_;
+            while (nextFresh_ < items_.size() && items_[nextFresh_].state != State::Queued) {
+                ++nextFresh_;
+            }
+        } else {
+            resends_.erase(resends_.begin());
+        }
+        if (!send(index)) {
+            item.state = State::Caller; // left to the caller's own request
+        }
+    }
+}
+
+bool RKLibCurlGets::Impl::send(std::size_t index) {
+    Item& item = items_[index];
+    if (item.easy == nullptr) {
+        if (!idle_.empty()) {
+            item.easy = idle_.back();
+            idle_.pop_back();
+        } else {
+            item.easy = curl_easy_init();
+        }
+        if (item.easy == nullptr) {
+            return false;
+        }
+    }
+    if (!item.transfer) {
+        item.transfer.reset(new Transfer);
+    }
+    Transfer& t = *item.transfer;
+    t.keepResponse = true;
+    t.callback = nullptr;
+    t.held = &held_;
+    t.index = index;
+    t.startAttempt();
+    const Clock::time_point now = Clock::now();
+    if (item.retries == 0) {
+        // Each GET's time-out counts from its own send (a retry keeps it).
+        item.deadline = deadlineAfter(now, requestTimeoutMs(settings_.options));
+    }
+    CURL* h = item.easy;
+    const bool ready =
+        setUpHandle(h, settings_.options, t, urls_[index].c_str(), headerList_.get(),
+                    limitsBefore(item.deadline, settings_.options), item.fresh, false, nullptr) &&
+        setVerbAndBody(h, HTTP_REQ_TYPE_GET, nullptr, 0) &&
+        curl_easy_setopt(h, CURLOPT_SHARE, share_) == CURLE_OK &&
+        curl_easy_setopt(h, CURLOPT_HTTP_VERSION, static_cast<long>(CURL_HTTP_VERSION_2TLS)) ==
+            CURLE_OK &&
+        curl_easy_setopt(h, CURLOPT_PIPEWAIT, 1L) == CURLE_OK &&
+        curl_easy_setopt(h, CURLOPT_PRIVATE, reinterpret_cast<void*>(index + 1)) == CURLE_OK &&
+        curl_multi_add_handle(multi_, h) == CURLM_OK;
+    if (!ready) {
+        curl_easy_reset(h);
+        idle_.push_back(h);
+        item.easy = nullptr;
+        return false;
+    }
+    item.state = State::InFlight;
+    item.epoch = epoch_;
+    item.sentAt = now;
+    item.fresh = false;
+    ++inFlight_;
+    return true;
+}
+
+// --- progress ---
+
+void RKLibCurlGets::Impl::pump(std::size_t awaited) {
+    if (multi_ == nullptr) {
+        return;
+    }
+    startSends();
+    int running = 0;
+    curl_multi_perform(multi_, &running);
+    collect();
+    checkStalls();
+    dueRetries();
+    startSends();
+    if (items_[awaited].state != State::Done && multi_ != nullptr) {
+        curl_multi_poll(multi_, nullptr, 0, static_cast<int>(waitMs()), nullptr);
+    }
+}
+
+void RKLibCurlGets::Impl::collect() {
+    int queued = 0;
+    while (CURLMsg* msg = curl_multi_info_read(multi_, &queued)) {
+        if (msg->msg != CURLMSG_DONE) {
+            continue;
+        }
+        void* priv = nullptr;
+        curl_easy_getinfo(msg->easy_handle, CURLINFO_PRIVATE, &priv);
+        const std::size_t index = reinterpret_cast<std::size_t>(priv) - 1;
+        finished(index, msg->data.result);
+    }
+}
+
+void RKLibCurlGets::Impl::finished(std::size_t index, CURLcode rc) {
+    Item& item = items_[index];
+    Transfer& t = *item.transfer;
+    const AttemptOutcome outcome = readOutcome(item.easy, rc, t);
+    curl_multi_remove_handle(multi_, item.easy);
+    item.state = State::Queued;
+    --inFlight_;
+    if (item.connected) {
+        --connectedNow_;
+    }
+    item.connected = false;
+    if (t.overBudget) {
+        // Refused to stay within the budget: sent again once it is awaited.
+        held_.held -= std::min(held_.held, t.received);
+        t.received = 0;
+        item.waitTurn = true;
+        resends_.insert(index);
+        return;
+    }
+    if (outcome.noAnswer) {
+        held_.held -= std::min(held_.held, t.received);
+        t.received = 0;
+        narrow(item, outcome.connectPhase);
+        if (++item.lostAttempts >= 2 || stopping_) {
+            item.state = State::Caller;
+            handBack();
+            return;
+        }
+        item.retries = 0; // a new attempt, with a time-out of its own
+        item.fresh = outcome.reusedConnection;
+        resends_.insert(index);
+        return;
+    }
+    const RetryPolicy policy(settings_.options, item.deadline);
+    const RetryPolicy::Verdict verdict =
+        policy.afterAttempt("GET", item.retries, rc, outcome.status, t.retryAfterSeconds);
+    if (!verdict.line.empty()) {
+        item.result.retryLines.push_back(verdict.line);
+    }
+    if (outcome.status == 429 || outcome.status == 503) {
+        narrow(item, false); // the gateway says it is busy
+    } else if (outcome.status > 0) {
+        answered(item);
+    }
+    if (verdict.again && stopping_) {
+        // Its retries are the caller's now, with their lines.
+        held_.held -= std::min(held_.held, t.received);
+        t.received = 0;
+        item.result = RKLibCurlResult();
+        item.state = State::Caller;
+        return;
+    }
+    if (verdict.again) {
+        held_.held -= std::min(held_.held, t.received);
+        t.received = 0;
+        ++item.retries;
+        item.state = State::Backoff;
+        item.retryAt = Clock::now() + std::chrono::milliseconds(verdict.delayMs);
+        return;
+    }
+    item.result.url = urls_[index];
+    describeOutcome(outcome, t, item.result);
+    if (outcome.status == 0) {
+        held_.held -= std::min(held_.held, t.received);
+        t.received = 0;
+        t.body.clear();
+    }
+    largestAnswer_ = std::max<unsigned long long>(largestAnswer_, t.body.size());
+    item.result.body = std::move(t.body);
+    t.body = std::string();
+    t.received = 0; // now counted as the held body
+    item.state = State::Done;
+}
+
+// A connection that stays in its handshake while other GETs are answered:
+// the gateway serves no more connections than it has now.
+void RKLibCurlGets::Impl::checkStalls() {
+    const Clock::time_point now = Clock::now();
+    const long long limitMs = std::max(kStallFloorMs, kStallFactor * longestHandshakeMs_);
+    for (std::size_t i = held_.awaited; i < items_.size() && i < held_.awaited + cap_; ++i) {
+        Item& item = items_[i];
+        if (item.state != State::InFlight || !item.transfer) {
+            continue;
+        }
+        Transfer& t = *item.transfer;
+        if (t.requestSent) {
+            if (!item.connected) { // the handshake's length, and the connections up at once
+                item.connected = true;
+                longestHandshakeMs_ = std::max<long long>(
+                    longestHandshakeMs_,
+                    std::chrono::duration_cast<std::chrono::milliseconds>(now - item.sentAt)
+                        .count());
+                peakConnected_ = std::max(peakConnected_, ++connectedNow_);
+            }
+            continue;
+        }
+        const long long age =
+            std::chrono::duration_cast<std::chrono::milliseconds>(now - item.sentAt).count();
+        if (age > limitMs && lastAnswerAt_ > item.sentAt) {
+            release(item);
+            item.state = State::Queued;
+            narrow(item, true);
+            if (++item.lostAttempts >= 2 || stopping_) {
+                item.state = State::Caller;
+                handBack();
+                continue;
+            }
+            item.retries = 0;
+            resends_.insert(i);
+        }
+    }
+}
+
+void RKLibCurlGets::Impl::dueRetries() {
+    const Clock::time_point now = Clock::now();
+    for (std::size_t i = held_.awaited; i < items_.size() && i < held_.awaited + cap_; ++i) {
+        Item& item = items_[i];
+        if (item.state == State::Backoff && item.retryAt <= now) {
+            item.state = State::Queued;
+            resends_.insert(i);
+        }
+    }
+}
+
+long RKLibCurlGets::Impl::waitMs() const {
+    long long wait = 100; // the stall check looks again at least this often
+    const Clock::time_point now = Clock::now();
+    for (std::size_t i = held_.awaited; i < items_.size() && i < held_.awaited + cap_; ++i) {
+        const Item& item = items_[i];
+        if (item.state == State::Backoff) {
+            wait = std::min<long long>(
+                wait, std::max<long long>(0, std::chrono::duration_cast<std::chrono::milliseconds>(
+                                                 item.retryAt - now)
+                                                 .count()));
+        }
+    }
+    return static_cast<long>(wait);
+}
+
+// --- the window ---
+
+void RKLibCurlGets::Impl::answered(const Item& item) {
+    const Clock::time_point now = Clock::now();
+    lastAnswerAt_ = now;
+    const long long tookMs =
+        std::chrono::duration_cast<std::chrono::milliseconds>(now - item.sentAt).count();
+    const long timeoutMs = requestTimeoutMs(settings_.options);
+    if (tookMs * 2 > timeoutMs) {
+        narrow(item, false); // the gateway queues what it is sent
+    } else if (tookMs * 4 <= timeoutMs) {
+        window_ = std::min(window_ + 1, std::min(cap_, ceiling_));
+    }
+}
+
+void RKLibCurlGets::Impl::narrow(const Item& item, bool stalled) {
+    if (stalled && peakConnected_ > 0) {
+        ceiling_ = std::max(1u, std::min(ceiling_, peakConnected_));
+    }
+    if (item.epoch == epoch_) { // once per round of sends
+        window_ = std::max(1u, window_ / 2);
+        ++epoch_;
+    }
+}
+
+// --- giving up ---
+
+// Stops sending; what is not answered yet goes back to the caller once what
+// is in flight has finished (take() waits for that).
+void RKLibCurlGets::Impl::handBack() {
+    stopping_ = true;
+    resends_.clear();
+    for (std::size_t i = held_.awaited; i < items_.size(); ++i) {
+        Item& item = items_[i];
+        if (item.state == State::Queued || item.state == State::Backoff) {
+            item.state = State::Caller;
+        }
+    }
+    nextFresh_ = items_.size();
+}
+
+// Answers fetched under the old trust are dropped too: the caller fetches
+// them again under the new one, as a walk one request at a time would.
+void RKLibCurlGets::Impl::trustMoved() {
+    handBack();
+    for (std::size_t i = held_.awaited; i < items_.size(); ++i) {
+        Item& item = items_[i];
+        if (item.state == State::InFlight || item.state == State::Done) {
+            abandon(item);
+            item.result = RKLibCurlResult();
+        }
+    }
+    held_.held = 0;
+    for (Item& item : items_) {
+        release(item);
+    }
+    closeConnections();
+    closeIdleHandles();
+}
+
+void RKLibCurlGets::Impl::abandon(Item& item) {
+    release(item);
+    item.state = State::Caller;
+}
+
+bool RKLibCurlGets::Impl::take(std::size_t index, RKLibCurlResult& out) {
+    if (index >= items_.size() || index < held_.awaited) {
+        return false;
+    }
+    // GETs passed over are dropped.
+    for (std::size_t i = held_.awaited; i < index; ++i) {
+        Item& item = items_[i];
+        if (item.state == State::InFlight) {
+            abandon(item);
+        }
+        if (item.state == State::Done) {
+            held_.held -= std::min<unsigned long long>(held_.held, item.result.body.size());
+        }
+        resends_.erase(i);
+        item.result = RKLibCurlResult();
+        item.state = State::Taken;
+    }
+    held_.awaited = index;
+    Item& item = items_[index];
+    for (;;) {
+        if (item.state == State::Done && multi_ != nullptr &&
+            !(currentSettings().trust == settings_.trust)) {
+            trustMoved();
+        }
+        if (item.state == State::Done) {
+            held_.held -= std::min<unsigned long long>(held_.held, item.result.body.size());
+            out = std::move(item.result);
+            item.result = RKLibCurlResult();
+            item.state = State::Taken;
+            held_.awaited = index + 1;
+            release(item);
+            return true;
+        }
+        if (item.state == State::Caller) {
+            // The caller sends it once the batch's connections are closed, so
+            // that none of them holds what the gateway needs to answer it.
+            if (stopping_ && inFlight_ == 0 && multi_ != nullptr) {
+                for (Item& other : items_) {
+                    release(other);
+                }
+                closeConnections();
+                closeIdleHandles(); // and the thread's kept-alive ones, which may be stale
+            }
+            if (!stopping_ || multi_ == nullptr) {
+                item.state = State::Taken;
+                held_.awaited = index + 1;
+                release(item);
+                return false;
+            }
+        }
+        pump(index);
+    }
+}
+
+RKLibCurlGets::RKLibCurlGets(std::unique_ptr<Impl> impl) : impl_(std::move(impl)) {}
+
+RKLibCurlGets::~RKLibCurlGets() = default;
+
+bool RKLibCurlGets::take(std::size_t index, RKLibCurlResult& result) {
+    if (!impl_) {
+        return false;
+    }
+    try {
+        return impl_->take(index, result);
+    } catch (...) {
+        impl_.reset(); // no memory: what is left goes one at a time
+        return false;
+    }
+}
+
+namespace hnasmgmt {
+namespace host {
+
+std::unique_ptr<RKLibCurlGets> startGetBatch(const GetBatchSettings& settings,
+                                             const std::vector<std::string>& urls,
+                                             unsigned maxInFlight) {
+    if (maxInFlight <= 1 || urls.size() <= 1) {
+        return nullptr;
+    }
+    std::unique_ptr<RKLibCurlGets::Impl> impl(new RKLibCurlGets::Impl(settings, urls, maxInFlight));
+    if (!impl->open()) {
+        return nullptr;
+    }
+    return std::unique_ptr<RKLibCurlGets>(new RKLibCurlGets(std::move(impl)));
 }
 
 } // namespace host

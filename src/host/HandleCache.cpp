@@ -65,6 +65,12 @@ EasyHandle acquireHandle(const TrustStamp& trust, bool reuse) {
     return EasyHandle(curl_easy_init());
 }
 
+void closeIdleHandles() {
+    if (t_cacheState == CacheState::Alive) {
+        threadCache().idle.clear();
+    }
+}
+
 void releaseHandle(EasyHandle handle, const TrustStamp& trust, bool reuse) {
     if (!handle) {
         return;

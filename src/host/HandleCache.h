@@ -27,6 +27,10 @@ bool ensureGlobalInit();
 // libcurl cannot. Idle handles made under other trust are closed.
 EasyHandle acquireHandle(const TrustStamp& trust, bool reuse);
 
+// Closes this thread's idle handles, and so their connections: a gateway that
+// serves few connections at once may need the workers they hold.
+void closeIdleHandles();
+
 // Hands a handle back to this thread's idle handles when `reuse` is set and
 // the trust it was made under is still in force; closes it otherwise.
 void releaseHandle(EasyHandle handle, const TrustStamp& trust, bool reuse);

@@ -21,6 +21,9 @@ namespace {
 // wants padding behind the text can take the buffer as it is.
 constexpr size_t kBodyPadding = 64;
 
+// The longest a connection may have been idle to carry another request.
+constexpr long kMaxIdleSeconds = 1;
+
 // Collects whether every curl_easy_setopt of a step succeeded.
 class Options {
 public:
@@ -130,6 +133,13 @@ size_t onBody(char* data, size_t size, size_t count, void* user) {
             t.overCap = true;
             return 0; // fail the exchange; never truncate silently
         }
+        if (t.held != nullptr) {
+            if (t.index != t.held->awaited && t.held->held + n > t.held->limit) {
+                t.overBudget = true;
+                return 0;
+            }
+            t.held->held += n;
+        }
         t.received += n;
         if (t.callback != nullptr) {
             const size_t taken = t.callback(data, size, count, nullptr);
@@ -153,6 +163,7 @@ size_t onBody(char* data, size_t size, size_t count, void* user) {
 size_t onHeader(char* data, size_t size, size_t count, void* user) {
     Transfer& t = *static_cast<Transfer*>(user);
     const size_t n = size * count;
+    t.answerStarted = true;
     try {
         std::string value;
         if (n >= 5 && std::strncmp(data, "HTTP/", 5) == 0) {
@@ -232,12 +243,23 @@ bool setConnection(CURL* h, bool freshConnection) {
     // One idle connection per handle: the one a write opened replaces the
     // older one instead of piling up at the gateway.
     o.set(CURLOPT_MAXCONNECTS, 1L);
+    // A connection idle for longer is not used again: gateways close idle
+    // connections after a few seconds, and a request sent just as the
+    // gateway closes one would be lost with it.
+    o.set(CURLOPT_MAXAGE_CONN, kMaxIdleSeconds);
     return o.ok();
+}
+
+// Called once the connection is ready, just before the request goes out.
+int onRequestSent(void* user, char*, char*, int, int) {
+    static_cast<Transfer*>(user)->requestSent = true;
+    return CURL_PREREQFUNC_OK;
 }
 
 bool setCallbacks(CURL* h, Transfer& t, curl_slist* headers) {
     t.handle = h;
     Options o(h);
+    o.set(CURLOPT_PREREQFUNCTION, &onRequestSent).set(CURLOPT_PREREQDATA, &t);
     o.set(CURLOPT_WRITEFUNCTION, &onBody).set(CURLOPT_WRITEDATA, &t);
     o.set(CURLOPT_HEADERFUNCTION, &onHeader).set(CURLOPT_HEADERDATA, &t);
     o.set(CURLOPT_HTTPHEADER, headers);
@@ -293,6 +315,9 @@ void Transfer::startAttempt() {
     overCap = false;
     callbackAborted = false;
     retryAfterSeconds = -1;
+    requestSent = false;
+    answerStarted = false;
+    overBudget = false;
     refusedCoding.clear();
     errorBuffer[0] = '\0';
 }

@@ -39,6 +39,14 @@ HeaderList makeHeaderList(const std::string& first, const std::vector<std::strin
 void wipe(std::string& text);
 void wipe(std::vector<std::string>& texts);
 
+// The bytes a GET batch holds of answers not yet taken: an answer that would
+// take them past `limit` is refused, unless it is the one awaited.
+struct HeldBytes {
+    unsigned long long held = 0;
+    unsigned long long limit = 0;
+    std::size_t awaited = 0;
+};
+
 // What the callbacks of one handle collect of one attempt's answer.
 struct Transfer {
     const RKLibCurlOptions* options = nullptr; // the size cap
@@ -51,6 +59,11 @@ struct Transfer {
     bool overCap = false;
     bool callbackAborted = false;
     long retryAfterSeconds = -1; // from the current attempt's headers; -1: none
+    bool requestSent = false;    // the connection was ready and the request went out
+    bool answerStarted = false;  // a byte of the answer came back
+    HeldBytes* held = nullptr;   // the batch's budget, for a GET of a batch
+    std::size_t index = 0;       // the GET's place in the batch
+    bool overBudget = false;     // refused: the batch's budget was spent
     std::string refusedCoding;   // a transfer coding other than chunked, as answered
     char errorBuffer[CURL_ERROR_SIZE] = {0};
 

@@ -98,110 +98,108 @@ bool RKLibCurl::Impl::checkRequest(const RKLibCurlRequest& request) {
     return false;
 }
 
-bool RKLibCurl::Impl::exchange(const RKLibCurlRequest& request) {
+RKLibCurlResult RKLibCurl::Impl::exchange(const RKLibCurlRequest& request) {
     clearAnswer();
+    RKLibCurlResult result;
+    result.url = request.url != nullptr ? request.url : "";
     if (!checkRequest(request)) {
-        return false;
-    }
-    bool sentAhead = false;
-    if (takeAnswerSentAhead(request, sentAhead)) {
-        return sentAhead;
+        result.reason = lastError;
+        return result;
     }
     curl.headers = makeHeaderList(initHeader, headers);
     if (!curl.headers) {
-        lastError = "out of memory for the header list";
-        return false;
+        result.reason = lastError = "out of memory for the header list";
+        return result;
     }
-    CURLcode rc = CURLE_OK;
-    const bool performed = performWithRetries(request, rc);
+    performWithRetries(request, result);
     // Keep the handle free of pointers to the exchange's header list.
     curl_easy_setopt(curl.easy.get(), CURLOPT_HTTPHEADER, static_cast<curl_slist*>(nullptr));
     curl.headers.reset();
-    return performed && finish(rc);
+    remember(result);
+    return result;
 }
 
-bool RKLibCurl::Impl::takeAnswerSentAhead(const RKLibCurlRequest& request, bool& sent) {
-    if (request.type != HTTP_REQ_TYPE_GET || request.verbose || request.userAgent != nullptr ||
-        !transfer.keepResponse || transfer.callback != nullptr) {
-        return false;
-    }
-    FetchedAnswer answer;
-    if (!takeFetchedAnswer(request.url, initHeader, headers, settings.trust, answer)) {
-        return false;
-    }
-    for (const std::string& line : answer.lines) {
-        DbgTrace dbg;
-        dbg.DebugLvl(kSendFunction, -1, jobId, "%s", line.c_str());
-    }
-    transfer.body = std::move(answer.body);
-    httpCode = answer.httpCode;
-    lastError = std::move(answer.lastError);
-    sent = answer.sent;
-    return true;
+void RKLibCurl::Impl::remember(const RKLibCurlResult& result) {
+    httpCode = result.status;
+    lastError = result.reason;
+}
+
+void RKLibCurl::Impl::logRetry(const std::string& line) const {
+    DbgTrace dbg;
+    dbg.DebugLvl(kSendFunction, -1, jobId, "%s", line.c_str());
 }
 
 bool RKLibCurl::Impl::attempt(const RKLibCurlRequest& request, const AttemptLimits& limits,
-                              CURLcode& rc) {
+                              bool freshConnection, AttemptOutcome& outcome) {
     CURL* h = curl.easy.get();
     transfer.startAttempt();
-    httpCode = 0;
-    const bool freshConnection = request.type != HTTP_REQ_TYPE_GET;
     if (!setUpHandle(h, settings.options, transfer, request.url, curl.headers.get(), limits,
                      freshConnection, request.verbose, request.userAgent) ||
         !setVerbAndBody(h, request.type, request.body, request.length)) {
-        lastError = "could not set the request options";
         return false;
     }
-    rc = curl_easy_perform(h);
-    curl_easy_getinfo(h, CURLINFO_RESPONSE_CODE, &httpCode);
+    outcome = readOutcome(h, curl_easy_perform(h), transfer);
     return true;
 }
 
-bool RKLibCurl::Impl::performWithRetries(const RKLibCurlRequest& request, CURLcode& rc) {
-    const auto deadline = deadlineAfter(Clock::now(), requestTimeoutMs(settings.options));
-    const int maxRetries = std::max(0, settings.options.maxRetries);
-    for (int n = 0;; ++n) {
-        if (!attempt(request, limitsBefore(deadline, settings.options), rc)) {
-            return false;
-        }
-        const std::string reason = retryReason(rc, httpCode, request.type == HTTP_REQ_TYPE_GET);
-        if (reason.empty() || n >= maxRetries || !waitBeforeRetry(request, n, reason, deadline)) {
-            return true;
-        }
+// Replaces the handle, whose kept-alive connection died, by a new one: the
+// dead connection is closed now, not during the next attempt (whose error
+// text would then tell of it). Without a new handle the old one opens a new
+// connection instead.
+void RKLibCurl::Impl::freshHandle(bool& freshConnection) {
+    EasyHandle replacement(curl_easy_init());
+    if (!replacement) {
+        freshConnection = true;
+        return;
     }
+    curl_easy_reset(curl.easy.get()); // no pointer into the client stays with it
+    curl.easy = std::move(replacement);
 }
 
-bool RKLibCurl::Impl::waitBeforeRetry(const RKLibCurlRequest& request, int attempt,
-                                      const std::string& reason, Clock::time_point deadline) {
-    const long delayMs = retryDelayMs(settings.options, attempt, transfer.retryAfterSeconds);
-    const int maxRetries = std::max(0, settings.options.maxRetries);
-    DbgTrace dbg;
-    if (msLeft(deadline) <= delayMs) {
-        dbg.DebugLvl(kSendFunction, -1, jobId,
-                     "Not retrying %s request: %s; the request time-out of %ld ms "
-                     "leaves no room for another attempt.",
-                     methodName(request.type), reason.c_str(), requestTimeoutMs(settings.options));
-        return false;
+void RKLibCurl::Impl::performWithRetries(const RKLibCurlRequest& request, RKLibCurlResult& result) {
+    const bool isGet = request.type == HTTP_REQ_TYPE_GET;
+    const RetryPolicy policy(settings.options,
+                             deadlineAfter(Clock::now(), requestTimeoutMs(settings.options)));
+    // A write always goes on a fresh connection: libcurl would silently send
+    // it again on a kept-alive one that the gateway had closed.
+    bool fresh = !isGet;
+    bool resent = false;
+    for (int n = 0;;) {
+        AttemptOutcome outcome;
+        if (!attempt(request, limitsBefore(policy.deadline(), settings.options), fresh, outcome)) {
+            result.status = 0;
+            result.error = RKLibCurlError::NotSent;
+            result.reason = "could not set the request options";
+            transfer.body.clear();
+            return;
+        }
+        // A GET whose kept-alive connection died under it, before any byte of
+        // an answer, goes again once on a fresh connection: the gateway never
+        // saw it, so this is no retry.
+        if (isGet && !resent && outcome.reusedConnection &&
+            outcome.error == RKLibCurlError::ConnectionLost) {
+            resent = true;
+            freshHandle(fresh);
+            continue;
+        }
+        const RetryPolicy::Verdict verdict = policy.afterAttempt(
+            methodName(request.type), n, outcome.rc, outcome.status, transfer.retryAfterSeconds);
+        if (!verdict.line.empty()) {
+            logRetry(verdict.line);
+        }
+        if (!verdict.again) {
+            describeOutcome(outcome, transfer, result);
+            break;
+        }
+        std::this_thread::sleep_for(std::chrono::milliseconds(verdict.delayMs));
+        ++n;
     }
-    dbg.DebugLvl(kSendFunction, -1, jobId, "Retrying %s request (retry %d of %d) in %ld ms: %s.",
-                 methodName(request.type), attempt + 1, maxRetries, delayMs, reason.c_str());
-    std::this_thread::sleep_for(std::chrono::milliseconds(delayMs));
-    return true;
-}
-
-bool RKLibCurl::Impl::finish(CURLcode rc) {
-    if (rc != CURLE_OK) {
-        lastError = transfer.errorText(rc);
-        // An exchange that did not complete has no answer.
-        httpCode = 0;
+    // An exchange that did not complete has no answer.
+    if (result.status == 0) {
         transfer.body.clear();
-        return false;
     }
-    if (httpCode >= 400) {
-        lastError = "HTTP status " + std::to_string(httpCode);
-        return false;
-    }
-    return true;
+    result.body = std::move(transfer.body);
+    transfer.body = std::string();
 }
 
 // --- options ---
@@ -276,11 +274,64 @@ bool RKLibCurl::RKLibCurlSendHttpReq(_http_req_type_ type, const char* url, cons
         return false;
     }
     try {
-        return impl_->exchange(RKLibCurlRequest{type, url, body, length, verbose, userAgent});
+        RKLibCurlResult result =
+            impl_->exchange(RKLibCurlRequest{type, url, body, length, verbose, userAgent});
+        impl_->transfer.body = std::move(result.body);
+        return result.ok();
     } catch (...) {
         impl_->curl.headers.reset();
         impl_->lastError = "internal error";
         return false;
+    }
+}
+
+RKLibCurlResult RKLibCurl::RKLibCurlExchange(_http_req_type_ type, const char* url,
+                                             const void* body, unsigned long length) {
+    RKLibCurlResult result;
+    try {
+        if (!impl_) {
+            result.reason = "client not initialised";
+            return result;
+        }
+        return impl_->exchange(RKLibCurlRequest{type, url, body, length, false, nullptr});
+    } catch (...) {
+        if (impl_) {
+            impl_->curl.headers.reset();
+            impl_->lastError = "internal error";
+        }
+        result = RKLibCurlResult();
+        result.reason = "internal error";
+        return result;
+    }
+}
+
+RKLibCurlResult RKLibCurl::RKLibCurlAdopt(RKLibCurlResult fetched) {
+    try {
+        if (impl_) {
+            impl_->clearAnswer();
+            for (const std::string& line : fetched.retryLines) {
+                impl_->logRetry(line);
+            }
+            impl_->remember(fetched);
+        }
+        fetched.retryLines.clear();
+    } catch (...) {
+        // The answer is handed on all the same.
+    }
+    return fetched;
+}
+
+std::unique_ptr<RKLibCurlGets> RKLibCurl::RKLibCurlStartGets(const std::vector<std::string>& urls,
+                                                             unsigned maxInFlight) {
+    if (!impl_ || !impl_->ready) {
+        return nullptr;
+    }
+    try {
+        return startGetBatch(
+            GetBatchSettings{impl_->settings, impl_->initHeader, impl_->headers, impl_->jobId},
+            urls, maxInFlight);
+    } catch (...) {
+        return nullptr; // every GET goes one at a time
     }
 }
 
@@ -336,14 +387,11 @@ void RKLibCurl::RKLibCurlDeInit() {
     wipe(impl_->initHeader);
 }
 
-bool RKLibCurl::RKLibCurlSendHttpGets(const std::vector<std::string>& urls, unsigned maxInFlight,
+bool RKLibCurl::RKLibCurlSendHttpGets(const std::vector<std::string>& urls,
+                                      unsigned /*maxInFlight*/,
                                       const std::function<void(std::size_t)>& visit) {
-    if (!impl_ || !impl_->ready) {
-        for (std::size_t i = 0; i < urls.size(); ++i) {
-            visit(i);
-        }
-        return false;
+    for (std::size_t i = 0; i < urls.size(); ++i) {
+        visit(i);
     }
-    const GetBatchSettings settings{impl_->settings, impl_->initHeader, impl_->headers};
-    return sendGetsAhead(settings, urls, maxInFlight, visit);
+    return false;
 }

@@ -5,6 +5,8 @@
 #include <algorithm>
 #include <climits>
 #include <cstdint>
+#include <cstdio>
+#include <cstring>
 #include <functional>
 #include <random>
 #include <thread>
@@ -76,6 +78,31 @@ long retryDelayMs(const RKLibCurlOptions& options, int attempt, long retryAfterS
     const long long half = base / 2;
     std::uniform_int_distribution<long long> dist(0, base - half);
     return clampLong(half + dist(threadRandom()), 0, LONG_MAX);
+}
+
+RetryPolicy::Verdict RetryPolicy::afterAttempt(const char* method, int attempt, CURLcode rc,
+                                               long status, long retryAfterSeconds) const {
+    Verdict verdict;
+    const std::string reason = retryReason(rc, status, std::strcmp(method, "GET") == 0);
+    const int maxRetries = std::max(0, options_.maxRetries);
+    if (reason.empty() || attempt >= maxRetries) {
+        return verdict;
+    }
+    const long delayMs = retryDelayMs(options_, attempt, retryAfterSeconds);
+    char line[512];
+    if (msLeft(deadline_) <= delayMs) {
+        std::snprintf(line, sizeof line,
+                      "Not retrying %s request: %s; the request time-out of %ld ms "
+                      "leaves no room for another attempt.",
+                      method, reason.c_str(), requestTimeoutMs(options_));
+    } else {
+        std::snprintf(line, sizeof line, "Retrying %s request (retry %d of %d) in %ld ms: %s.",
+                      method, attempt + 1, maxRetries, delayMs, reason.c_str());
+        verdict.again = true;
+        verdict.delayMs = delayMs;
+    }
+    verdict.line = line;
+    return verdict;
 }
 
 } // namespace host

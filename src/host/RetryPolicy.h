@@ -39,5 +39,33 @@ long retryDelayMs(const RKLibCurlOptions& options, int attempt, long retryAfterS
 // Milliseconds left before the deadline (negative once past).
 long long msLeft(Clock::time_point deadline);
 
+// The one rule of what is tried again, shared by the single request and the
+// GET batch: which faults are repeated, after how long (Retry-After up to
+// the longest delay), and never past the request's deadline.
+class RetryPolicy {
+public:
+    RetryPolicy(const RKLibCurlOptions& options, Clock::time_point deadline)
+        : options_(options), deadline_(deadline) {}
+
+    // What follows an attempt.
+    struct Verdict {
+        bool again = false; // send the request again after delayMs
+        long delayMs = 0;
+        std::string line; // the retry line to log at level -1; empty for none
+    };
+
+    // After attempt number `attempt` (0 for the first) of a `method` request
+    // ended with `rc` and `status` (Retry-After: `retryAfterSeconds`, -1 for
+    // none).
+    Verdict afterAttempt(const char* method, int attempt, CURLcode rc, long status,
+                         long retryAfterSeconds) const;
+
+    Clock::time_point deadline() const { return deadline_; }
+
+private:
+    const RKLibCurlOptions& options_;
+    Clock::time_point deadline_;
+};
+
 } // namespace host
 } // namespace hnasmgmt

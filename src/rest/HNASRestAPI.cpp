@@ -179,20 +179,23 @@ struct Exchange {
     std::string body;
 };
 
-// Moves the body of the client's last exchange into `out` without copying
-// it, cut at its first NUL byte, with the JSON reader's padding reserved
-// behind it.
-void takeBody(RKLibCurl& client, std::string& out) {
-    client.TakeHttpResponse(out, kResponsePadding);
+// The body of an exchange, cut at its first NUL byte, with the JSON reader's
+// padding reserved behind it (the client reserves it as the body arrives, so
+// this seldom copies).
+void takeBody(std::string& body, std::string& out) {
+    out.swap(body);
+    body.clear();
     const size_t nul = out.find('\0');
     if (nul != std::string::npos)
         out.resize(nul);
+    if (out.capacity() - out.size() < kResponsePadding)
+        out.reserve(out.size() + kResponsePadding);
 }
 
 // The lines of a request that got no answer with a status below 400: the
 // send error, the reason when no answer came at all, and the gateway's own
 // explanation when it refused the request with an error document.
-void logSendFailure(RKLibCurl& client, const Request& r, const Exchange& x) {
+void logSendFailure(const Request& r, const Exchange& x, const std::string& reason) {
     DbgTrace trace;
     if (!r.hasBody) {
         trace.DebugLvl(kSendFn, -1, r.job,
@@ -207,8 +210,7 @@ void logSendFailure(RKLibCurl& client, const Request& r, const Exchange& x) {
     }
     // Without an answer the status says nothing: name the cause (refused,
     // time-out, certificate, size cap...).
-    const std::string reason = x.status == 0 ? client.GetLastErrorText() : "";
-    if (!reason.empty()) {
+    if (x.status == 0 && !reason.empty()) {
         trace.DebugLvl(kSendFn, -1, r.job, "No answer from the gateway. Reason [%s]",
                        clipForLog(reason).c_str());
     }
@@ -219,17 +221,25 @@ void logSendFailure(RKLibCurl& client, const Request& r, const Exchange& x) {
     }
 }
 
-// Sends the request on the client and takes what came back.
+// Sends the request on the client, or hands it the answer fetched ahead for
+// this very GET, and takes what came back; `result` ends as the exchange's
+// outcome without its body.
 Exchange exchange(RKLibCurl& client, const Request& r, const std::string& url,
-                  const std::string& body) {
+                  const std::string& body, RKLibCurlResult& result) {
+    const bool fetched = r.type == HTTP_REQ_TYPE_GET && !result.url.empty() && result.url == url;
+    if (fetched) {
+        result = client.RKLibCurlAdopt(std::move(result));
+    } else {
+        result = client.RKLibCurlExchange(static_cast<_http_req_type_>(r.type), url.c_str(),
+                                          body.empty() ? nullptr : body.data(),
+                                          static_cast<unsigned long>(body.size()));
+    }
     Exchange x;
-    x.answered = client.RKLibCurlSendHttpReq(
-        static_cast<_http_req_type_>(r.type), url.c_str(), body.empty() ? nullptr : body.data(),
-        static_cast<unsigned long>(body.size()), false, nullptr);
-    x.status = client.GetHttpErrorCode();
-    takeBody(client, x.body);
+    x.answered = result.ok();
+    x.status = result.status;
+    takeBody(result.body, x.body);
     if (!x.answered) {
-        logSendFailure(client, r, x);
+        logSendFailure(r, x, result.reason);
         x.body.clear();
     }
     return x;
@@ -431,7 +441,17 @@ void HNASRestAPI::formRequestURL(std::string resource) {
 
 bool HNASRestAPI::sendReq(int requestType, const std::string& resource, const std::string& body,
                           std::string& response, const int& resourceType) {
+    RKLibCurlResult exchange;
+    return sendReq(requestType, resource, body, response, resourceType, exchange);
+}
+
+bool HNASRestAPI::sendReq(int requestType, const std::string& resource, const std::string& body,
+                          std::string& response, const int& resourceType,
+                          RKLibCurlResult& outcome) {
+    RKLibCurlResult fetched = std::move(outcome);
+    outcome = RKLibCurlResult();
     return runNoThrow(kSendFn, jobId, [&] {
+        outcome.reason = "the request was not sent";
         response.clear();
         const long expected = expectedStatus(resourceType);
         const long long job = logJob(jobId);
@@ -441,7 +461,8 @@ bool HNASRestAPI::sendReq(int requestType, const std::string& resource, const st
 
         Request request(requestType, resource, body, job);
         request.url = clipForLog(requestURL);
-        Exchange answer = exchange(*curlClient, request, requestURL, body);
+        Exchange answer = exchange(*curlClient, request, requestURL, body, fetched);
+        outcome = std::move(fetched);
         lastHttpError = answer.status;
         if (!answer.answered)
             return false;
@@ -455,6 +476,9 @@ bool HNASRestAPI::sendReq(int requestType, const std::string& resource, const st
                        "ResponseCode[%ld]",
                        request.resource.c_str(), request.url.c_str(), request.body.c_str(),
                        lastHttpError);
+        if (outcome.reason.empty())
+            outcome.reason = "HTTP status " + std::to_string(lastHttpError) + " (" +
+                             std::to_string(expected) + " expected)";
         return false;
     });
 }
@@ -486,41 +510,46 @@ const std::string& HNASRestAPI::getRequestURL() const {
     return requestURL;
 }
 
-void HNASRestAPI::forEachGet(const std::vector<std::string>& resources, const int& resourceType,
-                             unsigned inFlight, const std::function<void(std::size_t)>& visit) {
+std::unique_ptr<RKLibCurlGets> HNASRestAPI::sendGetsAhead(const std::vector<std::string>& resources,
+                                                          const int& resourceType,
+                                                          unsigned inFlight) {
     // The GETs go ahead only where sendReq would send them, with the URL and
     // the headers it would give them; whatever cannot go ahead (refused, no
-    // memory) is left to the visit's own request.
-    std::unique_ptr<RKLibCurl> client;
-    std::vector<std::string> urls;
+    // memory) is left to its own request.
+    std::unique_ptr<RKLibCurlGets> batch;
+    if (inFlight <= 1 || resources.size() <= 1)
+        return batch;
     std::string lastURL;
     lastURL.swap(requestURL); // the URL of the last request sent stays the one shown
-    if (inFlight > 1 && resources.size() > 1) {
-        try {
-            const bool sendable = expectedStatus(resourceType) != 0 && validateServerParams();
-            client.reset(new RKLibCurl());
-            if (sendable &&
-                client->RKLibCurlInit("Content-Type: application/json", true, true, nullptr)) {
-                const bool headers =
-                    appendCredentialHeaders(
-                        *client, {&userName, &password, &subsystemType, &managementIP}) < 0;
-                urls.reserve(resources.size());
-                for (const std::string& resource : resources) {
-                    const bool safe = !resource.empty() && !isUnsafeResource(resource);
-                    if (safe && headers)
-                        formRequestURL(resource);
-                    urls.push_back(safe && headers ? requestURL : std::string());
-                }
+    try {
+        RKLibCurl client;
+        const bool sendable =
+            expectedStatus(resourceType) != 0 && validateServerParams() &&
+            client.RKLibCurlInit("Content-Type: application/json", true, true, nullptr) &&
+            appendCredentialHeaders(client, {&userName, &password, &subsystemType, &managementIP}) <
+                0;
+        if (sendable) {
+            client.SetJobId(logJob(jobId));
+            std::vector<std::string> urls;
+            urls.reserve(resources.size());
+            for (const std::string& resource : resources) {
+                const bool safe = !resource.empty() && !isUnsafeResource(resource);
+                if (safe)
+                    formRequestURL(resource);
+                urls.push_back(safe ? requestURL : std::string());
             }
-        } catch (...) {
-            urls.clear(); // no memory: every visit sends its own request
+            batch = client.RKLibCurlStartGets(urls, inFlight);
         }
+        client.RKLibCurlDeInit();
+    } catch (...) {
+        batch.reset(); // no memory: every GET is sent by its own request
     }
     requestURL.swap(lastURL);
-    if (urls.size() == resources.size() && client) {
-        client->RKLibCurlSendHttpGets(urls, inFlight, visit);
-        return;
-    }
+    return batch;
+}
+
+void HNASRestAPI::forEachGet(const std::vector<std::string>& resources, const int& /*resourceType*/,
+                             unsigned /*inFlight*/, const std::function<void(std::size_t)>& visit) {
     for (std::size_t i = 0; i < resources.size(); ++i)
         visit(i);
 }

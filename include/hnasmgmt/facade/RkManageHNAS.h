@@ -53,6 +53,17 @@
 
 class HNASRestAPI;
 
+/// An item that the last walk skipped (RkManageHNAS::getSkippedItems()).
+struct HNASMGMT_API __HNASSkippedItem {
+    std::string objectId; ///< the file system's ID, or the share's object ID
+    std::string name;     ///< the file system's label, or the share's name
+    /// Why: "no answer from the gateway: <reason>", "HTTP status <N>",
+    /// "empty answer", "the answer could not be read", "not sent: <reason>"...
+    std::string reason;
+    /// Empties every field.
+    void clear();
+};
+
 /// The management facade: one object per job manages one array through its
 /// REST management gateway.
 ///
@@ -96,15 +107,41 @@ public:
     /// (authentication failed); otherwise 0. Never reset.
     long long getLastErrorCode() const;
 
+    /// The items that the last walk skipped, in listing order: the file
+    /// systems whose snapshot listing getAllSnapshots() could not read, or
+    /// the shares whose permission entries getFilesystemShares() with
+    /// permissions could not read. A walk still returns true when it skipped
+    /// items (the others are a sound inventory); this says which are missing
+    /// and why. Emptied when a walk starts; empty when it skipped none.
+    /// @return a copy of the list.
+    std::vector<__HNASSkippedItem> getSkippedItems() const;
+
     /// Sets how many GETs a walk may have on the network at once: the
     /// per-file-system snapshot listings of getAllSnapshots() and the
     /// per-share permission reads of getFilesystemShares() with permissions.
     /// With 1 (the default) a walk sends one request at a time. With more,
-    /// the walk sends its GETs ahead, on the calling thread, through
-    /// RKLibCurl::RKLibCurlSendHttpGets, and still handles the answers one by
-    /// one in listing order: records, results and log lines are the same as
-    /// with 1, only the waiting overlaps. Writes are always sent one at a time.
-    /// Kept across init().
+    /// the walk sends its GETs ahead, on the calling thread
+    /// (HNASRestAPI::sendGetsAhead, RKLibCurlGets), and hands each answer, in
+    /// listing order, to the same judging and reading as a request sent on
+    /// the spot: records, results and log lines are those of the walk at 1,
+    /// only the waiting overlaps. This holds against narrow gateways too:
+    /// - the number in flight follows the gateway: it starts at 2, grows with
+    ///   each answer up to `count`, and halves when a GET gets no answer (no
+    ///   connection, a stalled handshake, a connection closed under it, a
+    ///   time-out before the gateway began to answer) or an answer took more
+    ///   than half the request time-out;
+    /// - a GET that got no answer is sent again; when it fails so twice, the
+    ///   walk closes its connections and goes on one request at a time, so an
+    ///   item is skipped only when a request sent alone fails too, with the
+    ///   lines of the walk at 1;
+    /// - each GET's time-out counts from its own send;
+    /// - answers held ahead of the one being read stay within one response
+    ///   cap (RKLibCurlOptions::maxResponseBytes), at most 64 MiB;
+    /// - nothing more is sent under a trust that RKLibCurl::setOptions (or a
+    ///   replaced CA file) has since retired;
+    /// - the walk's connections close when it ends: afterwards the thread
+    ///   holds no more gateway connections than a walk at 1 leaves.
+    /// Writes are always sent one at a time. Kept across init().
     /// @param count from 1 to 64.
     /// @return true when set; false for a count outside 1 to 64, which logs a
     ///         line and keeps the previous value.
@@ -232,7 +269,7 @@ public:
     /// Lists the snapshots of every file system under the name filter
     /// "RKHNAS": getFileSystemsInfo() for all file systems, then
     /// getFileSystemSnapshots() for each. A file system whose listing fails is
-    /// logged and skipped.
+    /// logged and skipped: getSkippedItems() names it, with the reason.
     /// @param[out] snapshots emptied first; on success the snapshots grouped
     ///             by file system in the order of the file system listing.
     /// @return true when the file system listing succeeded and was not empty,
@@ -262,7 +299,8 @@ public:
     /// it. Only for a filtered CIFS listing with `withPermissions` set are the
     /// permission entries of each returned share read (getCIFSAuthentication())
     /// into its `settings.cifsAuthentications`; a share whose entries cannot
-    /// be read is returned without them.
+    /// be read is returned without them, and getSkippedItems() names it, with
+    /// the reason.
     /// @param virtualServer the virtual server; its `objectId` must not be
     ///        empty and its `name` appears in log lines.
     /// @param shareType "CIFS" or "NFS", exactly.

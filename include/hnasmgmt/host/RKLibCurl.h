@@ -63,6 +63,92 @@ struct HNASMGMT_API RKLibCurlOptions {
     long retryMaxDelayMs = 2000;  ///< Longest back-off between retries, in milliseconds.
 };
 
+/// Why an exchange ended without an answer worth judging, mapped once from
+/// libcurl's codes.
+enum class RKLibCurlError {
+    None,           ///< An answer came (its status may still be a refusal).
+    NotSent,        ///< Refused before anything was sent (client not ready, bad URL).
+    Resolve,        ///< The host name could not be resolved.
+    Connect,        ///< No connection could be made (refused, unreachable, connect time-out).
+    Tls,            ///< The TLS handshake failed or timed out (not a certificate verdict).
+    Certificate,    ///< The gateway's certificate, name or pinned key was not accepted.
+    ConnectionLost, ///< The connection was reset or closed before any answer byte.
+    Timeout,        ///< The request time-out ran out.
+    Refused,        ///< The answer was refused: over the size cap, or a transfer coding.
+    Other,          ///< Anything else libcurl reported.
+};
+
+/// What came of one exchange.
+struct HNASMGMT_API RKLibCurlResult {
+    std::string url;  ///< the URL the request went to
+    long status = 0;  ///< the HTTP status; 0 when no answer was received
+    std::string body; ///< the answer's body (kept for a status of 400 or above too)
+    RKLibCurlError error = RKLibCurlError::NotSent; ///< None when an answer came
+    std::string reason; ///< why it failed (libcurl's text, or "HTTP status N"); empty on success
+    std::vector<std::string> retryLines; ///< retry lines not yet written (a GET fetched ahead)
+
+    /// True when an answer with a status below 400 was received.
+    bool ok() const { return error == RKLibCurlError::None && status > 0 && status < 400; }
+};
+
+/// GETs sent ahead for a walk: a GET of every URL given to
+/// RKLibCurl::RKLibCurlStartGets goes out on the calling thread, several at
+/// once, and take() hands each answer over in the order of the URLs.
+///
+/// What a walk gets is what it would get sending each GET alone:
+/// - each GET keeps the client's rules (TLS trust, size cap, retries of busy
+///   answers with their back-off), and its own request time-out, counted from
+///   its own send;
+/// - a GET whose attempt ended without any answer (no connection, a stalled
+///   or failed handshake, a connection reset or closed before the first byte,
+///   a time-out before the gateway began to answer) is not judged by it: it is
+///   sent again, and the number of GETs in flight halves (down to 1), growing
+///   again by one with each answer. When such a GET fails a second time, the
+///   batch stops sending, waits for what is in flight, closes its connections,
+///   and take() returns false for that GET and for every GET not yet
+///   answered: the caller sends those one at a time, as it would without a
+///   batch;
+/// - the window starts at 2 and grows up to maxInFlight; it also halves when
+///   an answer took more than half the request time-out, and a connection
+///   that does not complete its handshake while others answer marks the
+///   gateway's width;
+/// - answers held ahead of the one awaited stay within a budget of one
+///   response cap, at most 64 MiB (a GET that would go beyond it is sent
+///   again later); no GET starts while the budget is spent;
+/// - when the TLS trust in force changes (RKLibCurl::setOptions, or the CA
+///   file replaced), nothing more is sent under the old trust: the batch
+///   closes its connections and take() returns false for every GET not yet
+///   answered;
+/// - the batch's connections close with it: after a walk the thread holds no
+///   more connections than without one.
+class HNASMGMT_API RKLibCurlGets {
+public:
+    /// Closes the batch's connections; GETs still in flight are abandoned.
+    ~RKLibCurlGets();
+    /// Not copyable.
+    RKLibCurlGets(const RKLibCurlGets&) = delete;
+    /// Not assignable.
+    RKLibCurlGets& operator=(const RKLibCurlGets&) = delete;
+
+    /// Waits for the answer to urls[index] and moves it into `result`.
+    /// Indexes must be taken in increasing order; one passed over is dropped.
+    /// @param index the GET's index in the URLs given.
+    /// @param[out] result its outcome, with the retry lines still to write
+    ///             (RKLibCurl::RKLibCurlAdopt writes them).
+    /// @return true with the answer; false when the caller is to send that
+    ///         GET itself (not sent ahead, failed twice without an answer,
+    ///         trust moved, or the batch gave up).
+    bool take(std::size_t index, RKLibCurlResult& result);
+
+    /// Internal state; created by RKLibCurl::RKLibCurlStartGets.
+    struct Impl;
+    /// Wraps the state (used by RKLibCurl::RKLibCurlStartGets).
+    explicit RKLibCurlGets(std::unique_ptr<Impl> impl);
+
+private:
+    std::unique_ptr<Impl> impl_;
+};
+
 /// The HTTP client: one exchange at a time, response kept by the client.
 class HNASMGMT_API RKLibCurl {
 public:
@@ -142,37 +228,45 @@ public:
     /// Releases the client's connection (back to the thread's cache).
     void RKLibCurlDeInit();
 
-    /// Sends GETs ahead: a GET to every URL of `urls`, with this client's
-    /// headers and options, up to `maxInFlight` of them on the network at
-    /// once (over HTTP/2 multiplexed on one connection where the server offers
-    /// it, else on up to `maxInFlight` kept-alive HTTP/1.1 connections that
-    /// the thread's next batch reuses), on the calling thread. Then, in the
-    /// order of `urls`, calls `visit(i)` once the answer to urls[i] is in.
-    /// While `visit(i)` runs, the first GET of urls[i] that a client on this
-    /// thread sends with the same headers through RKLibCurlSendHttpReq (not
-    /// verbose, no user agent, keeping the response) is not sent again: it
-    /// returns that answer as if it had just been received (result, status,
-    /// body, error text, and any retry lines logged then). An answer that no
-    /// such request takes is dropped after `visit(i)`.
-    ///
-    /// Each GET keeps the rules of RKLibCurlSendHttpReq: its own time-out
-    /// (counted from the moment it is sent), size cap, TLS checks and retries
-    /// (with their back-off, which does not hold up the other GETs). At most
-    /// `maxInFlight` answers are held at once: a GET is sent only when the
-    /// one `maxInFlight` places before it has been visited. An empty URL is
-    /// not sent; its visit still comes in its turn. When the GETs cannot be
-    /// sent ahead (client not ready, `maxInFlight` of 1, no memory) every
-    /// visit still comes, in order, and its requests go to the network as
-    /// usual. An exception thrown by `visit` ends the batch and passes on.
-    /// The client's own last exchange is not changed.
-    /// @param urls the full URLs, in the order of the visits.
-    /// @param maxInFlight the most GETs on the network at once, 1 to 64 (a
-    ///        larger value counts as 64).
+    /// Kept for hosts built against earlier releases: calls `visit(i)` for
+    /// every index of `urls`, in order, and sends nothing itself; each visit
+    /// sends its own requests. Use RKLibCurlStartGets to send GETs ahead.
+    /// @param urls the URLs of the visits.
+    /// @param maxInFlight unused.
     /// @param visit called with each index of `urls`, in order.
-    /// @return true when the GETs were sent ahead; false when every visit went
-    ///         to the network as usual.
+    /// @return false: nothing was sent ahead.
     bool RKLibCurlSendHttpGets(const std::vector<std::string>& urls, unsigned maxInFlight,
                                const std::function<void(std::size_t)>& visit);
+
+    /// Performs one exchange, as RKLibCurlSendHttpReq does (not verbose, no
+    /// user agent), and returns what came of it; the client keeps it as its
+    /// last exchange too (GetHttpErrorCode, GetLastErrorText; the body is in
+    /// the result, not in the client).
+    /// @param type the request type.
+    /// @param url the full URL.
+    /// @param body the body bytes, or null.
+    /// @param length the body length in bytes; 0 for none.
+    /// @return the exchange's outcome.
+    RKLibCurlResult RKLibCurlExchange(_http_req_type_ type, const char* url, const void* body,
+                                      unsigned long length);
+    /// Takes the answer to a GET fetched ahead (RKLibCurlGets::take) as this
+    /// client's exchange: writes the retry lines of its attempts now, where a
+    /// GET sent by this client would have written them, keeps it as the last
+    /// exchange (GetHttpErrorCode, GetLastErrorText) and returns it.
+    /// @param fetched the answer fetched ahead.
+    /// @return the same outcome.
+    RKLibCurlResult RKLibCurlAdopt(RKLibCurlResult fetched);
+    /// Starts sending GETs of `urls` ahead, with this client's headers and the
+    /// options in force now, on the calling thread; see RKLibCurlGets. Null
+    /// when the client is not ready or the batch could not be set up: then
+    /// every GET is sent one at a time by its own request.
+    /// @param urls the full URLs in the order their answers will be taken; an
+    ///        empty one is not sent (its take() returns false).
+    /// @param maxInFlight the most GETs on the network at once, 1 to 64 (a
+    ///        larger value counts as 64).
+    /// @return the batch, or null.
+    std::unique_ptr<RKLibCurlGets> RKLibCurlStartGets(const std::vector<std::string>& urls,
+                                                      unsigned maxInFlight);
 
 private:
     struct Impl;

@@ -12,6 +12,8 @@
 #include "hnasmgmt/Export.h"
 
 class RKLibCurl;
+class RKLibCurlGets;
+struct RKLibCurlResult;
 
 /// The REST session: connection parameters of one management gateway, the
 /// request URL, the credential headers, one request at a time through the
@@ -142,21 +144,44 @@ public:
     /// @return true when the expected status came back.
     bool del(const std::string& resource, const std::string& body, std::string& response,
              const int& resourceType);
-    /// Sends the GETs of a walk ahead: a GET of every resource of `resources`
-    /// with up to `inFlight` of them on the network at once
-    /// (RKLibCurl::RKLibCurlSendHttpGets), then calls `visit(i)` for each
-    /// index in order once the answer to resources[i] is in. During
-    /// `visit(i)` the first get() of resources[i] takes that answer instead of
-    /// sending the request again, and logs and judges it exactly as if it had
-    /// sent it. A resource that sendReq() would refuse (empty, unsafe, an
-    /// unknown `resourceType`, invalid parameters) is not sent ahead; its
-    /// visit still comes in its turn. With `inFlight` of 1 every visit simply
-    /// comes in order. Logs nothing of its own but the parameter line of
-    /// validateServerParams() when the parameters are invalid. An exception
-    /// thrown by `visit` passes on.
+    /// sendReq() with its exchange made explicit. On entry, `exchange` may
+    /// hold the answer to this very request fetched ahead (a GET taken from
+    /// the batch of sendGetsAhead(), its `url` set): then nothing is sent, and
+    /// that answer is logged and judged exactly as if the request had just
+    /// been sent (an answer fetched for another URL is not used). On return
+    /// it holds what came of the request: its status, the kind of failure
+    /// and its reason (error RKLibCurlError::NotSent when the request was
+    /// refused before anything was sent); the body is in `response`.
+    /// @param requestType 0 GET, 1 POST, 2 PUT, 3 DELETE.
+    /// @param resource the resource path.
+    /// @param body the request body.
+    /// @param[out] response the response body.
+    /// @param resourceType the resource type code.
+    /// @param[in,out] exchange an answer fetched ahead, or a default value;
+    ///                what came of the request.
+    /// @return what sendReq() returns.
+    bool sendReq(int requestType, const std::string& resource, const std::string& body,
+                 std::string& response, const int& resourceType, RKLibCurlResult& exchange);
+    /// Starts sending GETs of `resources` ahead, up to `inFlight` at once
+    /// (RKLibCurl::RKLibCurlStartGets), with the URL and the headers sendReq()
+    /// would give them. A resource that sendReq() would refuse (empty, unsafe,
+    /// an unknown `resourceType`, invalid parameters) is not sent ahead: its
+    /// take() returns false, and its own request is refused as usual. Logs
+    /// nothing of its own but the parameter line of validateServerParams()
+    /// when the parameters are invalid.
     /// @param resources the resource paths, as get() takes them.
     /// @param resourceType the resource type code of these GETs.
-    /// @param inFlight the most GETs on the network at once (1 to 64).
+    /// @param inFlight the most GETs on the network at once (2 to 64).
+    /// @return the batch; null when nothing goes ahead (then every GET is
+    ///         sent by its own request).
+    std::unique_ptr<RKLibCurlGets> sendGetsAhead(const std::vector<std::string>& resources,
+                                                 const int& resourceType, unsigned inFlight);
+    /// Kept for callers built against earlier releases: calls `visit(i)` for
+    /// each index of `resources` in order; each visit sends its own requests.
+    /// Use sendGetsAhead() to send GETs ahead.
+    /// @param resources the resource paths.
+    /// @param resourceType unused.
+    /// @param inFlight unused.
     /// @param visit called with each index of `resources`, in order.
     void forEachGet(const std::vector<std::string>& resources, const int& resourceType,
                     unsigned inFlight, const std::function<void(std::size_t)>& visit);
