@@ -80,7 +80,7 @@ struct EasyFree {
 
 using namespace hnasmgmt::host;
 
-struct RKLibCurlGets::Impl {
+struct __attribute__((visibility("hidden"))) RKLibCurlGets::Impl {
     Impl(const GetBatchSettings& s, const std::vector<std::string>& urls, unsigned cap);
     ~Impl();
     Impl(const Impl&) = delete;
@@ -199,6 +199,9 @@ void RKLibCurlGets::Impl::closeConnections() {
 // keeps it for the next send.
 void RKLibCurlGets::Impl::release(Item& item) {
     if (item.easy == nullptr) {
+        if (item.state == State::Taken || item.state == State::Caller) {
+            item.transfer.reset();
+        }
         return;
     }
     if (item.state == State::InFlight) {
@@ -222,6 +225,9 @@ void RKLibCurlGets::Impl::release(Item& item) {
         curl_easy_cleanup(item.easy);
     }
     item.easy = nullptr;
+    if (item.state == State::Taken || item.state == State::Caller) {
+        item.transfer.reset();
+    }
 }
 
 // --- sending ---

@@ -7,11 +7,11 @@
 #include <dirent.h>
 
 #include <algorithm>
-#include <cstdarg>
-#include <functional>
 #include <atomic>
 #include <chrono>
 #include <condition_variable>
+#include <cstdarg>
+#include <functional>
 #include <memory>
 #include <mutex>
 #include <regex>
@@ -126,8 +126,8 @@ Observed walkAll(const hnasgwsim::Simulator& sim, int port, unsigned parallel,
                 wanted.name = share.name;
                 shares.push_back(wanted);
             }
-            addLine(o, "shares=" + std::to_string(hnas.getFilesystemShares(server, "CIFS",
-                                                                            shares, true)));
+            addLine(o, "shares=" +
+                           std::to_string(hnas.getFilesystemShares(server, "CIFS", shares, true)));
             for (const auto& share : shares) {
                 std::string entries;
                 for (const auto& a : share.settings.cifsAuthentications)
@@ -262,14 +262,14 @@ TEST(WalkBounds, NothingIsSentUnderATrustThatMoved) {
         RKLibCurl::setOptions(fastOptions(sim));
         sim.clearRequestLog();
         size_t sentBeforeMove = 0;
-        auto writer = boost::make_shared<TriggerOnLine>("Response received for request. Type[0] URL[" +
-                                                            sim.url() + "/v4/storage/" + fifth,
-                                                        [&] {
-                                                            RKLibCurlOptions moved = fastOptions(sim);
-                                                            moved.caFile = other.certFile();
-                                                            RKLibCurl::setOptions(moved);
-                                                            sentBeforeMove = sim.requestLog().size();
-                                                        });
+        auto writer = boost::make_shared<TriggerOnLine>(
+            "Response received for request. Type[0] URL[" + sim.url() + "/v4/storage/" + fifth,
+            [&] {
+                RKLibCurlOptions moved = fastOptions(sim);
+                moved.caFile = other.certFile();
+                RKLibCurl::setOptions(moved);
+                sentBeforeMove = sim.requestLog().size();
+            });
         const auto previous = GetLogWriter();
         SetLogWriter(writer);
         std::vector<__HNASFileSystemSnapshot> snapshots;
