@@ -42,7 +42,7 @@ constexpr unsigned kFirstWindow = 2;
 constexpr unsigned long long kMaxBytesAhead = 64ULL << 20;
 // A handshake longer than this, and than kStallFactor times the longest one
 // that completed, while other GETs were answered, is taken as stalled.
-constexpr long long kStallFloorMs = 1000;
+constexpr long long kStallFloorMs = 2000;
 constexpr long long kStallFactor = 4;
 
 enum class State {
@@ -99,6 +99,7 @@ private:
     void collect();
     void finished(std::size_t index, CURLcode rc);
     void checkStalls();
+    void noteConnected(Item& item, Clock::time_point now);
     void dueRetries();
     long waitMs() const;
     // --- the window ---
@@ -364,6 +365,7 @@ void RKLibCurlGets::Impl::finished(std::size_t index, CURLcode rc) {
     Transfer& t = *item.transfer;
     const AttemptOutcome outcome = readOutcome(item.easy, rc, t);
     curl_multi_remove_handle(multi_, item.easy);
+    noteConnected(item, Clock::now());
     item.state = State::Queued;
     --inFlight_;
     if (item.connected) {
@@ -445,14 +447,7 @@ void RKLibCurlGets::Impl::checkStalls() {
         }
         Transfer& t = *item.transfer;
         if (t.requestSent) {
-            if (!item.connected) { // the handshake's length, and the connections up at once
-                item.connected = true;
-                longestHandshakeMs_ = std::max<long long>(
-                    longestHandshakeMs_,
-                    std::chrono::duration_cast<std::chrono::milliseconds>(now - item.sentAt)
-                        .count());
-                peakConnected_ = std::max(peakConnected_, ++connectedNow_);
-            }
+            noteConnected(item, now);
             continue;
         }
         const long long age =
@@ -470,6 +465,19 @@ void RKLibCurlGets::Impl::checkStalls() {
             resends_.insert(i);
         }
     }
+}
+
+// Counts a GET past its handshake once: the handshake's length, and the
+// connections up at once.
+void RKLibCurlGets::Impl::noteConnected(Item& item, Clock::time_point now) {
+    if (item.connected || !item.transfer || !item.transfer->requestSent) {
+        return;
+    }
+    item.connected = true;
+    longestHandshakeMs_ = std::max<long long>(
+        longestHandshakeMs_,
+        std::chrono::duration_cast<std::chrono::milliseconds>(now - item.sentAt).count());
+    peakConnected_ = std::max(peakConnected_, ++connectedNow_);
 }
 
 void RKLibCurlGets::Impl::dueRetries() {
@@ -513,11 +521,16 @@ void RKLibCurlGets::Impl::answered(const Item& item) {
     }
 }
 
+// A connection that could not be made while others were up marks the
+// gateway's width: the window stays within the connections it served. Any
+// other GET without an answer halves the window, once per round of sends.
 void RKLibCurlGets::Impl::narrow(const Item& item, bool stalled) {
     if (stalled && peakConnected_ > 0) {
         ceiling_ = std::max(1u, std::min(ceiling_, peakConnected_));
+        window_ = std::min(window_, ceiling_);
+        return;
     }
-    if (item.epoch == epoch_) { // once per round of sends
+    if (item.epoch == epoch_) {
         window_ = std::max(1u, window_ / 2);
         ++epoch_;
     }
