@@ -175,20 +175,22 @@ struct NarrowCase {
     int keepAliveSec; // how long it keeps an idle connection
     int serialMs;     // > 0: one request at a time, each this long
     long timeoutMs;   // the client's request time-out
+    long connectMs;   // and its connect time-out
     int fileSystems, shares;
     bool pauseFirst; // let the gateway close the idle connections before each walk
 };
 
 const NarrowCase kNarrowCases[] = {
     // A thread-pool server with fewer workers than the window, keep-alive.
-    {"fewer-workers-than-window", 8, 5, 0, 4000, 24, 24, false},
-    // A process-pool server: 4 workers, keep-alive 5 s.
-    {"four-workers", 4, 5, 0, 4000, 30, 12, false},
+    {"fewer-workers-than-window", 8, 5, 0, 4000, 4000, 24, 24, false},
+    // A process-pool server: 4 workers, keep-alive 5 s; connections beyond
+    // them time out in their connect phase.
+    {"four-workers", 4, 5, 0, 4000, 1000, 30, 12, false},
     // One request at a time, slower than the time-out over the window (600 ms
     // each, 4 in flight would take 2.4 s).
-    {"one-at-a-time-slow", 256, 5, 600, 2000, 6, 2, false},
+    {"one-at-a-time-slow", 256, 5, 600, 2000, 2000, 6, 2, false},
     // Idle kept-alive connections closed after a second, walks after a pause.
-    {"closes-idle-connections", 256, 1, 0, 4000, 24, 24, true},
+    {"closes-idle-connections", 256, 1, 0, 4000, 4000, 24, 24, true},
 };
 
 TEST(NarrowGateways, WalksReturnWhatOneAtATimeReturns) {
@@ -206,7 +208,7 @@ TEST(NarrowGateways, WalksReturnWhatOneAtATimeReturns) {
         const int port = serial ? serial->port() : 0;
         RKLibCurlOptions client = fastOptions(*sim);
         client.requestTimeoutMs = c.timeoutMs;
-        client.connectTimeoutMs = c.timeoutMs;
+        client.connectTimeoutMs = c.connectMs;
         ClientOptions scoped(client);
         const auto servers = serversOf(*sim);
         auto walk = [&](unsigned parallel) {
