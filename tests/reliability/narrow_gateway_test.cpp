@@ -418,7 +418,13 @@ TEST(WalkBounds, WalksLeaveNoMoreConnectionsThanOneAtATime) {
             });
         std::unique_lock<std::mutex> lock(m);
         cv.wait(lock, [&] { return walked == kThreads; });
-        const int open = openDescriptors();
+        // The in-process gateway closes its side of a closed connection when
+        // it notices: let it, so that only what the client holds counts.
+        int open = openDescriptors();
+        for (int i = 0; i < 20; ++i) {
+            std::this_thread::sleep_for(std::chrono::milliseconds(100));
+            open = std::min(open, openDescriptors());
+        }
         done = true;
         cv.notify_all();
         lock.unlock();
@@ -427,7 +433,10 @@ TEST(WalkBounds, WalksLeaveNoMoreConnectionsThanOneAtATime) {
         return open;
     };
     const int oneAtATime = held(1);
-    EXPECT_LE(held(64), oneAtATime);
+    const int ahead = held(64);
+    EXPECT_LE(ahead, oneAtATime);
+    RecordProperty("descriptors_one_at_a_time", oneAtATime);
+    RecordProperty("descriptors_at_64", ahead);
 }
 
 } // namespace
