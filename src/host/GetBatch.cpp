@@ -42,7 +42,7 @@ constexpr unsigned kFirstWindow = 2;
 constexpr unsigned long long kMaxBytesAhead = 64ULL << 20;
 // A handshake longer than this, and than kStallFactor times the longest one
 // that completed, while other GETs were answered, is taken as stalled.
-constexpr long long kStallFloorMs = 1000;
+constexpr long long kStallFloorMs = 2000;
 constexpr long long kStallFactor = 4;
 
 enum class State {
@@ -80,7 +80,7 @@ struct EasyFree {
 
 using namespace hnasmgmt::host;
 
-struct RKLibCurlGets::Impl {
+struct __attribute__((visibility("hidden"))) RKLibCurlGets::Impl {
     Impl(const GetBatchSettings& s, const std::vector<std::string>& urls, unsigned cap);
     ~Impl();
     Impl(const Impl&) = delete;
@@ -99,6 +99,7 @@ private:
     void collect();
     void finished(std::size_t index, CURLcode rc);
     void checkStalls();
+    void noteConnected(Item& item, Clock::time_point now);
     void dueRetries();
     long waitMs() const;
     // --- the window ---
@@ -199,6 +200,9 @@ void RKLibCurlGets::Impl::closeConnections() {
 // keeps it for the next send.
 void RKLibCurlGets::Impl::release(Item& item) {
     if (item.easy == nullptr) {
+        if (item.state == State::Taken || item.state == State::Caller) {
+            item.transfer.reset();
+        }
         return;
     }
     if (item.state == State::InFlight) {
@@ -222,6 +226,9 @@ void RKLibCurlGets::Impl::release(Item& item) {
         curl_easy_cleanup(item.easy);
     }
     item.easy = nullptr;
+    if (item.state == State::Taken || item.state == State::Caller) {
+        item.transfer.reset();
+    }
 }
 
 // --- sending ---
@@ -358,6 +365,7 @@ void RKLibCurlGets::Impl::finished(std::size_t index, CURLcode rc) {
     Transfer& t = *item.transfer;
     const AttemptOutcome outcome = readOutcome(item.easy, rc, t);
     curl_multi_remove_handle(multi_, item.easy);
+    noteConnected(item, Clock::now());
     item.state = State::Queued;
     --inFlight_;
     if (item.connected) {
@@ -439,14 +447,7 @@ void RKLibCurlGets::Impl::checkStalls() {
         }
         Transfer& t = *item.transfer;
         if (t.requestSent) {
-            if (!item.connected) { // the handshake's length, and the connections up at once
-                item.connected = true;
-                longestHandshakeMs_ = std::max<long long>(
-                    longestHandshakeMs_,
-                    std::chrono::duration_cast<std::chrono::milliseconds>(now - item.sentAt)
-                        .count());
-                peakConnected_ = std::max(peakConnected_, ++connectedNow_);
-            }
+            noteConnected(item, now);
             continue;
         }
         const long long age =
@@ -464,6 +465,19 @@ void RKLibCurlGets::Impl::checkStalls() {
             resends_.insert(i);
         }
     }
+}
+
+// Counts a GET past its handshake once: the handshake's length, and the
+// connections up at once.
+void RKLibCurlGets::Impl::noteConnected(Item& item, Clock::time_point now) {
+    if (item.connected || !item.transfer || !item.transfer->requestSent) {
+        return;
+    }
+    item.connected = true;
+    longestHandshakeMs_ = std::max<long long>(
+        longestHandshakeMs_,
+        std::chrono::duration_cast<std::chrono::milliseconds>(now - item.sentAt).count());
+    peakConnected_ = std::max(peakConnected_, ++connectedNow_);
 }
 
 void RKLibCurlGets::Impl::dueRetries() {
@@ -507,11 +521,16 @@ void RKLibCurlGets::Impl::answered(const Item& item) {
     }
 }
 
+// A connection that could not be made while others were up marks the
+// gateway's width: the window stays within the connections it served. Any
+// other GET without an answer halves the window, once per round of sends.
 void RKLibCurlGets::Impl::narrow(const Item& item, bool stalled) {
     if (stalled && peakConnected_ > 0) {
         ceiling_ = std::max(1u, std::min(ceiling_, peakConnected_));
+        window_ = std::min(window_, ceiling_);
+        return;
     }
-    if (item.epoch == epoch_) { // once per round of sends
+    if (item.epoch == epoch_) {
         window_ = std::max(1u, window_ / 2);
         ++epoch_;
     }
