@@ -25,6 +25,7 @@
 
 #include <cstddef>
 #include <cstdint>
+#include <iterator>
 #include <string>
 #include <string_view>
 #include <utility>
@@ -70,14 +71,15 @@ public:
     // member named keys[i] (it must consume the value and returns whether it
     // read it), skip() for every other member. Returns the mask of the keys
     // whose onField returned true (bit i for keys[i]; at most 32 keys).
-    template <std::size_t N, typename OnField>
-    std::uint32_t fields(JsonObject& object, const std::string_view (&keys)[N], OnField&& onField) {
-        return visitFields(object, keys, N,
+    // `keys` is an array of std::string_view.
+    template <typename Keys, typename OnField>
+    std::uint32_t fields(JsonObject& object, const Keys& keys, OnField&& onField) {
+        return visitFields(object, std::data(keys), std::size(keys),
                            [&](std::size_t i, JsonValue& v) { return onField(i, v); });
     }
     // The same for an object value; false and skipped when it is not an object.
-    template <std::size_t N, typename OnField>
-    std::uint32_t fields(JsonValue& value, const std::string_view (&keys)[N], OnField&& onField) {
+    template <typename Keys, typename OnField>
+    std::uint32_t fields(JsonValue& value, const Keys& keys, OnField&& onField) {
         JsonObject object;
         if (!take(value, simdjson::ondemand::json_type::object, object,
                   [](JsonValue& v) { return v.get_object(); })) {
@@ -199,9 +201,8 @@ private:
 };
 
 // The mask fields() returns when it read every one of `keys`.
-template <std::size_t N> constexpr std::uint32_t allOf(const std::string_view (&)[N]) {
-    static_assert(N < 32, "at most 31 keys");
-    return (1u << N) - 1;
+template <typename Keys> constexpr std::uint32_t allOf(const Keys& keys) {
+    return (1u << std::size(keys)) - 1;
 }
 
 // Number conversions: truncation toward zero with saturation.
