@@ -9,7 +9,8 @@
 
 #include <benchmark/benchmark.h>
 
-#include <chrono>
+#include <time.h>
+
 #include <cstdio>
 #include <map>
 #include <string>
@@ -90,29 +91,37 @@ std::string document(int which) {
     return doc;
 }
 
-// The mean time per run of each benchmark, by name, for the ratios.
-std::map<std::string, double>& times() {
-    static std::map<std::string, double> instance;
+// The yardsticks whose times the ratios take.
+enum class Yardstick { Bare, Dom };
+
+// The mean time of the last run of each yardstick on each document.
+std::map<std::pair<Yardstick, int>, double>& times() {
+    static std::map<std::pair<Yardstick, int>, double> instance;
     return instance;
 }
 
-// Adds the time of the timed region it spans to `total`.
+// Adds the processor time of the thread over the region it spans to
+// `total`, in seconds (other processes on the machine count less than in
+// the wall-clock time).
 class Timed {
 public:
-    explicit Timed(double& total) : total_(total), start_(std::chrono::steady_clock::now()) {}
-    ~Timed() {
-        total_ += std::chrono::duration<double>(std::chrono::steady_clock::now() - start_).count();
-    }
+    explicit Timed(double& total) : total_(total), start_(now()) {}
+    ~Timed() { total_ += now() - start_; }
 
 private:
+    static double now() {
+        timespec t{};
+        clock_gettime(CLOCK_THREAD_CPUTIME_ID, &t);
+        return static_cast<double>(t.tv_sec) + static_cast<double>(t.tv_nsec) * 1e-9;
+    }
     double& total_;
-    std::chrono::steady_clock::time_point start_;
+    double start_;
 };
 
-// Notes the mean time of the run of `state` under its name.
-void noteTime(const benchmark::State& state, double total) {
+// Notes the mean time of a yardstick's run on document `which`.
+void noteTime(const benchmark::State& state, Yardstick yardstick, int which, double total) {
     if (state.iterations() > 0) {
-        times()[state.name()] = total / static_cast<double>(state.iterations());
+        times()[{yardstick, which}] = total / static_cast<double>(state.iterations());
     }
 }
 
@@ -133,7 +142,7 @@ void bareParse(benchmark::State& state, int which) {
         }
         benchmark::DoNotOptimize(root);
     }
-    noteTime(state, total);
+    noteTime(state, Yardstick::Bare, which, total);
     state.SetBytesProcessed(static_cast<int64_t>(state.iterations() * doc.size()));
 }
 
@@ -262,7 +271,7 @@ void domRead(benchmark::State& state, int which, const char* key, std::size_t ex
         }
         state.ResumeTiming();
     }
-    noteTime(state, total);
+    noteTime(state, Yardstick::Dom, which, total);
     state.SetBytesProcessed(static_cast<int64_t>(state.iterations() * doc.size()));
 }
 
@@ -292,15 +301,12 @@ void messageParse(benchmark::State& state, int which, Records (Message::*get)(),
         state.ResumeTiming();
     }
     state.counters["records"] = static_cast<double>(expected);
-    noteTime(state, total);
     // The ratios to the yardsticks of the same listing, run just before.
-    const std::string name = state.name();
-    const std::string prefix = name.substr(0, name.rfind('_'));
-    for (const char* other : {"Dom", "Bare"}) {
-        const auto it = times().find(prefix + "_" + other);
+    for (const auto& [yardstick, counter] : {std::make_pair(Yardstick::Dom, "dom_ratio"),
+                                             std::make_pair(Yardstick::Bare, "bare_ratio")}) {
+        const auto it = times().find({yardstick, which});
         if (it != times().end() && it->second > 0 && state.iterations() > 0) {
-            state.counters[std::string(other) == "Dom" ? "dom_ratio" : "bare_ratio"] =
-                total / static_cast<double>(state.iterations()) / it->second;
+            state.counters[counter] = total / static_cast<double>(state.iterations()) / it->second;
         }
     }
     state.SetBytesProcessed(static_cast<int64_t>(state.iterations() * doc.size()));

@@ -184,6 +184,9 @@ private:
                       std::size_t count);
     bool enterArray(JsonValue& value, simdjson::ondemand::array& array);
     std::size_t room(const char* first, const char* second) const;
+    // The closing quote of the string whose text starts at `start`, when the
+    // text has no escape; nullptr otherwise.
+    const char* plainEnd(const char* start) const;
     bool string(JsonValue& value, std::string_view& out);
     struct Number;
     bool number(JsonValue& value, Number& out);
