@@ -258,21 +258,22 @@ void messageParse(benchmark::State& state, int which, const char* key,
     double ours = 0, bareTotal = 0, domTotal = 0;
     for (auto _ : state) {
         state.PauseTiming();
+        // The bare parse first, so that each reader follows a pass over the text.
+        simdjson::dom::element root;
         bool ok = false;
+        {
+            Timed timed(bareTotal);
+            ok = bare.parse(doc.data(), doc.size(), false).get(root) == simdjson::SUCCESS;
+        }
         {
             Message message(1);
             state.ResumeTiming();
             {
                 Timed timed(ours);
-                ok = message.parseResponse(doc);
+                ok = message.parseResponse(doc) && ok;
             }
             state.PauseTiming();
             ok = ok && (message.*get)().size() == expected;
-        }
-        simdjson::dom::element root;
-        {
-            Timed timed(bareTotal);
-            ok = ok && bare.parse(doc.data(), doc.size(), false).get(root) == simdjson::SUCCESS;
         }
         {
             std::vector<Record> records;
