@@ -29,7 +29,8 @@ enum class Kind {
 };
 
 // Where a field is used (a mask): the documents read, the answer to a
-// creation, the bodies written for a CIFS and for an NFS share.
+// creation, the bodies written for a CIFS and for an NFS share, the body
+// written for the record itself.
 enum Use : unsigned {
     kRead = 1u,
     kCreated = 2u,
