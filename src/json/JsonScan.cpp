@@ -307,21 +307,8 @@ bool JsonScan::is(JsonValue& value, json_type type) {
     return actual == type;
 }
 
-std::size_t JsonScan::match(simdjson::ondemand::field& field, const std::string_view* keys,
-                            std::size_t count) {
-    // A key written without escapes matches when its bytes do; the text is
-    // padded, so reading a wanted key's length past a shorter key is safe.
-    const char* raw = field.key().raw();
-    for (std::size_t i = 0; i < count; ++i) {
-        const std::string_view key = keys[i];
-        if (raw[0] == key[0] && std::memcmp(raw, key.data(), key.size()) == 0 &&
-            raw[key.size()] == '"') {
-            return i;
-        }
-    }
-    if (plainEnd(raw) != nullptr) {
-        return count;
-    }
+std::size_t JsonScan::matchEscaped(simdjson::ondemand::field& field, const std::string_view* keys,
+                                   std::size_t count) {
     // Escapes: decode the key (which checks them) and compare it whole.
     std::string_view decoded;
     if (field.unescaped_key().get(decoded) != SUCCESS) {
@@ -342,18 +329,6 @@ bool JsonScan::enterArray(JsonValue& value, simdjson::ondemand::array& array) {
     }
     ++level_;
     return true;
-}
-
-const char* JsonScan::plainEnd(const char* start) const {
-    // The first pass found the string's closing quote, so there is one
-    // before the end of the text; memchr finds it faster than a loop.
-    const std::size_t rest = static_cast<std::size_t>(end_ - start);
-    const char* quote = static_cast<const char*>(std::memchr(start, '"', rest));
-    if (quote == nullptr ||
-        std::memchr(start, '\\', static_cast<std::size_t>(quote - start)) != nullptr) {
-        return nullptr;
-    }
-    return quote;
 }
 
 std::size_t JsonScan::room(const char* first, const char* second) const {

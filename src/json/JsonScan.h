@@ -25,6 +25,7 @@
 
 #include <cstddef>
 #include <cstdint>
+#include <cstring>
 #include <iterator>
 #include <string>
 #include <string_view>
@@ -181,12 +182,35 @@ private:
     }
     // Index of the key in `keys` that names `field`, or `count` for none.
     std::size_t match(simdjson::ondemand::field& field, const std::string_view* keys,
-                      std::size_t count);
+                      std::size_t count) {
+        // A key written without escapes matches when its bytes do; the text
+        // is padded, so reading a wanted key's length past a shorter key is
+        // safe.
+        const char* raw = field.key().raw();
+        for (std::size_t i = 0; i < count; ++i) {
+            const std::string_view key = keys[i];
+            if (raw[0] == key[0] && std::memcmp(raw, key.data(), key.size()) == 0 &&
+                raw[key.size()] == '"') {
+                return i;
+            }
+        }
+        return plainEnd(raw) != nullptr ? count : matchEscaped(field, keys, count);
+    }
+    // The same for a key with escapes: decoded (which checks them), then
+    // compared whole.
+    std::size_t matchEscaped(simdjson::ondemand::field& field, const std::string_view* keys,
+                             std::size_t count);
     bool enterArray(JsonValue& value, simdjson::ondemand::array& array);
     std::size_t room(const char* first, const char* second) const;
     // The closing quote of the string whose text starts at `start`, when the
-    // text has no escape; nullptr otherwise.
-    const char* plainEnd(const char* start) const;
+    // text has no escape; nullptr otherwise. (The first pass checked that
+    // every string is closed.)
+    static const char* plainEnd(const char* start) {
+        while (*start != '"' && *start != '\\') {
+            ++start;
+        }
+        return *start == '"' ? start : nullptr;
+    }
     bool string(JsonValue& value, std::string_view& out);
     struct Number;
     bool number(JsonValue& value, Number& out);
