@@ -358,8 +358,14 @@ bool JsonScan::string(JsonValue& value, std::string_view& out) {
 }
 
 bool JsonScan::number(JsonValue& value, Number& out) {
-    // The number's kind first, then the number as that kind. (A number read
-    // as a whole, through get_number(), loses floats of more than 19 digits.)
+    // Most numbers are 64-bit integers: read as one, which leaves the value
+    // unconsumed when it is not. Otherwise the number's kind first, then the
+    // number as that kind. (A number read as a whole, through get_number(),
+    // loses floats of more than 19 digits.)
+    if (value.get_int64().get(out.i) == SUCCESS) {
+        out.type = simdjson::ondemand::number_type::signed_integer;
+        return true;
+    }
     simdjson::error_code error = value.get_number_type().get(out.type);
     if (error == SUCCESS) {
         switch (out.type) {
