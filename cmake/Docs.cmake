@@ -12,6 +12,7 @@ if(DOXYGEN_FOUND)
                  @ONLY)
   file(GLOB_RECURSE HNASMGMT_DOCS_HEADERS CONFIGURE_DEPENDS
        ${CMAKE_CURRENT_SOURCE_DIR}/include/hnasmgmt/*.h)
+list(APPEND HNASMGMT_DOCS_HEADERS ${PROJECT_BINARY_DIR}/include/hnasmgmt/Version.h)
   add_custom_command(
     OUTPUT ${HNASMGMT_DOCS_OUTPUT}/html/index.html
     COMMAND ${CMAKE_COMMAND} -E remove_directory ${HNASMGMT_DOCS_OUTPUT}/html

@@ -16,7 +16,7 @@ add_library(hnastooldocs STATIC
   ${PROJECT_SOURCE_DIR}/tools/common/DocumentationFlags.cpp
   ${PROJECT_SOURCE_DIR}/tools/common/ManPage.cpp)
 target_include_directories(hnastooldocs PUBLIC ${PROJECT_SOURCE_DIR}/tools ${CLI11_INCLUDE_DIR}
-                           PRIVATE ${PROJECT_SOURCE_DIR}/include)
+                           PRIVATE ${PROJECT_SOURCE_DIR}/include ${PROJECT_BINARY_DIR}/include)
 
 # hnasctl --version also names the libraries it runs with.
 target_sources(hnasctl PRIVATE ${PROJECT_SOURCE_DIR}/tools/common/VersionText.cpp)

@@ -14,11 +14,13 @@
 #include "hnasmgmt/host/RKLibCurl.h"
 #include "hnasmgmt/rest/HNASRestAPI.h"
 #include "rest/LogText.h"
+#include "rest/ResourceCheck.h"
 #include "json/ListingReaders.h"
 
 namespace hnasfacade {
 
 using hnasmgmt::clipForLog;
+using hnasmgmt::gatewayTextForLog;
 
 // What one operation logs under: its function name and job.
 struct OpLog {
@@ -81,8 +83,10 @@ inline bool bodyBuilt(const OpLog& op, bool built, const std::string& body, cons
 }
 
 // A resource path made of literal pieces and identifiers. An identifier fills
-// one path segment: a '/' in it would make the request reach another
-// resource, so it makes the path unsafe.
+// one path segment: a '/' in it, or anything that makes it unsafe as a
+// resource of its own (isUnsafeResource), would make the request reach
+// another resource, so it makes the whole path unsafe, whichever identifier
+// it is in.
 class ResourcePath {
 public:
     ResourcePath& text(const char* literal) {
@@ -90,7 +94,8 @@ public:
         return *this;
     }
     ResourcePath& segment(const std::string& identifier) {
-        safe_ = safe_ && identifier.find('/') == std::string::npos;
+        safe_ = safe_ && identifier.find('/') == std::string::npos &&
+                !hnasmgmt::isUnsafeResource(identifier);
         path_ += identifier;
         return *this;
     }
@@ -186,7 +191,7 @@ bool sendAndRead(HNASRestAPI& api, const OpLog& op, const Request& request, OnFa
         op.trace.DebugLvl(op.function, -1, op.job, "Empty response from the array");
         failure = "empty answer";
     } else {
-        onBody(clipForLog(reply.body).c_str());
+        onBody(gatewayTextForLog(reply.body).c_str());
         if (read(reply.body)) {
             return true;
         }

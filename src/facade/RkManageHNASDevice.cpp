@@ -36,21 +36,23 @@ void logSubsystem(const OpLog& op, const __HNASStorageSubSystemInfo& info) {
     const int level = 5;
     op.trace.DebugLvl(op.function, level, op.job, "IsCluster [%s]", info.isCluster ? "YES" : "NO");
     op.trace.DebugLvl(op.function, level, op.job, "Cluster Name [%s]",
-                      clipForLog(info.name).c_str());
+                      gatewayTextForLog(info.name).c_str());
     op.trace.DebugLvl(op.function, level, op.job, "Node Count [%d]", info.nodeCount);
     op.trace.DebugLvl(op.function, level, op.job, "ClusterUUID [%s]",
-                      clipForLog(info.clusterUUID).c_str());
+                      gatewayTextForLog(info.clusterUUID).c_str());
     op.trace.DebugLvl(op.function, level, op.job, "Firmware Version [%s]",
-                      clipForLog(info.firmwareVersion).c_str());
-    op.trace.DebugLvl(op.function, level, op.job, "Model [%s]", clipForLog(info.model).c_str());
+                      gatewayTextForLog(info.firmwareVersion).c_str());
+    op.trace.DebugLvl(op.function, level, op.job, "Model [%s]",
+                      gatewayTextForLog(info.model).c_str());
     op.trace.DebugLvl(op.function, level, op.job, "Storage Health [%s]",
-                      clipForLog(info.storageHealth).c_str());
-    op.trace.DebugLvl(op.function, level, op.job, "Vendor [%s]", clipForLog(info.vendor).c_str());
+                      gatewayTextForLog(info.storageHealth).c_str());
+    op.trace.DebugLvl(op.function, level, op.job, "Vendor [%s]",
+                      gatewayTextForLog(info.vendor).c_str());
     // The header's brackets hold the number of licence lines that follow.
     op.trace.DebugLvl(op.function, level, op.job, "Licenses... [%s]",
                       std::to_string(info.licenses.size()).c_str());
     for (const std::string& license : info.licenses) {
-        op.trace.DebugLvl(op.function, level, op.job, "[%s]", clipForLog(license).c_str());
+        op.trace.DebugLvl(op.function, level, op.job, "[%s]", gatewayTextForLog(license).c_str());
     }
 }
 
@@ -66,7 +68,7 @@ bool RkManageHNAS::getFileDevice(__HNASStorageSubSystemInfo& info) {
             [&](const Reply& reply) {
                 op.trace.DebugLvl(kFunction, -1, op.job,
                                   "Unable to get the storage subsystem information. Response [%s]",
-                                  clipForLog(reply.body).c_str());
+                                  gatewayTextForLog(reply.body).c_str());
             },
             bodyLine(op, -1, "Successfully got the storage subsystem information. Response [%s]"),
             message);
@@ -94,7 +96,7 @@ bool RkManageHNAS::getVirtualServers(std::vector<__HNASVirtualServers>& servers)
             [&](const Reply& reply) {
                 op.trace.DebugLvl(kFunction, -1, op.job,
                                   "Unable to get virtual server list. Response [%s]",
-                                  clipForLog(reply.body).c_str());
+                                  gatewayTextForLog(reply.body).c_str());
                 if (reply.status == kHttpUnauthorized) {
                     lastErrorCode = kErrorUnauthorized;
                 }

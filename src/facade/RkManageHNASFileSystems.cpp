@@ -72,7 +72,7 @@ bool RkManageHNAS::getFileSystemID(__HNASVirtualServers virtualServer, const std
         for (const __HNASFileSystemShares& share : shares) {
             if (lowerCopy(share.name) == wanted) {
                 op.trace.DebugLvl(kFunction, 0, op.job, "Share [%s] found.",
-                                  clipForLog(share.name).c_str());
+                                  gatewayTextForLog(share.name).c_str());
                 filesystemId = share.filesystemId;
                 return true;
             }
@@ -104,8 +104,8 @@ bool RkManageHNAS::getFileSystemID(const std::string& filesystemName, std::strin
         for (const __HNASFileSystemInfo& filesystem : filesystems) {
             if (lowerCopy(filesystem.label) == wanted) {
                 op.trace.DebugLvl(kFunction, 0, op.job, "File System[%s] found. FS ID [%s]",
-                                  clipForLog(filesystem.label).c_str(),
-                                  clipForLog(filesystem.filesystemId).c_str());
+                                  gatewayTextForLog(filesystem.label).c_str(),
+                                  gatewayTextForLog(filesystem.filesystemId).c_str());
                 match = &filesystem;
             }
         }

@@ -81,7 +81,7 @@ bool readShareListing(HNASRestAPI& api, const OpLog& op, const __HNASVirtualServ
             op.trace.DebugLvl(op.function, -1, op.job,
                               "Unable to get file system shares for virtual server [%s]. "
                               "Response [%s]",
-                              server.c_str(), clipForLog(reply.body).c_str());
+                              server.c_str(), gatewayTextForLog(reply.body).c_str());
         },
         [&](const char* body) {
             op.trace.DebugLvl(op.function, 5, op.job,
@@ -221,7 +221,7 @@ bool RkManageHNAS::getFilesystemShares(__HNASVirtualServers& virtualServer,
         auto visit = [&](size_t i, WalkStep& step) {
             __HNASFileSystemShares& share = result[i];
             op.trace.DebugLvl(kFunction, 0, op.job, "Found Share [%s]",
-                              clipForLog(share.name).c_str());
+                              gatewayTextForLog(share.name).c_str());
             if (!fetchPermissions) {
                 return;
             }

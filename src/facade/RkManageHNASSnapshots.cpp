@@ -144,7 +144,7 @@ bool RkManageHNAS::getAllSnapshots(std::vector<__HNASFileSystemSnapshot>& snapsh
                                      nameFilter, working, &step)) {
                     op.trace.DebugLvl(kFunction, -1, op.job,
                                       "Unable to get File System Snapshots for File System[%s]",
-                                      clipForLog(filesystem.label).c_str());
+                                      gatewayTextForLog(filesystem.label).c_str());
                     skipped.push_back({filesystem.filesystemId, filesystem.label,
                                        step.why.empty() ? "not sent: invalid input" : step.why});
                     return;
@@ -181,8 +181,8 @@ bool RkManageHNAS::isSnapshotPresent(const std::string& filesystemId,
             if (snapshot.displayName == displayName) {
                 op.trace.DebugLvl(kFunction, 0, op.job,
                                   "File System Snapshot[%s] found. FS ID [%s]",
-                                  clipForLog(snapshot.displayName).c_str(),
-                                  clipForLog(snapshot.filesystemId).c_str());
+                                  gatewayTextForLog(snapshot.displayName).c_str(),
+                                  gatewayTextForLog(snapshot.filesystemId).c_str());
                 found = true;
             }
         }
@@ -212,7 +212,7 @@ bool RkManageHNAS::deleteFileSystemSnapshot(__HNASFileSystemSnapshot snapshot,
             if (listed.displayName == snapshot.displayName) {
                 op.trace.DebugLvl(kFunction, 0, op.job,
                                   "Found the snapshot[%s] that has to be deleted.",
-                                  clipForLog(listed.displayName).c_str());
+                                  gatewayTextForLog(listed.displayName).c_str());
                 match = &listed;
                 break;
             }
@@ -221,13 +221,13 @@ bool RkManageHNAS::deleteFileSystemSnapshot(__HNASFileSystemSnapshot snapshot,
             op.trace.DebugLvl(kFunction, -1, op.job,
                               "Snapshot[%s] to delete not found. It may be externally deleted. "
                               "Considering this operation as successful.",
-                              clipForLog(snapshot.displayName).c_str());
+                              gatewayTextForLog(snapshot.displayName).c_str());
             return true;
         }
 
         if (!deleteFileSystemSnapshot(match->objectId)) {
             op.trace.DebugLvl(kFunction, -1, op.job, "Unable to delete the Snapshot[%s].",
-                              clipForLog(snapshot.displayName).c_str());
+                              gatewayTextForLog(snapshot.displayName).c_str());
             return false;
         }
         return true;

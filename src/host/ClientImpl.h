@@ -23,7 +23,8 @@ struct RKLibCurlRequest {
     const char* userAgent;
 };
 
-struct RKLibCurl::Impl {
+// Hidden: its members are no part of the library's interface.
+struct __attribute__((visibility("hidden"))) RKLibCurl::Impl {
     bool ready = false;
     bool reuseConnections = true;
     long long jobId = 0;

@@ -42,7 +42,7 @@ constexpr unsigned kFirstWindow = 2;
 constexpr unsigned long long kMaxBytesAhead = 64ULL << 20;
 // A handshake longer than this, and than kStallFactor times the longest one
 // that completed, while other GETs were answered, is taken as stalled.
-constexpr long long kStallFloorMs = 1000;
+constexpr long long kStallFloorMs = 2000;
 constexpr long long kStallFactor = 4;
 
 enum class State {
@@ -80,7 +80,7 @@ struct EasyFree {
 
 using namespace hnasmgmt::host;
 
-struct RKLibCurlGets::Impl {
+struct __attribute__((visibility("hidden"))) RKLibCurlGets::Impl {
     Impl(const GetBatchSettings& s, const std::vector<std::string>& urls, unsigned cap);
     ~Impl();
     Impl(const Impl&) = delete;
@@ -99,6 +99,7 @@ private:
     void collect();
     void finished(std::size_t index, CURLcode rc);
     void checkStalls();
+    void noteConnected(Item& item, Clock::time_point now);
     void dueRetries();
     long waitMs() const;
     // --- the window ---
@@ -131,6 +132,7 @@ private:
     unsigned connectedNow_ = 0;
     unsigned peakConnected_ = 0;
     long long longestHandshakeMs_ = 0;
+    unsigned long long largestAnswer_ = 0;
     Clock::time_point lastAnswerAt_;
     std::size_t nextFresh_ = 0;     // the first index never sent
     std::set<std::size_t> resends_; // queued again (lowest first)
@@ -198,6 +200,9 @@ void RKLibCurlGets::Impl::closeConnections() {
 // keeps it for the next send.
 void RKLibCurlGets::Impl::release(Item& item) {
     if (item.easy == nullptr) {
+        if (item.state == State::Taken || item.state == State::Caller) {
+            item.transfer.reset();
+        }
         return;
     }
     if (item.state == State::InFlight) {
@@ -221,6 +226,9 @@ void RKLibCurlGets::Impl::release(Item& item) {
         curl_easy_cleanup(item.easy);
     }
     item.easy = nullptr;
+    if (item.state == State::Taken || item.state == State::Caller) {
+        item.transfer.reset();
+    }
 }
 
 // --- sending ---
@@ -241,8 +249,12 @@ void RKLibCurlGets::Impl::startSends() {
     while (!stopping_ && inFlight_ < window_ && nextToSend(index)) {
         Item& item = items_[index];
         const bool awaited = index == held_.awaited;
-        // Answers are held for at most cap_ GETs ahead, and within the budget.
-        if (index >= held_.awaited + cap_ || (!awaited && held_.held >= held_.limit) ||
+        // Answers are held for at most cap_ GETs ahead, and within the budget:
+        // a GET ahead starts only when the answers under way would fit too,
+        // each counted at the size of the largest seen so far.
+        const unsigned long long underWay = (inFlight_ + 1ULL) * largestAnswer_;
+        if (index >= held_.awaited + cap_ ||
+            (!awaited && (held_.held >= held_.limit || underWay > held_.limit - held_.held)) ||
             (!awaited && item.waitTurn)) {
             return;
         }
@@ -353,6 +365,7 @@ void RKLibCurlGets::Impl::finished(std::size_t index, CURLcode rc) {
     Transfer& t = *item.transfer;
     const AttemptOutcome outcome = readOutcome(item.easy, rc, t);
     curl_multi_remove_handle(multi_, item.easy);
+    noteConnected(item, Clock::now());
     item.state = State::Queued;
     --inFlight_;
     if (item.connected) {
@@ -415,6 +428,7 @@ void RKLibCurlGets::Impl::finished(std::size_t index, CURLcode rc) {
         t.received = 0;
         t.body.clear();
     }
+    largestAnswer_ = std::max<unsigned long long>(largestAnswer_, t.body.size());
     item.result.body = std::move(t.body);
     t.body = std::string();
     t.received = 0; // now counted as the held body
@@ -433,14 +447,7 @@ void RKLibCurlGets::Impl::checkStalls() {
         }
         Transfer& t = *item.transfer;
         if (t.requestSent) {
-            if (!item.connected) { // the handshake's length, and the connections up at once
-                item.connected = true;
-                longestHandshakeMs_ = std::max<long long>(
-                    longestHandshakeMs_,
-                    std::chrono::duration_cast<std::chrono::milliseconds>(now - item.sentAt)
-                        .count());
-                peakConnected_ = std::max(peakConnected_, ++connectedNow_);
-            }
+            noteConnected(item, now);
             continue;
         }
         const long long age =
@@ -458,6 +465,19 @@ void RKLibCurlGets::Impl::checkStalls() {
             resends_.insert(i);
         }
     }
+}
+
+// Counts a GET past its handshake once: the handshake's length, and the
+// connections up at once.
+void RKLibCurlGets::Impl::noteConnected(Item& item, Clock::time_point now) {
+    if (item.connected || !item.transfer || !item.transfer->requestSent) {
+        return;
+    }
+    item.connected = true;
+    longestHandshakeMs_ = std::max<long long>(
+        longestHandshakeMs_,
+        std::chrono::duration_cast<std::chrono::milliseconds>(now - item.sentAt).count());
+    peakConnected_ = std::max(peakConnected_, ++connectedNow_);
 }
 
 void RKLibCurlGets::Impl::dueRetries() {
@@ -493,18 +513,24 @@ void RKLibCurlGets::Impl::answered(const Item& item) {
     lastAnswerAt_ = now;
     const long long tookMs =
         std::chrono::duration_cast<std::chrono::milliseconds>(now - item.sentAt).count();
-    if (tookMs * 2 > requestTimeoutMs(settings_.options)) {
+    const long timeoutMs = requestTimeoutMs(settings_.options);
+    if (tookMs * 2 > timeoutMs) {
         narrow(item, false); // the gateway queues what it is sent
-        return;
+    } else if (tookMs * 4 <= timeoutMs) {
+        window_ = std::min(window_ + 1, std::min(cap_, ceiling_));
     }
-    window_ = std::min(window_ + 1, std::min(cap_, ceiling_));
 }
 
+// A connection that could not be made while others were up marks the
+// gateway's width: the window stays within the connections it served. Any
+// other GET without an answer halves the window, once per round of sends.
 void RKLibCurlGets::Impl::narrow(const Item& item, bool stalled) {
     if (stalled && peakConnected_ > 0) {
         ceiling_ = std::max(1u, std::min(ceiling_, peakConnected_));
+        window_ = std::min(window_, ceiling_);
+        return;
     }
-    if (item.epoch == epoch_) { // once per round of sends
+    if (item.epoch == epoch_) {
         window_ = std::max(1u, window_ / 2);
         ++epoch_;
     }
@@ -526,13 +552,18 @@ void RKLibCurlGets::Impl::handBack() {
     nextFresh_ = items_.size();
 }
 
+// Answers fetched under the old trust are dropped too: the caller fetches
+// them again under the new one, as a walk one request at a time would.
 void RKLibCurlGets::Impl::trustMoved() {
     handBack();
-    for (Item& item : items_) {
-        if (item.state == State::InFlight) {
+    for (std::size_t i = held_.awaited; i < items_.size(); ++i) {
+        Item& item = items_[i];
+        if (item.state == State::InFlight || item.state == State::Done) {
             abandon(item);
+            item.result = RKLibCurlResult();
         }
     }
+    held_.held = 0;
     for (Item& item : items_) {
         release(item);
     }
@@ -565,6 +596,10 @@ bool RKLibCurlGets::Impl::take(std::size_t index, RKLibCurlResult& out) {
     held_.awaited = index;
     Item& item = items_[index];
     for (;;) {
+        if (item.state == State::Done && multi_ != nullptr &&
+            !(currentSettings().trust == settings_.trust)) {
+            trustMoved();
+        }
         if (item.state == State::Done) {
             held_.held -= std::min<unsigned long long>(held_.held, item.result.body.size());
             out = std::move(item.result);

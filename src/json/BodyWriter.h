@@ -3,8 +3,11 @@
 // The frame and the writer of the request bodies. Values are written as they
 // stand: the builders check them first (JsonText.h).
 
-#include <cstddef>
 #include <string>
+#include <type_traits>
+
+#include "json/JsonText.h"
+#include "json/RecordSchema.h"
 
 namespace hnasjson {
 
@@ -30,15 +33,26 @@ private:
     std::string out_ = "{";
 };
 
-// The object of the record's Members, keys[i] naming the i-th, each written
-// by its type, closed with "}".
-template <auto... Members, typename Record, std::size_t N>
-std::string writeMembers(const Record& record, const char* const (&keys)[N]) {
-    static_assert(N == sizeof...(Members), "one member for each key");
+// The object of the record's fields used in `use` (json/Schemas.h), in
+// table order, each written by its kind, closed with `end`.
+template <unsigned use, typename Record>
+std::string writeRecord(const Record& record, const char* end = "}") {
     ObjectWriter writer;
-    std::size_t k = 0;
-    (writer.member(keys[k++], record.*Members), ...);
-    return writer.close();
+    Selection<Record, use>::each(
+        [&](const auto& row) { writer.member(row.key.data(), record.*row.member); });
+    return writer.close(end);
+}
+
+// True when every text of the record's fields used in `use` can be written
+// as it stands (isJsonStringContent).
+template <unsigned use, typename Record> bool writable(const Record& record) {
+    bool ok = true;
+    Selection<Record, use>::each([&](const auto& row) {
+        if constexpr (std::is_same_v<typename std::decay_t<decltype(row)>::Member, std::string>) {
+            ok = ok && isJsonStringContent(record.*row.member);
+        }
+    });
+    return ok;
 }
 
 // Logs "Invalid parameters!!" at level -1. Never throws.

@@ -18,16 +18,11 @@ HNASJSONGetFileDevice::HNASJSONGetFileDevice(const unsigned long long& jobId)
 
 // The licences are appended to those already held.
 bool HNASJSONGetFileDevice::parseResponse(std::string& response) {
-    using R = __HNASStorageSubSystemInfo;
-    static constexpr std::string_view kKeys[] = {"licenses",        "clusterUUID",   "isCluster",
-                                                 "firmwareVersion", "model",         "name",
-                                                 "nodeCount",       "storageHealth", "vendor"};
+    using Rows = hnasjson::Selection<__HNASStorageSubSystemInfo, hnasjson::kRead>;
     return hnasjson::readInto(
-        "HNASJSONGetFileDevice::parseResponse", jobId, response, kKeys, subsystemInfo,
-        [](JsonScan& scan, std::size_t i, JsonValue& v, R& info) {
-            return hnasjson::readMember<&R::licenses, &R::clusterUUID, &R::isCluster,
-                                        &R::firmwareVersion, &R::model, &R::name, &R::nodeCount,
-                                        &R::storageHealth, &R::vendor>(scan, i, v, info);
+        "HNASJSONGetFileDevice::parseResponse", jobId, response, Rows::keys, subsystemInfo,
+        [](JsonScan& scan, std::size_t i, JsonValue& v, __HNASStorageSubSystemInfo& info) {
+            return hnasjson::readRow<hnasjson::kRead>(scan, i, v, info) == hnasjson::Taken::Value;
         });
 }
 

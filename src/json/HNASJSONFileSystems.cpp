@@ -13,24 +13,6 @@
 using hnasjson::JsonScan;
 using hnasjson::JsonValue;
 
-bool hnasjson::readRecord(JsonScan& scan, JsonValue& value, __HNASFileSystemInfo& fs) {
-    using R = __HNASFileSystemInfo;
-    static constexpr std::string_view kKeys[] = {"isReadOnly",   "capacity",     "freeCapacity",
-                                                 "usedCapacity", "filesystemId", "label",
-                                                 "objectId",     "status"};
-    return readMembers<&R::isReadOnly, &R::capacity, &R::freeCapacity, &R::usedCapacity,
-                       &R::filesystemId, &R::label, &R::objectId, &R::status>(scan, value, kKeys,
-                                                                              fs);
-}
-
-bool hnasjson::readRecord(JsonScan& scan, JsonValue& value, __HNASFileSystemSnapshot& snapshot) {
-    using R = __HNASFileSystemSnapshot;
-    static constexpr std::string_view kKeys[] = {"displayName", "filesystemId",   "objectId",
-                                                 "state",       "creationReason", "creationTime"};
-    return readMembers<&R::displayName, &R::filesystemId, &R::objectId, &R::state,
-                       &R::creationReason, &R::creationTime>(scan, value, kKeys, snapshot);
-}
-
 HNASJSON_LISTING_MESSAGE(HNASJSONGetFileSystems, __HNASFileSystemInfo, filesystems, getFileSystems)
 
 HNASJSON_LISTING_MESSAGE(HNASJSONGetFileSystemSnapshots, __HNASFileSystemSnapshot, snapshots,

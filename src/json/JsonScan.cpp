@@ -18,8 +18,11 @@ namespace {
 constexpr double kTwoPow64 = 18446744073709551616.0;
 constexpr double kTwoPow31 = 2147483648.0;
 
-// The deepest level a value may sit at; the root object is level 1.
-constexpr int kMaxLevel = 1024;
+// The deepest level a value may sit at; the root object is level 1. The
+// array's documents nest a handful of levels; skip() recurses once per level,
+// so the limit also bounds the stack a hostile answer can make it use (a
+// thread may have as little as 128 KiB).
+constexpr int kMaxLevel = 64;
 // The depth the parser is set up for: the pass stops before it goes deeper.
 constexpr std::size_t kParserDepth = kMaxLevel + 8;
 
@@ -307,25 +310,8 @@ bool JsonScan::is(JsonValue& value, json_type type) {
     return actual == type;
 }
 
-std::size_t JsonScan::match(simdjson::ondemand::field& field, const std::string_view* keys,
-                            std::size_t count) {
-    // A key written without escapes matches when its bytes do; the text is
-    // padded, so reading a wanted key's length past a shorter key is safe.
-    const char* raw = field.key().raw();
-    for (std::size_t i = 0; i < count; ++i) {
-        const std::string_view key = keys[i];
-        if (raw[0] == key[0] && std::memcmp(raw, key.data(), key.size()) == 0 &&
-            raw[key.size()] == '"') {
-            return i;
-        }
-    }
-    const char* end = raw;
-    while (*end != '"' && *end != '\\') {
-        ++end;
-    }
-    if (*end == '"') {
-        return count;
-    }
+std::size_t JsonScan::matchEscaped(simdjson::ondemand::field& field, const std::string_view* keys,
+                                   std::size_t count) {
     // Escapes: decode the key (which checks them) and compare it whole.
     std::string_view decoded;
     if (field.unescaped_key().get(decoded) != SUCCESS) {
@@ -361,12 +347,9 @@ bool JsonScan::string(JsonValue& value, std::string_view& out) {
     // is closed.) Every value is consumed: the iteration does not check what
     // follows a value it steps over.
     const char* start = value.raw_json_token().data() + 1;
-    const char* end = start;
-    while (*end != '"' && *end != '\\') {
-        ++end;
-    }
+    const char* end = plainEnd(start);
     simdjson::ondemand::raw_json_string consumed;
-    if (*end == '"' && value.get_raw_json_string().get(consumed) == SUCCESS) {
+    if (end != nullptr && value.get_raw_json_string().get(consumed) == SUCCESS) {
         out = std::string_view(start, static_cast<std::size_t>(end - start));
         return true;
     }
@@ -378,8 +361,14 @@ bool JsonScan::string(JsonValue& value, std::string_view& out) {
 }
 
 bool JsonScan::number(JsonValue& value, Number& out) {
-    // The number's kind first, then the number as that kind. (A number read
-    // as a whole, through get_number(), loses floats of more than 19 digits.)
+    // Most numbers are 64-bit integers: read as one, which leaves the value
+    // unconsumed when it is not. Otherwise the number's kind first, then the
+    // number as that kind. (A number read as a whole, through get_number(),
+    // loses floats of more than 19 digits.)
+    if (value.get_int64().get(out.i) == SUCCESS) {
+        out.type = simdjson::ondemand::number_type::signed_integer;
+        return true;
+    }
     simdjson::error_code error = value.get_number_type().get(out.type);
     if (error == SUCCESS) {
         switch (out.type) {

@@ -20,11 +20,13 @@
 //   Integer literals beyond the 64-bit range and floats beyond the double
 //   range are accepted and saturate as well.
 // - Strings are decoded with their embedded NUL characters.
-// - Values nested deeper than 1024 levels (the root object is level 1) make
+// - Values nested deeper than 64 levels (the root object is level 1) make
 //   the document invalid.
 
 #include <cstddef>
 #include <cstdint>
+#include <cstring>
+#include <iterator>
 #include <string>
 #include <string_view>
 #include <utility>
@@ -70,14 +72,15 @@ public:
     // member named keys[i] (it must consume the value and returns whether it
     // read it), skip() for every other member. Returns the mask of the keys
     // whose onField returned true (bit i for keys[i]; at most 32 keys).
-    template <std::size_t N, typename OnField>
-    std::uint32_t fields(JsonObject& object, const std::string_view (&keys)[N], OnField&& onField) {
-        return visitFields(object, keys, N,
+    // `keys` is an array of std::string_view.
+    template <typename Keys, typename OnField>
+    std::uint32_t fields(JsonObject& object, const Keys& keys, OnField&& onField) {
+        return visitFields(object, std::data(keys), std::size(keys),
                            [&](std::size_t i, JsonValue& v) { return onField(i, v); });
     }
     // The same for an object value; false and skipped when it is not an object.
-    template <std::size_t N, typename OnField>
-    std::uint32_t fields(JsonValue& value, const std::string_view (&keys)[N], OnField&& onField) {
+    template <typename Keys, typename OnField>
+    std::uint32_t fields(JsonValue& value, const Keys& keys, OnField&& onField) {
         JsonObject object;
         if (!take(value, simdjson::ondemand::json_type::object, object,
                   [](JsonValue& v) { return v.get_object(); })) {
@@ -179,9 +182,35 @@ private:
     }
     // Index of the key in `keys` that names `field`, or `count` for none.
     std::size_t match(simdjson::ondemand::field& field, const std::string_view* keys,
-                      std::size_t count);
+                      std::size_t count) {
+        // A key written without escapes matches when its bytes do; the text
+        // is padded, so reading a wanted key's length past a shorter key is
+        // safe.
+        const char* raw = field.key().raw();
+        for (std::size_t i = 0; i < count; ++i) {
+            const std::string_view key = keys[i];
+            if (raw[0] == key[0] && std::memcmp(raw, key.data(), key.size()) == 0 &&
+                raw[key.size()] == '"') {
+                return i;
+            }
+        }
+        return plainEnd(raw) != nullptr ? count : matchEscaped(field, keys, count);
+    }
+    // The same for a key with escapes: decoded (which checks them), then
+    // compared whole.
+    std::size_t matchEscaped(simdjson::ondemand::field& field, const std::string_view* keys,
+                             std::size_t count);
     bool enterArray(JsonValue& value, simdjson::ondemand::array& array);
     std::size_t room(const char* first, const char* second) const;
+    // The closing quote of the string whose text starts at `start`, when the
+    // text has no escape; nullptr otherwise. (The first pass checked that
+    // every string is closed.)
+    static const char* plainEnd(const char* start) {
+        while (*start != '"' && *start != '\\') {
+            ++start;
+        }
+        return *start == '"' ? start : nullptr;
+    }
     bool string(JsonValue& value, std::string_view& out);
     struct Number;
     bool number(JsonValue& value, Number& out);
@@ -199,9 +228,8 @@ private:
 };
 
 // The mask fields() returns when it read every one of `keys`.
-template <std::size_t N> constexpr std::uint32_t allOf(const std::string_view (&)[N]) {
-    static_assert(N < 32, "at most 31 keys");
-    return (1u << N) - 1;
+template <typename Keys> constexpr std::uint32_t allOf(const Keys& keys) {
+    return (1u << std::size(keys)) - 1;
 }
 
 // Number conversions: truncation toward zero with saturation.

@@ -16,7 +16,7 @@ bool openResponse(const char* function, unsigned long long jobId,
         return false;
     }
     trace.DebugLvl(function, 4, job, "Parsing JSON response [%s]",
-                   hnasmgmt::clipForLog(response).c_str());
+                   hnasmgmt::gatewayTextForLog(response).c_str());
     return true;
 }
 
@@ -25,7 +25,7 @@ void logParseError(const char* function, unsigned long long jobId,
     DbgTrace trace(nullptr);
     trace.DebugLvl(function, -1, static_cast<long long>(jobId),
                    "Error when parsing the JSON response [%s]",
-                   hnasmgmt::clipForLog(response).c_str());
+                   hnasmgmt::gatewayTextForLog(response).c_str());
 }
 
 } // namespace hnasjson

@@ -26,8 +26,8 @@ void logParseError(const char* function, unsigned long long jobId,
 // it. False when the text is not valid JSON anywhere, or its root is not an
 // object with members; otherwise true, with `read` the mask of the keys that
 // onField read.
-template <std::size_t N, typename OnField>
-bool scanDocument(const std::string& text, const std::string_view (&keys)[N], OnField&& onField,
+template <typename Keys, typename OnField>
+bool scanDocument(const std::string& text, const Keys& keys, OnField&& onField,
                   std::uint32_t& read) {
     JsonScan scan;
     JsonObject root;
@@ -43,9 +43,9 @@ bool scanDocument(const std::string& text, const std::string_view (&keys)[N], On
 // text the pass refuses is logged as a parse error. Returns false when the
 // frame refused the text; otherwise true, with `read` the mask of the keys
 // that onField read.
-template <std::size_t N, typename OnField>
+template <typename Keys, typename OnField>
 bool readDocument(const char* function, unsigned long long jobId, const std::string& response,
-                  const std::string_view (&keys)[N], OnField&& onField, std::uint32_t& read) {
+                  const Keys& keys, OnField&& onField, std::uint32_t& read) {
     if (!openResponse(function, jobId, response)) {
         return false;
     }
@@ -60,9 +60,9 @@ bool readDocument(const char* function, unsigned long long jobId, const std::str
 // reads keys[i] into a copy of `target`, which takes target's place once the
 // frame has taken the text and every key was read. Otherwise false, with
 // `target` as it was. Never throws.
-template <typename Target, std::size_t N, typename OnField>
+template <typename Target, typename Keys, typename OnField>
 bool readInto(const char* function, unsigned long long jobId, const std::string& response,
-              const std::string_view (&keys)[N], Target& target, OnField&& onField) noexcept {
+              const Keys& keys, Target& target, OnField&& onField) noexcept {
     try {
         Target copy = target;
         std::uint32_t read = 0;

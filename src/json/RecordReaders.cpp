@@ -1,39 +1,80 @@
-// The readers of values that JsonScan has no typed read for, and the virtual
-// server object of the "virtual-servers" answers.
+// The field readers of the record tables.
 
 #include "json/RecordReaders.h"
 
 namespace hnasjson {
 
-bool readValue(JsonScan& scan, JsonValue& value, std::vector<std::string>& out) {
+namespace {
+
+Taken taken(bool read) {
+    return read ? Taken::Value : Taken::Skipped;
+}
+
+// Every backslash of `text` doubled, so the text can be written back into a
+// request body as it stands.
+std::string doubleBackslashes(const std::string& text) {
+    std::string out;
+    out.reserve(text.size() + 8);
+    for (char c : text) {
+        out += c;
+        if (c == '\\') {
+            out += '\\';
+        }
+    }
+    return out;
+}
+
+} // namespace
+
+Taken readField(JsonScan& scan, JsonValue& value, std::string& out, Kind kind) {
+    if (!scan.read(value, out)) {
+        return Taken::Skipped;
+    }
+    if (kind == Kind::EscapedText) {
+        out = doubleBackslashes(out);
+    }
+    return Taken::Value;
+}
+
+Taken readField(JsonScan& scan, JsonValue& value, std::vector<std::string>& out, Kind kind) {
+    // Texts: every element must be a string. FirstText: the first must be
+    // one and the others are not read; an empty array has none.
     bool strings = true;
+    bool first = true;
     const bool isArray = scan.elements(value, [&](JsonValue& element) {
-        if (!strings) {
+        if (!strings || (kind == Kind::FirstText && !first)) {
             scan.skip(element);
             return;
         }
+        first = false;
         out.emplace_back();
         strings = scan.read(element, out.back());
     });
-    return isArray && strings;
+    if (!isArray) {
+        return kind == Kind::FirstText ? Taken::Skipped : Taken::Refused;
+    }
+    return strings && !(kind == Kind::FirstText && first) ? Taken::Value : Taken::Refused;
 }
 
-bool readValue(JsonScan& scan, JsonValue& value, long long& out) {
+Taken readField(JsonScan& scan, JsonValue& value, bool& out, Kind) {
+    return taken(scan.read(value, out));
+}
+
+Taken readField(JsonScan& scan, JsonValue& value, unsigned long long& out, Kind) {
+    return taken(scan.read(value, out));
+}
+
+Taken readField(JsonScan& scan, JsonValue& value, int& out, Kind) {
+    return taken(scan.read(value, out));
+}
+
+Taken readField(JsonScan& scan, JsonValue& value, long long& out, Kind) {
     int number = 0;
     if (!scan.read(value, number)) {
-        return false;
+        return Taken::Skipped;
     }
     out = number; // saturated to 32 bits, then widened
-    return true;
-}
-
-bool readRecord(JsonScan& scan, JsonValue& value, __HNASVirtualServers& server) {
-    using R = __HNASVirtualServers;
-    static constexpr std::string_view kKeys[] = {
-        "UUID", "isEnabled",       "name",       "objectId", "status",
-        "type", "virtualServerId", "ipAddresses"};
-    return readMembers<&R::UUID, &R::isEnabled, &R::name, &R::objectId, &R::status, &R::type,
-                       &R::virtualServerId, &R::ipAddresses>(scan, value, kKeys, server);
+    return Taken::Value;
 }
 
 } // namespace hnasjson

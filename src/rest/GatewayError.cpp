@@ -1,28 +1,12 @@
 #include "rest/GatewayError.h"
 
 #include <cstdint>
-#include <cstdio>
 
 #include "rest/LogText.h"
 #include "json/ErrorDocument.h"
 #include "json/ParseFrame.h"
 
 namespace hnasmgmt {
-
-std::string escapeControls(const std::string& text) {
-    std::string out;
-    out.reserve(text.size());
-    for (unsigned char c : text) {
-        if (c < 0x20 || c == 0x7F) {
-            char escaped[5];
-            std::snprintf(escaped, sizeof escaped, "\\x%02X", c);
-            out += escaped;
-        } else {
-            out += static_cast<char>(c);
-        }
-    }
-    return out;
-}
 
 bool describeGatewayError(const std::string& body, std::string& description) noexcept {
     try {
@@ -34,7 +18,7 @@ bool describeGatewayError(const std::string& body, std::string& description) noe
             (read & 3u) != 3u)
             return false;
         description = "Code[" + std::to_string(error.code) + "] Message[" +
-                      escapeControls(clipForLog(error.text(), kGatewayMessageLimit)) + "]";
+                      gatewayTextForLog(error.text(), kGatewayMessageLimit) + "]";
         return true;
     } catch (...) {
         return false;

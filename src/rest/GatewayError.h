@@ -13,12 +13,9 @@ constexpr std::size_t kGatewayMessageLimit = 1024;
 
 // Reads an error document ("errorCode" number, "errorMsg" text, and
 // "errorDetail"."reason" appended as "(reason)." when present) into
-// "Code[N] Message[...]", the message cut at kGatewayMessageLimit bytes and
-// its control characters written as \xNN. False, logging nothing, when the
+// "Code[N] Message[...]", the message as gatewayTextForLog gives it, cut at
+// kGatewayMessageLimit bytes. False, logging nothing, when the
 // body is not such a document. Never throws.
 bool describeGatewayError(const std::string& body, std::string& description) noexcept;
-
-// The text with every byte below 0x20, and 0x7F, written as \xNN.
-std::string escapeControls(const std::string& text);
 
 } // namespace hnasmgmt

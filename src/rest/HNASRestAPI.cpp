@@ -11,9 +11,9 @@
 //    that is not a DNS name, an IPv4 or an IPv6 literal, so that the URL
 //    reaches the host named; and a user name or password with a leading or
 //    trailing blank, which a header line would lose;
-//  - a resource holding a control character, '?', '#', '%' or a blank, or a
-//    path segment "." or "..", is refused by sendReq before anything is sent:
-//    each would make the request reach another resource than the one named;
+//  - a resource that would make the request reach another resource than the
+//    one named is refused by sendReq before anything is sent
+//    (isUnsafeResource, rest/ResourceCheck.h);
 //  - no log line carries more than 64 KiB of a body or a value.
 // No exception leaves the session: the public entry points catch, log and
 // return false.
@@ -33,9 +33,11 @@
 #include "hnasmgmt/host/RKLibCurl.h"
 #include "rest/GatewayError.h"
 #include "rest/LogText.h"
+#include "rest/ResourceCheck.h"
 #include "rest/ServerParams.h"
 
 using hnasmgmt::clipForLog;
+using hnasmgmt::isUnsafeResource;
 
 namespace {
 
@@ -84,27 +86,6 @@ long expectedStatus(int resourceType) {
     default:
         return 0;
     }
-}
-
-// A resource is unsafe when it holds a control character, a character that
-// ends the path or changes what it names ('?', '#', '%', a blank), or a path
-// segment that is exactly "." or "..": the HTTP client would fold such
-// segments, and the request would reach another resource than the one named.
-bool isUnsafeResource(const std::string& resource) {
-    if (hnasmgmt::hasControlChar(resource) || resource.find_first_of("?#% ") != std::string::npos)
-        return true;
-    size_t start = 0;
-    while (start <= resource.size()) {
-        size_t end = resource.find('/', start);
-        if (end == std::string::npos)
-            end = resource.size();
-        const size_t len = end - start;
-        if ((len == 1 && resource[start] == '.') ||
-            (len == 2 && resource[start] == '.' && resource[start + 1] == '.'))
-            return true;
-        start = end + 1;
-    }
-    return false;
 }
 
 // The credential headers, in the order sent, and the line of a failure to add one.
@@ -278,7 +259,7 @@ void logAnswer(const Request& r, const std::string& response) {
                    "Response received for request. Type[%d] URL[%s] Resource[%s] "
                    "Body[%s] Response[%s]",
                    r.type, r.url.c_str(), r.resource.c_str(), r.body.c_str(),
-                   clipForLog(response).c_str());
+                   hnasmgmt::gatewayTextForLog(response).c_str());
 }
 
 // Steps 2 to 4 of a request: an empty resource, an unknown resource type, an

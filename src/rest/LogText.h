@@ -1,7 +1,8 @@
 #pragma once
 
 // Values that go into log lines: a gateway answer or a caller's value can be
-// arbitrarily large, and a log line must stay bounded whatever it carries.
+// arbitrarily large, and a log line must stay bounded whatever it carries;
+// text that came from the gateway must not be able to forge or hide lines.
 
 #include <cstddef>
 #include <string>
@@ -20,5 +21,12 @@ std::string clipForLog(const std::string& text, std::size_t limit = kLogValueLim
 // The same for text of a given length that need not be NUL-terminated.
 std::string clipForLog(const char* text, std::size_t length,
                        std::size_t limit = kLogValueLimit) noexcept;
+
+// Text that came from the gateway as a log line may carry it: clipped as
+// clipForLog clips it, with every byte of a C0 control, DEL, a C1 control
+// (U+0080..U+009F) and every byte that is not part of well-formed UTF-8
+// written as \xNN; other UTF-8 stays as it is. Never throws (an allocation
+// failure gives an empty string).
+std::string gatewayTextForLog(const std::string& text, std::size_t limit = kLogValueLimit) noexcept;
 
 } // namespace hnasmgmt

@@ -66,6 +66,33 @@ bool isDnsName(const std::string& host) {
     return !host.empty() && host != ".";
 }
 
+bool isIPv4DottedQuad(const std::string& text) {
+    in_addr address{};
+    return inet_pton(AF_INET, text.c_str(), &address) == 1;
+}
+
+// True when the HTTP client could read the host as a number: its last label
+// (before one trailing dot) is all digits, or it begins with "0x". Such a
+// host goes where the client's reading of it points ("127.1", "0177.0.0.1",
+// "2130706433" and "0x7f.1" all reach 127.0.0.1; "010.0.0.1" reaches
+// 8.0.0.1), so only the one form read the same way everywhere is taken.
+bool looksNumeric(const std::string& host) {
+    if (host.size() >= 2 && host[0] == '0' && (host[1] == 'x' || host[1] == 'X'))
+        return true;
+    size_t end = host.size();
+    if (end > 0 && host[end - 1] == '.')
+        --end;
+    const size_t dot = host.rfind('.', end == 0 ? 0 : end - 1);
+    const size_t begin = dot == std::string::npos || dot >= end ? 0 : dot + 1;
+    if (begin >= end)
+        return false;
+    for (size_t i = begin; i < end; ++i) {
+        if (host[i] < '0' || host[i] > '9')
+            return false;
+    }
+    return true;
+}
+
 } // namespace
 
 bool hasControlChar(const std::string& text) {
@@ -79,7 +106,11 @@ bool hasControlChar(const std::string& text) {
 bool isGatewayHost(const std::string& host) {
     if (host.size() > 2 && host.front() == '[' && host.back() == ']')
         return isIPv6Literal(host.substr(1, host.size() - 2));
-    return isDnsName(host) || isIPv6Literal(host);
+    if (isIPv6Literal(host))
+        return true;
+    if (looksNumeric(host))
+        return isIPv4DottedQuad(host);
+    return isDnsName(host);
 }
 
 std::string urlHost(const std::string& host) {

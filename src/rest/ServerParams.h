@@ -13,7 +13,10 @@ bool hasControlChar(const std::string& text);
 
 // True when the gateway host is a DNS name (letters, digits, '-', '_' and
 // non-ASCII UTF-8 in dot-separated labels, one trailing dot allowed), an IPv4
-// literal, or an IPv6 literal, bare or in brackets.
+// literal in dotted-quad form, or an IPv6 literal, bare or in brackets. A
+// host that the HTTP client could read as a number in another form (its last
+// label all digits, or beginning with "0x": "127.1", "0177.0.0.1",
+// "2130706433", "0x7f.1") is refused unless it is a dotted quad.
 bool isGatewayHost(const std::string& host);
 
 // The host as the URL's authority carries it: a bare IPv6 literal in brackets.

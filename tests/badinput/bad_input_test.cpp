@@ -55,6 +55,11 @@ std::vector<BadValue> badValues() {
         {"fragment after", "X#"},
         {"subresource", "A/recover"},
         {"encoded dots", "%2e%2e"},
+        {"encoded slash", "%2F"},
+        {"encoded backslash", "a%5C"},
+        {"broken escape", "a%4"},
+        {"backslash path", "..\\filesystems\\FS1"},
+        {"semicolon parent", "..;"},
         {"blank", "a b"},
     };
 }
@@ -249,7 +254,7 @@ TEST_F(BadInput, EveryOperationSendsOnlySafeRequests) {
                             return r.path.rfind("/v4/storage/" + resource, 0) == 0;
                         }));
                     const std::string p = "/" + r.path + "/";
-                    EXPECT_FALSE(hasControl(p) || p.find_first_of("?#% ") != std::string::npos ||
+                    EXPECT_FALSE(hasControl(p) || p.find_first_of("?#% \\;") != std::string::npos ||
                                  p.find("/./") != std::string::npos ||
                                  p.find("/../") != std::string::npos);
                     EXPECT_NE(r.status, 401) << "credential headers damaged";
@@ -269,6 +274,25 @@ TEST_F(BadInput, EveryOperationSendsOnlySafeRequests) {
                               "not sent.",
                               -1));
     EXPECT_TRUE(sim->requestLog().empty());
+    // The same in the first of two identifiers: the share of a permission,
+    // the file system of a snapshot listing.
+    const auto ids = arrayIds();
+    const std::pair<std::string, Args> firsts[] = {
+        {"deleteCIFSAuthentication", {"A/recover", ids.financeAdminsEncoded}},
+        {"getFileSystemSnapshots", {"A/recover", "RKHNAS"}},
+    };
+    for (const auto& [name, args] : firsts) {
+        SCOPED_TRACE(name);
+        const auto op = std::find_if(table.begin(), table.end(),
+                                     [&](const Operation& o) { return o.name == name; });
+        ASSERT_NE(op, table.end());
+        EXPECT_FALSE(call(*op, args));
+        EXPECT_TRUE(sim->requestLog().empty());
+        const auto records = log->records();
+        EXPECT_TRUE(std::any_of(records.begin(), records.end(), [](const auto& r) {
+            return r.level == -1 && r.text.rfind("Unsafe Resource[", 0) == 0;
+        })) << log.dump();
+    }
 }
 
 TEST_F(BadInput, InitValuesWithControlCharactersSendNothing) {

@@ -142,6 +142,30 @@ const Op kOps[] = {
       R"("permission":3, "type":"USER" },{"encodedName":"AQUAAAAAAAUVAAAB", )"
       R"("name":"CORP\\Domain Admins", "permission":7, "type":"GROUP" }]})"},
      "1"},
+    // The array's encoded name goes back as it came, its escapes unchanged.
+    {{{"DELETE", kAuth + "/QUxJQ0U=+x", 204, ""}},
+     [](H h) { return std::to_string(h.deleteCIFSAuthentication("SH-9", "QUxJQ0U%3D+x")); },
+     {"DELETE " + kAuth + "/QUxJQ0U%3D+x"},
+     "1"},
+    // The answer's line breaks and C1 controls are escaped in the line that
+    // shows it; the record keeps them.
+    {{{"GET", "file-devices", 200,
+       "{\r\n\"licenses\": [\"L\xc2\x9b\"], \"clusterUUID\": \"U\", \"isCluster\": true, "
+       "\"firmwareVersion\": \"F\", \"model\": \"M\", \"name\": \"N\\r\\n0 forged\", "
+       "\"nodeCount\": 2, \"storageHealth\": \"OK\", \"vendor\": \"V\"}"}},
+     [](H h) {
+         __HNASStorageSubSystemInfo info;
+         const bool ok = h.getFileDevice(info);
+         return std::to_string(ok) + " " + info.name + "|" + info.licenses.at(0);
+     },
+     {"GET file-devices"},
+     "1 N\r\n0 forged|L\xc2\x9b",
+     ns + "getFileDevice",
+     "Successfully got the storage subsystem information. Response [{\\x0D\\x0A\"licenses\": "
+     "[\"L\\xC2\\x9B\"], \"clusterUUID\": \"U\", \"isCluster\": true, \"firmwareVersion\": "
+     "\"F\", \"model\": \"M\", \"name\": \"N\\r\\n0 forged\", \"nodeCount\": 2, "
+     "\"storageHealth\": \"OK\", \"vendor\": \"V\"}]",
+     -1},
 };
 
 using OperationsTest = FacadeTest;

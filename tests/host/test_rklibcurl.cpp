@@ -350,3 +350,31 @@ TEST(RKLibCurlDeathTest, ClientHeldByStaticObjectIsReleasedAtExit) {
 }
 
 } // namespace
+
+// GETs sent ahead hold no more answers than one response cap: with 300 KiB
+// answers and a 512 KiB cap, no more than two GETs run ahead of the answer
+// taken, where the window alone would allow sixteen; every answer arrives
+// whole, in order.
+TEST_F(RKLibCurlTest, GetsAheadStayWithinTheBudget) {
+    TrustGateway trust(gateway);
+    update([](RKLibCurlOptions& o) { o.maxResponseBytes = 512 * 1024; });
+    std::vector<std::string> urls;
+    for (int i = 0; i < 24; ++i) {
+        gateway.on("GET", "big/" + std::to_string(i),
+                   {200, std::string(300 * 1024, static_cast<char>('a' + i % 26))});
+        urls.push_back(gateway.url("big/" + std::to_string(i)));
+    }
+    RKLibCurl client;
+    ASSERT_TRUE(client.RKLibCurlInit(kInitHeader, true, true, nullptr));
+    std::unique_ptr<RKLibCurlGets> gets = client.RKLibCurlStartGets(urls, 16);
+    ASSERT_TRUE(gets);
+    for (size_t i = 0; i < urls.size(); ++i) {
+        RKLibCurlResult r;
+        ASSERT_TRUE(gets->take(i, r)) << i;
+        EXPECT_EQ(r.status, 200);
+        EXPECT_EQ(r.body, std::string(300 * 1024, static_cast<char>('a' + i % 26)));
+        EXPECT_LE(gateway.requestCount(), i + 4) << "answers held ahead of " << i;
+    }
+    // Until an answer shows the size, one GET ahead may be refused and sent again.
+    EXPECT_LE(gateway.requestCount(), urls.size() + 1);
+}

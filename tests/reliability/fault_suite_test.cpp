@@ -65,6 +65,19 @@ const Fault kFaults[] = {
     {Kind::Retried, "503-once", "status=503 times=1", nullptr},  // a GET is sent again
 };
 
+// Every kind of the simulator's fault table is placed by a row above.
+TEST(FaultSuiteRows, EverySimulatorFaultKindHasARow) {
+    std::size_t count = 0;
+    const hnasgwsim::FaultKindInfo* kinds = hnasgwsim::faultKinds(count);
+    for (std::size_t i = 0; i < count; ++i) {
+        EXPECT_TRUE(std::any_of(std::begin(kFaults), std::end(kFaults), [&](const Fault& f) {
+            const std::string action = f.kind == Kind::Latency ? "latency=1" : f.action;
+            return !action.empty() &&
+                   hnasgwsim::parseFaultRule("GET x " + action).kind == kinds[i].kind;
+        })) << kinds[i].name;
+    }
+}
+
 bool wholeConnection(Kind k) {
     return k == Kind::Refused || k == Kind::Untrusted || k == Kind::WrongName;
 }

@@ -105,11 +105,22 @@ TEST_F(RestTest, EveryResourceTypeCodeAcceptsOnlyItsExpectedStatus) {
     EXPECT_EQ(gateway.requestCount(), 9u);
 }
 
-TEST_F(RestTest, AnswersAreCutAtTheFirstNul) {
+// The caller gets the answer as it came (up to a NUL); the level-4 line shows
+// it with what could forge or hide a line escaped.
+TEST_F(RestTest, AnswersAreCutAtTheFirstNulAndShownEscaped) {
     gateway.on("GET", "nul", {200, std::string("abc\0def", 7)});
     std::string response;
     EXPECT_TRUE(api.get("nul", response, 1));
     EXPECT_EQ(response, "abc");
+    const std::string raw = "{\"a\":\"\x1b[2J\"}\r\n0 forged\xc2\x9b\xff";
+    gateway.on("GET", "esc", {200, raw});
+    EXPECT_TRUE(api.get("esc", response, 1));
+    EXPECT_EQ(response, raw);
+    EXPECT_TRUE(logged(kSend, 4,
+                       "Response received for request. Type[0] URL[" + gateway.url("esc") +
+                           "] Resource[esc] Body[] "
+                           R"(Response[{"a":"\x1B[2J"}\x0D\x0A0 forged\xC2\x9B\xFF])"))
+        << log.dump();
 }
 
 // A refusal: the send error lines, then (with an error document only) the
@@ -130,6 +141,9 @@ TEST_F(RestTest, RefusalsAndTheGatewaysExplanation) {
         {400, R"({"errorCode": 7, "errorMsg": ")" + longMessage + "\"}",
          "[400] Code[7] Message[" + longMessage.substr(0, 1024) + "... [1976 bytes left out]]"},
         {500, "<html>Internal error</html>", ""},
+        // C1 controls (a CSI) and DEL escaped; other UTF-8 kept.
+        {403, R"({"errorCode": 3, "errorMsg": "a\u009b2Jb \u00e9\u65e5\u007f"})",
+         "[403] Code[3] Message[a\\xC2\\x9B2Jb \xc3\xa9\xe6\x97\xa5\\x7F]"},
     };
     for (const Case& c : cases) {
         SCOPED_TRACE(c.body.substr(0, 80));
@@ -160,8 +174,12 @@ TEST_F(RestTest, InvalidParametersAreRefusedWithTheirLines) {
     std::vector<std::pair<int, std::string>> cases = {
         {user, ""},    {password, ""},   {password, "pw\nX:1"}, {type, "HNAS\x01"},
         {ip, "a\x7f"}, {user, "admin "}, {password, " pw"}};
-    for (const std::string h : {"", "gw.example@127.0.0.1", "host/x", "host:8444", "[gw]", "a..b",
-                                "\xff.example", "fe80::1%eth0"})
+    // Numbers in other forms than a dotted quad: the HTTP client would read
+    // them as another address ("010.0.0.1" is 8.0.0.1).
+    for (const std::string h :
+         {"", "gw.example@127.0.0.1", "host/x", "host:8444", "[gw]", "a..b", "\xff.example",
+          "fe80::1%eth0", "0177.0.0.1", "2130706433", "0x7f.1", "127.1", "010.0.0.1", "0x7f000001",
+          "127.0.0.1.", "gw.example.42"})
         cases.push_back({host, h});
     const std::string port = std::to_string(gateway.port());
     for (const auto& c : cases) {
@@ -185,6 +203,9 @@ TEST_F(RestTest, InvalidParametersAreRefusedWithTheirLines) {
     // Hosts that real deployments use pass; a bare IPv6 literal goes in brackets.
     const std::pair<std::string, std::string> hosts[] = {
         {"gw_01.corp.example", "gw_01.corp.example"},
+        {"192.0.2.5", "192.0.2.5"},
+        {"10.example", "10.example"},
+        {"xn--mnchen-3ya.example.", "xn--mnchen-3ya.example."},
         {"::1", "[::1]"},
         {"[fe80::1]", "[fe80::1]"},
     };
@@ -201,15 +222,47 @@ TEST_F(RestTest, InvalidParametersAreRefusedWithTheirLines) {
 
 TEST_F(RestTest, EmptyAndUnsafeResourcesAreRefusedAndNothingIsSent) {
     expectRefused(api, "", 4, {"Empty Resource. Invalid arguement"});
-    for (const std::string r : {"..", "a/../b", "./a", "a\r\nX-Evil: 1", "#", "a?x=1", "%2e%2e"})
+    // Servers read '\\' as '/' and cut a segment at ';' ("..;" is the parent);
+    // an escape is refused when it decodes to what changes the path, or is
+    // not one.
+    for (const std::string r : {"..",
+                                "a/../b",
+                                "./a",
+                                "a\r\nX-Evil: 1",
+                                "#",
+                                "a?x=1",
+                                "%2e%2e",
+                                "filesystem-snapshots/..\\filesystems\\FS1",
+                                "filesystem-shares/cifs/SH1/authentications/..;",
+                                "a;b/c",
+                                "%2F",
+                                "a%5C",
+                                "%3b",
+                                "%3F",
+                                "%23",
+                                "%0a",
+                                "%7f",
+                                "a%",
+                                "a%4",
+                                "a%zz",
+                                "%%41"})
         expectRefused(api, r, 4, {"Unsafe Resource[" + r + "]. The request was not sent."});
     gateway.setFallback({200, "odd"});
-    for (const std::string resource : {"a..b", "...", "x/\xc3\xa9"}) {
+    // The array's encoded names reach it byte for byte.
+    const std::pair<std::string, std::string> sent[] = {
+        {"a..b", "a..b"},
+        {"...", "..."},
+        {"x/\xc3\xa9", "x/%c3%a9"}, // the HTTP client escapes what is not ASCII
+        {"filesystem-shares/cifs/SH1/authentications/QUxJQ0U%3D+x",
+         "filesystem-shares/cifs/SH1/authentications/QUxJQ0U%3D+x"},
+        {"a%2b%7E%41%20", "a%2b%7E%41%20"}};
+    for (const auto& [resource, target] : sent) {
         std::string response;
         EXPECT_TRUE(api.get(resource, response, 1)) << log.dump();
         EXPECT_EQ(api.getRequestURL(), gateway.url(resource));
+        EXPECT_EQ(gateway.requests().back().target, "/v4/storage/" + target);
     }
-    EXPECT_EQ(gateway.requestCount(), 3u);
+    EXPECT_EQ(gateway.requestCount(), 5u);
 }
 
 // The full 64-bit job reaches every line, the client's retry lines included.

@@ -40,7 +40,7 @@ protected:
     std::vector<std::string> sent() const {
         std::vector<std::string> lines;
         for (const RecordedRequest& r : gateway.requests())
-            lines.push_back(r.method + " " + r.path.substr(std::string("/v4/storage/").size()));
+            lines.push_back(r.method + " " + r.target.substr(std::string("/v4/storage/").size()));
         return lines;
     }
 

@@ -113,6 +113,7 @@ struct TestGateway::Impl {
         RecordedRequest rec;
         rec.method = req.method;
         rec.path = req.path;
+        rec.target = req.target;
         const auto q = req.target.find('?');
         if (q != std::string::npos)
             rec.path += req.target.substr(q);

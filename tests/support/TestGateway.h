@@ -17,9 +17,10 @@
 namespace hnastest {
 
 struct RecordedRequest {
-    std::string method;                              // "GET", "POST", "PUT", "DELETE"
-    std::string path;                                // full path, e.g. "/v4/storage/file-devices"
-    std::string body;                                // request body bytes
+    std::string method; // "GET", "POST", "PUT", "DELETE"
+    std::string path;   // full path, e.g. "/v4/storage/file-devices"
+    std::string target; // the request line's target as sent, escapes not decoded
+    std::string body;   // request body bytes
     std::multimap<std::string, std::string> headers; // names as sent
     int remotePort = 0;                              // identifies the TCP connection
 

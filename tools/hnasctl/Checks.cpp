@@ -6,6 +6,7 @@
 #include <cstdlib>
 
 #include "Output.h"
+#include "rest/ResourceCheck.h"
 
 namespace hnasctl {
 
@@ -28,14 +29,12 @@ void requirePathSegment(const std::string& what, const std::string& value) {
     if (value == "." || value == "..") {
         throw UsageError(what + " must not be \".\" or \"..\"");
     }
-    for (const char ch : value) {
-        const unsigned char c = static_cast<unsigned char>(ch);
-        if (c == '/' || c == '?' || c == '#' || c == ' ' || isControl(c)) {
-            throw UsageError(what +
-                             " must not contain '/', '?', '#', blanks or control "
-                             "characters: " +
-                             quoted(value));
-        }
+    // The library refuses the same (and logs why); refusing here tells the user.
+    if (value.find('/') != std::string::npos || hnasmgmt::isUnsafeResource(value)) {
+        throw UsageError(what +
+                         " must not contain '/', '\\', '?', '#', ';', blanks, control "
+                         "characters or escapes of them ('%2F'): " +
+                         quoted(value));
     }
 }
 

@@ -16,8 +16,9 @@ public:
 };
 
 // Throws UsageError unless `value` can be one segment of a resource path:
-// not empty, not "." or "..", and free of '/', '?', '#', blanks and control
-// characters. `what` names the value in the message (e.g. "--fs").
+// not empty, free of '/' and safe as the library's resource check has it
+// (no "." or "..", no '\\', '?', '#', ';', blanks, control characters or
+// escapes of them). `what` names the value in the message (e.g. "--fs").
 void requirePathSegment(const std::string& what, const std::string& value);
 
 // Throws UsageError when `value` is empty.

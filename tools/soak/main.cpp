@@ -17,7 +17,10 @@
 #include <cstdio>
 #include <map>
 #include <random>
+#include <stdexcept>
+#include <string>
 #include <thread>
+#include <vector>
 
 #include <CLI/CLI.hpp>
 #include <boost/make_shared.hpp>
@@ -52,22 +55,49 @@ struct Tally {
     unsigned long unexplained = 0;
 };
 
+// The actions of the random faults: every kind of the simulator's table, a
+// status kind with each of a few statuses, and last a short latency for the
+// kind that changes nothing.
+std::vector<std::string> faultActions() {
+    std::vector<std::string> actions;
+    std::size_t count = 0;
+    const hnasgwsim::FaultKindInfo* kinds = hnasgwsim::faultKinds(count);
+    for (std::size_t i = 0; i < count; ++i) {
+        const std::string name = kinds[i].name;
+        if (kinds[i].phase == hnasgwsim::FaultPhase::Delay)
+            continue;
+        if (kinds[i].status == hnasgwsim::FaultStatus::Is)
+            for (const char* status : {"500", "503", "404"})
+                actions.push_back(name + "=" + status);
+        else
+            actions.push_back(name);
+    }
+    actions.push_back("latency=20");
+    return actions;
+}
+
 // A random fault rule: one action on the Nth matching request of a verb.
 hnasgwsim::FaultRule randomFault(std::mt19937_64& random) {
     static const char* const methods[] = {"GET", "GET", "POST", "DELETE", "*"};
-    static const char* const actions[] = {"status=500", "status=503", "status=404", "close",
-                                          "truncate",   "notjson",    "latency=20"};
-    std::uniform_int_distribution<int> method(0, 4), action(0, 6), nth(1, 4);
+    static const std::vector<std::string> actions = faultActions();
+    std::uniform_int_distribution<int> method(0, 4), nth(1, 4),
+        action(0, static_cast<int>(actions.size()) - 1);
     return hnasgwsim::parseFaultRule(std::string(methods[method(random)]) + " * " +
-                                     actions[action(random)] +
+                                     actions[static_cast<std::size_t>(action(random))] +
                                      " nth=" + std::to_string(nth(random)) + " times=1");
 }
 
+// The action of the first rule that a request log's fault text describes:
+// the kind's name, "latency" for a rule that only delays, "other" for a text
+// that is no rule.
 std::string faultAction(const std::string& description) {
-    for (const char* action : {"status", "close", "truncate", "notjson", "latency"})
-        if (description.find(action) != std::string::npos)
-            return action;
-    return "other";
+    try {
+        const auto rule = hnasgwsim::parseFaultRule(description.substr(0, description.find("; ")));
+        return rule.kind == hnasgwsim::FaultKind::None ? "latency"
+                                                       : hnasgwsim::faultKindInfo(rule.kind).name;
+    } catch (const std::invalid_argument&) {
+        return "other";
+    }
 }
 
 // Runs one family, with a random fault now and then, and tallies what the

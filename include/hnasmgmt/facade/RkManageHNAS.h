@@ -31,9 +31,11 @@
 /// "X-Subsystem-User", "X-Subsystem-Password", "X-Subsystem-Type" and
 /// "X-Management-IPs". An identifier fills one path segment: one holding
 /// '/' is refused ("Unsafe Resource[...]. The request was not sent."), as is
-/// any resource holding '?', '#', '%', a blank, a control character or a dot
-/// segment. Details of a failure go only to the log, tagged with the job
-/// identifier; no exception leaves the library.
+/// any resource holding '?', '#', '\\', ';', a blank, a control character, a
+/// dot segment, or a '%' that starts no escape or an escape of one of those
+/// (an encoded name's "%3D" is sent as given). Details of a failure go only
+/// to the log, tagged with the job identifier, with the gateway's text
+/// escaped; no exception leaves the library.
 ///
 /// @code
 /// RkManageHNAS hnas(jobId);

@@ -75,7 +75,9 @@ public:
     void setMetroServerPort(const int& value);
     /// True when every parameter is set and free of control characters, the
     /// gateway host is a DNS name (underscores and internationalised labels
-    /// accepted), an IPv4 literal or an IPv6 literal (bare or in brackets),
+    /// accepted), an IPv4 literal in dotted-quad form or an IPv6 literal
+    /// (bare or in brackets; a host whose last label is all digits or that
+    /// begins with "0x" must be a dotted quad),
     /// the user name and the password neither begin nor end with a blank, and
     /// the port is at least 1; otherwise logs the parameters, password masked
     /// (and, for a blank at either end, a line saying so).
@@ -94,7 +96,9 @@ public:
     /// @param requestType 0 GET, 1 POST, 2 PUT, 3 DELETE.
     /// @param resource the resource path below "/v4/storage/", e.g.
     ///        "file-devices"; must not be empty, hold a control character,
-    ///        '?', '#', '%', a blank, or a "." or ".." segment.
+    ///        '?', '#', '\\', ';', a blank, a "." or ".." segment, a '%' that
+    ///        starts no escape or an escape of one of those, '.' or '/';
+    ///        other escapes are sent as given.
     /// @param body the request body; empty for none.
     /// @param[out] response emptied first; the response body of an answer
     ///             with a status below 400, also when that status was not the

@@ -33,21 +33,54 @@ void checkRule(const FaultRule& rule) {
         throw std::invalid_argument("the rule does nothing: give an action or a latency");
 }
 
+const FaultKindInfo kKinds[] = {
+    {FaultKind::None, "none", FaultPhase::Delay, FaultStatus::Ignored,
+     "no change to the answer (latency alone)"},
+    {FaultKind::Status, "status", FaultPhase::Instead, FaultStatus::Is,
+     "answer the status with an error document; the request is not carried out"},
+    {FaultKind::Close, "close", FaultPhase::Instead, FaultStatus::Ignored,
+     "close the connection without answering; the request is not carried out"},
+    {FaultKind::Truncate, "truncate", FaultPhase::After, FaultStatus::Ignored,
+     "carry the request out, then send half the answer's body and close"},
+    {FaultKind::NotJson, "notjson", FaultPhase::After, FaultStatus::Replaces,
+     "carry the request out, then answer with an HTML page (status=N in place of the normal one)"},
+};
+
 FaultKind kindFromName(const std::string& name) {
-    if (name == "status")
-        return FaultKind::Status;
-    if (name == "close")
-        return FaultKind::Close;
-    if (name == "truncate")
-        return FaultKind::Truncate;
-    if (name == "notjson")
-        return FaultKind::NotJson;
-    if (name == "none" || name == "latency")
+    if (name == "latency")
         return FaultKind::None;
+    for (const FaultKindInfo& row : kKinds)
+        if (name == row.name)
+            return row.kind;
     throw std::invalid_argument("unknown fault action \"" + name + "\"");
 }
 
 } // namespace
+
+const FaultKindInfo* faultKinds(std::size_t& count) {
+    count = sizeof kKinds / sizeof kKinds[0];
+    return kKinds;
+}
+
+const FaultKindInfo& faultKindInfo(FaultKind kind) {
+    for (const FaultKindInfo& row : kKinds)
+        if (row.kind == kind)
+            return row;
+    return kKinds[0];
+}
+
+std::string faultActionsText() {
+    std::string text;
+    for (const FaultKindInfo& row : kKinds) {
+        if (row.phase == FaultPhase::Delay)
+            continue;
+        text += text.empty() ? "" : ", ";
+        text += row.name;
+        if (row.status == FaultStatus::Is)
+            text += "=N";
+    }
+    return text;
+}
 
 bool globMatch(const std::string& pattern, const std::string& text) {
     size_t p = 0, t = 0, star = std::string::npos, mark = 0;
@@ -84,24 +117,13 @@ bool FaultRule::matches(const std::string& requestMethod, const std::string& req
 std::string FaultRule::describe() const {
     std::ostringstream out;
     out << (method.empty() ? "*" : method) << ' ' << (path.empty() ? "*" : path);
-    switch (kind) {
-    case FaultKind::None:
-        break;
-    case FaultKind::Status:
+    const FaultKindInfo& row = faultKindInfo(kind);
+    if (row.status == FaultStatus::Is)
+        out << ' ' << row.name << '=' << status;
+    else if (row.phase != FaultPhase::Delay)
+        out << ' ' << row.name;
+    if (row.status == FaultStatus::Replaces && status != 0)
         out << " status=" << status;
-        break;
-    case FaultKind::Close:
-        out << " close";
-        break;
-    case FaultKind::Truncate:
-        out << " truncate";
-        break;
-    case FaultKind::NotJson:
-        out << " notjson";
-        if (status != 0)
-            out << " status=" << status;
-        break;
-    }
     if (latencyMs != 0)
         out << " latency=" << latencyMs;
     if (nth != 0)

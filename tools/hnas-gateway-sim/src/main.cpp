@@ -70,7 +70,8 @@ void addServerOptions(CLI::App& app, Settings& s) {
     addArrayOptions(app, s);
     app.add_option("--fault", s.faultTexts,
                    "Fault rule 'METHOD PATTERN ACTION [latency=MS] [nth=N] [times=N]', "
-                   "ACTION one of status=N, close, truncate, notjson (repeatable)");
+                   "ACTION one of " +
+                       hnasgwsim::faultActionsText() + " (repeatable)");
     app.add_option("--access-log", s.accessLogFile,
                    "Write the access log to this file "
                    "(default: standard error)");

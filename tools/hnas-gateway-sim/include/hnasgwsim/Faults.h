@@ -5,19 +5,47 @@
 // a truncated body or a body that is not JSON, optionally only for the Nth
 // matching request or a limited number of times.
 
+#include <cstddef>
 #include <string>
 
 #include "hnasgwsim/Api.h"
 
 namespace hnasgwsim {
 
-enum class FaultKind {
-    None,     // no change to the answer (latency alone)
-    Status,   // answer `status` with an error document; the request is not carried out
-    Close,    // close the connection without answering; the request is not carried out
-    Truncate, // carry the request out, then send only part of the answer's body
-    NotJson,  // carry the request out, then answer with a body that is not JSON
+// What a rule does to the answer; faultKinds() describes each.
+enum class FaultKind { None, Status, Close, Truncate, NotJson };
+
+// When a fault strikes.
+enum class FaultPhase {
+    Delay,   // before the answer, which stays as it is
+    Instead, // in place of carrying the request out
+    After,   // after the request was carried out, on its answer
 };
+
+// What a rule's status=N means with the kind.
+enum class FaultStatus {
+    Ignored,  // not used
+    Is,       // the status to answer: the action itself, written status=N
+    Replaces, // the status sent in place of the normal one, when given
+};
+
+// One row of the table of fault kinds: the kind, the action's name in the
+// text and JSON forms of a rule, when it strikes, what status=N means with
+// it, and a line that describes it.
+struct FaultKindInfo {
+    FaultKind kind;
+    const char* name;
+    FaultPhase phase;
+    FaultStatus status;
+    const char* description;
+};
+
+// The table: one row for every FaultKind, None first.
+HNASGWSIM_API const FaultKindInfo* faultKinds(std::size_t& count);
+// The row of `kind`.
+HNASGWSIM_API const FaultKindInfo& faultKindInfo(FaultKind kind);
+// The actions for a help text: "status=N, close, truncate, notjson".
+HNASGWSIM_API std::string faultActionsText();
 
 struct HNASGWSIM_API FaultRule {
     std::string method = "*"; // "GET", "POST", "PUT", "DELETE" or "*"
@@ -42,12 +70,13 @@ struct HNASGWSIM_API FaultRule {
 //   "* virtual-servers close nth=3"
 //   "GET file-devices truncate times=1"
 //   "GET filesystems/* notjson"
-// Actions: status=N, close, truncate, notjson; options: latency=MS, nth=N,
-// times=N (latency=MS alone is a rule too). Throws std::invalid_argument.
+// Actions: those of the table above (faultActionsText()); options:
+// latency=MS, nth=N, times=N (latency=MS alone is a rule too; "latency" names
+// the kind None as well). Throws std::invalid_argument.
 HNASGWSIM_API FaultRule parseFaultRule(const std::string& text);
 
 // Reads a rule from a JSON object with the members "method", "path",
-// "action" ("status", "close", "truncate", "notjson", "none"), "status",
+// "action" (a name of the table above, or "latency"), "status",
 // "latencyMs", "nth" and "times". Throws std::invalid_argument.
 HNASGWSIM_API FaultRule parseFaultRuleJson(const std::string& json);
 
