@@ -24,7 +24,8 @@ target_link_libraries(hnasctl PRIVATE hnastooldocs CURL::libcurl)
 target_link_libraries(hnas-gateway-sim PRIVATE hnastooldocs OpenSSL::Crypto)
 # hnas-gateway-sim --version names the release and OpenSSL (the release from
 # a header of the library, without linking it).
-target_include_directories(hnas-gateway-sim PRIVATE ${PROJECT_SOURCE_DIR}/include)
+target_include_directories(hnas-gateway-sim PRIVATE ${PROJECT_SOURCE_DIR}/include
+                           ${PROJECT_BINARY_DIR}/include)
 
 # The programs run with HOME set to "~" and no XDG_CONFIG_HOME, so that a path
 # they show in a description reads as the user's, not the builder's.
