@@ -175,8 +175,9 @@ inline Reply send(HNASRestAPI& api, const OpLog& op, const Request& request,
 
 // Sends a request whose answer the operation reads. A failed request is
 // reported by `onFailure(reply)`; an empty answer logs "Empty response from
-// the array"; otherwise `onBody(body)` shows the body (bounded for the log by
-// the line, when written) and `read(body)` reads it, false logging "Unable to parse JSON response".
+// the array"; otherwise `onBody(body)` shows the body (escaped and bounded by
+// the line that shows it, only when that line is written) and `read(body)`
+// reads it, false logging "Unable to parse JSON response".
 // With a `step`, the request is a walk's (see send) and a failure says why.
 template <typename OnFailure, typename OnBody, typename Read>
 bool sendAndRead(HNASRestAPI& api, const OpLog& op, const Request& request, OnFailure&& onFailure,
