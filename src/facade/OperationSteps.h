@@ -13,8 +13,8 @@
 #include "hnasmgmt/host/DbgTrace.h"
 #include "hnasmgmt/host/RKLibCurl.h"
 #include "hnasmgmt/rest/HNASRestAPI.h"
-#include "rest/LogText.h"
 #include "rest/ResourceCheck.h"
+#include "text/LogText.h"
 #include "json/ListingReaders.h"
 
 namespace hnasfacade {
@@ -175,8 +175,9 @@ inline Reply send(HNASRestAPI& api, const OpLog& op, const Request& request,
 
 // Sends a request whose answer the operation reads. A failed request is
 // reported by `onFailure(reply)`; an empty answer logs "Empty response from
-// the array"; otherwise `onBody(text)` shows the body (bounded for the log)
-// and `read(body)` reads it, false logging "Unable to parse JSON response".
+// the array"; otherwise `onBody(body)` shows the body (escaped and bounded by
+// the line that shows it, only when that line is written) and `read(body)`
+// reads it, false logging "Unable to parse JSON response".
 // With a `step`, the request is a walk's (see send) and a failure says why.
 template <typename OnFailure, typename OnBody, typename Read>
 bool sendAndRead(HNASRestAPI& api, const OpLog& op, const Request& request, OnFailure&& onFailure,
@@ -191,7 +192,7 @@ bool sendAndRead(HNASRestAPI& api, const OpLog& op, const Request& request, OnFa
         op.trace.DebugLvl(op.function, -1, op.job, "Empty response from the array");
         failure = "empty answer";
     } else {
-        onBody(gatewayTextForLog(reply.body).c_str());
+        onBody(reply.body);
         if (read(reply.body)) {
             return true;
         }
@@ -206,15 +207,17 @@ bool sendAndRead(HNASRestAPI& api, const OpLog& op, const Request& request, OnFa
 
 // The lines a read logs through sendAndRead: a fixed text at `level` (what it
 // is called with is not shown), or a line whose format's one %s shows the
-// answer's body.
+// answer's body, escaped and bounded only when the line is written.
 inline auto fixedLine(const OpLog& op, int level, std::string text) {
     return [&op, level, text = std::move(text)](const auto&) {
         op.trace.DebugLvl(op.function, level, op.job, "%s", text.c_str());
     };
 }
 inline auto bodyLine(const OpLog& op, int level, const char* format) {
-    return [&op, level, format](const char* body) {
-        op.trace.DebugLvl(op.function, level, op.job, format, body);
+    return [&op, level, format](const std::string& body) {
+        if (hnasmgmt::logOn(level)) {
+            op.trace.DebugLvl(op.function, level, op.job, format, gatewayTextForLog(body).c_str());
+        }
     };
 }
 

@@ -34,6 +34,9 @@ using namespace hnasfacade;
 // The subsystem's fields at level 5, one line each.
 void logSubsystem(const OpLog& op, const __HNASStorageSubSystemInfo& info) {
     const int level = 5;
+    if (!hnasmgmt::logOn(level)) {
+        return;
+    }
     op.trace.DebugLvl(op.function, level, op.job, "IsCluster [%s]", info.isCluster ? "YES" : "NO");
     op.trace.DebugLvl(op.function, level, op.job, "Cluster Name [%s]",
                       gatewayTextForLog(info.name).c_str());

@@ -83,11 +83,14 @@ bool readShareListing(HNASRestAPI& api, const OpLog& op, const __HNASVirtualServ
                               "Response [%s]",
                               server.c_str(), gatewayTextForLog(reply.body).c_str());
         },
-        [&](const char* body) {
+        [&](const std::string& body) {
+            if (!hnasmgmt::logOn(5)) {
+                return;
+            }
             op.trace.DebugLvl(op.function, 5, op.job,
                               "Successfully got file system shares for virtual server [%s]. "
                               "Response [%s]",
-                              server.c_str(), body);
+                              server.c_str(), gatewayTextForLog(body).c_str());
         },
         listed);
 }

@@ -2,6 +2,8 @@
 
 #include "json/ErrorDocument.h"
 
+#include "json/ParseFrame.h"
+
 namespace hnasjson {
 
 bool ErrorDocument::operator()(JsonScan& scan, std::size_t i, JsonValue& value) {
@@ -21,6 +23,17 @@ bool ErrorDocument::operator()(JsonScan& scan, std::size_t i, JsonValue& value) 
 
 std::string ErrorDocument::text() const {
     return hasReason ? message + "(" + reason + ")." : message;
+}
+
+bool scanErrorDocument(const std::string& body, ErrorDocument& error) noexcept {
+    try {
+        if (body.empty())
+            return false;
+        std::uint32_t read = 0;
+        return scanDocument(body, ErrorDocument::kKeys, error, read) && (read & 3u) == 3u;
+    } catch (...) {
+        return false;
+    }
 }
 
 } // namespace hnasjson

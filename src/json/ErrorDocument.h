@@ -29,4 +29,9 @@ struct ErrorDocument {
     bool hasReason = false;
 };
 
+// Reads `body` quietly as an error document: true, with `error` read, when it
+// is valid JSON whose root has at least "errorCode" and "errorMsg"; false,
+// logging nothing, otherwise (an empty body too). Never throws.
+bool scanErrorDocument(const std::string& body, ErrorDocument& error) noexcept;
+
 } // namespace hnasjson

@@ -6,7 +6,7 @@
 #include <utility>
 
 #include "hnasmgmt/host/DbgTrace.h"
-#include "rest/LogText.h"
+#include "text/LogText.h"
 #include "json/BodyWriter.h"
 #include "json/JsonText.h"
 #include "json/ListingReaders.h"
@@ -82,9 +82,11 @@ bool HNASJSONCreateFileSystemShare::buildRequestCIFS(std::string& body,
                 written.comment = "Rekanto Created Share";
             }
             const std::string s = hnasjson::writeRecord<hnasjson::kCifsBody>(written);
-            DbgTrace trace(nullptr);
-            trace.DebugLvl(function, 0, static_cast<long long>(jobId), "Settings: [%s]",
-                           hnasmgmt::clipForLog(s).c_str());
+            if (hnasmgmt::logOn(0)) {
+                DbgTrace trace(nullptr);
+                trace.DebugLvl(function, 0, static_cast<long long>(jobId), "Settings: [%s]",
+                               hnasmgmt::clipForLog(s).c_str());
+            }
             return shareBody(name, virtualServerId, filesystemId, filesystemPath, s);
         });
 }

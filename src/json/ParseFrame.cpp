@@ -3,7 +3,7 @@
 #include "json/ParseFrame.h"
 
 #include "hnasmgmt/host/DbgTrace.h"
-#include "rest/LogText.h"
+#include "text/LogText.h"
 
 namespace hnasjson {
 
@@ -15,8 +15,10 @@ bool openResponse(const char* function, unsigned long long jobId,
         trace.DebugLvl(function, -1, job, "Empty JSON response");
         return false;
     }
-    trace.DebugLvl(function, 4, job, "Parsing JSON response [%s]",
-                   hnasmgmt::gatewayTextForLog(response).c_str());
+    if (hnasmgmt::logOn(4)) {
+        trace.DebugLvl(function, 4, job, "Parsing JSON response [%s]",
+                       hnasmgmt::gatewayTextForLog(response).c_str());
+    }
     return true;
 }
 

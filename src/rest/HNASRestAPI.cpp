@@ -32,9 +32,9 @@
 #include "hnasmgmt/host/DbgTrace.h"
 #include "hnasmgmt/host/RKLibCurl.h"
 #include "rest/GatewayError.h"
-#include "rest/LogText.h"
 #include "rest/ResourceCheck.h"
 #include "rest/ServerParams.h"
+#include "text/LogText.h"
 
 using hnasmgmt::clipForLog;
 using hnasmgmt::isUnsafeResource;
@@ -158,16 +158,13 @@ void assignNoThrow(const char* function, unsigned long long jobId, Assign&& assi
     });
 }
 
-// One request as its log lines show it, every value bounded.
+// One request, for its log lines: each line bounds the values it shows, and
+// only when it is written.
 struct Request {
-    Request(int type, const std::string& resource, const std::string& body, long long job)
-        : type(type), resource(clipForLog(resource)), body(clipForLog(body)),
-          hasBody(!body.empty()), job(job) {}
     int type;
-    std::string resource; // as logged
-    std::string body;     // as logged
-    bool hasBody;
-    std::string url; // as logged, once formed
+    const std::string& resource;
+    const std::string& body;
+    const std::string& url;
     long long job;
 };
 
@@ -196,17 +193,20 @@ void takeBody(std::string& body, std::string& out) {
 // send error, the reason when no answer came at all, and the gateway's own
 // explanation when it refused the request with an error document.
 void logSendFailure(const Request& r, const Exchange& x, const std::string& reason) {
+    if (!hnasmgmt::logOn(-1))
+        return;
     DbgTrace trace;
-    if (!r.hasBody) {
+    if (r.body.empty()) {
         trace.DebugLvl(kSendFn, -1, r.job,
                        "Error while sending the request OR Error was returned from "
                        "server. URL[%s] Resource[%s]. Http error code [%ld].",
-                       r.url.c_str(), r.resource.c_str(), x.status);
+                       clipForLog(r.url).c_str(), clipForLog(r.resource).c_str(), x.status);
     } else {
         trace.DebugLvl(kSendFn, -1, r.job,
                        "Error while sending the request OR Error was returned from "
                        "server. URL[%s] Resource[%s] Body[%s]. Http error code [%ld].",
-                       r.url.c_str(), r.resource.c_str(), r.body.c_str(), x.status);
+                       clipForLog(r.url).c_str(), clipForLog(r.resource).c_str(),
+                       clipForLog(r.body).c_str(), x.status);
     }
     // Without an answer the status says nothing: name the cause (refused,
     // time-out, certificate, size cap...).
@@ -249,17 +249,21 @@ Exchange exchange(RKLibCurl& client, const Request& r, const std::string& url,
 void logAnswer(const Request& r, const std::string& response) {
     DbgTrace trace;
     if (response.empty()) {
-        trace.DebugLvl(kSendFn, -1, r.job,
-                       "Empty response received for request. Type[%d] URL[%s] Resource[%s] "
-                       "Body[%s]",
-                       r.type, r.url.c_str(), r.resource.c_str(), r.body.c_str());
+        if (hnasmgmt::logOn(-1))
+            trace.DebugLvl(kSendFn, -1, r.job,
+                           "Empty response received for request. Type[%d] URL[%s] Resource[%s] "
+                           "Body[%s]",
+                           r.type, clipForLog(r.url).c_str(), clipForLog(r.resource).c_str(),
+                           clipForLog(r.body).c_str());
         return;
     }
+    if (!hnasmgmt::logOn(4))
+        return;
     trace.DebugLvl(kSendFn, 4, r.job,
                    "Response received for request. Type[%d] URL[%s] Resource[%s] "
                    "Body[%s] Response[%s]",
-                   r.type, r.url.c_str(), r.resource.c_str(), r.body.c_str(),
-                   hnasmgmt::gatewayTextForLog(response).c_str());
+                   r.type, clipForLog(r.url).c_str(), clipForLog(r.resource).c_str(),
+                   clipForLog(r.body).c_str(), hnasmgmt::gatewayTextForLog(response).c_str());
 }
 
 // Steps 2 to 4 of a request: an empty resource, an unknown resource type, an
@@ -459,8 +463,7 @@ bool HNASRestAPI::sendReq(int requestType, const std::string& resource, const st
             !prepareClient(*this, job, resource, requestType))
             return false;
 
-        Request request(requestType, resource, body, job);
-        request.url = clipForLog(requestURL);
+        const Request request{requestType, resource, body, requestURL, job};
         Exchange answer = exchange(*curlClient, request, requestURL, body, fetched);
         outcome = std::move(fetched);
         lastHttpError = answer.status;
@@ -470,12 +473,14 @@ bool HNASRestAPI::sendReq(int requestType, const std::string& resource, const st
         logAnswer(request, response);
         if (lastHttpError == expected)
             return true;
-        DbgTrace trace;
-        trace.DebugLvl(kSendFn, -1, request.job,
-                       "The HTTP request for Resource[%s] failed. URL[%s] Body[%s] "
-                       "ResponseCode[%ld]",
-                       request.resource.c_str(), request.url.c_str(), request.body.c_str(),
-                       lastHttpError);
+        if (hnasmgmt::logOn(-1)) {
+            DbgTrace trace;
+            trace.DebugLvl(kSendFn, -1, request.job,
+                           "The HTTP request for Resource[%s] failed. URL[%s] Body[%s] "
+                           "ResponseCode[%ld]",
+                           clipForLog(resource).c_str(), clipForLog(requestURL).c_str(),
+                           clipForLog(body).c_str(), lastHttpError);
+        }
         if (outcome.reason.empty())
             outcome.reason = "HTTP status " + std::to_string(lastHttpError) + " (" +
                              std::to_string(expected) + " expected)";

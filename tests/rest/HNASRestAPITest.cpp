@@ -265,6 +265,41 @@ TEST_F(RestTest, EmptyAndUnsafeResourcesAreRefusedAndNothingIsSent) {
     EXPECT_EQ(gateway.requestCount(), 5u);
 }
 
+// A writer at a lower level gets exactly the lines of a level-5 writer whose
+// level is at most its own, word for word and in the same order: an answer
+// shown, a refusal explained, an unexpected status, an empty answer, a long
+// body cut.
+TEST_F(RestTest, AWriterGetsEveryLineOfItsLevelAndNoOther) {
+    const std::string longBody(70 * 1024, 'b');
+    gateway.on("GET", "ok", {200, "{\"a\":\"\x1b\"}"});
+    gateway.on("POST", "refused", {409, R"({"errorCode": 9, "errorMsg": "no\n"})"});
+    gateway.on("POST", "other", {201, "x"});
+    gateway.on("GET", "empty", {200, ""});
+    const auto sendAll = [&](hnastest::CaptureLog& capture) {
+        std::string response;
+        api.get("ok", response, 1);
+        api.post("refused", longBody, response, 4);
+        api.post("other", "{}", response, 1);
+        api.get("empty", response, 1);
+        std::vector<std::string> lines;
+        for (const auto& r : capture->records())
+            lines.push_back(std::to_string(r.level) + " " + r.function + " " + r.text);
+        return lines;
+    };
+    log->clear();
+    const std::vector<std::string> all = sendAll(log);
+    ASSERT_EQ(all.size(), 14u);
+    for (int level : {4, 3, 0, -1, -2}) {
+        SCOPED_TRACE("writer level " + std::to_string(level));
+        std::vector<std::string> expected;
+        for (const auto& line : all)
+            if (std::stoi(line) <= level)
+                expected.push_back(line);
+        hnastest::CaptureLog lower(level);
+        EXPECT_EQ(sendAll(lower), expected);
+    }
+}
+
 // The full 64-bit job reaches every line, the client's retry lines included.
 TEST_F(RestTest, TheJobReachesEveryLine) {
     RKLibCurlOptions options = RKLibCurl::getOptions();

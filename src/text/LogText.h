@@ -9,6 +9,12 @@
 
 namespace hnasmgmt {
 
+// Whether a line of `level` reaches the host's log writer: there is one and
+// its level is at least `level`, as DbgTrace judges it. The values of a line
+// are worth building (clipped, escaped, copied) only when this holds. Never
+// throws (a writer whose level cannot be read writes nothing).
+bool logOn(int level) noexcept;
+
 // The most bytes of one value that a log line carries.
 constexpr std::size_t kLogValueLimit = 64 * 1024;
 

@@ -1,8 +1,19 @@
-#include "rest/LogText.h"
+#include "text/LogText.h"
 
 #include <simdjson.h>
 
+#include "hnasmgmt/host/DbgTrace.h"
+
 namespace hnasmgmt {
+
+bool logOn(int level) noexcept {
+    try {
+        const boost::shared_ptr<CLogWriterInterface> writer = GetLogWriter();
+        return writer && level <= writer->GetLevel();
+    } catch (...) {
+        return false;
+    }
+}
 
 std::string clipForLog(const std::string& text, std::size_t limit) noexcept {
     return clipForLog(text.data(), text.size(), limit);
