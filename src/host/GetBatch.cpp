@@ -121,6 +121,7 @@ private:
     HeaderList headerList_;
     CURLM* multi_ = nullptr;
     CURLSH* share_ = nullptr;
+    bool ownShare_ = false;
     std::vector<CURL*> idle_;
     HeldBytes held_;
 
@@ -168,19 +169,26 @@ RKLibCurlGets::Impl::~Impl() {
 bool RKLibCurlGets::Impl::open() {
     headerList_ = makeHeaderList(initHeader_, headers_);
     multi_ = curl_multi_init();
-    share_ = curl_share_init();
+    share_ = threadSessionCache(settings_.trust);
+    if (share_ == nullptr) {
+        share_ = curl_share_init();
+        ownShare_ = share_ != nullptr;
+        if (ownShare_) {
+            curl_share_setopt(share_, CURLSHOPT_SHARE, CURL_LOCK_DATA_SSL_SESSION);
+            curl_share_setopt(share_, CURLSHOPT_SHARE, CURL_LOCK_DATA_DNS);
+        }
+    }
     if (!headerList_ || multi_ == nullptr || share_ == nullptr) {
         return false;
     }
-    curl_share_setopt(share_, CURLSHOPT_SHARE, CURL_LOCK_DATA_SSL_SESSION);
-    curl_share_setopt(share_, CURLSHOPT_SHARE, CURL_LOCK_DATA_DNS);
     curl_multi_setopt(multi_, CURLMOPT_MAXCONNECTS, static_cast<long>(cap_));
     curl_multi_setopt(multi_, CURLMOPT_PIPELINING, static_cast<long>(CURLPIPE_MULTIPLEX));
     return true;
 }
 
 // Closes every connection of the batch, then the handles that used the TLS
-// session cache, then the cache.
+// session cache, then the cache when it is the batch's own (the thread's
+// stays for the next walk).
 void RKLibCurlGets::Impl::closeConnections() {
     if (multi_ != nullptr) {
         curl_multi_cleanup(multi_);
@@ -189,11 +197,12 @@ void RKLibCurlGets::Impl::closeConnections() {
         curl_easy_cleanup(h);
     }
     idle_.clear();
-    if (share_ != nullptr) {
+    if (share_ != nullptr && ownShare_) {
         curl_share_cleanup(share_);
     }
     multi_ = nullptr;
     share_ = nullptr;
+    ownShare_ = false;
 }
 
 // Takes the item's handle out of the multi handle (ending its transfer) and

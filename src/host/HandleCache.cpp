@@ -41,6 +41,20 @@ HandleCache& threadCache() {
     return cache;
 }
 
+struct SessionCache {
+    CURLSH* share = nullptr;
+    TrustStamp trust;
+    SessionCache() { t_sessionState = CacheState::Alive; }
+    ~SessionCache() {
+        t_sessionState = CacheState::Dead;
+        if (share != nullptr) {
+            curl_share_cleanup(share);
+        }
+    }
+    static thread_local CacheState t_sessionState;
+};
+thread_local CacheState SessionCache::t_sessionState = CacheState::NotYet;
+
 } // namespace
 
 bool ensureGlobalInit() {
@@ -63,6 +77,26 @@ EasyHandle acquireHandle(const TrustStamp& trust, bool reuse) {
         }
     }
     return EasyHandle(curl_easy_init());
+}
+
+CURLSH* threadSessionCache(const TrustStamp& trust) {
+    if (SessionCache::t_sessionState == CacheState::Dead) {
+        return nullptr;
+    }
+    thread_local SessionCache cache;
+    if (cache.share != nullptr && cache.trust == trust) {
+        return cache.share;
+    }
+    if (cache.share != nullptr) {
+        curl_share_cleanup(cache.share); // made under a trust no longer in force
+    }
+    cache.share = curl_share_init();
+    cache.trust = trust;
+    if (cache.share != nullptr) {
+        curl_share_setopt(cache.share, CURLSHOPT_SHARE, CURL_LOCK_DATA_SSL_SESSION);
+        curl_share_setopt(cache.share, CURLSHOPT_SHARE, CURL_LOCK_DATA_DNS);
+    }
+    return cache.share;
 }
 
 void closeIdleHandles() {

@@ -27,6 +27,13 @@ bool ensureGlobalInit();
 // libcurl cannot. Idle handles made under other trust are closed.
 EasyHandle acquireHandle(const TrustStamp& trust, bool reuse);
 
+// This thread's cache of TLS sessions and resolved names for the GET batches
+// made under `trust`: a walk resumes the sessions of the one before instead of
+// a full handshake per connection. It holds no connection. Null when there is
+// none to be had (the thread is ending, or no memory): the batch then makes
+// one of its own.
+CURLSH* threadSessionCache(const TrustStamp& trust);
+
 // Closes this thread's idle handles, and so their connections: a gateway that
 // serves few connections at once may need the workers they hold.
 void closeIdleHandles();

@@ -34,6 +34,9 @@ const char kNotJsonBody[] =
     "<html><head><title>502 Bad Gateway</title></head><body><h1>Bad Gateway</h1></body></html>";
 constexpr size_t kRequestLogLimit = 100000;
 
+// Connections a client may have waiting to be accepted.
+constexpr int kListenBacklog = 128;
+
 bool startsWith(const std::string& text, const std::string& prefix) {
     return text.compare(0, prefix.size(), prefix) == 0;
 }
@@ -461,6 +464,11 @@ void Simulator::Impl::configureServer() {
 
 void Simulator::Impl::bindAndListen() {
     auto& s = *server;
+    int listening = -1;
+    s.set_socket_options([&listening](socket_t sock) {
+        httplib::default_socket_options(sock);
+        listening = sock;
+    });
     if (options.port == 0) {
         port = s.bind_to_any_port(options.host);
     } else {
@@ -471,6 +479,13 @@ void Simulator::Impl::bindAndListen() {
         throw std::runtime_error("cannot listen on " + options.host + ":" +
                                  std::to_string(options.port));
     }
+    // A listen backlog of a real server's size (cpp-httplib's is 5): a client
+    // that opens many connections at once waits in the accept queue, as at a
+    // real gateway, instead of for SYN retransmissions.
+    if (listening >= 0) {
+        ::listen(listening, kListenBacklog);
+    }
+    s.set_socket_options(httplib::default_socket_options);
 
     // Workers inherit the signal mask of the thread that starts them: with
     // SIGPIPE blocked there, writing to a connection the peer (or a fault)
