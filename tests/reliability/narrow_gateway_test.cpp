@@ -161,6 +161,18 @@ hnasgwsim::ArrayState smallArray(int fileSystems, int shares) {
     return hnasgwsim::generateArray(g);
 }
 
+// A started simulator serving a generated array of `fileSystems` file systems
+// (and `shares` shares) with `cert`, with `workers` workers.
+std::unique_ptr<hnasgwsim::Simulator> simulatorWith(const Certificate& cert, int fileSystems,
+                                                    int shares = 0, int workers = 256) {
+    hnasgwsim::SimulatorOptions options = withCertificate(cert);
+    options.threads = workers;
+    options.array = smallArray(fileSystems, shares);
+    auto sim = std::make_unique<hnasgwsim::Simulator>(std::move(options));
+    sim->start();
+    return sim;
+}
+
 std::vector<__HNASVirtualServers> serversOf(hnasgwsim::Simulator& sim) {
     std::vector<__HNASVirtualServers> servers;
     auto array = sim.model();
@@ -197,11 +209,7 @@ TEST(NarrowGateways, WalksReturnWhatOneAtATimeReturns) {
     for (const NarrowCase& c : kNarrowCases) {
         SCOPED_TRACE(c.name);
         Certificate cert;
-        hnasgwsim::SimulatorOptions options = withCertificate(cert);
-        options.threads = c.serialMs > 0 ? 256 : c.workers;
-        options.array = smallArray(c.fileSystems, c.shares);
-        auto sim = std::make_unique<hnasgwsim::Simulator>(std::move(options));
-        sim->start();
+        auto sim = simulatorWith(cert, c.fileSystems, c.shares, c.serialMs > 0 ? 256 : c.workers);
         std::unique_ptr<FrontGateway> serial;
         if (c.serialMs > 0)
             serial = std::make_unique<FrontGateway>(*sim, cert, c.serialMs);
@@ -260,10 +268,8 @@ private:
 // (the listings after the move fail the new trust's check).
 TEST(WalkBounds, NothingIsSentUnderATrustThatMoved) {
     Certificate cert, other;
-    hnasgwsim::SimulatorOptions options = withCertificate(cert);
-    options.array = smallArray(24, 0);
-    hnasgwsim::Simulator sim(std::move(options));
-    sim.start();
+    auto simulator = simulatorWith(cert, 24);
+    hnasgwsim::Simulator& sim = *simulator;
     sim.addFault(hnasgwsim::parseFaultRule("GET filesystem-snapshots/* latency=30"));
     ClientOptions scoped(fastOptions(sim));
     std::string fifth;
@@ -326,10 +332,8 @@ TEST(WalkBounds, NothingIsSentUnderATrustThatMoved) {
 // listing once and skips none.
 TEST(WalkBounds, EachGetsTimeOutCountsFromItsOwnSend) {
     Certificate cert;
-    hnasgwsim::SimulatorOptions options = withCertificate(cert);
-    options.array = smallArray(40, 0);
-    hnasgwsim::Simulator sim(std::move(options));
-    sim.start();
+    auto simulator = simulatorWith(cert, 40);
+    hnasgwsim::Simulator& sim = *simulator;
     sim.addFault(hnasgwsim::parseFaultRule("GET filesystem-snapshots/* latency=300"));
     RKLibCurlOptions client = fastOptions(sim);
     client.requestTimeoutMs = client.connectTimeoutMs = 1500;
@@ -392,10 +396,8 @@ int openDescriptors() {
 // after the same walks one request at a time.
 TEST(WalkBounds, WalksLeaveNoMoreConnectionsThanOneAtATime) {
     Certificate cert;
-    hnasgwsim::SimulatorOptions options = withCertificate(cert);
-    options.array = smallArray(64, 0);
-    hnasgwsim::Simulator sim(std::move(options));
-    sim.start();
+    auto simulator = simulatorWith(cert, 64);
+    hnasgwsim::Simulator& sim = *simulator;
     ClientOptions scoped(fastOptions(sim));
     auto held = [&](unsigned parallel) {
         constexpr int kThreads = 4;
