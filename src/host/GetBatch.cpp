@@ -2,11 +2,13 @@
 // of the batch's own (its connections close with it).
 //
 // The number of GETs in flight (the window) follows the gateway: it starts
-// at 2, grows by one with each answer up to the caller's limit, and halves
-// (once per round of sends) when a GET ends without any answer or an answer
-// took more than half the request time-out. A connection that stays in its
+// at 2, grows by one with each answer that came within a quarter of the
+// request time-out, up to the caller's limit, and halves (once per round of
+// sends) when a GET ends without any answer, on 429 and 503, and when an
+// answer took more than half the time-out. A connection that stays in its
 // handshake while other GETs are answered marks how many connections the
 // gateway serves at once: the window stays at or below that from then on.
+// TLS sessions are resumed from the thread's earlier walks.
 //
 // A GET that ended without any answer is not judged by that attempt: it is
 // sent again. When it fails so a second time the batch stops sending, lets

@@ -108,10 +108,11 @@ struct HNASMGMT_API RKLibCurlResult {
 ///   and take() returns false for that GET and for every GET not yet
 ///   answered: the caller sends those one at a time, as it would without a
 ///   batch;
-/// - the window starts at 2 and grows up to maxInFlight; it also halves when
-///   an answer took more than half the request time-out, and a connection
-///   that does not complete its handshake while others answer marks the
-///   gateway's width;
+/// - the window starts at 2 and grows up to maxInFlight with each answer
+///   that came within a quarter of the request time-out; it also halves on
+///   429 and 503 and when an answer took more than half the time-out, and a
+///   connection that does not complete its handshake while others answer
+///   caps it at the connections the gateway served;
 /// - answers held ahead of the one awaited stay within a budget of one
 ///   response cap, at most 64 MiB (a GET that would go beyond it is sent
 ///   again later); no GET starts while the budget is spent;
