@@ -72,10 +72,6 @@ struct Item {
     RKLibCurlResult result;
 };
 
-struct EasyFree {
-    void operator()(CURLM* m) const noexcept { curl_multi_cleanup(m); }
-};
-
 } // namespace
 } // namespace host
 } // namespace hnasmgmt
