@@ -1,29 +1,15 @@
 #pragma once
 
 // Keeps exceptions (allocation failures, mostly) inside the library: an
-// operation run through hnasNoThrow that throws ends with false and a line.
+// operation run through hnasNoThrow that throws ends with false and the
+// facade's line, "Unexpected failure [what]" (text/NoThrow.h).
 
-#include <exception>
+#include <utility>
 
-#include "hnasmgmt/host/DbgTrace.h"
+#include "text/NoThrow.h"
 
 template <typename Operation>
 bool hnasNoThrow(const char* function, unsigned long long jobId, Operation&& operation) noexcept {
-    try {
-        return operation();
-    } catch (const std::exception& error) {
-        try {
-            DbgTrace trace;
-            trace.DebugLvl(function, -1, static_cast<long long>(jobId), "Unexpected failure [%s]",
-                           error.what());
-        } catch (...) {
-        }
-    } catch (...) {
-        try {
-            DbgTrace trace;
-            trace.DebugLvl(function, -1, static_cast<long long>(jobId), "Unexpected failure");
-        } catch (...) {
-        }
-    }
-    return false;
+    return hnasmgmt::runNoThrow(hnasmgmt::kOperationFailure, function, jobId,
+                                std::forward<Operation>(operation));
 }

@@ -25,9 +25,9 @@
 #include <boost/shared_ptr.hpp>
 
 #include <array>
-#include <exception>
 #include <memory>
 #include <string>
+#include <utility>
 
 #include "hnasmgmt/host/DbgTrace.h"
 #include "hnasmgmt/host/RKLibCurl.h"
@@ -35,6 +35,7 @@
 #include "rest/ResourceCheck.h"
 #include "rest/ServerParams.h"
 #include "text/LogText.h"
+#include "text/NoThrow.h"
 
 using hnasmgmt::clipForLog;
 using hnasmgmt::isUnsafeResource;
@@ -125,28 +126,12 @@ int appendCredentialHeaders(RKLibCurl& client, const std::array<const std::strin
     return -1;
 }
 
-// Logs an exception caught at a public entry point. Never throws.
-void logException(const char* function, unsigned long long jobId, const char* what) noexcept {
-    try {
-        DbgTrace trace;
-        trace.DebugLvl(function, -1, logJob(jobId), "Unexpected exception: %s",
-                       what ? what : "unknown");
-    } catch (...) {
-    }
-}
-
 // Runs the work of a public entry point: an exception is logged, not thrown,
-// and the entry point fails.
+// and the entry point fails ("Unexpected exception: what").
 template <typename Work>
 bool runNoThrow(const char* function, unsigned long long jobId, Work&& work) noexcept {
-    try {
-        return work();
-    } catch (const std::exception& e) {
-        logException(function, jobId, e.what());
-    } catch (...) {
-        logException(function, jobId, nullptr);
-    }
-    return false;
+    return hnasmgmt::runNoThrow(hnasmgmt::kSessionFailure, function, jobId,
+                                std::forward<Work>(work));
 }
 
 // A setter's assignment, run so.
