@@ -12,6 +12,11 @@
 #include <cstdint>
 #include <cstring>
 
+// The answer's headers are read through libcurl's header API (curl_easy_header).
+#if LIBCURL_VERSION_NUM < 0x075400
+#error "libcurl 7.84.0 or later is needed"
+#endif
+
 namespace hnasmgmt {
 namespace host {
 
@@ -45,33 +50,6 @@ std::string trimmed(const std::string& text, const char* blanks) {
         return std::string();
     }
     return text.substr(first, text.find_last_not_of(blanks) - first + 1);
-}
-
-// The value of a header line when its name is `name` (lower case, colon
-// included), without the blanks around it and the line end.
-bool headerValue(const char* data, size_t n, const char* name, std::string& value) {
-    const size_t nameLen = std::strlen(name);
-    if (n < nameLen) {
-        return false;
-    }
-    for (size_t i = 0; i < nameLen; ++i) {
-        if (std::tolower(static_cast<unsigned char>(data[i])) != name[i]) {
-            return false;
-        }
-    }
-    value = trimmed(std::string(data + nameLen, n - nameLen), " \t\r\n");
-    return true;
-}
-
-// Seconds of a Retry-After value; -1 for the HTTP-date form or none.
-long parseRetryAfter(const std::string& value) {
-    long long seconds = -1;
-    for (size_t i = 0; i < value.size() && std::isdigit(static_cast<unsigned char>(value[i])) &&
-                       seconds < 1000000;
-         ++i) {
-        seconds = std::max(seconds, 0LL) * 10 + (value[i] - '0');
-    }
-    return static_cast<long>(seconds);
 }
 
 // True when a Transfer-Encoding value names no coding but chunked: none is
@@ -158,20 +136,63 @@ size_t onBody(char* data, size_t size, size_t count, void* user) {
     }
 }
 
-// Reads Retry-After, and refuses a transfer coding other than chunked before
-// any body byte is decoded (returning short aborts the exchange).
+// The longest Retry-After taken, in seconds (a date far ahead gives a large
+// number; the retry policy caps the delay much lower).
+constexpr curl_off_t kMaxRetryAfterSeconds = 10000000;
+
+// The seconds of the answer's Retry-After as libcurl reads it (a number of
+// seconds or an HTTP date; a date already past gives 0); -1 for none, or for
+// a value libcurl cannot read (it gives 0 then, which is no advice, unlike
+// "0").
+long retryAfterOf(CURL* handle) {
+    curl_header* header = nullptr;
+    if (curl_easy_header(handle, "Retry-After", 0, CURLH_HEADER, -1, &header) != CURLHE_OK) {
+        return -1;
+    }
+    const bool number = std::isdigit(static_cast<unsigned char>(header->value[0])) != 0;
+    curl_off_t seconds = 0;
+    if (curl_easy_getinfo(handle, CURLINFO_RETRY_AFTER, &seconds) != CURLE_OK ||
+        (seconds == 0 && !number)) {
+        return -1;
+    }
+    return static_cast<long>(std::min(std::max(seconds, curl_off_t{0}), kMaxRetryAfterSeconds));
+}
+
+// The first Transfer-Encoding header of the answer that names a coding other
+// than chunked, as an error message may show it; empty when there is none.
+// Fails closed: a libcurl that cannot give the headers refuses every answer.
+std::string refusedCodingOf(CURL* handle) {
+    curl_header* header = nullptr;
+    for (size_t i = 0;; ++i) {
+        const CURLHcode rc =
+            curl_easy_header(handle, "Transfer-Encoding", i, CURLH_HEADER, -1, &header);
+        if (rc == CURLHE_MISSING || rc == CURLHE_NOHEADERS || rc == CURLHE_BADINDEX) {
+            return std::string();
+        }
+        if (rc != CURLHE_OK) {
+            return "(not readable)";
+        }
+        if (!onlyChunked(header->value)) {
+            return printable(header->value);
+        }
+    }
+}
+
+// At the end of each header block (the blank line, before any body byte is
+// decoded): takes the answer's Retry-After, and refuses a transfer coding
+// other than chunked (returning short aborts the exchange). The headers of an
+// interim (1xx) block count for nothing.
 size_t onHeader(char* data, size_t size, size_t count, void* user) {
     Transfer& t = *static_cast<Transfer*>(user);
     const size_t n = size * count;
     t.answerStarted = true;
+    if (n > 2 || (n > 0 && data[0] != '\r' && data[0] != '\n')) {
+        return n;
+    }
     try {
-        std::string value;
-        if (n >= 5 && std::strncmp(data, "HTTP/", 5) == 0) {
-            t.retryAfterSeconds = -1; // a new header block (e.g. after 100 Continue)
-        } else if (headerValue(data, n, "retry-after:", value)) {
-            t.retryAfterSeconds = parseRetryAfter(value);
-        } else if (headerValue(data, n, "transfer-encoding:", value) && !onlyChunked(value)) {
-            t.refusedCoding = printable(value);
+        t.retryAfterSeconds = retryAfterOf(t.handle);
+        t.refusedCoding = refusedCodingOf(t.handle);
+        if (!t.refusedCoding.empty()) {
             return 0;
         }
     } catch (...) {
