@@ -96,6 +96,11 @@ private:
     void pump(std::size_t awaited);
     void collect();
     void finished(std::size_t index, CURLcode rc);
+    void detach(Item& item);
+    void dropHeld(Transfer& t);
+    void unanswered(std::size_t index, const AttemptOutcome& outcome);
+    bool retried(Item& item, CURLcode rc, const AttemptOutcome& outcome);
+    void complete(std::size_t index, const AttemptOutcome& outcome);
     void checkStalls();
     void noteConnected(Item& item, Clock::time_point now);
     void dueRetries();
@@ -223,8 +228,7 @@ void RKLibCurlGets::Impl::release(Item& item) {
         item.connected = false;
     }
     if (item.transfer) {
-        held_.held -= std::min(held_.held, item.transfer->received);
-        item.transfer->received = 0;
+        dropHeld(*item.transfer);
     }
     curl_easy_reset(item.easy);
     try {
@@ -367,10 +371,32 @@ void RKLibCurlGets::Impl::collect() {
     }
 }
 
+// A GET whose attempt ended: sent again (refused for the budget, no answer, a
+// retry), handed back to the caller, or done with its answer.
 void RKLibCurlGets::Impl::finished(std::size_t index, CURLcode rc) {
     Item& item = items_[index];
     Transfer& t = *item.transfer;
     const AttemptOutcome outcome = readOutcome(item.easy, rc, t);
+    detach(item);
+    if (t.overBudget) {
+        // Refused to stay within the budget: sent again once it is awaited.
+        dropHeld(t);
+        item.waitTurn = true;
+        resends_.insert(index);
+        return;
+    }
+    if (outcome.noAnswer) {
+        unanswered(index, outcome);
+        return;
+    }
+    if (!retried(item, rc, outcome)) {
+        complete(index, outcome);
+    }
+}
+
+// Takes a finished GET's handle out of the multi handle and counts it out of
+// those in flight.
+void RKLibCurlGets::Impl::detach(Item& item) {
     curl_multi_remove_handle(multi_, item.easy);
     noteConnected(item, Clock::now());
     item.state = State::Queued;
@@ -379,28 +405,35 @@ void RKLibCurlGets::Impl::finished(std::size_t index, CURLcode rc) {
         --connectedNow_;
     }
     item.connected = false;
-    if (t.overBudget) {
-        // Refused to stay within the budget: sent again once it is awaited.
-        held_.held -= std::min(held_.held, t.received);
-        t.received = 0;
-        item.waitTurn = true;
-        resends_.insert(index);
+}
+
+// Gives back to the budget the bytes of an answer that is not kept.
+void RKLibCurlGets::Impl::dropHeld(Transfer& t) {
+    held_.held -= std::min(held_.held, t.received);
+    t.received = 0;
+}
+
+// A GET that got no answer: a new attempt, with a time-out of its own; after
+// the second such attempt (or once the batch stops) it is the caller's.
+void RKLibCurlGets::Impl::unanswered(std::size_t index, const AttemptOutcome& outcome) {
+    Item& item = items_[index];
+    dropHeld(*item.transfer);
+    narrow(item, outcome.connectPhase);
+    if (++item.lostAttempts >= 2 || stopping_) {
+        item.state = State::Caller;
+        handBack();
         return;
     }
-    if (outcome.noAnswer) {
-        held_.held -= std::min(held_.held, t.received);
-        t.received = 0;
-        narrow(item, outcome.connectPhase);
-        if (++item.lostAttempts >= 2 || stopping_) {
-            item.state = State::Caller;
-            handBack();
-            return;
-        }
-        item.retries = 0; // a new attempt, with a time-out of its own
-        item.fresh = outcome.reusedConnection;
-        resends_.insert(index);
-        return;
-    }
+    item.retries = 0;
+    item.fresh = outcome.reusedConnection;
+    resends_.insert(index);
+}
+
+// Judges an answered attempt by the retry rule, and moves the window by the
+// answer; true when the GET is to be sent again (after its back-off, or by
+// the caller once the batch stops).
+bool RKLibCurlGets::Impl::retried(Item& item, CURLcode rc, const AttemptOutcome& outcome) {
+    Transfer& t = *item.transfer;
     const RetryPolicy policy(settings_.options, item.deadline);
     const RetryPolicy::Verdict verdict =
         policy.afterAttempt("GET", item.retries, rc, outcome.status, t.retryAfterSeconds);
@@ -412,27 +445,30 @@ void RKLibCurlGets::Impl::finished(std::size_t index, CURLcode rc) {
     } else if (outcome.status > 0) {
         answered(item);
     }
-    if (verdict.again && stopping_) {
+    if (!verdict.again) {
+        return false;
+    }
+    dropHeld(t);
+    if (stopping_) {
         // Its retries are the caller's now, with their lines.
-        held_.held -= std::min(held_.held, t.received);
-        t.received = 0;
         item.result = RKLibCurlResult();
         item.state = State::Caller;
-        return;
+        return true;
     }
-    if (verdict.again) {
-        held_.held -= std::min(held_.held, t.received);
-        t.received = 0;
-        ++item.retries;
-        item.state = State::Backoff;
-        item.retryAt = Clock::now() + std::chrono::milliseconds(verdict.delayMs);
-        return;
-    }
+    ++item.retries;
+    item.state = State::Backoff;
+    item.retryAt = Clock::now() + std::chrono::milliseconds(verdict.delayMs);
+    return true;
+}
+
+// The GET's last attempt: its result, and its body held until it is taken.
+void RKLibCurlGets::Impl::complete(std::size_t index, const AttemptOutcome& outcome) {
+    Item& item = items_[index];
+    Transfer& t = *item.transfer;
     item.result.url = urls_[index];
     describeOutcome(outcome, t, item.result);
     if (outcome.status == 0) {
-        held_.held -= std::min(held_.held, t.received);
-        t.received = 0;
+        dropHeld(t);
         t.body.clear();
     }
     largestAnswer_ = std::max<unsigned long long>(largestAnswer_, t.body.size());
