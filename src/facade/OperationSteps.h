@@ -13,6 +13,7 @@
 #include "hnasmgmt/host/DbgTrace.h"
 #include "hnasmgmt/host/RKLibCurl.h"
 #include "hnasmgmt/rest/HNASRestAPI.h"
+#include "rest/Operations.h"
 #include "rest/ResourceCheck.h"
 #include "text/LogText.h"
 #include "json/ListingReaders.h"
@@ -107,17 +108,59 @@ private:
     bool safe_ = true;
 };
 
-enum class Verb { Get, Post, Delete };
+using hnasmgmt::Op;
+using hnasmgmt::Verb;
 
-// One request of an operation.
+// One request of an operation: its verb and resource type code come from the
+// operation's row.
 struct Request {
-    Request(Verb verb, ResourcePath path, int resourceType, std::string body = std::string())
-        : verb(verb), path(std::move(path)), resourceType(resourceType), body(std::move(body)) {}
+    Request(Op op, ResourcePath path)
+        : verb(hnasmgmt::operation(op).verb), path(std::move(path)),
+          resourceType(static_cast<int>(op)) {}
+    // The request with this body.
+    Request withBody(std::string text) && {
+        body = std::move(text);
+        return std::move(*this);
+    }
     Verb verb;
     ResourcePath path;
     int resourceType;
     std::string body; // empty for none
 };
+
+// The path of a row with each "{placeholder}" filled, in order, by one
+// identifier as a segment.
+inline ResourcePath fillPath(const char* pattern, const std::string* const* identifiers) {
+    ResourcePath path;
+    std::string literal;
+    for (const char* c = pattern; *c != '\0'; ++c) {
+        if (*c != '{') {
+            literal += *c;
+            continue;
+        }
+        path.text(literal.c_str()).segment(**identifiers++);
+        literal.clear();
+        while (*c != '}')
+            ++c;
+    }
+    path.text(literal.c_str());
+    return path;
+}
+
+// The request of operation `kOp` whose path's placeholders the identifiers
+// fill, in order; another number of identifiers does not compile.
+template <Op kOp, typename... Identifiers> Request request(const Identifiers&... identifiers) {
+    static_assert(hnasmgmt::placeholderCount(hnasmgmt::operation(kOp).path) ==
+                      static_cast<int>(sizeof...(Identifiers)),
+                  "one identifier per placeholder of the operation's path");
+    const std::string* const filling[] = {&identifiers..., nullptr};
+    return Request(kOp, fillPath(hnasmgmt::operation(kOp).path, filling));
+}
+
+// The function a row names, for the operation that logs under it.
+constexpr const char* functionOf(Op op) {
+    return hnasmgmt::operation(op).function;
+}
 
 // The outcome of one request: whether the expected status came back, the
 // status of the last answer and its body.
@@ -159,13 +202,12 @@ inline Reply send(HNASRestAPI& api, const OpLog& op, const Request& request,
         }
         return reply;
     }
-    static const int kVerbCodes[] = {0, 1, 3}; // Verb::Get, Verb::Post, Verb::Delete
     RKLibCurlResult exchange;
     if (step != nullptr) {
         exchange = std::move(step->fetched);
     }
-    reply.ok = api.sendReq(kVerbCodes[static_cast<int>(request.verb)], request.path.str(),
-                           request.body, reply.body, request.resourceType, exchange);
+    reply.ok = api.sendReq(static_cast<int>(request.verb), request.path.str(), request.body,
+                           reply.body, request.resourceType, exchange);
     reply.status = api.getLastHttpError();
     if (!reply.ok && step != nullptr) {
         step->why = failureOf(exchange, exchange.status);

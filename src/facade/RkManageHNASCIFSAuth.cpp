@@ -16,25 +16,20 @@ namespace {
 
 using namespace hnasfacade;
 
-constexpr int kResourceGetCIFSAuth = 15;
-constexpr int kResourceSetCIFSAuth = 16;
-constexpr int kResourceDeleteCIFSAuth = 17;
-
 } // namespace
 
 bool hnasfacade::cifsAuthentication(unsigned long long jobId, bool initialised, HNASRestAPI* api,
                                     const std::string& shareObjectId,
                                     std::vector<__HNASCIFSAuthentication>& entries,
                                     WalkStep* step) {
-    static const char* const kFunction = "getCIFSAuthentication";
+    static const char* const kFunction = functionOf(Op::GetCIFSAuth);
     return runSessionOperation(kFunction, jobId, initialised, api, [&](const OpLog& op) {
         HNASJSONGetCIFSAuthentication message(jobId);
         if (shareObjectId.empty()) {
             op.trace.DebugLvl(kFunction, -1, "The CIFS Share object ID is empty.");
             return false;
         }
-        const Request request{Verb::Get, hnasfacade::authenticationsPath(shareObjectId),
-                              kResourceGetCIFSAuth};
+        const Request request = hnasfacade::request<Op::GetCIFSAuth>(shareObjectId);
         const bool read = sendAndParse(
             *api, op, request,
             [&](const Reply&) {
@@ -58,7 +53,7 @@ bool RkManageHNAS::getCIFSAuthentication(const std::string& shareObjectId,
 
 bool RkManageHNAS::setCIFSAuthentication(const std::string& shareObjectId,
                                          std::vector<__HNASCIFSAuthentication>& entries) {
-    static const char* const kFunction = "setCIFSAuthentication";
+    static const char* const kFunction = functionOf(Op::SetCIFSAuth);
     return runSessionOperation(kFunction, jobId, initialised, restApi.get(), [&](const OpLog& op) {
         HNASJSONSetCIFSAuthentication message(jobId, entries);
         if (shareObjectId.empty()) {
@@ -70,8 +65,8 @@ bool RkManageHNAS::setCIFSAuthentication(const std::string& shareObjectId,
         if (!bodyBuilt(op, message.buildRequest(body), body, "The request body is empty")) {
             return false;
         }
-        const Request request{Verb::Post, hnasfacade::authenticationsPath(shareObjectId),
-                              kResourceSetCIFSAuth, std::move(body)};
+        const Request request =
+            hnasfacade::request<Op::SetCIFSAuth>(shareObjectId).withBody(std::move(body));
         if (!hnasfacade::send(*restApi, op, request).ok) {
             op.trace.DebugLvl(kFunction, -1, op.job,
                               "Unable to set CIFS Authentication for CIFS Share Object ID[%s]",
@@ -84,16 +79,15 @@ bool RkManageHNAS::setCIFSAuthentication(const std::string& shareObjectId,
 
 bool RkManageHNAS::deleteCIFSAuthentication(const std::string& shareObjectId,
                                             const std::string& encodedName) {
-    static const char* const kFunction = "deleteCIFSAuthentication";
+    static const char* const kFunction = functionOf(Op::DeleteCIFSAuth);
     return runSessionOperation(kFunction, jobId, initialised, restApi.get(), [&](const OpLog& op) {
         if (shareObjectId.empty() || encodedName.empty()) {
             op.trace.DebugLvl(kFunction, -1, op.job, "Invalid Parameters.");
             return false;
         }
 
-        ResourcePath path = hnasfacade::authenticationsPath(shareObjectId);
-        path.text("/").segment(encodedName);
-        if (!hnasfacade::send(*restApi, op, {Verb::Delete, path, kResourceDeleteCIFSAuth}).ok) {
+        const Request request = hnasfacade::request<Op::DeleteCIFSAuth>(shareObjectId, encodedName);
+        if (!hnasfacade::send(*restApi, op, request).ok) {
             op.trace.DebugLvl(kFunction, -1, op.job, "Unable to delete permission.");
             return false;
         }

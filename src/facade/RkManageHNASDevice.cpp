@@ -16,8 +16,6 @@
 
 namespace {
 
-constexpr int kResourceFileDevices = 1;
-constexpr int kResourceVirtualServers = 2;
 constexpr long kHttpUnauthorized = 401;
 // lastErrorCode after the array refused the credentials.
 constexpr long long kErrorUnauthorized = 5;
@@ -62,10 +60,10 @@ void logSubsystem(const OpLog& op, const __HNASStorageSubSystemInfo& info) {
 } // namespace
 
 bool RkManageHNAS::getFileDevice(__HNASStorageSubSystemInfo& info) {
-    static const char* const kFunction = "RkManageHNAS::getFileDevice";
+    static const char* const kFunction = functionOf(Op::FileDevices);
     return runSessionOperation(kFunction, jobId, initialised, restApi.get(), [&](const OpLog& op) {
         HNASJSONGetFileDevice message(jobId);
-        const Request request{Verb::Get, ResourcePath().text("file-devices"), kResourceFileDevices};
+        const Request request = hnasfacade::request<Op::FileDevices>();
         const bool read = sendAndParse(
             *restApi, op, request,
             [&](const Reply& reply) {
@@ -85,15 +83,14 @@ bool RkManageHNAS::getFileDevice(__HNASStorageSubSystemInfo& info) {
 }
 
 bool RkManageHNAS::getVirtualServers(std::vector<__HNASVirtualServers>& servers) {
-    static const char* const kFunction = "RkManageHNAS::getVirtualServers";
+    static const char* const kFunction = functionOf(Op::VirtualServers);
     return runOperation(kFunction, jobId, [&](const OpLog& op) {
         servers.clear();
         if (!sessionReady(initialised, restApi.get(), op)) {
             return false;
         }
         HNASJSONGetVirtualServers message(jobId);
-        const Request request{Verb::Get, ResourcePath().text("virtual-servers"),
-                              kResourceVirtualServers};
+        const Request request = hnasfacade::request<Op::VirtualServers>();
         const bool read = sendAndParse(
             *restApi, op, request,
             [&](const Reply& reply) {

@@ -15,8 +15,6 @@
 
 namespace {
 
-constexpr int kResourceDirectories = 13;
-
 // The first entry whose display name equals the match name exactly, or null.
 const __HNASFileSystemDirectories*
 findDirectory(const std::vector<__HNASFileSystemDirectories>& directories,
@@ -38,7 +36,7 @@ using namespace hnasfacade;
 bool RkManageHNAS::getFileSystemDirectories(const std::string& filesystemId,
                                             const std::string& directoryId,
                                             std::vector<__HNASFileSystemDirectories>& directories) {
-    static const char* const kFunction = "RkManageHNAS::getFileSystemDirectories";
+    static const char* const kFunction = functionOf(Op::ListDirectories);
     return runOperation(kFunction, jobId, [&](const OpLog& op) {
         directories.clear();
         if (!sessionReady(initialised, restApi.get(), op)) {
@@ -49,10 +47,8 @@ bool RkManageHNAS::getFileSystemDirectories(const std::string& filesystemId,
             return false;
         }
 
-        ResourcePath path;
-        path.text("filesystems/").segment(filesystemId).text("/directories/").segment(directoryId);
         return sendAndReadListing(
-            *restApi, op, {Verb::Get, path, kResourceDirectories},
+            *restApi, op, hnasfacade::request<Op::ListDirectories>(filesystemId, directoryId),
             fixedLine(op, -1,
                       "Unable to get directories list under directory ID[" +
                           clipForLog(directoryId) + "]"),

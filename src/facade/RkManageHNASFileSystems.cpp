@@ -17,10 +17,6 @@
 
 namespace {
 
-// Resource type codes of the requests sent here.
-constexpr int kFileSystemsResource = 9;
-constexpr int kFileSystemVirtualServerResource = 14;
-
 // Lower-case copy under the process's global locale, as every
 // case-insensitive name comparison of the facade makes it.
 std::string lowerCopy(const std::string& text) {
@@ -33,7 +29,7 @@ using namespace hnasfacade;
 
 bool RkManageHNAS::getFileSystemsInfo(const std::string& filesystemId,
                                       std::vector<__HNASFileSystemInfo>& filesystems) {
-    static const char* const kFunction = "RkManageHNAS::getFileSystemsInfo";
+    static const char* const kFunction = functionOf(Op::ListFileSystems);
     return runSessionOperation(kFunction, jobId, initialised, restApi.get(), [&](const OpLog& op) {
         if (filesystemId.empty()) {
             op.trace.DebugLvl(kFunction, -1, op.job,
@@ -44,8 +40,7 @@ bool RkManageHNAS::getFileSystemsInfo(const std::string& filesystemId,
                               clipForLog(filesystemId).c_str());
         }
 
-        const Request request{Verb::Get, ResourcePath().text("filesystems/").segment(filesystemId),
-                              kFileSystemsResource};
+        const Request request = hnasfacade::request<Op::ListFileSystems>(filesystemId);
         return sendAndReadListing(
             *restApi, op, request, fixedLine(op, -1, "Unable to get file systems list."),
             bodyLine(op, 5, "Successfully got file systems. Response [%s]"), filesystems);
@@ -119,7 +114,7 @@ bool RkManageHNAS::getFileSystemID(const std::string& filesystemName, std::strin
 
 bool RkManageHNAS::getEVSIdAssociatedWithFileSystemID(const std::string& filesystemId,
                                                       unsigned long long& virtualServerId) {
-    static const char* const kFunction = "RkManageHNAS::getEVSIdAssociatedWithFileSystemID";
+    static const char* const kFunction = functionOf(Op::FileSystemVirtualServer);
     return runSessionOperation(kFunction, jobId, initialised, restApi.get(), [&](const OpLog& op) {
         if (filesystemId.empty()) {
             op.trace.DebugLvl(kFunction, -1, op.job, "Invalid Input. File System ID is empty.");
@@ -127,10 +122,7 @@ bool RkManageHNAS::getEVSIdAssociatedWithFileSystemID(const std::string& filesys
         }
 
         HNASJSONGetVirtualServerAssociatedWithFS message(jobId);
-        const Request request{
-            Verb::Get,
-            ResourcePath().text("filesystems/").segment(filesystemId).text("/virtual-servers"),
-            kFileSystemVirtualServerResource};
+        const Request request = hnasfacade::request<Op::FileSystemVirtualServer>(filesystemId);
         const bool read = sendAndParse(
             *restApi, op, request,
             fixedLine(op, -1,

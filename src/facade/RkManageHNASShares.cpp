@@ -20,13 +20,6 @@ namespace {
 
 using namespace hnasfacade;
 
-constexpr int kResourceListShares = 3;
-constexpr int kResourceCreateCIFSShare = 5;
-constexpr int kResourceCreateNFSShare = 6;
-constexpr int kResourceDeleteCIFSShare = 7;
-constexpr int kResourceDeleteNFSShare = 8;
-constexpr int kResourceGetCIFSAuth = 15;
-
 const char* const kCIFS = "CIFS";
 const char* const kNFS = "NFS";
 
@@ -73,10 +66,8 @@ bool readShareListing(HNASRestAPI& api, const OpLog& op, const __HNASVirtualServ
         return false;
     }
     const std::string server = clipForLog(virtualServer.name);
-    ResourcePath path;
-    path.text("virtual-servers/").segment(virtualServer.objectId).text("/").segment(shareType);
     return sendAndReadListing(
-        api, op, {Verb::Get, path, kResourceListShares},
+        api, op, hnasfacade::request<Op::ListShares>(virtualServer.objectId, shareType),
         [&](const Reply& reply) {
             op.trace.DebugLvl(op.function, -1, op.job,
                               "Unable to get file system shares for virtual server [%s]. "
@@ -102,9 +93,9 @@ bool postShare(HNASRestAPI& api, const OpLog& op, HNASJSONCreateFileSystemShare&
                std::string body) {
     const std::string what =
         "[" + clipForLog(shareName) + "] for File System Path[" + clipForLog(path) + "]";
-    const Request request{Verb::Post, ResourcePath().text("filesystem-shares/").segment(shareType),
-                          shareType == kCIFS ? kResourceCreateCIFSShare : kResourceCreateNFSShare,
-                          std::move(body)};
+    const Request request = (shareType == kCIFS ? hnasfacade::request<Op::CreateCIFSShare>()
+                                                : hnasfacade::request<Op::CreateNFSShare>())
+                                .withBody(std::move(body));
     return sendAndParse(api, op, request, fixedLine(op, -1, "Unable to create Share" + what),
                         fixedLine(op, 0, "Successfully created Share" + what), message);
 }
@@ -197,7 +188,7 @@ bool RkManageHNAS::getFilesystemShares(__HNASVirtualServers& virtualServer,
                                        const std::string& shareType,
                                        std::vector<__HNASFileSystemShares>& shares,
                                        bool withPermissions) {
-    static const char* const kFunction = "RkManageHNAS::getFilesystemShares";
+    static const char* const kFunction = functionOf(Op::ListShares);
     return runOperation(kFunction, jobId, [&](const OpLog& op) {
         logSharesWanted(op, shares.size());
         if (!sessionReady(initialised, restApi.get(), op)) {
@@ -242,13 +233,13 @@ bool RkManageHNAS::getFilesystemShares(__HNASVirtualServers& virtualServer,
         };
         auto permissionsOf = [&](size_t i) {
             const std::string& id = result[i].objectId;
-            return hnasfacade::sentPath(id, hnasfacade::authenticationsPath(id));
+            return hnasfacade::sentPath(id, hnasfacade::request<Op::GetCIFSAuth>(id));
         };
         if (fetchPermissions) {
             hnasfacade::setSkipped(this, {});
         }
         hnasfacade::walk(restApi.get(), fetchPermissions ? parallelRequests : 1, result.size(),
-                         kResourceGetCIFSAuth, permissionsOf, visit);
+                         Op::GetCIFSAuth, permissionsOf, visit);
         if (fetchPermissions) {
             hnasfacade::setSkipped(this, std::move(skipped));
         }
@@ -277,7 +268,7 @@ bool RkManageHNAS::createFileSystemShare(const std::string& shareName,
                                          const std::string& filesystemId, const std::string& path,
                                          const std::string& shareType,
                                          __HNASFileSystemShares& share, bool withPermissions) {
-    static const char* const kFunction = "RkManageHNAS::createFileSystemShare";
+    static const char* const kFunction = functionOf(Op::CreateCIFSShare);
     return runOperation(kFunction, jobId, [&](const OpLog& op) {
         if (!shareTypeKnown(op, shareType) || !sessionReady(initialised, restApi.get(), op)) {
             return false;
@@ -321,7 +312,7 @@ bool RkManageHNAS::createFileSystemShare(const std::string& shareName,
 
 bool RkManageHNAS::deleteFileSystemShare(const std::string& objectId,
                                          const std::string& shareType) {
-    static const char* const kFunction = "RkManageHNAS::deleteFileSystemShare";
+    static const char* const kFunction = functionOf(Op::DeleteCIFSShare);
     return runOperation(kFunction, jobId, [&](const OpLog& op) {
         if (!shareTypeKnown(op, shareType) || !sessionReady(initialised, restApi.get(), op)) {
             return false;
@@ -331,10 +322,10 @@ bool RkManageHNAS::deleteFileSystemShare(const std::string& objectId,
             return false;
         }
 
-        ResourcePath resource;
-        resource.text("filesystem-shares/").segment(shareType).text("/").segment(objectId);
-        const int type = shareType == kCIFS ? kResourceDeleteCIFSShare : kResourceDeleteNFSShare;
-        if (!hnasfacade::send(*restApi, op, {Verb::Delete, resource, type}).ok) {
+        const Request request = shareType == kCIFS
+                                    ? hnasfacade::request<Op::DeleteCIFSShare>(objectId)
+                                    : hnasfacade::request<Op::DeleteNFSShare>(objectId);
+        if (!hnasfacade::send(*restApi, op, request).ok) {
             op.trace.DebugLvl(kFunction, -1, op.job,
                               "Unable to delete Share [Type]:[%s] with Object Id[%s]",
                               clipForLog(shareType).c_str(), clipForLog(objectId).c_str());

@@ -15,12 +15,6 @@
 
 namespace {
 
-// Resource type codes of the requests sent here.
-constexpr int kCreateSnapshotResource = 4;
-constexpr int kListSnapshotsResource = 10;
-constexpr int kDeleteSnapshotResource = 11;
-constexpr int kRecoverSnapshotResource = 12;
-
 // Name filter under which the library's own snapshots are listed.
 const char* const kLibrarySnapshotFilter = "RKHNAS";
 
@@ -52,7 +46,7 @@ bool RkManageHNAS::createFileSystemSnapshot(const std::string& displayName,
                                             const std::string& filesystemId,
                                             const std::string& appSearchId,
                                             __HNASFileSystemSnapshot& snapshot) {
-    static const char* const kFunction = "RkManageHNAS::createFileSystemSnapshot";
+    static const char* const kFunction = functionOf(Op::CreateSnapshot);
     return runSessionOperation(kFunction, jobId, initialised, restApi.get(), [&](const OpLog& op) {
         HNASJSONCreateFileSystemSnapshot message(jobId, displayName, filesystemId, appSearchId);
         if (displayName.empty() || filesystemId.empty() || appSearchId.empty()) {
@@ -64,8 +58,7 @@ bool RkManageHNAS::createFileSystemSnapshot(const std::string& displayName,
         if (!bodyBuilt(op, message.buildRequest(body), body, "Unable to build the request body")) {
             return false;
         }
-        const Request request{Verb::Post, ResourcePath().text("filesystem-snapshots"),
-                              kCreateSnapshotResource, std::move(body)};
+        const Request request = hnasfacade::request<Op::CreateSnapshot>().withBody(std::move(body));
         const std::string what = "[" + clipForLog(displayName) + "] for File System ID[" +
                                  clipForLog(filesystemId) + "]";
         const bool read = sendAndParse(
@@ -86,7 +79,7 @@ namespace {
 bool snapshotListing(unsigned long long jobId, bool initialised, HNASRestAPI* api,
                      const std::string& filesystemId, const std::string& nameFilter,
                      std::vector<__HNASFileSystemSnapshot>& snapshots, WalkStep* step) {
-    static const char* const kFunction = "RkManageHNAS::getFileSystemSnapshots";
+    static const char* const kFunction = functionOf(Op::ListSnapshots);
     return runSessionOperation(kFunction, jobId, initialised, api, [&](const OpLog& op) {
         if (filesystemId.empty() || nameFilter.empty()) {
             op.trace.DebugLvl(kFunction, -1, op.job, "Invalid input.");
@@ -94,9 +87,7 @@ bool snapshotListing(unsigned long long jobId, bool initialised, HNASRestAPI* ap
         }
 
         return sendAndReadListing(
-            *api, op,
-            {Verb::Get, hnasfacade::snapshotListingPath(filesystemId, nameFilter),
-             kListSnapshotsResource},
+            *api, op, hnasfacade::request<Op::ListSnapshots>(filesystemId, nameFilter),
             fixedLine(op, -1, "Unable to get file systems snapshots."),
             bodyLine(op, 5, "Successfully got file system snapshots. Response [%s]"), snapshots,
             step);
@@ -133,10 +124,10 @@ bool RkManageHNAS::getAllSnapshots(std::vector<__HNASFileSystemSnapshot>& snapsh
         std::vector<__HNASSkippedItem> skipped;
         auto listingOf = [&](size_t i) {
             const std::string& id = filesystems[i].filesystemId;
-            return hnasfacade::sentPath(id, hnasfacade::snapshotListingPath(id, nameFilter));
+            return hnasfacade::sentPath(id, hnasfacade::request<Op::ListSnapshots>(id, nameFilter));
         };
         hnasfacade::walk(
-            restApi.get(), parallelRequests, filesystems.size(), kListSnapshotsResource, listingOf,
+            restApi.get(), parallelRequests, filesystems.size(), Op::ListSnapshots, listingOf,
             [&](size_t i, WalkStep& step) {
                 const __HNASFileSystemInfo& filesystem = filesystems[i];
                 working.clear();
@@ -235,23 +226,19 @@ bool RkManageHNAS::deleteFileSystemSnapshot(__HNASFileSystemSnapshot snapshot,
 }
 
 bool RkManageHNAS::deleteFileSystemSnapshot(const std::string& objectId) {
-    static const char* const kFunction = "RkManageHNAS::deleteFileSystemSnapshot";
+    static const char* const kFunction = functionOf(Op::DeleteSnapshot);
     return runOperation(kFunction, jobId, [&](const OpLog& op) {
-        ResourcePath path;
-        path.text("filesystem-snapshots/").segment(objectId);
         return snapshotCommand(initialised, restApi.get(), op, objectId,
-                               {Verb::Delete, path, kDeleteSnapshotResource},
+                               hnasfacade::request<Op::DeleteSnapshot>(objectId),
                                "Unable to delete Snapshot with ObjectID [%s]");
     });
 }
 
 bool RkManageHNAS::recoverFileSystemSnapshot(const std::string& objectId) {
-    static const char* const kFunction = "RkManageHNAS::recoverFileSystemSnapshot";
+    static const char* const kFunction = functionOf(Op::RecoverSnapshot);
     return runOperation(kFunction, jobId, [&](const OpLog& op) {
-        ResourcePath path;
-        path.text("filesystem-snapshots/").segment(objectId).text("/recover");
         return snapshotCommand(initialised, restApi.get(), op, objectId,
-                               {Verb::Post, path, kRecoverSnapshotResource},
+                               hnasfacade::request<Op::RecoverSnapshot>(objectId),
                                "Unable to recover Snapshot with ObjectID [%s]");
     });
 }

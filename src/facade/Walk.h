@@ -15,25 +15,11 @@
 
 namespace hnasfacade {
 
-// The path of a file system's snapshot listing under a name filter.
-inline ResourcePath snapshotListingPath(const std::string& filesystemId,
-                                        const std::string& nameFilter) {
-    ResourcePath path;
-    path.text("filesystem-snapshots/").segment(filesystemId).text("/").segment(nameFilter);
-    return path;
-}
-
-// The path of a CIFS share's permission entries.
-inline ResourcePath authenticationsPath(const std::string& shareObjectId) {
-    ResourcePath path;
-    path.text("filesystem-shares/cifs/").segment(shareObjectId).text("/authentications");
-    return path;
-}
-
-// What a visit would send of `path`: nothing (empty) when the identifier it was
-// built from is empty or the path unsafe, as the operation refuses those.
-inline std::string sentPath(const std::string& identifier, const ResourcePath& path) {
-    return identifier.empty() || !path.safe() ? std::string() : path.str();
+// What a visit would send of the request's path: nothing (empty) when the
+// identifier it was built from is empty or the path unsafe, as the operation
+// refuses those.
+inline std::string sentPath(const std::string& identifier, const Request& request) {
+    return identifier.empty() || !request.path.safe() ? std::string() : request.path.str();
 }
 
 // getCIFSAuthentication, for the share walk: in a walk, `step` holds the
@@ -50,7 +36,7 @@ bool cifsAuthentication(unsigned long long jobId, bool initialised, HNASRestAPI*
 // spot (HNASRestAPI::sendReq), so it logs and reads exactly the same. A
 // visit whose GET the batch gave back sends it itself, one at a time.
 template <typename ResourceOf, typename Visit>
-void walk(HNASRestAPI* session, unsigned parallel, std::size_t count, int resourceType,
+void walk(HNASRestAPI* session, unsigned parallel, std::size_t count, Op op,
           ResourceOf&& resourceOf, Visit&& visit) {
     std::unique_ptr<RKLibCurlGets> gets;
     if (session != nullptr && parallel > 1 && count > 1) {
@@ -58,7 +44,7 @@ void walk(HNASRestAPI* session, unsigned parallel, std::size_t count, int resour
         resources.reserve(count);
         for (std::size_t i = 0; i < count; ++i)
             resources.push_back(resourceOf(i));
-        gets = session->sendGetsAhead(resources, resourceType, parallel);
+        gets = session->sendGetsAhead(resources, static_cast<int>(op), parallel);
     }
     for (std::size_t i = 0; i < count; ++i) {
         WalkStep step;

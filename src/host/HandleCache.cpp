@@ -70,7 +70,7 @@ EasyHandle acquireHandle(const TrustStamp& trust, bool reuse) {
             IdleHandle h = std::move(cache.idle.back());
             cache.idle.pop_back();
             if (h.trust == trust) {
-                curl_easy_reset(h.handle.get());
+                // Reset at release, and again by setUpHandle before each attempt.
                 return std::move(h.handle);
             }
             // Made under other trust: closed as it goes out of scope.

@@ -46,12 +46,21 @@ std::string hnasFormatV(const char* format, va_list args) {
 namespace {
 
 // Appends text with every control character (below 0x20 and 0x7F) escaped,
-// and the backslash doubled, so that one record stays one line.
+// and the backslash doubled, so that one record stays one line. Runs of plain
+// characters are appended whole.
 void appendEscaped(std::string& out, const char* text) {
     static const char hex[] = "0123456789ABCDEF";
-    for (const char* p = text; *p != '\0'; ++p) {
+    const char* run = text;
+    for (const char* p = text;; ++p) {
         const unsigned char c = static_cast<unsigned char>(*p);
+        if (c >= 0x20 && c != 0x7F && c != '\\') {
+            continue;
+        }
+        out.append(run, static_cast<size_t>(p - run));
+        run = p + 1;
         switch (c) {
+        case '\0':
+            return;
         case '\n':
             out += "\\n";
             break;
@@ -65,30 +74,34 @@ void appendEscaped(std::string& out, const char* text) {
             out += "\\\\";
             break;
         default:
-            if (c < 0x20 || c == 0x7F) {
-                out += "\\x";
-                out += hex[c >> 4];
-                out += hex[c & 0x0F];
-            } else {
-                out += static_cast<char>(c);
-            }
+            out += "\\x";
+            out += hex[c >> 4];
+            out += hex[c & 0x0F];
         }
     }
 }
 
-std::string utcTimestamp() {
+// Appends the UTC time of now, "YYYY-MM-DDTHH:MM:SS.mmmZ". The calendar part
+// is formatted once per second and thread.
+void appendUtcTimestamp(std::string& out) {
+    thread_local std::time_t cachedSecond = -1;
+    thread_local char cachedText[32] = {0};
+    thread_local size_t cachedLength = 0;
     const auto now = std::chrono::system_clock::now();
     const auto ms =
         std::chrono::duration_cast<std::chrono::milliseconds>(now.time_since_epoch()) % 1000;
     const std::time_t secs = std::chrono::system_clock::to_time_t(now);
-    std::tm tmUtc{};
-    gmtime_r(&secs, &tmUtc);
-    char buf[64];
-    const size_t n = std::strftime(buf, sizeof buf, "%Y-%m-%dT%H:%M:%S", &tmUtc);
-    char out[80];
-    std::snprintf(out, sizeof out, "%.*s.%03dZ", static_cast<int>(n), buf,
-                  static_cast<int>(ms.count()));
-    return out;
+    if (secs != cachedSecond) {
+        std::tm tmUtc{};
+        gmtime_r(&secs, &tmUtc);
+        cachedLength = std::strftime(cachedText, sizeof cachedText, "%Y-%m-%dT%H:%M:%S", &tmUtc);
+        cachedSecond = secs;
+    }
+    const int millis = static_cast<int>(ms.count());
+    const char tail[] = {'.', static_cast<char>('0' + millis / 100),
+                         static_cast<char>('0' + millis / 10 % 10),
+                         static_cast<char>('0' + millis % 10), 'Z'};
+    out.append(cachedText, cachedLength).append(tail, sizeof tail);
 }
 
 } // namespace
@@ -129,20 +142,29 @@ void StreamLogWriter::SetLevel(int level) {
 void StreamLogWriter::Write(int level, const char* function, int /*line*/, long long jobId,
                             int /*flags*/, const char* format, ...) {
     try {
+        // The trace passes its formatted line as one "%s" argument: no
+        // second formatting pass for it.
+        std::string formatted;
+        const char* text = nullptr;
         va_list args;
         va_start(args, format);
-        const std::string text = hnasFormatV(format, args);
+        if (format != nullptr && std::strcmp(format, "%s") == 0) {
+            text = va_arg(args, const char*);
+        } else {
+            formatted = hnasFormatV(format, args);
+            text = formatted.c_str();
+        }
         va_end(args);
 
         std::string record;
-        record.reserve(text.size() + 96);
-        record += utcTimestamp();
+        record.reserve(std::strlen(text ? text : "") + 128);
+        appendUtcTimestamp(record);
         char head[64];
-        std::snprintf(head, sizeof head, " L%d job=%lld ", level, jobId);
-        record += head;
+        const int headLength = std::snprintf(head, sizeof head, " L%d job=%lld ", level, jobId);
+        record.append(head, headLength > 0 ? static_cast<size_t>(headLength) : 0);
         appendEscaped(record, function ? function : "");
         record += ": ";
-        appendEscaped(record, text.c_str());
+        appendEscaped(record, text ? text : "");
         record += '\n';
 
         std::lock_guard<std::mutex> lock(mutex_);

@@ -32,12 +32,14 @@
 #include "hnasmgmt/host/DbgTrace.h"
 #include "hnasmgmt/host/RKLibCurl.h"
 #include "rest/GatewayError.h"
+#include "rest/Operations.h"
 #include "rest/ResourceCheck.h"
 #include "rest/ServerParams.h"
 #include "text/LogText.h"
 #include "text/NoThrow.h"
 
 using hnasmgmt::clipForLog;
+using hnasmgmt::expectedStatus;
 using hnasmgmt::isUnsafeResource;
 
 namespace {
@@ -60,34 +62,6 @@ constexpr size_t kResponsePadding = 64;
 
 // The lowest status of a refusal by the gateway.
 constexpr long kFirstFailureStatus = 400;
-
-// Expected HTTP status of a resource type code; 0 for an unknown code.
-long expectedStatus(int resourceType) {
-    switch (resourceType) {
-    case 1:
-    case 2:
-    case 3:
-    case 9:
-    case 10:
-    case 13:
-    case 14:
-    case 15:
-        return 200;
-    case 4:
-    case 5:
-    case 6:
-    case 16:
-        return 201;
-    case 7:
-    case 8:
-    case 11:
-    case 12:
-    case 17:
-        return 204;
-    default:
-        return 0;
-    }
-}
 
 // The credential headers, in the order sent, and the line of a failure to add one.
 struct CredentialHeader {

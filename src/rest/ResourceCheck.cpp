@@ -2,13 +2,11 @@
 
 #include <cstring>
 
+#include "text/LogText.h"
+
 namespace hnasmgmt {
 
 namespace {
-
-bool isControl(unsigned char c) {
-    return c < 0x20 || c == 0x7F;
-}
 
 // The value of a hex digit, or -1.
 int hexValue(char c) {

@@ -3,6 +3,8 @@
 #include <arpa/inet.h>
 #include <netinet/in.h>
 
+#include "text/LogText.h"
+
 namespace hnasmgmt {
 
 namespace {
@@ -97,7 +99,7 @@ bool looksNumeric(const std::string& host) {
 
 bool hasControlChar(const std::string& text) {
     for (unsigned char c : text) {
-        if (c < 0x20 || c == 0x7F)
+        if (isControl(c))
             return true;
     }
     return false;

@@ -46,7 +46,7 @@ std::size_t announcedLength(unsigned char c) {
 std::size_t printableLength(const char* p, std::size_t left) {
     const unsigned char c = static_cast<unsigned char>(*p);
     if (c < 0x80)
-        return c < 0x20 || c == 0x7F ? 0 : 1;
+        return isControl(c) ? 0 : 1;
     const std::size_t length = announcedLength(c);
     if (length == 1 || length > left || !simdjson::validate_utf8(p, length))
         return 0;
@@ -65,8 +65,8 @@ std::string gatewayTextForLog(const std::string& text, std::size_t limit) noexce
         std::size_t i = 0;
         while (i < shown) {
             std::size_t run = i;
-            while (run < shown && static_cast<unsigned char>(text[run]) >= 0x20 &&
-                   static_cast<unsigned char>(text[run]) < 0x7F)
+            while (run < shown && static_cast<unsigned char>(text[run]) < 0x80 &&
+                   !isControl(static_cast<unsigned char>(text[run])))
                 ++run; // plain ASCII, the common case
             out.append(text, i, run - i);
             i = run;

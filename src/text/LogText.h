@@ -9,6 +9,12 @@
 
 namespace hnasmgmt {
 
+// A C0 control character or DEL: what no header, URL part or log line may
+// carry as it is.
+constexpr bool isControl(unsigned char c) {
+    return c < 0x20 || c == 0x7F;
+}
+
 // Whether a line of `level` reaches the host's log writer: there is one and
 // its level is at least `level`, as DbgTrace judges it. The values of a line
 // are worth building (clipped, escaped, copied) only when this holds. Never

@@ -14,6 +14,7 @@
 
 #include "reliability/OpTable.h"
 #include "reliability/RewritingProxy.h"
+#include "rest/Operations.h"
 #include "support/CaptureLog.h"
 
 using namespace reltest;
@@ -75,6 +76,24 @@ TEST(FaultSuiteRows, EverySimulatorFaultKindHasARow) {
             return !action.empty() &&
                    hnasgwsim::parseFaultRule("GET x " + action).kind == kinds[i].kind;
         })) << kinds[i].name;
+    }
+}
+
+// Every operation of the library's table is run by a row of the operation
+// table, with a request of its verb answered with its status.
+TEST(FaultSuiteRows, EveryLibraryOperationHasARow) {
+    const char* const kVerbs[] = {"GET", "POST", "PUT", "DELETE"};
+    std::set<std::string> steps; // "name METHOD status"
+    for (const OpCase& c : operationTable(arrayIds()))
+        for (const Step& s : c.steps)
+            steps.insert(c.name.substr(0, c.name.find('(')) + " " + s.method + " " +
+                         std::to_string(s.okStatus));
+    for (const hnasmgmt::Operation& row : hnasmgmt::kOperations) {
+        const std::string f = row.function;
+        EXPECT_EQ(steps.count(f.substr(f.rfind(':') + 1) + " " + kVerbs[int(row.verb)] + " " +
+                              std::to_string(row.status)),
+                  1u)
+            << f;
     }
 }
 

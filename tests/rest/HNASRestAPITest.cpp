@@ -9,6 +9,7 @@
 #include "hnasmgmt/host/DbgTrace.h"
 #include "hnasmgmt/host/RKLibCurl.h"
 #include "hnasmgmt/rest/HNASRestAPI.h"
+#include "rest/Operations.h"
 #include "support/CaptureLog.h"
 #include "support/TestGateway.h"
 
@@ -100,7 +101,7 @@ TEST_F(RestTest, EveryResourceTypeCodeAcceptsOnlyItsExpectedStatus) {
                                  "] Body[{}] ResponseCode[" + std::to_string(status) + "]"),
                       status != expected);
         }
-    for (int code : {0, 18, -1})
+    for (int code : {0, hnasmgmt::kOperationCount + 1, -1}) // one past the table
         expectRefused(api, "r", code, {"Unknown Resource Type[r]"});
     EXPECT_EQ(gateway.requestCount(), 9u);
 }
