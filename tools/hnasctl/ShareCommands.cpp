@@ -3,7 +3,6 @@
 #include <algorithm>
 #include <iostream>
 #include <memory>
-#include <optional>
 #include <set>
 #include <vector>
 
@@ -101,21 +100,20 @@ int printShares(Session& s, const ShareArgs& a, const std::vector<__HNASFileSyst
     for (const auto& item : unread) {
         unreadIds.insert(item.objectId);
     }
-    if (!s.json()) {
-        tableOf(shares, types, a.withPermissions, unreadIds).print(std::cout, s.output());
-        return 0;
-    }
-    JsonWriter json = jsonWriter();
-    json.beginArray();
+    std::vector<ShareView> views(shares.size());
     for (size_t i = 0; i < shares.size(); ++i) {
-        std::optional<bool> read;
+        static_cast<__HNASFileSystemShares&>(views[i]) = shares[i];
+        views[i].type = types[i];
         if (a.withPermissions && types[i] == "CIFS") {
-            read = unreadIds.count(shares[i].objectId) == 0;
+            views[i].permissionsRead = unreadIds.count(shares[i].objectId) == 0;
         }
-        writeJson(json, shares[i], true, types[i], read);
     }
-    json.endArray();
-    printJson(std::cout, json);
+    if (s.json()) {
+        return show(s, views);
+    }
+    tableOf(views, a.withPermissions ? std::vector<std::string>{}
+                                     : std::vector<std::string>{"PERMISSIONS"})
+        .print(std::cout, s.output());
     return 0;
 }
 
@@ -243,13 +241,10 @@ void addCreateCommand(CLI::App* share, Selection& sel) {
                                                        a->type, share, withPermissions)) {
                        return s.fail("share create");
                    }
-                   if (s.json()) {
-                       JsonWriter json = jsonWriter();
-                       writeJson(json, share, false);
-                       printJson(std::cout, json);
-                   } else {
-                       tableOf(share).print(std::cout, s.output());
-                   }
+                   ShareView created;
+                   static_cast<__HNASFileSystemShares&>(created) = share;
+                   created.withSettings = false;
+                   show(s, created);
                    return withPermissions
                               ? checkPermissions(s, share, settings->cifsAuthentications)
                               : 0;
