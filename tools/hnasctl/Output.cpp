@@ -100,12 +100,6 @@ void Table::print(std::ostream& out, Format format) const {
 
 // --- KeyValueTable ---
 
-KeyValueTable::KeyValueTable(std::initializer_list<std::pair<std::string, Cell>> rows) {
-    for (const auto& row : rows) {
-        add(row.first, row.second);
-    }
-}
-
 void KeyValueTable::add(const std::string& key, const Cell& value) {
     rows_.emplace_back(key, Cell(printable(value.text), printable(value.raw)));
 }

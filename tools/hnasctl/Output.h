@@ -3,7 +3,6 @@
 // Output of hnasctl: aligned tables or CSV for people and spreadsheets, JSON
 // for scripts. Every text is escaped on its way out (see common/TextEscape.h).
 
-#include <initializer_list>
 #include <ostream>
 #include <string>
 #include <utility>
@@ -49,9 +48,6 @@ class Table {
 public:
     explicit Table(std::vector<std::string> headers);
     void addRow(std::vector<Cell> cells);
-    void addRow(const std::vector<std::string>& cells) {
-        addRow(std::vector<Cell>(cells.begin(), cells.end()));
-    }
     void print(std::ostream& out, Format format) const;
 
 private:
@@ -63,9 +59,6 @@ private:
 // header of the fields and one row of the values.
 class KeyValueTable {
 public:
-    KeyValueTable() = default;
-    // The rows in order: each a field and its value.
-    KeyValueTable(std::initializer_list<std::pair<std::string, Cell>> rows);
     void add(const std::string& key, const Cell& value);
     void print(std::ostream& out, Format format) const;
 

@@ -63,54 +63,26 @@ std::string joined(const std::vector<std::string>& items, const std::string& sep
 
 } // namespace
 
-Value textValue(std::string text, Kind kind) {
-    Value v;
-    v.kind = kind;
-    v.text = std::move(text);
-    return v;
-}
-
-Value flagValue(bool flag) {
-    Value v;
-    v.kind = Kind::Bool;
-    v.flag = flag;
-    return v;
-}
-
 void writeValue(JsonWriter& json, const Value& v) {
-    switch (v.kind) {
-    case Kind::Text:
-    case Kind::Path:
-        json.value(v.text);
-        break;
-    case Kind::Texts:
+    if (v.kind == Kind::Texts) {
         json.stringArray(v.texts);
-        break;
-    case Kind::Bool:
-        json.value(v.flag);
-        break;
-    case Kind::Nested:
+    } else if (v.kind == Kind::Nested) {
         v.json(json);
-        break;
-    case Kind::Absent:
-        json.null();
-        break;
-    case Kind::Number:
-    case Kind::Bytes:
-    case Kind::Time:
-        json.raw(v.text);
-        break;
+    } else if (v.kind == Kind::Text || v.kind == Kind::Path) {
+        json.value(v.text);
+    } else {
+        json.raw(v.text); // a number, true or false
     }
 }
 
 Cell cellOf(const Value& v, const std::string& separator) {
     switch (v.kind) {
     case Kind::Bytes:
-        return capacity(v.number);
+        return capacity(std::stoull(v.text));
     case Kind::Time:
-        return timestamp(v.number);
+        return timestamp(std::stoull(v.text));
     case Kind::Bool:
-        return v.flag ? "yes" : "no";
+        return v.text == "true" ? "yes" : "no";
     case Kind::Texts:
         return joined(v.texts, separator);
     case Kind::Path:

@@ -7,6 +7,7 @@
 #include <algorithm>
 #include <functional>
 #include <string>
+#include <type_traits>
 #include <vector>
 
 #include "Output.h"
@@ -21,22 +22,18 @@ enum class Kind { Absent, Text, Number, Bytes, Time, Bool, Texts, Path, Nested }
 
 // One field's value, read from a record.
 struct Value {
+    Value() = default;
+    Value(std::string value, Kind how = Kind::Text) : kind(how), text(std::move(value)) {}
+    Value(const char* value) : Value(std::string(value)) {}
+    Value(std::vector<std::string> values) : kind(Kind::Texts), texts(std::move(values)) {}
+    Value(bool flag) : kind(Kind::Bool), text(flag ? "true" : "false") {}
+    template <typename T, std::enable_if_t<std::is_integral_v<T>, int> = 0>
+    Value(T number, Kind how = Kind::Number) : kind(how), text(std::to_string(number)) {}
     Kind kind = Kind::Absent;
-    std::string text;                      // Text, Path; the decimal of a number
+    std::string text;                      // the text, the decimal number, true or false
     std::vector<std::string> texts;        // Texts
-    bool flag = false;                     // Bool
-    unsigned long long number = 0;         // Bytes, Time
     std::function<void(JsonWriter&)> json; // Nested
 };
-
-Value textValue(std::string text, Kind kind = Kind::Text);
-Value flagValue(bool flag);
-
-template <typename T> Value numberValue(T number, Kind kind = Kind::Number) {
-    Value v = textValue(std::to_string(number), kind);
-    v.number = static_cast<unsigned long long>(number);
-    return v;
-}
 
 // A field of records of type R. A field without a key is left out of JSON,
 // one without a heading out of listings, one without a label out of the
@@ -45,29 +42,19 @@ template <typename T> Value numberValue(T number, Kind kind = Kind::Number) {
 template <typename R> struct Field {
     const char* key;
     std::function<Value(const R&)> get;
-    const char* heading;
-    int column;
-    const char* label;
-    int row;
+    const char* heading = nullptr;
+    int column = 0;
+    const char* label = nullptr;
+    int row = 0;
 };
 
-// Readers of a member of a record (or of a base of it).
-template <typename B> auto text(std::string B::*member) {
-    return [member](const B& r) { return textValue(r.*member); };
+// The reader of a member of a record (or of a base of it), shown as `how`
+// says or as its type suggests.
+template <typename B, typename T> auto member(T B::*field) {
+    return [field](const B& r) { return Value(r.*field); };
 }
-template <typename B> auto texts(std::vector<std::string> B::*member) {
-    return [member](const B& r) {
-        Value v;
-        v.kind = Kind::Texts;
-        v.texts = r.*member;
-        return v;
-    };
-}
-template <typename B> auto flag(bool B::*member) {
-    return [member](const B& r) { return flagValue(r.*member); };
-}
-template <typename B, typename T> auto number(T B::*member, Kind kind = Kind::Number) {
-    return [member, kind](const B& r) { return numberValue(r.*member, kind); };
+template <typename B, typename T> auto member(T B::*field, Kind how) {
+    return [field, how](const B& r) { return Value(r.*field, how); };
 }
 
 // A value as a JSON value, and as a cell of a table (texts joined with
@@ -82,8 +69,7 @@ void writeFields(JsonWriter& json, const R& record, const std::vector<Field<R>>&
     for (const auto& field : fields) {
         const Value value = field.get(record);
         if (field.key != nullptr && value.kind != Kind::Absent) {
-            json.key(field.key);
-            writeValue(json, value);
+            writeValue(json.key(field.key), value);
         }
     }
     json.endObject();
@@ -103,8 +89,7 @@ std::vector<const Field<R>*> placed(const std::vector<Field<R>>& fields, int Fie
     return out;
 }
 
-// A record as the rows of a single record: each field with a label and a
-// value, in the order of their rows.
+// A single record as rows: each field with a label, in the order of rows.
 template <typename R> KeyValueTable rowsOf(const R& record, const std::vector<Field<R>>& fields) {
     KeyValueTable t;
     for (const Field<R>* field : placed(fields, &Field<R>::row)) {
@@ -116,18 +101,21 @@ template <typename R> KeyValueTable rowsOf(const R& record, const std::vector<Fi
     return t;
 }
 
-// Records as a listing: a column per field with a heading but those in
-// `without`, in the order of their columns.
+// Records as a listing: a column for each field with a heading but those in
+// `without`, in the order of columns.
 template <typename R>
 Table columnsOf(const std::vector<R>& records, const std::vector<Field<R>>& fields,
                 const std::vector<std::string>& without) {
-    std::vector<const Field<R>*> columns;
+    std::vector<const Field<R>*> columns = placed(fields, &Field<R>::column);
+    columns.erase(std::remove_if(columns.begin(), columns.end(),
+                                 [&](const auto* field) {
+                                     return std::count(without.begin(), without.end(),
+                                                       field->heading) > 0;
+                                 }),
+                  columns.end());
     std::vector<std::string> headings;
-    for (const Field<R>* field : placed(fields, &Field<R>::column)) {
-        if (std::find(without.begin(), without.end(), field->heading) == without.end()) {
-            columns.push_back(field);
-            headings.push_back(field->heading);
-        }
+    for (const Field<R>* field : columns) {
+        headings.push_back(field->heading);
     }
     Table t(std::move(headings));
     for (const auto& record : records) {

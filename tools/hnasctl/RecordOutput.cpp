@@ -30,14 +30,14 @@ template <typename T> Value nested(const T& value) {
 // The share's permission entries as "NAME=PERMISSION, ...", or "(unread)".
 Value permissionSummary(const ShareView& share) {
     if (share.permissionsRead == false) {
-        return textValue("(unread)");
+        return Value("(unread)");
     }
     std::string out;
     for (const auto& e : share.settings.cifsAuthentications) {
         out += (out.empty() ? "" : ", ") + undoubleBackslashes(e.name) + "=" +
                std::to_string(e.permission);
     }
-    return textValue(out);
+    return Value(out);
 }
 
 template <typename R> extern const std::vector<Field<R>> kFields;
@@ -45,111 +45,102 @@ template <typename R> extern const std::vector<Field<R>> kFields;
 // key, value, listing heading and column, row label and row.
 template <>
 const std::vector<Field<Info>> kFields<Info> = {
-    {"name", text(&Info::name), nullptr, 0, "Name", 1},
-    {"clusterUUID", text(&Info::clusterUUID), nullptr, 0, "Cluster UUID", 8},
-    {"firmwareVersion", text(&Info::firmwareVersion), nullptr, 0, "Firmware", 4},
-    {"isCluster", flag(&Info::isCluster), nullptr, 0, "Cluster", 6},
-    {"model", text(&Info::model), nullptr, 0, "Model", 3},
-    {"nodeCount", number(&Info::nodeCount), nullptr, 0, "Nodes", 7},
-    {"storageHealth", text(&Info::storageHealth), nullptr, 0, "Health", 5},
-    {"vendor", text(&Info::vendor), nullptr, 0, "Vendor", 2},
-    {"licenses", texts(&Info::licenses), nullptr, 0, "Licenses", 9},
+    {"name", member(&Info::name), nullptr, 0, "Name", 1},
+    {"clusterUUID", member(&Info::clusterUUID), nullptr, 0, "Cluster UUID", 8},
+    {"firmwareVersion", member(&Info::firmwareVersion), nullptr, 0, "Firmware", 4},
+    {"isCluster", member(&Info::isCluster), nullptr, 0, "Cluster", 6},
+    {"model", member(&Info::model), nullptr, 0, "Model", 3},
+    {"nodeCount", member(&Info::nodeCount), nullptr, 0, "Nodes", 7},
+    {"storageHealth", member(&Info::storageHealth), nullptr, 0, "Health", 5},
+    {"vendor", member(&Info::vendor), nullptr, 0, "Vendor", 2},
+    {"licenses", member(&Info::licenses), nullptr, 0, "Licenses", 9},
 };
 
 template <>
 const std::vector<Field<Server>> kFields<Server> = {
-    {"virtualServerId", number(&Server::virtualServerId), "EVS", 1, "EVS", 1},
-    {"name", text(&Server::name), "NAME", 2, "Name", 2},
-    {"objectId", text(&Server::objectId), "OBJECT ID", 7, "Object ID", 7},
-    {"UUID", text(&Server::UUID), nullptr, 0, nullptr, 0},
-    {nullptr, [](const Server& s) { return s.UUID.empty() ? Value() : textValue(s.UUID); }, nullptr,
-     0, "UUID", 8},
-    {"status", text(&Server::status), "STATUS", 3, "Status", 3},
-    {"type", text(&Server::type), "TYPE", 5, "Type", 5},
-    {"isEnabled", flag(&Server::isEnabled), "ENABLED", 4, "Enabled", 4},
-    {"ipAddresses", texts(&Server::ipAddresses), "IP ADDRESSES", 6, "IP addresses", 6},
+    {"virtualServerId", member(&Server::virtualServerId), "EVS", 1, "EVS", 1},
+    {"name", member(&Server::name), "NAME", 2, "Name", 2},
+    {"objectId", member(&Server::objectId), "OBJECT ID", 7, "Object ID", 7},
+    {"UUID", member(&Server::UUID)},
+    {nullptr, [](const Server& s) { return s.UUID.empty() ? Value() : Value(s.UUID); }, nullptr, 0,
+     "UUID", 8},
+    {"status", member(&Server::status), "STATUS", 3, "Status", 3},
+    {"type", member(&Server::type), "TYPE", 5, "Type", 5},
+    {"isEnabled", member(&Server::isEnabled), "ENABLED", 4, "Enabled", 4},
+    {"ipAddresses", member(&Server::ipAddresses), "IP ADDRESSES", 6, "IP addresses", 6},
 };
 
 template <>
 const std::vector<Field<FileSystem>> kFields<FileSystem> = {
-    {"filesystemId", text(&FileSystem::filesystemId), "FILESYSTEM ID", 1, nullptr, 0},
-    {"label", text(&FileSystem::label), "LABEL", 2, nullptr, 0},
-    {"objectId", text(&FileSystem::objectId), "OBJECT ID", 8, nullptr, 0},
-    {"status", text(&FileSystem::status), "STATUS", 3, nullptr, 0},
-    {"capacity", number(&FileSystem::capacity, Kind::Bytes), "CAPACITY", 4, nullptr, 0},
-    {"usedCapacity", number(&FileSystem::usedCapacity, Kind::Bytes), "USED", 5, nullptr, 0},
-    {"freeCapacity", number(&FileSystem::freeCapacity, Kind::Bytes), "FREE", 6, nullptr, 0},
-    {"isReadOnly", flag(&FileSystem::isReadOnly), "READ-ONLY", 7, nullptr, 0},
+    {"filesystemId", member(&FileSystem::filesystemId), "FILESYSTEM ID", 1},
+    {"label", member(&FileSystem::label), "LABEL", 2},
+    {"objectId", member(&FileSystem::objectId), "OBJECT ID", 8},
+    {"status", member(&FileSystem::status), "STATUS", 3},
+    {"capacity", member(&FileSystem::capacity, Kind::Bytes), "CAPACITY", 4},
+    {"usedCapacity", member(&FileSystem::usedCapacity, Kind::Bytes), "USED", 5},
+    {"freeCapacity", member(&FileSystem::freeCapacity, Kind::Bytes), "FREE", 6},
+    {"isReadOnly", member(&FileSystem::isReadOnly), "READ-ONLY", 7},
 };
 
 template <>
 const std::vector<Field<Snapshot>> kFields<Snapshot> = {
-    {"objectId", text(&Snapshot::objectId), "OBJECT ID", 2, "Object ID", 2},
-    {"displayName", text(&Snapshot::displayName), "NAME", 1, "Name", 1},
-    {"filesystemId", text(&Snapshot::filesystemId), "FILESYSTEM ID", 3, "File system", 3},
-    {"state", text(&Snapshot::state), "STATE", 4, "State", 4},
-    {"creationReason", text(&Snapshot::creationReason), "REASON", 5, "Reason", 5},
-    {"creationTime", number(&Snapshot::creationTime, Kind::Time), "CREATED", 6, "Created", 6},
+    {"objectId", member(&Snapshot::objectId), "OBJECT ID", 2, "Object ID", 2},
+    {"displayName", member(&Snapshot::displayName), "NAME", 1, "Name", 1},
+    {"filesystemId", member(&Snapshot::filesystemId), "FILESYSTEM ID", 3, "File system", 3},
+    {"state", member(&Snapshot::state), "STATE", 4, "State", 4},
+    {"creationReason", member(&Snapshot::creationReason), "REASON", 5, "Reason", 5},
+    {"creationTime", member(&Snapshot::creationTime, Kind::Time), "CREATED", 6, "Created", 6},
 };
 
 template <>
 const std::vector<Field<Permission>> kFields<Permission> = {
-    {"name", [](const Permission& e) { return textValue(undoubleBackslashes(e.name)); }, "NAME", 1,
-     nullptr, 0},
-    {"encodedName", text(&Permission::encodedName), "ENCODED NAME", 4, nullptr, 0},
-    {"permission", number(&Permission::permission), "PERMISSION", 2, nullptr, 0},
-    {"type", text(&Permission::type), "TYPE", 3, nullptr, 0},
+    {"name", [](const Permission& e) { return Value(undoubleBackslashes(e.name)); }, "NAME", 1},
+    {"encodedName", member(&Permission::encodedName), "ENCODED NAME", 4},
+    {"permission", member(&Permission::permission), "PERMISSION", 2},
+    {"type", member(&Permission::type), "TYPE", 3},
 };
 
 template <>
 const std::vector<Field<Settings>> kFields<Settings> = {
-    {"accessConfig", text(&Settings::accessConfig), nullptr, 0, nullptr, 0},
-    {"comment", text(&Settings::comment), nullptr, 0, nullptr, 0},
-    {"userHomeDirectoryPath", text(&Settings::userHomeDirectoryPath), nullptr, 0, nullptr, 0},
-    {"cacheOption", text(&Settings::cacheOption), nullptr, 0, nullptr, 0},
-    {"snapshotOption", text(&Settings::snapshotOption), nullptr, 0, nullptr, 0},
-    {"transferToReplicationTargetSetting", text(&Settings::transferToReplicationTargetSetting),
-     nullptr, 0, nullptr, 0},
-    {"userHomeDirectoryMode", text(&Settings::userHomeDirectoryMode), nullptr, 0, nullptr, 0},
-    {"localReadCacheOption", text(&Settings::localReadCacheOption), nullptr, 0, nullptr, 0},
-    {"isFollowSymbolicLinks", flag(&Settings::isFollowSymbolicLinks), nullptr, 0, nullptr, 0},
-    {"isFollowGlobalSymbolicLinks", flag(&Settings::isFollowGlobalSymbolicLinks), nullptr, 0,
-     nullptr, 0},
-    {"isABEEnabled", flag(&Settings::isABEEnabled), nullptr, 0, nullptr, 0},
-    {"isForceFileNameToLowercase", flag(&Settings::isForceFileNameToLowercase), nullptr, 0, nullptr,
-     0},
-    {"isScanForVirusesEnabled", flag(&Settings::isScanForVirusesEnabled), nullptr, 0, nullptr, 0},
-    {"maxConcurrentUsers", number(&Settings::maxConcurrentUsers), nullptr, 0, nullptr, 0},
-    {"cifsAuthentications", [](const Settings& s) { return nested(s.cifsAuthentications); },
-     nullptr, 0, nullptr, 0},
+    {"accessConfig", member(&Settings::accessConfig)},
+    {"comment", member(&Settings::comment)},
+    {"userHomeDirectoryPath", member(&Settings::userHomeDirectoryPath)},
+    {"cacheOption", member(&Settings::cacheOption)},
+    {"snapshotOption", member(&Settings::snapshotOption)},
+    {"transferToReplicationTargetSetting", member(&Settings::transferToReplicationTargetSetting)},
+    {"userHomeDirectoryMode", member(&Settings::userHomeDirectoryMode)},
+    {"localReadCacheOption", member(&Settings::localReadCacheOption)},
+    {"isFollowSymbolicLinks", member(&Settings::isFollowSymbolicLinks)},
+    {"isFollowGlobalSymbolicLinks", member(&Settings::isFollowGlobalSymbolicLinks)},
+    {"isABEEnabled", member(&Settings::isABEEnabled)},
+    {"isForceFileNameToLowercase", member(&Settings::isForceFileNameToLowercase)},
+    {"isScanForVirusesEnabled", member(&Settings::isScanForVirusesEnabled)},
+    {"maxConcurrentUsers", member(&Settings::maxConcurrentUsers)},
+    {"cifsAuthentications", [](const Settings& s) { return nested(s.cifsAuthentications); }},
 };
 
 template <>
 const std::vector<Field<ShareView>> kFields<ShareView> = {
-    {"type", [](const ShareView& s) { return s.type.empty() ? Value() : textValue(s.type); },
-     "TYPE", 1, nullptr, 0},
-    {"name", text(&Share::name), "NAME", 2, "Name", 1},
-    {"objectId", text(&Share::objectId), "OBJECT ID", 6, "Object ID", 2},
-    {"shareId", text(&Share::shareId), nullptr, 0, "Share ID", 3},
-    {"virtualServerId", number(&Share::virtualServerId), nullptr, 0, "EVS", 4},
-    {"filesystemId", text(&Share::filesystemId), "FILESYSTEM ID", 4, "File system", 5},
-    {"path", text(&Share::path), "PATH", 3, "Path", 6},
-    {nullptr, [](const ShareView& s) { return textValue(s.settings.accessConfig); }, "ACCESS", 5,
-     nullptr, 0},
+    {"type", [](const ShareView& s) { return s.type.empty() ? Value() : Value(s.type); }, "TYPE",
+     1},
+    {"name", member(&Share::name), "NAME", 2, "Name", 1},
+    {"objectId", member(&Share::objectId), "OBJECT ID", 6, "Object ID", 2},
+    {"shareId", member(&Share::shareId), nullptr, 0, "Share ID", 3},
+    {"virtualServerId", member(&Share::virtualServerId), nullptr, 0, "EVS", 4},
+    {"filesystemId", member(&Share::filesystemId), "FILESYSTEM ID", 4, "File system", 5},
+    {"path", member(&Share::path), "PATH", 3, "Path", 6},
+    {nullptr, [](const ShareView& s) { return Value(s.settings.accessConfig); }, "ACCESS", 5},
     {"permissionsRead",
-     [](const ShareView& s) { return s.permissionsRead ? flagValue(*s.permissionsRead) : Value(); },
-     nullptr, 0, nullptr, 0},
-    {nullptr, permissionSummary, "PERMISSIONS", 7, nullptr, 0},
-    {"settings", [](const ShareView& s) { return s.withSettings ? nested(s.settings) : Value(); },
-     nullptr, 0, nullptr, 0},
+     [](const ShareView& s) { return s.permissionsRead ? Value(*s.permissionsRead) : Value(); }},
+    {nullptr, permissionSummary, "PERMISSIONS", 7},
+    {"settings", [](const ShareView& s) { return s.withSettings ? nested(s.settings) : Value(); }},
 };
 
 template <>
 const std::vector<Field<Directory>> kFields<Directory> = {
-    {"name", [](const Directory& d) { return textValue(directoryName(d), Kind::Path); }, "NAME", 1,
-     nullptr, 0},
-    {"objectId", text(&Directory::objectId), "OBJECT ID", 2, nullptr, 0},
-    {"displayName", texts(&Directory::displayName), nullptr, 0, nullptr, 0},
+    {"name", [](const Directory& d) { return Value(directoryName(d), Kind::Path); }, "NAME", 1},
+    {"objectId", member(&Directory::objectId), "OBJECT ID", 2},
+    {"displayName", member(&Directory::displayName)},
 };
 
 } // namespace
