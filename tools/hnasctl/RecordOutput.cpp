@@ -5,6 +5,7 @@
 
 #include "Checks.h"
 #include "RecordFields.h"
+#include "ShareSettings.h"
 
 namespace hnasctl {
 
@@ -100,24 +101,14 @@ const std::vector<Field<Permission>> kFields<Permission> = {
     {"type", member(&Permission::type), "TYPE", 3},
 };
 
+// The settings under the keys of the settings file, then the permissions.
 template <>
-const std::vector<Field<Settings>> kFields<Settings> = {
-    {"accessConfig", member(&Settings::accessConfig)},
-    {"comment", member(&Settings::comment)},
-    {"userHomeDirectoryPath", member(&Settings::userHomeDirectoryPath)},
-    {"cacheOption", member(&Settings::cacheOption)},
-    {"snapshotOption", member(&Settings::snapshotOption)},
-    {"transferToReplicationTargetSetting", member(&Settings::transferToReplicationTargetSetting)},
-    {"userHomeDirectoryMode", member(&Settings::userHomeDirectoryMode)},
-    {"localReadCacheOption", member(&Settings::localReadCacheOption)},
-    {"isFollowSymbolicLinks", member(&Settings::isFollowSymbolicLinks)},
-    {"isFollowGlobalSymbolicLinks", member(&Settings::isFollowGlobalSymbolicLinks)},
-    {"isABEEnabled", member(&Settings::isABEEnabled)},
-    {"isForceFileNameToLowercase", member(&Settings::isForceFileNameToLowercase)},
-    {"isScanForVirusesEnabled", member(&Settings::isScanForVirusesEnabled)},
-    {"maxConcurrentUsers", member(&Settings::maxConcurrentUsers)},
-    {"cifsAuthentications", [](const Settings& s) { return nested(s.cifsAuthentications); }},
-};
+const std::vector<Field<Settings>> kFields<Settings> = [] {
+    std::vector<Field<Settings>> fields = shareSettingFields();
+    fields.push_back(
+        {"cifsAuthentications", [](const Settings& s) { return nested(s.cifsAuthentications); }});
+    return fields;
+}();
 
 template <>
 const std::vector<Field<ShareView>> kFields<ShareView> = {
