@@ -5,7 +5,6 @@
 
 #include <ostream>
 #include <string>
-#include <utility>
 #include <vector>
 
 #include "common/JsonWriter.h"
@@ -43,27 +42,19 @@ struct Cell {
 };
 
 // A table with a header row; as a table, columns are padded to the widest
-// cell; as CSV, cells are quoted where they need it.
+// cell; as CSV, cells are quoted where they need it. The table of one record
+// shows as two columns, field and value, without a header (as CSV, as any
+// table: a header of the fields and one row of the values).
 class Table {
 public:
-    explicit Table(std::vector<std::string> headers);
+    explicit Table(std::vector<std::string> headers, bool oneRecord = false);
     void addRow(std::vector<Cell> cells);
     void print(std::ostream& out, Format format) const;
 
 private:
     std::vector<std::string> headers_;
     std::vector<std::vector<Cell>> rows_;
-};
-
-// One record as two columns, field and value, without a header; as CSV, a
-// header of the fields and one row of the values.
-class KeyValueTable {
-public:
-    void add(const std::string& key, const Cell& value);
-    void print(std::ostream& out, Format format) const;
-
-private:
-    std::vector<std::pair<std::string, Cell>> rows_;
+    bool oneRecord_;
 };
 
 } // namespace hnasctl

@@ -89,15 +89,20 @@ std::vector<const Field<R>*> placed(const std::vector<Field<R>>& fields, int Fie
     return out;
 }
 
-// A single record as rows: each field with a label, in the order of rows.
-template <typename R> KeyValueTable rowsOf(const R& record, const std::vector<Field<R>>& fields) {
-    KeyValueTable t;
+// A single record as a table of each field with a label, in the order of
+// rows.
+template <typename R> Table rowsOf(const R& record, const std::vector<Field<R>>& fields) {
+    std::vector<std::string> labels;
+    std::vector<Cell> cells;
     for (const Field<R>* field : placed(fields, &Field<R>::row)) {
         const Value value = field->get(record);
         if (value.kind != Kind::Absent) {
-            t.add(field->label, cellOf(value, ", "));
+            labels.push_back(field->label);
+            cells.push_back(cellOf(value, ", "));
         }
     }
+    Table t(std::move(labels), true);
+    t.addRow(std::move(cells));
     return t;
 }
 

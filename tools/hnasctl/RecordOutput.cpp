@@ -144,7 +144,7 @@ template <typename R> void writeJson(JsonWriter& json, const R& record) {
     writeFields(json, record, kFields<R>);
 }
 
-template <typename R> KeyValueTable tableOf(const R& record) {
+template <typename R> Table tableOf(const R& record) {
     return rowsOf(record, kFields<R>);
 }
 
@@ -155,7 +155,7 @@ Table tableOf(const std::vector<R>& records, const std::vector<std::string>& wit
 
 #define HNASCTL_RECORD_OUTPUT(R)                                                                   \
     template void writeJson(JsonWriter&, const R&);                                                \
-    template KeyValueTable tableOf(const R&);                                                      \
+    template Table tableOf(const R&);                                                              \
     template Table tableOf(const std::vector<R>&, const std::vector<std::string>&);
 HNASCTL_RECORD_OUTPUT(Info)
 HNASCTL_RECORD_OUTPUT(Server)

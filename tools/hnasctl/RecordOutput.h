@@ -34,7 +34,7 @@ template <typename R> void writeJson(JsonWriter& json, const std::vector<R>& rec
 }
 
 // A single record as rows of a field and its value.
-template <typename R> KeyValueTable tableOf(const R& record);
+template <typename R> Table tableOf(const R& record);
 // Records as a listing, without the columns headed as in `without`.
 template <typename R>
 Table tableOf(const std::vector<R>& records, const std::vector<std::string>& without = {});
