@@ -4,7 +4,6 @@
 // JSON key, how its value is read and shown, and its place in the tables. The
 // keys and headings are hnasctl's own: scripts and people read them.
 
-#include <algorithm>
 #include <functional>
 #include <string>
 #include <type_traits>
@@ -61,76 +60,5 @@ template <typename B, typename T> auto member(T B::*field, Kind how) {
 // `separator`).
 void writeValue(JsonWriter& json, const Value& value);
 Cell cellOf(const Value& value, const std::string& separator);
-
-// A record as a JSON object: its fields with a key, in the order of `fields`.
-template <typename R>
-void writeFields(JsonWriter& json, const R& record, const std::vector<Field<R>>& fields) {
-    json.beginObject();
-    for (const auto& field : fields) {
-        const Value value = field.get(record);
-        if (field.key != nullptr && value.kind != Kind::Absent) {
-            writeValue(json.key(field.key), value);
-        }
-    }
-    json.endObject();
-}
-
-// The fields whose `place` is not 0, in that order.
-template <typename R>
-std::vector<const Field<R>*> placed(const std::vector<Field<R>>& fields, int Field<R>::*place) {
-    std::vector<const Field<R>*> out;
-    for (const auto& field : fields) {
-        if (field.*place != 0) {
-            out.push_back(&field);
-        }
-    }
-    std::stable_sort(out.begin(), out.end(),
-                     [place](const auto* a, const auto* b) { return a->*place < b->*place; });
-    return out;
-}
-
-// A single record as a table of each field with a label, in the order of
-// rows.
-template <typename R> Table rowsOf(const R& record, const std::vector<Field<R>>& fields) {
-    std::vector<std::string> labels;
-    std::vector<Cell> cells;
-    for (const Field<R>* field : placed(fields, &Field<R>::row)) {
-        const Value value = field->get(record);
-        if (value.kind != Kind::Absent) {
-            labels.push_back(field->label);
-            cells.push_back(cellOf(value, ", "));
-        }
-    }
-    Table t(std::move(labels), true);
-    t.addRow(std::move(cells));
-    return t;
-}
-
-// Records as a listing: a column for each field with a heading but those in
-// `without`, in the order of columns.
-template <typename R>
-Table columnsOf(const std::vector<R>& records, const std::vector<Field<R>>& fields,
-                const std::vector<std::string>& without) {
-    std::vector<const Field<R>*> columns = placed(fields, &Field<R>::column);
-    columns.erase(std::remove_if(columns.begin(), columns.end(),
-                                 [&](const auto* field) {
-                                     return std::count(without.begin(), without.end(),
-                                                       field->heading) > 0;
-                                 }),
-                  columns.end());
-    std::vector<std::string> headings;
-    for (const Field<R>* field : columns) {
-        headings.push_back(field->heading);
-    }
-    Table t(std::move(headings));
-    for (const auto& record : records) {
-        std::vector<Cell> cells;
-        for (const Field<R>* field : columns) {
-            cells.push_back(cellOf(field->get(record), ","));
-        }
-        t.addRow(std::move(cells));
-    }
-    return t;
-}
 
 } // namespace hnasctl

@@ -3,6 +3,8 @@
 
 #include "RecordOutput.h"
 
+#include <algorithm>
+
 #include "Checks.h"
 #include "RecordFields.h"
 #include "ShareSettings.h"
@@ -134,6 +136,23 @@ const std::vector<Field<Directory>> kFields<Directory> = {
     {"displayName", member(&Directory::displayName)},
 };
 
+// The fields of R whose `place` is not 0, in that order, but those headed as
+// in `without`.
+template <typename R>
+std::vector<const Field<R>*> placed(int Field<R>::*place,
+                                    const std::vector<std::string>& without = {}) {
+    std::vector<const Field<R>*> out;
+    for (const auto& field : kFields<R>) {
+        if (field.*place != 0 && (field.heading == nullptr ||
+                                  std::count(without.begin(), without.end(), field.heading) == 0)) {
+            out.push_back(&field);
+        }
+    }
+    std::stable_sort(out.begin(), out.end(),
+                     [place](const auto* a, const auto* b) { return a->*place < b->*place; });
+    return out;
+}
+
 } // namespace
 
 std::string directoryName(const __HNASFileSystemDirectories& directory) {
@@ -141,16 +160,47 @@ std::string directoryName(const __HNASFileSystemDirectories& directory) {
 }
 
 template <typename R> void writeJson(JsonWriter& json, const R& record) {
-    writeFields(json, record, kFields<R>);
+    json.beginObject();
+    for (const auto& field : kFields<R>) {
+        const Value value = field.get(record);
+        if (field.key != nullptr && value.kind != Kind::Absent) {
+            writeValue(json.key(field.key), value);
+        }
+    }
+    json.endObject();
 }
 
 template <typename R> Table tableOf(const R& record) {
-    return rowsOf(record, kFields<R>);
+    std::vector<std::string> labels;
+    std::vector<Cell> cells;
+    for (const Field<R>* field : placed(&Field<R>::row)) {
+        const Value value = field->get(record);
+        if (value.kind != Kind::Absent) {
+            labels.push_back(field->label);
+            cells.push_back(cellOf(value, ", "));
+        }
+    }
+    Table t(std::move(labels), true);
+    t.addRow(std::move(cells));
+    return t;
 }
 
 template <typename R>
 Table tableOf(const std::vector<R>& records, const std::vector<std::string>& without) {
-    return columnsOf(records, kFields<R>, without);
+    const std::vector<const Field<R>*> columns = placed(&Field<R>::column, without);
+    std::vector<std::string> headings;
+    for (const Field<R>* field : columns) {
+        headings.push_back(field->heading);
+    }
+    Table t(std::move(headings));
+    for (const auto& record : records) {
+        std::vector<Cell> cells;
+        for (const Field<R>* field : columns) {
+            cells.push_back(cellOf(field->get(record), ","));
+        }
+        t.addRow(std::move(cells));
+    }
+    return t;
 }
 
 #define HNASCTL_RECORD_OUTPUT(R)                                                                   \
