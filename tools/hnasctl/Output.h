@@ -5,6 +5,7 @@
 
 #include <ostream>
 #include <string>
+#include <utility>
 #include <vector>
 
 #include "common/JsonWriter.h"
