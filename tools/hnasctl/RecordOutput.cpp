@@ -162,8 +162,8 @@ std::string directoryName(const __HNASFileSystemDirectories& directory) {
 template <typename R> void writeJson(JsonWriter& json, const R& record) {
     json.beginObject();
     for (const auto& field : kFields<R>) {
-        const Value value = field.get(record);
-        if (field.key != nullptr && value.kind != Kind::Absent) {
+        const Value value = field.key != nullptr ? field.get(record) : Value();
+        if (value.kind != Kind::Absent) {
             writeValue(json.key(field.key), value);
         }
     }
