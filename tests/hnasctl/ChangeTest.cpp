@@ -13,7 +13,9 @@ using Snapshots = HnasctlTest;
 TEST_F(Snapshots, CreateListFindRecoverDelete) {
     const std::string fs = filesystemId("fs-scratch");
     const std::string name = "RKHNAS \"quoted\" caf\xC3\xA9 {x: 1}";
-    EXPECT_EQ(run({"snapshot", "create", "--fs", fs, "--name", name}).exitCode, 0);
+    EXPECT_NE(run({"snapshot", "create", "--fs", fs, "--name", name})
+                  .out.find("\nState:        ACTIVE\n"),
+              std::string::npos);
     EXPECT_EQ(sim->model()->fileSystems[3].snapshots.at(0).displayName, name);
     const std::string id = sim->model()->fileSystems[3].snapshots.at(0).objectId;
     EXPECT_EQ(run({"snapshot", "exists", "--fs", fs, "--name", name}).out, "present\n");
@@ -86,7 +88,7 @@ TEST_F(Shares, CreateListDeleteWithSettingsAndPermissions) {
         {"share create --name exports --evs evs-backup --fs " + filesystemId("fs-scratch") +
              " --path /scratch --type NFS --settings-file " +
              file("s.json", "{\"accessConfig\": \"10.0.0.0/8(rw)\"}"),
-         0, ""},
+         0, "\nPath:         /scratch\n"},
         {"--json share list --evs 2 --name exports", 0, "\"accessConfig\": \"10.0.0.0/8(rw)\""},
     });
     const std::string projects = sim->model()->virtualServers[0].shares[1].objectId; // "projects"

@@ -36,6 +36,11 @@ void addDirectoryCommands(CLI::App& app, Selection& selection);  // dir
 // On failure reports it on stderr and returns false.
 bool findVirtualServer(Session& session, const std::string& evs, __HNASVirtualServers& server);
 
+// Prints `text` for people, or for scripts a JSON object with the members
+// that `members` writes.
+void printResult(Session& session, const std::string& text,
+                 const std::function<void(JsonWriter&)>& members);
+
 // Prints the answer of an "exists" question and returns the exit status:
 // 0 when present, 1 when absent or when the question could not be answered.
 int reportExists(Session& session, const std::string& what, bool present, bool failed);

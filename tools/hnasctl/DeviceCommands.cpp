@@ -40,17 +40,23 @@ bool findVirtualServer(Session& s, const std::string& evs, __HNASVirtualServers&
     return false;
 }
 
+void printResult(Session& s, const std::string& text,
+                 const std::function<void(JsonWriter&)>& members) {
+    if (s.json()) {
+        JsonWriter json = jsonWriter();
+        members(json.beginObject());
+        printJson(std::cout, json.endObject());
+    } else {
+        std::cout << printable(text) << '\n';
+    }
+}
+
 int reportExists(Session& s, const std::string& what, bool present, bool failed) {
     if (failed) {
         return s.fail(what);
     }
-    if (s.json()) {
-        JsonWriter json = jsonWriter();
-        json.beginObject().member("exists", present).endObject();
-        printJson(std::cout, json);
-    } else {
-        std::cout << (present ? "present" : "absent") << '\n';
-    }
+    printResult(s, present ? "present" : "absent",
+                [&](JsonWriter& json) { json.member("exists", present); });
     return present ? 0 : 1;
 }
 
@@ -63,13 +69,8 @@ void addParallelOption(CLI::App* command, unsigned& parallel) {
 }
 
 void reportDone(Session& s, const std::string& message) {
-    if (s.json()) {
-        JsonWriter json = jsonWriter();
-        json.beginObject().member("ok", true).member("message", message).endObject();
-        printJson(std::cout, json);
-    } else {
-        std::cout << printable(message) << '\n';
-    }
+    printResult(s, message,
+                [&](JsonWriter& json) { json.member("ok", true).member("message", message); });
 }
 
 int warnSkipped(const std::string& what, const std::string& noun, const std::string& failed,
@@ -93,17 +94,9 @@ int warnSkipped(const std::string& what, const std::string& noun, const std::str
 }
 
 void reportDeletion(Session& s, bool deleted, const std::string& message) {
-    if (s.json()) {
-        JsonWriter json = jsonWriter();
-        json.beginObject()
-            .member("ok", true)
-            .member("deleted", deleted)
-            .member("message", message)
-            .endObject();
-        printJson(std::cout, json);
-    } else {
-        std::cout << printable(message) << '\n';
-    }
+    printResult(s, message, [&](JsonWriter& json) {
+        json.member("ok", true).member("deleted", deleted).member("message", message);
+    });
 }
 
 CLI::App* addCommandGroup(CLI::App& parent, const std::string& name, const std::string& description,

@@ -1,6 +1,5 @@
 // fs list, fs id, fs evs.
 
-#include <iostream>
 #include <memory>
 #include <vector>
 
@@ -84,13 +83,9 @@ void addIdCommand(CLI::App* fs, Selection& sel) {
                        }
                        return s.fail("fs id");
                    }
-                   if (s.json()) {
-                       JsonWriter json = jsonWriter();
-                       json.beginObject().member("filesystemId", filesystemId).endObject();
-                       printJson(std::cout, json);
-                   } else {
-                       std::cout << printable(filesystemId) << '\n';
-                   }
+                   printResult(s, filesystemId, [&](JsonWriter& json) {
+                       json.member("filesystemId", filesystemId);
+                   });
                    return 0;
                }};
     });
@@ -109,16 +104,9 @@ void addEvsCommand(CLI::App* fs, Selection& sel) {
                    if (!s.hnas().getEVSIdAssociatedWithFileSystemID(*fsId, evsId)) {
                        return s.fail("fs evs");
                    }
-                   if (s.json()) {
-                       JsonWriter json = jsonWriter();
-                       json.beginObject()
-                           .member("filesystemId", *fsId)
-                           .member("virtualServerId", evsId)
-                           .endObject();
-                       printJson(std::cout, json);
-                   } else {
-                       std::cout << evsId << '\n';
-                   }
+                   printResult(s, std::to_string(evsId), [&](JsonWriter& json) {
+                       json.member("filesystemId", *fsId).member("virtualServerId", evsId);
+                   });
                    return 0;
                }};
     });

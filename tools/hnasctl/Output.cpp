@@ -57,7 +57,8 @@ void printJson(std::ostream& out, const JsonWriter& json) {
 
 // --- Table ---
 
-Table::Table(std::vector<std::string> headers) : headers_(std::move(headers)) {}
+Table::Table(std::vector<std::string> headers, bool oneRecord)
+    : headers_(std::move(headers)), oneRecord_(oneRecord) {}
 
 void Table::addRow(std::vector<Cell> cells) {
     cells.resize(headers_.size(), Cell(std::string()));
@@ -79,6 +80,17 @@ void Table::print(std::ostream& out, Format format) const {
         }
         return;
     }
+    if (oneRecord_) {
+        size_t width = 0;
+        for (const auto& header : headers_) {
+            width = std::max(width, displayWidth(header));
+        }
+        for (size_t i = 0; i < headers_.size() && !rows_.empty(); ++i) {
+            out << headers_[i] << ':' << std::string(width - displayWidth(headers_[i]) + 2, ' ')
+                << rows_[0][i].text << '\n';
+        }
+        return;
+    }
     std::vector<size_t> widths(headers_.size(), 0);
     for (size_t i = 0; i < headers_.size(); ++i) {
         widths[i] = displayWidth(headers_[i]);
@@ -95,39 +107,6 @@ void Table::print(std::ostream& out, Format format) const {
             printPadded(out, row[i].text, widths[i], i + 1 == row.size());
         }
         out << '\n';
-    }
-}
-
-// --- KeyValueTable ---
-
-KeyValueTable::KeyValueTable(std::initializer_list<std::pair<std::string, Cell>> rows) {
-    for (const auto& row : rows) {
-        add(row.first, row.second);
-    }
-}
-
-void KeyValueTable::add(const std::string& key, const Cell& value) {
-    rows_.emplace_back(key, Cell(printable(value.text), printable(value.raw)));
-}
-
-void KeyValueTable::print(std::ostream& out, Format format) const {
-    if (format == Format::Csv) {
-        std::vector<std::string> keys, values;
-        for (const auto& row : rows_) {
-            keys.push_back(row.first);
-            values.push_back(row.second.raw);
-        }
-        printCsvRow(out, keys);
-        printCsvRow(out, values);
-        return;
-    }
-    size_t width = 0;
-    for (const auto& row : rows_) {
-        width = std::max(width, displayWidth(row.first));
-    }
-    for (const auto& row : rows_) {
-        out << row.first << ':' << std::string(width - displayWidth(row.first) + 2, ' ')
-            << row.second.text << '\n';
     }
 }
 

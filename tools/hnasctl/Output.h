@@ -3,7 +3,6 @@
 // Output of hnasctl: aligned tables or CSV for people and spreadsheets, JSON
 // for scripts. Every text is escaped on its way out (see common/TextEscape.h).
 
-#include <initializer_list>
 #include <ostream>
 #include <string>
 #include <utility>
@@ -44,33 +43,19 @@ struct Cell {
 };
 
 // A table with a header row; as a table, columns are padded to the widest
-// cell; as CSV, cells are quoted where they need it.
+// cell; as CSV, cells are quoted where they need it. The table of one record
+// shows as two columns, field and value, without a header (as CSV, as any
+// table: a header of the fields and one row of the values).
 class Table {
 public:
-    explicit Table(std::vector<std::string> headers);
+    explicit Table(std::vector<std::string> headers, bool oneRecord = false);
     void addRow(std::vector<Cell> cells);
-    void addRow(const std::vector<std::string>& cells) {
-        addRow(std::vector<Cell>(cells.begin(), cells.end()));
-    }
     void print(std::ostream& out, Format format) const;
 
 private:
     std::vector<std::string> headers_;
     std::vector<std::vector<Cell>> rows_;
-};
-
-// One record as two columns, field and value, without a header; as CSV, a
-// header of the fields and one row of the values.
-class KeyValueTable {
-public:
-    KeyValueTable() = default;
-    // The rows in order: each a field and its value.
-    KeyValueTable(std::initializer_list<std::pair<std::string, Cell>> rows);
-    void add(const std::string& key, const Cell& value);
-    void print(std::ostream& out, Format format) const;
-
-private:
-    std::vector<std::pair<std::string, Cell>> rows_;
+    bool oneRecord_;
 };
 
 } // namespace hnasctl

@@ -1,89 +1,156 @@
-// JSON objects and table rows for the library's records.
+// The field table of each record hnasctl prints: its JSON keys, the headings
+// of its listing and the labels of its rows.
 
 #include "RecordOutput.h"
 
-#include <cstdio>
-#include <ctime>
-#include <sstream>
+#include <algorithm>
 
 #include "Checks.h"
+#include "RecordFields.h"
+#include "ShareSettings.h"
 
 namespace hnasctl {
 
 namespace {
 
-std::string yesNo(bool flag) {
-    return flag ? "yes" : "no";
+using Info = __HNASStorageSubSystemInfo;
+using Server = __HNASVirtualServers;
+using FileSystem = __HNASFileSystemInfo;
+using Snapshot = __HNASFileSystemSnapshot;
+using Permission = __HNASCIFSAuthentication;
+using Settings = __HNASFileSystemShareSettings;
+using Share = __HNASFileSystemShares;
+using Directory = __HNASFileSystemDirectories;
+
+// A value written in JSON as writeJson writes it.
+template <typename T> Value nested(const T& value) {
+    Value v;
+    v.kind = Kind::Nested;
+    v.json = [&value](JsonWriter& json) { writeJson(json, value); };
+    return v;
 }
 
-std::string joined(const std::vector<std::string>& items, const std::string& separator) {
+// The share's permission entries as "NAME=PERMISSION, ...", or "(unread)".
+Value permissionSummary(const ShareView& share) {
+    if (share.permissionsRead == false) {
+        return Value("(unread)");
+    }
     std::string out;
-    for (size_t i = 0; i < items.size(); ++i) {
-        out += (i ? separator : "") + items[i];
+    for (const auto& e : share.settings.cifsAuthentications) {
+        out += (out.empty() ? "" : ", ") + undoubleBackslashes(e.name) + "=" +
+               std::to_string(e.permission);
     }
-    return out;
+    return Value(out);
 }
 
-// A count of bytes for people: IEC units with one decimal ("1.5 GiB"), the
-// raw number for CSV.
-Cell capacity(unsigned long long bytes) {
-    const char* const units[] = {"B", "KiB", "MiB", "GiB", "TiB", "PiB", "EiB"};
-    double value = static_cast<double>(bytes);
-    size_t unit = 0;
-    while (value >= 1024.0 && unit + 1 < sizeof units / sizeof units[0]) {
-        value /= 1024.0;
-        ++unit;
-    }
-    char text[32];
-    if (unit == 0) {
-        std::snprintf(text, sizeof text, "%llu B", bytes);
-    } else {
-        std::snprintf(text, sizeof text, "%.1f %s", value, units[unit]);
-    }
-    return Cell(text, std::to_string(bytes));
-}
+template <typename R> extern const std::vector<Field<R>> kFields;
 
-// Seconds since 1970 for people: ISO 8601 in UTC ("2025-12-06T00:00:00Z");
-// the raw number for CSV. 0 (not reported) shows as nothing.
-Cell timestamp(unsigned long long seconds) {
-    const std::string raw = std::to_string(seconds);
-    const time_t t = static_cast<time_t>(seconds);
-    struct tm utc {};
-    char text[40];
-    if (seconds == 0 || static_cast<unsigned long long>(t) != seconds ||
-        gmtime_r(&t, &utc) == nullptr || std::strftime(text, sizeof text, "%FT%TZ", &utc) == 0) {
-        return Cell(seconds == 0 ? std::string() : raw, raw);
-    }
-    return Cell(text, raw);
-}
+// key, value, listing heading and column, row label and row.
+template <>
+const std::vector<Field<Info>> kFields<Info> = {
+    {"name", member(&Info::name), nullptr, 0, "Name", 1},
+    {"clusterUUID", member(&Info::clusterUUID), nullptr, 0, "Cluster UUID", 8},
+    {"firmwareVersion", member(&Info::firmwareVersion), nullptr, 0, "Firmware", 4},
+    {"isCluster", member(&Info::isCluster), nullptr, 0, "Cluster", 6},
+    {"model", member(&Info::model), nullptr, 0, "Model", 3},
+    {"nodeCount", member(&Info::nodeCount), nullptr, 0, "Nodes", 7},
+    {"storageHealth", member(&Info::storageHealth), nullptr, 0, "Health", 5},
+    {"vendor", member(&Info::vendor), nullptr, 0, "Vendor", 2},
+    {"licenses", member(&Info::licenses), nullptr, 0, "Licenses", 9},
+};
 
-// A directory path with each run of slashes made one ("//a//b" -> "/a/b").
-std::string oneSlash(const std::string& path) {
-    std::string out;
-    for (const char c : path) {
-        if (c != '/' || out.empty() || out.back() != '/') {
-            out += c;
+template <>
+const std::vector<Field<Server>> kFields<Server> = {
+    {"virtualServerId", member(&Server::virtualServerId), "EVS", 1, "EVS", 1},
+    {"name", member(&Server::name), "NAME", 2, "Name", 2},
+    {"objectId", member(&Server::objectId), "OBJECT ID", 7, "Object ID", 7},
+    {"UUID", member(&Server::UUID)},
+    {nullptr, [](const Server& s) { return s.UUID.empty() ? Value() : Value(s.UUID); }, nullptr, 0,
+     "UUID", 8},
+    {"status", member(&Server::status), "STATUS", 3, "Status", 3},
+    {"type", member(&Server::type), "TYPE", 5, "Type", 5},
+    {"isEnabled", member(&Server::isEnabled), "ENABLED", 4, "Enabled", 4},
+    {"ipAddresses", member(&Server::ipAddresses), "IP ADDRESSES", 6, "IP addresses", 6},
+};
+
+template <>
+const std::vector<Field<FileSystem>> kFields<FileSystem> = {
+    {"filesystemId", member(&FileSystem::filesystemId), "FILESYSTEM ID", 1},
+    {"label", member(&FileSystem::label), "LABEL", 2},
+    {"objectId", member(&FileSystem::objectId), "OBJECT ID", 8},
+    {"status", member(&FileSystem::status), "STATUS", 3},
+    {"capacity", member(&FileSystem::capacity, Kind::Bytes), "CAPACITY", 4},
+    {"usedCapacity", member(&FileSystem::usedCapacity, Kind::Bytes), "USED", 5},
+    {"freeCapacity", member(&FileSystem::freeCapacity, Kind::Bytes), "FREE", 6},
+    {"isReadOnly", member(&FileSystem::isReadOnly), "READ-ONLY", 7},
+};
+
+template <>
+const std::vector<Field<Snapshot>> kFields<Snapshot> = {
+    {"objectId", member(&Snapshot::objectId), "OBJECT ID", 2, "Object ID", 2},
+    {"displayName", member(&Snapshot::displayName), "NAME", 1, "Name", 1},
+    {"filesystemId", member(&Snapshot::filesystemId), "FILESYSTEM ID", 3, "File system", 3},
+    {"state", member(&Snapshot::state), "STATE", 4, "State", 4},
+    {"creationReason", member(&Snapshot::creationReason), "REASON", 5, "Reason", 5},
+    {"creationTime", member(&Snapshot::creationTime, Kind::Time), "CREATED", 6, "Created", 6},
+};
+
+template <>
+const std::vector<Field<Permission>> kFields<Permission> = {
+    {"name", [](const Permission& e) { return Value(undoubleBackslashes(e.name)); }, "NAME", 1},
+    {"encodedName", member(&Permission::encodedName), "ENCODED NAME", 4},
+    {"permission", member(&Permission::permission), "PERMISSION", 2},
+    {"type", member(&Permission::type), "TYPE", 3},
+};
+
+// The settings under the keys of the settings file, then the permissions.
+template <>
+const std::vector<Field<Settings>> kFields<Settings> = [] {
+    std::vector<Field<Settings>> fields = shareSettingFields();
+    fields.push_back(
+        {"cifsAuthentications", [](const Settings& s) { return nested(s.cifsAuthentications); }});
+    return fields;
+}();
+
+template <>
+const std::vector<Field<ShareView>> kFields<ShareView> = {
+    {"type", [](const ShareView& s) { return s.type.empty() ? Value() : Value(s.type); }, "TYPE",
+     1},
+    {"name", member(&Share::name), "NAME", 2, "Name", 1},
+    {"objectId", member(&Share::objectId), "OBJECT ID", 6, "Object ID", 2},
+    {"shareId", member(&Share::shareId), nullptr, 0, "Share ID", 3},
+    {"virtualServerId", member(&Share::virtualServerId), nullptr, 0, "EVS", 4},
+    {"filesystemId", member(&Share::filesystemId), "FILESYSTEM ID", 4, "File system", 5},
+    {"path", member(&Share::path), "PATH", 3, "Path", 6},
+    {nullptr, [](const ShareView& s) { return Value(s.settings.accessConfig); }, "ACCESS", 5},
+    {"permissionsRead",
+     [](const ShareView& s) { return s.permissionsRead ? Value(*s.permissionsRead) : Value(); }},
+    {nullptr, permissionSummary, "PERMISSIONS", 7},
+    {"settings", [](const ShareView& s) { return s.withSettings ? nested(s.settings) : Value(); }},
+};
+
+template <>
+const std::vector<Field<Directory>> kFields<Directory> = {
+    {"name", [](const Directory& d) { return Value(directoryName(d), Kind::Path); }, "NAME", 1},
+    {"objectId", member(&Directory::objectId), "OBJECT ID", 2},
+    {"displayName", member(&Directory::displayName)},
+};
+
+// The fields of R whose `place` is not 0, in that order, but those headed as
+// in `without`.
+template <typename R>
+std::vector<const Field<R>*> placed(int Field<R>::*place,
+                                    const std::vector<std::string>& without = {}) {
+    std::vector<const Field<R>*> out;
+    for (const auto& field : kFields<R>) {
+        if (field.*place != 0 && (field.heading == nullptr ||
+                                  std::count(without.begin(), without.end(), field.heading) == 0)) {
+            out.push_back(&field);
         }
     }
+    std::stable_sort(out.begin(), out.end(),
+                     [place](const auto* a, const auto* b) { return a->*place < b->*place; });
     return out;
-}
-
-std::string permissionSummary(const std::vector<__HNASCIFSAuthentication>& entries) {
-    std::vector<std::string> parts;
-    for (const auto& e : entries) {
-        parts.push_back(undoubleBackslashes(e.name) + "=" + std::to_string(e.permission));
-    }
-    return joined(parts, ", ");
-}
-
-// A table with `headers` and the row `row(record)` of each record.
-template <typename Record, typename Row>
-Table rowsOf(std::vector<std::string> headers, const std::vector<Record>& records, Row row) {
-    Table t(std::move(headers));
-    for (const auto& record : records) {
-        t.addRow(row(record));
-    }
-    return t;
 }
 
 } // namespace
@@ -92,190 +159,61 @@ std::string directoryName(const __HNASFileSystemDirectories& directory) {
     return directory.displayName.empty() ? std::string() : directory.displayName.front();
 }
 
-// --- JSON ---
-
-void writeJson(JsonWriter& json, const __HNASStorageSubSystemInfo& info) {
-    HNASTOOLS_JSON_FIELDS(json.beginObject(), info, name, clusterUUID, firmwareVersion, isCluster,
-                          model, nodeCount, storageHealth, vendor)
-        .key("licenses")
-        .stringArray(info.licenses)
-        .endObject();
-}
-
-void writeJson(JsonWriter& json, const __HNASVirtualServers& server) {
-    HNASTOOLS_JSON_FIELDS(json.beginObject(), server, virtualServerId, name, objectId, UUID, status,
-                          type, isEnabled)
-        .key("ipAddresses")
-        .stringArray(server.ipAddresses)
-        .endObject();
-}
-
-void writeJson(JsonWriter& json, const __HNASFileSystemInfo& fs) {
-    HNASTOOLS_JSON_FIELDS(json.beginObject(), fs, filesystemId, label, objectId, status, capacity,
-                          usedCapacity, freeCapacity, isReadOnly)
-        .endObject();
-}
-
-void writeJson(JsonWriter& json, const __HNASFileSystemSnapshot& s) {
-    HNASTOOLS_JSON_FIELDS(json.beginObject(), s, objectId, displayName, filesystemId, state,
-                          creationReason, creationTime)
-        .endObject();
-}
-
-void writeJson(JsonWriter& json, const __HNASCIFSAuthentication& e) {
-    HNASTOOLS_JSON_FIELDS(json.beginObject().member("name", undoubleBackslashes(e.name)), e,
-                          encodedName, permission, type)
-        .endObject();
-}
-
-void writeJson(JsonWriter& json, const __HNASFileSystemShareSettings& s) {
-    HNASTOOLS_JSON_FIELDS(json.beginObject(), s, accessConfig, comment, userHomeDirectoryPath,
-                          cacheOption, snapshotOption, transferToReplicationTargetSetting,
-                          userHomeDirectoryMode, localReadCacheOption, isFollowSymbolicLinks,
-                          isFollowGlobalSymbolicLinks, isABEEnabled, isForceFileNameToLowercase,
-                          isScanForVirusesEnabled, maxConcurrentUsers)
-        .key("cifsAuthentications");
-    writeJson(json, s.cifsAuthentications);
-    json.endObject();
-}
-
-void writeJson(JsonWriter& json, const __HNASFileSystemShares& share, bool withSettings,
-               const std::string& type, std::optional<bool> permissionsRead) {
+template <typename R> void writeJson(JsonWriter& json, const R& record) {
     json.beginObject();
-    if (!type.empty()) {
-        json.member("type", type);
-    }
-    HNASTOOLS_JSON_FIELDS(json, share, name, objectId, shareId, virtualServerId, filesystemId,
-                          path);
-    if (permissionsRead) {
-        json.member("permissionsRead", *permissionsRead);
-    }
-    if (withSettings) {
-        json.key("settings");
-        writeJson(json, share.settings);
+    for (const auto& field : kFields<R>) {
+        const Value value = field.key != nullptr ? field.get(record) : Value();
+        if (value.kind != Kind::Absent) {
+            writeValue(json.key(field.key), value);
+        }
     }
     json.endObject();
 }
 
-void writeJson(JsonWriter& json, const __HNASFileSystemDirectories& d) {
-    json.beginObject()
-        .member("name", directoryName(d))
-        .member("objectId", d.objectId)
-        .key("displayName")
-        .stringArray(d.displayName)
-        .endObject();
-}
-
-// --- tables ---
-
-KeyValueTable tableOf(const __HNASStorageSubSystemInfo& info) {
-    return {{"Name", info.name},
-            {"Vendor", info.vendor},
-            {"Model", info.model},
-            {"Firmware", info.firmwareVersion},
-            {"Health", info.storageHealth},
-            {"Cluster", yesNo(info.isCluster)},
-            {"Nodes", std::to_string(info.nodeCount)},
-            {"Cluster UUID", info.clusterUUID},
-            {"Licenses", joined(info.licenses, ", ")}};
-}
-
-KeyValueTable tableOf(const __HNASVirtualServers& s) {
-    KeyValueTable t{{"EVS", std::to_string(s.virtualServerId)},
-                    {"Name", s.name},
-                    {"Status", s.status},
-                    {"Enabled", yesNo(s.isEnabled)},
-                    {"Type", s.type},
-                    {"IP addresses", joined(s.ipAddresses, ", ")},
-                    {"Object ID", s.objectId}};
-    if (!s.UUID.empty()) {
-        t.add("UUID", s.UUID);
-    }
-    return t;
-}
-
-Table tableOf(const std::vector<__HNASVirtualServers>& servers) {
-    return rowsOf(
-        {"EVS", "NAME", "STATUS", "ENABLED", "TYPE", "IP ADDRESSES", "OBJECT ID"}, servers,
-        [](const auto& s) {
-            return std::vector<std::string>{
-                std::to_string(s.virtualServerId), s.name,    s.status, yesNo(s.isEnabled), s.type,
-                joined(s.ipAddresses, ","),        s.objectId};
-        });
-}
-
-Table tableOf(const std::vector<__HNASFileSystemInfo>& filesystems) {
-    return rowsOf(
-        {"FILESYSTEM ID", "LABEL", "STATUS", "CAPACITY", "USED", "FREE", "READ-ONLY", "OBJECT ID"},
-        filesystems, [](const auto& fs) {
-            return std::vector<Cell>{fs.filesystemId,
-                                     fs.label,
-                                     fs.status,
-                                     capacity(fs.capacity),
-                                     capacity(fs.usedCapacity),
-                                     capacity(fs.freeCapacity),
-                                     yesNo(fs.isReadOnly),
-                                     fs.objectId};
-        });
-}
-
-KeyValueTable tableOf(const __HNASFileSystemSnapshot& s) {
-    return {{"Name", s.displayName},         {"Object ID", s.objectId},
-            {"File system", s.filesystemId}, {"State", s.state},
-            {"Reason", s.creationReason},    {"Created", timestamp(s.creationTime)}};
-}
-
-Table tableOf(const std::vector<__HNASFileSystemSnapshot>& snapshots) {
-    return rowsOf({"NAME", "OBJECT ID", "FILESYSTEM ID", "STATE", "REASON", "CREATED"}, snapshots,
-                  [](const auto& s) {
-                      return std::vector<Cell>{s.displayName,    s.objectId,
-                                               s.filesystemId,   s.state,
-                                               s.creationReason, timestamp(s.creationTime)};
-                  });
-}
-
-Table tableOf(const std::vector<__HNASCIFSAuthentication>& entries) {
-    return rowsOf({"NAME", "PERMISSION", "TYPE", "ENCODED NAME"}, entries, [](const auto& e) {
-        return std::vector<std::string>{undoubleBackslashes(e.name), std::to_string(e.permission),
-                                        e.type, e.encodedName};
-    });
-}
-
-KeyValueTable tableOf(const __HNASFileSystemShares& s) {
-    return {{"Name", s.name},
-            {"Object ID", s.objectId},
-            {"Share ID", s.shareId},
-            {"EVS", std::to_string(s.virtualServerId)},
-            {"File system", s.filesystemId},
-            {"Path", s.path}};
-}
-
-Table tableOf(const std::vector<__HNASFileSystemShares>& shares,
-              const std::vector<std::string>& types, bool withPermissions,
-              const std::set<std::string>& unread) {
-    std::vector<std::string> headers = {"TYPE",          "NAME",   "PATH",
-                                        "FILESYSTEM ID", "ACCESS", "OBJECT ID"};
-    if (withPermissions) {
-        headers.push_back("PERMISSIONS");
-    }
-    Table t(headers);
-    for (size_t i = 0; i < shares.size(); ++i) {
-        const auto& s = shares[i];
-        std::vector<Cell> row = {types[i],  s.name, s.path, s.filesystemId, s.settings.accessConfig,
-                                 s.objectId};
-        if (withPermissions) {
-            const bool failed = types[i] == "CIFS" && unread.count(s.objectId) > 0;
-            row.push_back(failed ? "(unread)" : permissionSummary(s.settings.cifsAuthentications));
+template <typename R> Table tableOf(const R& record) {
+    std::vector<std::string> labels;
+    std::vector<Cell> cells;
+    for (const Field<R>* field : placed(&Field<R>::row)) {
+        const Value value = field->get(record);
+        if (value.kind != Kind::Absent) {
+            labels.push_back(field->label);
+            cells.push_back(cellOf(value, ", "));
         }
-        t.addRow(row);
+    }
+    Table t(std::move(labels), true);
+    t.addRow(std::move(cells));
+    return t;
+}
+
+template <typename R>
+Table tableOf(const std::vector<R>& records, const std::vector<std::string>& without) {
+    const std::vector<const Field<R>*> columns = placed(&Field<R>::column, without);
+    std::vector<std::string> headings;
+    for (const Field<R>* field : columns) {
+        headings.push_back(field->heading);
+    }
+    Table t(std::move(headings));
+    for (const auto& record : records) {
+        std::vector<Cell> cells;
+        for (const Field<R>* field : columns) {
+            cells.push_back(cellOf(field->get(record), ","));
+        }
+        t.addRow(std::move(cells));
     }
     return t;
 }
 
-Table tableOf(const std::vector<__HNASFileSystemDirectories>& directories) {
-    return rowsOf({"NAME", "OBJECT ID"}, directories, [](const auto& d) {
-        return std::vector<Cell>{oneSlash(directoryName(d)), d.objectId};
-    });
-}
+#define HNASCTL_RECORD_OUTPUT(R)                                                                   \
+    template void writeJson(JsonWriter&, const R&);                                                \
+    template Table tableOf(const R&);                                                              \
+    template Table tableOf(const std::vector<R>&, const std::vector<std::string>&);
+HNASCTL_RECORD_OUTPUT(Info)
+HNASCTL_RECORD_OUTPUT(Server)
+HNASCTL_RECORD_OUTPUT(FileSystem)
+HNASCTL_RECORD_OUTPUT(Snapshot)
+HNASCTL_RECORD_OUTPUT(Permission)
+HNASCTL_RECORD_OUTPUT(Settings)
+HNASCTL_RECORD_OUTPUT(ShareView)
+HNASCTL_RECORD_OUTPUT(Directory)
 
 } // namespace hnasctl

@@ -40,83 +40,65 @@ CLI::Option* addEvsOption(CLI::App* app, std::string& evs) {
     return app->add_option("--evs", evs, "The virtual server: its name, IP address or EVS number");
 }
 
-// One share type's listing, with the type added to each record in `types`.
+// Records that ask a listing for the shares of these names.
+std::vector<__HNASFileSystemShares> byName(const std::vector<std::string>& names) {
+    std::vector<__HNASFileSystemShares> filters(names.size());
+    for (size_t i = 0; i < names.size(); ++i) {
+        filters[i].name = names[i];
+    }
+    return filters;
+}
+
+// One share type's listing, added to `shares` with its type.
 bool listShares(Session& s, __HNASVirtualServers& server, const std::string& type,
                 const std::vector<std::string>& names, bool withPermissions,
-                std::vector<__HNASFileSystemShares>& shares, std::vector<std::string>& types) {
-    std::vector<__HNASFileSystemShares> found;
-    for (const auto& name : names) {
-        __HNASFileSystemShares filter;
-        filter.name = name;
-        found.push_back(filter);
-    }
+                std::vector<ShareView>& shares) {
+    std::vector<__HNASFileSystemShares> found = byName(names);
     if (!s.hnas().getFilesystemShares(server, type, found, withPermissions)) {
         return false;
     }
     if (names.empty() && withPermissions && type == "CIFS" && !found.empty()) {
         // Permissions come with a listing by name: ask again for every share found.
-        std::vector<__HNASFileSystemShares> named;
+        std::vector<std::string> all;
         for (const auto& share : found) {
-            __HNASFileSystemShares filter;
-            filter.name = share.name;
-            named.push_back(filter);
+            all.push_back(share.name);
         }
-        if (!s.hnas().getFilesystemShares(server, type, named, true)) {
+        found = byName(all);
+        if (!s.hnas().getFilesystemShares(server, type, found, true)) {
             return false;
         }
-        found.swap(named);
     }
     for (auto& share : found) {
-        shares.push_back(std::move(share));
-        types.push_back(type);
+        shares.push_back({std::move(share), type, std::nullopt});
     }
     return true;
 }
 
 // The shares of every type asked for, each with its type. A listing that
-// fails ends the command; the shares whose permission entries could not be
-// read are added to `unread`.
+// fails ends the command; the CIFS shares whose permission entries could not
+// be read are marked and added to `unread`.
 bool listAllShares(Session& s, const ShareArgs& a, __HNASVirtualServers& server,
-                   std::vector<__HNASFileSystemShares>& shares, std::vector<std::string>& types,
-                   std::vector<__HNASSkippedItem>& unread) {
+                   std::vector<ShareView>& shares, std::vector<__HNASSkippedItem>& unread) {
     const std::vector<std::string> wanted =
         a.type.empty() ? std::vector<std::string>{"CIFS", "NFS"} : std::vector<std::string>{a.type};
     for (const auto& type : wanted) {
         s.begin();
-        if (!listShares(s, server, type, a.names, a.withPermissions, shares, types)) {
+        const size_t first = shares.size();
+        if (!listShares(s, server, type, a.names, a.withPermissions, shares)) {
             return false;
         }
         if (a.withPermissions && type == "CIFS") {
-            const std::vector<__HNASSkippedItem> skipped = s.hnas().getSkippedItems();
-            unread.insert(unread.end(), skipped.begin(), skipped.end());
+            std::set<std::string> unreadIds;
+            for (const auto& item : s.hnas().getSkippedItems()) {
+                unreadIds.insert(item.objectId);
+                unread.push_back(item);
+            }
+            for (size_t i = first; i < shares.size(); ++i) {
+                shares[i].permissionsRead = unreadIds.count(shares[i].objectId) == 0;
+            }
         }
     }
     return true;
-}
-
-int printShares(Session& s, const ShareArgs& a, const std::vector<__HNASFileSystemShares>& shares,
-                const std::vector<std::string>& types,
-                const std::vector<__HNASSkippedItem>& unread) {
-    std::set<std::string> unreadIds;
-    for (const auto& item : unread) {
-        unreadIds.insert(item.objectId);
-    }
-    if (!s.json()) {
-        tableOf(shares, types, a.withPermissions, unreadIds).print(std::cout, s.output());
-        return 0;
-    }
-    JsonWriter json = jsonWriter();
-    json.beginArray();
-    for (size_t i = 0; i < shares.size(); ++i) {
-        std::optional<bool> read;
-        if (a.withPermissions && types[i] == "CIFS") {
-            read = unreadIds.count(shares[i].objectId) == 0;
-        }
-        writeJson(json, shares[i], true, types[i], read);
-    }
-    json.endArray();
-    printJson(std::cout, json);
-    return 0;
 }
 
 void addListCommand(CLI::App* share, Selection& sel) {
@@ -142,13 +124,18 @@ void addListCommand(CLI::App* share, Selection& sel) {
                        return 1;
                    }
                    s.hnas().setParallelRequests(a->parallel);
-                   std::vector<__HNASFileSystemShares> shares;
-                   std::vector<std::string> types;
+                   std::vector<ShareView> shares;
                    std::vector<__HNASSkippedItem> unread;
-                   if (!listAllShares(s, *a, server, shares, types, unread)) {
+                   if (!listAllShares(s, *a, server, shares, unread)) {
                        return s.fail("share list");
                    }
-                   printShares(s, *a, shares, types, unread);
+                   if (s.json()) {
+                       show(s, shares);
+                   } else {
+                       const std::vector<std::string> without = {"PERMISSIONS"};
+                       tableOf(shares, a->withPermissions ? std::vector<std::string>{} : without)
+                           .print(std::cout, s.output());
+                   }
                    return warnSkipped("the permission entries of", "CIFS share",
                                       "could not be read", unread);
                }};
@@ -243,13 +230,7 @@ void addCreateCommand(CLI::App* share, Selection& sel) {
                                                        a->type, share, withPermissions)) {
                        return s.fail("share create");
                    }
-                   if (s.json()) {
-                       JsonWriter json = jsonWriter();
-                       writeJson(json, share, false);
-                       printJson(std::cout, json);
-                   } else {
-                       tableOf(share).print(std::cout, s.output());
-                   }
+                   show(s, ShareView{share, "", std::nullopt, false});
                    return withPermissions
                               ? checkPermissions(s, share, settings->cifsAuthentications)
                               : 0;

@@ -121,6 +121,18 @@ void readPermissions(const std::string& path, simdjson::dom::array array,
 
 } // namespace
 
+std::vector<Field<Settings>> shareSettingFields() {
+    std::vector<Field<Settings>> fields;
+    for (const auto& setting : kTextSettings) {
+        fields.push_back({setting.key, member(setting.field)});
+    }
+    for (const auto& setting : kFlagSettings) {
+        fields.push_back({setting.key, member(setting.field)});
+    }
+    fields.push_back({kMaxUsersKey, member(&Settings::maxConcurrentUsers)});
+    return fields;
+}
+
 void addShareSettingsOptions(CLI::App& app, ShareSettingsArgs& a) {
     const std::string group = "Share settings";
     app.add_option("--settings-file", a.settingsFile,

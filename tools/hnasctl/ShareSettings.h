@@ -7,6 +7,7 @@
 #include <string>
 #include <vector>
 
+#include "RecordFields.h"
 #include "hnasmgmt/json/HNASRecords.h"
 
 namespace CLI {
@@ -26,6 +27,10 @@ struct ShareSettingsArgs {
     std::map<std::string, CLI::Option*> given; // settings key -> its option
     std::vector<std::string> permissions;      // "NAME=PERMISSION[,TYPE[,ENCODED_NAME]]"
 };
+
+// The settings that options and the settings file name, as fields under
+// the same keys: text settings, flags, then the maximum number of users.
+std::vector<Field<__HNASFileSystemShareSettings>> shareSettingFields();
 
 // Adds the settings and permission options to a subcommand.
 void addShareSettingsOptions(CLI::App& app, ShareSettingsArgs& args);
