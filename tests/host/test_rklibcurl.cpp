@@ -11,6 +11,7 @@
 #include <chrono>
 #include <climits>
 #include <cstdlib>
+#include <ctime>
 #include <filesystem>
 #include <fstream>
 #include <string>
@@ -79,6 +80,15 @@ protected:
             o.retryFirstDelayMs = 10;
             o.retryMaxDelayMs = maxDelayMs;
         });
+    }
+    // An HTTP date ("Sun, 06 Nov 1994 08:49:37 GMT").
+    static std::string httpDate(std::chrono::system_clock::time_point at) {
+        const std::time_t t = std::chrono::system_clock::to_time_t(at);
+        std::tm utc{};
+        gmtime_r(&t, &utc);
+        char text[64];
+        return std::string(text,
+                           std::strftime(text, sizeof text, "%a, %d %b %Y %H:%M:%S GMT", &utc));
     }
     static long long msSince(std::chrono::steady_clock::time_point start) {
         return std::chrono::duration_cast<std::chrono::milliseconds>(
@@ -260,20 +270,27 @@ TEST_F(RKLibCurlTest, BusyAnswersAreRetriedForGetsOnly) {
     Result r = send(HTTP_REQ_TYPE_GET, gateway.url("r"));
     EXPECT_TRUE(!r.ok && r.status == 502 && r.body == "bad gateway");
     EXPECT_EQ(gateway.requestCount(), 4u); // maxRetries 3
-    // Retry-After is honoured up to the longest delay.
-    const char* const busy =
-        "HTTP/1.1 503 Service Unavailable\r\nRetry-After: 1\r\nContent-Length: 4\r\n\r\nbusy";
-    for (long maxDelay : {2000L, 100L}) {
-        SCOPED_TRACE(maxDelay);
-        fastRetries(2, maxDelay);
-        hnastest::RawServer server({busy, k200});
+    // Retry-After, in seconds or as a date, is honoured up to the longest
+    // delay; a value that is neither leaves the ordinary back-off (10 ms).
+    const std::string soon = httpDate(std::chrono::system_clock::now() + std::chrono::seconds(30));
+    const struct {
+        std::string retryAfter;
+        long maxDelay, atLeastMs, belowMs;
+    } rows[] = {
+        {"1", 2000, 950, 1800}, {"1", 100, 90, 700}, {soon, 100, 90, 700}, {"soon", 2000, 0, 700}};
+    for (const auto& row : rows) {
+        SCOPED_TRACE(row.retryAfter + " " + std::to_string(row.maxDelay));
+        fastRetries(2, row.maxDelay);
+        hnastest::RawServer server({"HTTP/1.1 503 Service Unavailable\r\nRetry-After: " +
+                                        row.retryAfter + "\r\nContent-Length: 4\r\n\r\nbusy",
+                                    k200});
         const auto start = std::chrono::steady_clock::now();
         r = send(HTTP_REQ_TYPE_GET, server.url());
         const long long elapsed = msSince(start);
         EXPECT_TRUE(r.ok && r.status == 200) << r.error;
         EXPECT_EQ(server.requests(), 2);
-        EXPECT_GE(elapsed, maxDelay == 100 ? 90 : 950);
-        EXPECT_LT(elapsed, maxDelay == 100 ? 700 : 1800);
+        EXPECT_GE(elapsed, row.atLeastMs);
+        EXPECT_LT(elapsed, row.belowMs);
     }
 }
 
