@@ -253,7 +253,7 @@ Figures measureOnce(const std::string& doc, Path path) {
     std::vector<__HNASFileSystemShares> shares;
     if (path == Path::Facade) {
         std::vector<__HNASFileSystemShares> listed;
-        f.ok = hnasjson::readListing(1, text, listed);
+        f.ok = hnasmgmt::json::readListing(1, text, listed);
         f.peakParse = peakNow(reset);
         shares = std::move(listed);
     } else {

@@ -61,11 +61,11 @@ struct Shape {
 };
 
 bool shapeOf(const std::string& body, Shape& shape) {
-    using hnasjson::JsonValue;
+    using hnasmgmt::json::JsonValue;
     static constexpr std::string_view kKeys[] = {"settings", "cifsAuthentications"};
     static constexpr std::string_view kNone[] = {"-"};
-    hnasjson::JsonScan scan;
-    hnasjson::JsonObject root;
+    hnasmgmt::json::JsonScan scan;
+    hnasmgmt::json::JsonObject root;
     if (!scan.start(readable(body), root)) {
         return false;
     }

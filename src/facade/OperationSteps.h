@@ -18,7 +18,7 @@
 #include "text/LogText.h"
 #include "json/ListingReaders.h"
 
-namespace hnasfacade {
+namespace hnasmgmt::facade {
 
 using hnasmgmt::clipForLog;
 using hnasmgmt::gatewayTextForLog;
@@ -271,7 +271,7 @@ bool sendAndReadListing(HNASRestAPI& api, const OpLog& op, const Request& reques
                         WalkStep* step = nullptr) {
     std::vector<Record> parsed;
     const auto read = [&](std::string& body) {
-        return hnasjson::readListing(static_cast<unsigned long long>(op.job), body, parsed);
+        return hnasmgmt::json::readListing(static_cast<unsigned long long>(op.job), body, parsed);
     };
     if (!sendAndRead(api, op, request, onFailure, onBody, read, step)) {
         return false;
@@ -289,4 +289,4 @@ bool sendAndParse(HNASRestAPI& api, const OpLog& op, const Request& request, OnF
         [&](std::string& body) { return message.parseResponse(body); }, step);
 }
 
-} // namespace hnasfacade
+} // namespace hnasmgmt::facade

@@ -21,7 +21,7 @@ RkManageHNAS::RkManageHNAS(const unsigned long long& jobId)
     : jobId(jobId), initialised(false), lastErrorCode(0), parallelRequests(1) {}
 
 RkManageHNAS::~RkManageHNAS() {
-    hnasfacade::forgetSkipped(this);
+    hnasmgmt::facade::forgetSkipped(this);
 }
 
 void RkManageHNAS::init(std::string userName, std::string password, std::string subsystemType,
@@ -52,7 +52,7 @@ long long RkManageHNAS::getLastErrorCode() const {
 
 std::vector<__HNASSkippedItem> RkManageHNAS::getSkippedItems() const {
     try {
-        return hnasfacade::skippedOf(this);
+        return hnasmgmt::facade::skippedOf(this);
     } catch (...) {
         return std::vector<__HNASSkippedItem>(); // no memory for the copy
     }

@@ -14,14 +14,14 @@
 
 namespace {
 
-using namespace hnasfacade;
+using namespace hnasmgmt::facade;
 
 } // namespace
 
-bool hnasfacade::cifsAuthentication(unsigned long long jobId, bool initialised, HNASRestAPI* api,
-                                    const std::string& shareObjectId,
-                                    std::vector<__HNASCIFSAuthentication>& entries,
-                                    WalkStep* step) {
+bool hnasmgmt::facade::cifsAuthentication(unsigned long long jobId, bool initialised,
+                                          HNASRestAPI* api, const std::string& shareObjectId,
+                                          std::vector<__HNASCIFSAuthentication>& entries,
+                                          WalkStep* step) {
     static const char* const kFunction = functionOf(Op::GetCIFSAuth);
     return runSessionOperation(kFunction, jobId, initialised, api, [&](const OpLog& op) {
         HNASJSONGetCIFSAuthentication message(jobId);
@@ -29,7 +29,7 @@ bool hnasfacade::cifsAuthentication(unsigned long long jobId, bool initialised, 
             op.trace.DebugLvl(kFunction, -1, "The CIFS Share object ID is empty.");
             return false;
         }
-        const Request request = hnasfacade::request<Op::GetCIFSAuth>(shareObjectId);
+        const Request request = hnasmgmt::facade::request<Op::GetCIFSAuth>(shareObjectId);
         const bool read = sendAndParse(
             *api, op, request,
             [&](const Reply&) {
@@ -47,8 +47,8 @@ bool hnasfacade::cifsAuthentication(unsigned long long jobId, bool initialised, 
 
 bool RkManageHNAS::getCIFSAuthentication(const std::string& shareObjectId,
                                          std::vector<__HNASCIFSAuthentication>& entries) {
-    return hnasfacade::cifsAuthentication(jobId, initialised, restApi.get(), shareObjectId, entries,
-                                          nullptr);
+    return hnasmgmt::facade::cifsAuthentication(jobId, initialised, restApi.get(), shareObjectId,
+                                                entries, nullptr);
 }
 
 bool RkManageHNAS::setCIFSAuthentication(const std::string& shareObjectId,
@@ -66,8 +66,8 @@ bool RkManageHNAS::setCIFSAuthentication(const std::string& shareObjectId,
             return false;
         }
         const Request request =
-            hnasfacade::request<Op::SetCIFSAuth>(shareObjectId).withBody(std::move(body));
-        if (!hnasfacade::send(*restApi, op, request).ok) {
+            hnasmgmt::facade::request<Op::SetCIFSAuth>(shareObjectId).withBody(std::move(body));
+        if (!hnasmgmt::facade::send(*restApi, op, request).ok) {
             op.trace.DebugLvl(kFunction, -1, op.job,
                               "Unable to set CIFS Authentication for CIFS Share Object ID[%s]",
                               clipForLog(shareObjectId).c_str());
@@ -86,8 +86,9 @@ bool RkManageHNAS::deleteCIFSAuthentication(const std::string& shareObjectId,
             return false;
         }
 
-        const Request request = hnasfacade::request<Op::DeleteCIFSAuth>(shareObjectId, encodedName);
-        if (!hnasfacade::send(*restApi, op, request).ok) {
+        const Request request =
+            hnasmgmt::facade::request<Op::DeleteCIFSAuth>(shareObjectId, encodedName);
+        if (!hnasmgmt::facade::send(*restApi, op, request).ok) {
             op.trace.DebugLvl(kFunction, -1, op.job, "Unable to delete permission.");
             return false;
         }

@@ -27,7 +27,7 @@ bool isIPv4Address(const std::string& text) {
     return inet_pton(AF_INET, text.c_str(), &address) == 1;
 }
 
-using namespace hnasfacade;
+using namespace hnasmgmt::facade;
 
 // The subsystem's fields at level 5, one line each.
 void logSubsystem(const OpLog& op, const __HNASStorageSubSystemInfo& info) {
@@ -63,7 +63,7 @@ bool RkManageHNAS::getFileDevice(__HNASStorageSubSystemInfo& info) {
     static const char* const kFunction = functionOf(Op::FileDevices);
     return runSessionOperation(kFunction, jobId, initialised, restApi.get(), [&](const OpLog& op) {
         HNASJSONGetFileDevice message(jobId);
-        const Request request = hnasfacade::request<Op::FileDevices>();
+        const Request request = hnasmgmt::facade::request<Op::FileDevices>();
         const bool read = sendAndParse(
             *restApi, op, request,
             [&](const Reply& reply) {
@@ -90,7 +90,7 @@ bool RkManageHNAS::getVirtualServers(std::vector<__HNASVirtualServers>& servers)
             return false;
         }
         HNASJSONGetVirtualServers message(jobId);
-        const Request request = hnasfacade::request<Op::VirtualServers>();
+        const Request request = hnasmgmt::facade::request<Op::VirtualServers>();
         const bool read = sendAndParse(
             *restApi, op, request,
             [&](const Reply& reply) {

@@ -29,7 +29,7 @@ findDirectory(const std::vector<__HNASFileSystemDirectories>& directories,
     return nullptr;
 }
 
-using namespace hnasfacade;
+using namespace hnasmgmt::facade;
 
 } // namespace
 
@@ -48,7 +48,7 @@ bool RkManageHNAS::getFileSystemDirectories(const std::string& filesystemId,
         }
 
         return sendAndReadListing(
-            *restApi, op, hnasfacade::request<Op::ListDirectories>(filesystemId, directoryId),
+            *restApi, op, hnasmgmt::facade::request<Op::ListDirectories>(filesystemId, directoryId),
             fixedLine(op, -1,
                       "Unable to get directories list under directory ID[" +
                           clipForLog(directoryId) + "]"),

@@ -23,7 +23,7 @@ std::string lowerCopy(const std::string& text) {
     return boost::algorithm::to_lower_copy(text, std::locale());
 }
 
-using namespace hnasfacade;
+using namespace hnasmgmt::facade;
 
 } // namespace
 
@@ -40,7 +40,7 @@ bool RkManageHNAS::getFileSystemsInfo(const std::string& filesystemId,
                               clipForLog(filesystemId).c_str());
         }
 
-        const Request request = hnasfacade::request<Op::ListFileSystems>(filesystemId);
+        const Request request = hnasmgmt::facade::request<Op::ListFileSystems>(filesystemId);
         return sendAndReadListing(
             *restApi, op, request, fixedLine(op, -1, "Unable to get file systems list."),
             bodyLine(op, 5, "Successfully got file systems. Response [%s]"), filesystems);
@@ -122,7 +122,8 @@ bool RkManageHNAS::getEVSIdAssociatedWithFileSystemID(const std::string& filesys
         }
 
         HNASJSONGetVirtualServerAssociatedWithFS message(jobId);
-        const Request request = hnasfacade::request<Op::FileSystemVirtualServer>(filesystemId);
+        const Request request =
+            hnasmgmt::facade::request<Op::FileSystemVirtualServer>(filesystemId);
         const bool read = sendAndParse(
             *restApi, op, request,
             fixedLine(op, -1,

@@ -18,7 +18,7 @@
 
 namespace {
 
-using namespace hnasfacade;
+using namespace hnasmgmt::facade;
 
 const char* const kCIFS = "CIFS";
 const char* const kNFS = "NFS";
@@ -67,7 +67,7 @@ bool readShareListing(HNASRestAPI& api, const OpLog& op, const __HNASVirtualServ
     }
     const std::string server = clipForLog(virtualServer.name);
     return sendAndReadListing(
-        api, op, hnasfacade::request<Op::ListShares>(virtualServer.objectId, shareType),
+        api, op, hnasmgmt::facade::request<Op::ListShares>(virtualServer.objectId, shareType),
         [&](const Reply& reply) {
             op.trace.DebugLvl(op.function, -1, op.job,
                               "Unable to get file system shares for virtual server [%s]. "
@@ -93,8 +93,8 @@ bool postShare(HNASRestAPI& api, const OpLog& op, HNASJSONCreateFileSystemShare&
                std::string body) {
     const std::string what =
         "[" + clipForLog(shareName) + "] for File System Path[" + clipForLog(path) + "]";
-    const Request request = (shareType == kCIFS ? hnasfacade::request<Op::CreateCIFSShare>()
-                                                : hnasfacade::request<Op::CreateNFSShare>())
+    const Request request = (shareType == kCIFS ? hnasmgmt::facade::request<Op::CreateCIFSShare>()
+                                                : hnasmgmt::facade::request<Op::CreateNFSShare>())
                                 .withBody(std::move(body));
     return sendAndParse(api, op, request, fixedLine(op, -1, "Unable to create Share" + what),
                         fixedLine(op, 0, "Successfully created Share" + what), message);
@@ -233,15 +233,15 @@ bool RkManageHNAS::getFilesystemShares(__HNASVirtualServers& virtualServer,
         };
         auto permissionsOf = [&](size_t i) {
             const std::string& id = result[i].objectId;
-            return hnasfacade::sentPath(id, hnasfacade::request<Op::GetCIFSAuth>(id));
+            return hnasmgmt::facade::sentPath(id, hnasmgmt::facade::request<Op::GetCIFSAuth>(id));
         };
         if (fetchPermissions) {
-            hnasfacade::setSkipped(this, {});
+            hnasmgmt::facade::setSkipped(this, {});
         }
-        hnasfacade::walk(restApi.get(), fetchPermissions ? parallelRequests : 1, result.size(),
-                         Op::GetCIFSAuth, permissionsOf, visit);
+        hnasmgmt::facade::walk(restApi.get(), fetchPermissions ? parallelRequests : 1,
+                               result.size(), Op::GetCIFSAuth, permissionsOf, visit);
         if (fetchPermissions) {
-            hnasfacade::setSkipped(this, std::move(skipped));
+            hnasmgmt::facade::setSkipped(this, std::move(skipped));
         }
 
         shares = std::move(result);
@@ -323,9 +323,9 @@ bool RkManageHNAS::deleteFileSystemShare(const std::string& objectId,
         }
 
         const Request request = shareType == kCIFS
-                                    ? hnasfacade::request<Op::DeleteCIFSShare>(objectId)
-                                    : hnasfacade::request<Op::DeleteNFSShare>(objectId);
-        if (!hnasfacade::send(*restApi, op, request).ok) {
+                                    ? hnasmgmt::facade::request<Op::DeleteCIFSShare>(objectId)
+                                    : hnasmgmt::facade::request<Op::DeleteNFSShare>(objectId);
+        if (!hnasmgmt::facade::send(*restApi, op, request).ok) {
             op.trace.DebugLvl(kFunction, -1, op.job,
                               "Unable to delete Share [Type]:[%s] with Object Id[%s]",
                               clipForLog(shareType).c_str(), clipForLog(objectId).c_str());

@@ -18,7 +18,7 @@ namespace {
 // Name filter under which the library's own snapshots are listed.
 const char* const kLibrarySnapshotFilter = "RKHNAS";
 
-using namespace hnasfacade;
+using namespace hnasmgmt::facade;
 
 // A deletion or recovery of a snapshot named by its object ID: refused before
 // init or without an object ID; a failed request logs `failureFormat` with the
@@ -33,7 +33,7 @@ bool snapshotCommand(bool initialised, HNASRestAPI* api, const OpLog& op,
         op.trace.DebugLvl(op.function, -1, op.job, "Invalid input.");
         return false;
     }
-    if (!hnasfacade::send(*api, op, request).ok) {
+    if (!hnasmgmt::facade::send(*api, op, request).ok) {
         op.trace.DebugLvl(op.function, -1, op.job, failureFormat, clipForLog(objectId).c_str());
         return false;
     }
@@ -58,7 +58,8 @@ bool RkManageHNAS::createFileSystemSnapshot(const std::string& displayName,
         if (!bodyBuilt(op, message.buildRequest(body), body, "Unable to build the request body")) {
             return false;
         }
-        const Request request = hnasfacade::request<Op::CreateSnapshot>().withBody(std::move(body));
+        const Request request =
+            hnasmgmt::facade::request<Op::CreateSnapshot>().withBody(std::move(body));
         const std::string what = "[" + clipForLog(displayName) + "] for File System ID[" +
                                  clipForLog(filesystemId) + "]";
         const bool read = sendAndParse(
@@ -87,7 +88,7 @@ bool snapshotListing(unsigned long long jobId, bool initialised, HNASRestAPI* ap
         }
 
         return sendAndReadListing(
-            *api, op, hnasfacade::request<Op::ListSnapshots>(filesystemId, nameFilter),
+            *api, op, hnasmgmt::facade::request<Op::ListSnapshots>(filesystemId, nameFilter),
             fixedLine(op, -1, "Unable to get file systems snapshots."),
             bodyLine(op, 5, "Successfully got file system snapshots. Response [%s]"), snapshots,
             step);
@@ -107,7 +108,7 @@ bool RkManageHNAS::getAllSnapshots(std::vector<__HNASFileSystemSnapshot>& snapsh
     static const char* const kFunction = "RkManageHNAS::getAllSnapshots";
     return runOperation(kFunction, jobId, [&](const OpLog& op) {
         snapshots.clear();
-        hnasfacade::setSkipped(this, {});
+        hnasmgmt::facade::setSkipped(this, {});
 
         std::vector<__HNASFileSystemInfo> filesystems;
         if (!nonEmptyListing(op, getFileSystemsInfo(std::string(), filesystems), filesystems,
@@ -124,9 +125,10 @@ bool RkManageHNAS::getAllSnapshots(std::vector<__HNASFileSystemSnapshot>& snapsh
         std::vector<__HNASSkippedItem> skipped;
         auto listingOf = [&](size_t i) {
             const std::string& id = filesystems[i].filesystemId;
-            return hnasfacade::sentPath(id, hnasfacade::request<Op::ListSnapshots>(id, nameFilter));
+            return hnasmgmt::facade::sentPath(
+                id, hnasmgmt::facade::request<Op::ListSnapshots>(id, nameFilter));
         };
-        hnasfacade::walk(
+        hnasmgmt::facade::walk(
             restApi.get(), parallelRequests, filesystems.size(), Op::ListSnapshots, listingOf,
             [&](size_t i, WalkStep& step) {
                 const __HNASFileSystemInfo& filesystem = filesystems[i];
@@ -143,7 +145,7 @@ bool RkManageHNAS::getAllSnapshots(std::vector<__HNASFileSystemSnapshot>& snapsh
                 snapshots.insert(snapshots.end(), std::make_move_iterator(working.begin()),
                                  std::make_move_iterator(working.end()));
             });
-        hnasfacade::setSkipped(this, std::move(skipped));
+        hnasmgmt::facade::setSkipped(this, std::move(skipped));
         return true;
     });
 }
@@ -229,7 +231,7 @@ bool RkManageHNAS::deleteFileSystemSnapshot(const std::string& objectId) {
     static const char* const kFunction = functionOf(Op::DeleteSnapshot);
     return runOperation(kFunction, jobId, [&](const OpLog& op) {
         return snapshotCommand(initialised, restApi.get(), op, objectId,
-                               hnasfacade::request<Op::DeleteSnapshot>(objectId),
+                               hnasmgmt::facade::request<Op::DeleteSnapshot>(objectId),
                                "Unable to delete Snapshot with ObjectID [%s]");
     });
 }
@@ -238,7 +240,7 @@ bool RkManageHNAS::recoverFileSystemSnapshot(const std::string& objectId) {
     static const char* const kFunction = functionOf(Op::RecoverSnapshot);
     return runOperation(kFunction, jobId, [&](const OpLog& op) {
         return snapshotCommand(initialised, restApi.get(), op, objectId,
-                               hnasfacade::request<Op::RecoverSnapshot>(objectId),
+                               hnasmgmt::facade::request<Op::RecoverSnapshot>(objectId),
                                "Unable to recover Snapshot with ObjectID [%s]");
     });
 }

@@ -6,7 +6,7 @@
 #include <unordered_map>
 #include <utility>
 
-namespace hnasfacade {
+namespace hnasmgmt::facade {
 
 namespace {
 
@@ -40,4 +40,4 @@ void forgetSkipped(const RkManageHNAS* owner) noexcept {
     lists().erase(owner);
 }
 
-} // namespace hnasfacade
+} // namespace hnasmgmt::facade

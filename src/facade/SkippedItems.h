@@ -8,7 +8,7 @@
 
 #include "hnasmgmt/facade/RkManageHNAS.h"
 
-namespace hnasfacade {
+namespace hnasmgmt::facade {
 
 // Replaces what `owner`'s last walk skipped.
 void setSkipped(const RkManageHNAS* owner, std::vector<__HNASSkippedItem> items);
@@ -19,4 +19,4 @@ std::vector<__HNASSkippedItem> skippedOf(const RkManageHNAS* owner);
 // Forgets `owner` (it is being destroyed). Never throws.
 void forgetSkipped(const RkManageHNAS* owner) noexcept;
 
-} // namespace hnasfacade
+} // namespace hnasmgmt::facade

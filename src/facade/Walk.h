@@ -13,7 +13,7 @@
 #include "hnasmgmt/host/RKLibCurl.h"
 #include "hnasmgmt/rest/HNASRestAPI.h"
 
-namespace hnasfacade {
+namespace hnasmgmt::facade {
 
 // What a visit would send of the request's path: nothing (empty) when the
 // identifier it was built from is empty or the path unsafe, as the operation
@@ -54,4 +54,4 @@ void walk(HNASRestAPI* session, unsigned parallel, std::size_t count, Op op,
     }
 }
 
-} // namespace hnasfacade
+} // namespace hnasmgmt::facade

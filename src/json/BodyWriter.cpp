@@ -7,7 +7,7 @@
 #include "hnasmgmt/host/DbgTrace.h"
 #include "json/JsonText.h"
 
-namespace hnasjson {
+namespace hnasmgmt::json {
 
 void ObjectWriter::key(const char* key) {
     if (out_.size() > 1) {
@@ -52,4 +52,4 @@ void logInvalidParameters(const char* function, unsigned long long jobId) noexce
     trace.DebugLvl(function, -1, static_cast<long long>(jobId), "Invalid parameters!!");
 }
 
-} // namespace hnasjson
+} // namespace hnasmgmt::json

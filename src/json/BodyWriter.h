@@ -9,7 +9,7 @@
 #include "json/JsonText.h"
 #include "json/RecordSchema.h"
 
-namespace hnasjson {
+namespace hnasmgmt::json {
 
 // Writes one JSON object, member by member, separated by ", ".
 class ObjectWriter {
@@ -79,4 +79,4 @@ bool buildBody(const char* function, unsigned long long jobId, bool valid, std::
     }
 }
 
-} // namespace hnasjson
+} // namespace hnasmgmt::json

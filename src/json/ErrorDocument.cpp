@@ -4,7 +4,7 @@
 
 #include "json/ParseFrame.h"
 
-namespace hnasjson {
+namespace hnasmgmt::json {
 
 bool ErrorDocument::operator()(JsonScan& scan, std::size_t i, JsonValue& value) {
     static constexpr std::string_view kDetailKeys[] = {"reason"};
@@ -36,4 +36,4 @@ bool scanErrorDocument(const std::string& body, ErrorDocument& error) noexcept {
     }
 }
 
-} // namespace hnasjson
+} // namespace hnasmgmt::json

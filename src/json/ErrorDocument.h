@@ -11,7 +11,7 @@
 
 #include "json/JsonScan.h"
 
-namespace hnasjson {
+namespace hnasmgmt::json {
 
 struct ErrorDocument {
     // The root's keys, in the order of the bits of the mask read.
@@ -34,4 +34,4 @@ struct ErrorDocument {
 // logging nothing, otherwise (an empty body too). Never throws.
 bool scanErrorDocument(const std::string& body, ErrorDocument& error) noexcept;
 
-} // namespace hnasjson
+} // namespace hnasmgmt::json

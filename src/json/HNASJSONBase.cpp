@@ -26,11 +26,11 @@ void HNASJSONBase::getError(unsigned long long& code, std::string& message) {
 // errorCode N and errorMsg "A(B).". Every key is required.
 bool HNASJSONBase::parseErrorResponse(std::string& response) {
     try {
-        hnasjson::ErrorDocument error;
+        hnasmgmt::json::ErrorDocument error;
         std::uint32_t read = 0;
-        if (!hnasjson::readDocument("HNASJsonBase::parseErrorResponse", jobId, response,
-                                    hnasjson::ErrorDocument::kKeys, error, read) ||
-            read != hnasjson::allOf(hnasjson::ErrorDocument::kKeys)) {
+        if (!hnasmgmt::json::readDocument("HNASJsonBase::parseErrorResponse", jobId, response,
+                                          hnasmgmt::json::ErrorDocument::kKeys, error, read) ||
+            read != hnasmgmt::json::allOf(hnasmgmt::json::ErrorDocument::kKeys)) {
             return false;
         }
         std::string message = error.text();

@@ -29,14 +29,15 @@ bool HNASJSONSetCIFSAuthentication::buildRequest(std::string& body) {
                        "Nothing to build. No CIFS Authentication set.");
         return true;
     }
-    const bool valid = std::all_of(cifsAuthentications.begin(), cifsAuthentications.end(),
-                                   [](const __HNASCIFSAuthentication& entry) {
-                                       return hnasjson::writable<hnasjson::kBody>(entry);
-                                   });
-    return hnasjson::buildBody("buildRequest", jobId, valid, body, [&] {
+    const bool valid =
+        std::all_of(cifsAuthentications.begin(), cifsAuthentications.end(),
+                    [](const __HNASCIFSAuthentication& entry) {
+                        return hnasmgmt::json::writable<hnasmgmt::json::kBody>(entry);
+                    });
+    return hnasmgmt::json::buildBody("buildRequest", jobId, valid, body, [&] {
         std::string text = "{\"cifsAuthentications\":[";
         for (const __HNASCIFSAuthentication& entry : cifsAuthentications) {
-            text += hnasjson::writeRecord<hnasjson::kBody>(entry, " },");
+            text += hnasmgmt::json::writeRecord<hnasmgmt::json::kBody>(entry, " },");
         }
         text.pop_back(); // the comma after the last entry
         text += "]}";

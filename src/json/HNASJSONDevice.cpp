@@ -8,8 +8,8 @@
 #include "json/ParseFrame.h"
 #include "json/RecordReaders.h"
 
-using hnasjson::JsonScan;
-using hnasjson::JsonValue;
+using hnasmgmt::json::JsonScan;
+using hnasmgmt::json::JsonValue;
 
 // --- HNASJSONGetFileDevice ---
 
@@ -18,11 +18,12 @@ HNASJSONGetFileDevice::HNASJSONGetFileDevice(const unsigned long long& jobId)
 
 // The licences are appended to those already held.
 bool HNASJSONGetFileDevice::parseResponse(std::string& response) {
-    using Rows = hnasjson::Selection<__HNASStorageSubSystemInfo, hnasjson::kRead>;
-    return hnasjson::readInto(
+    using Rows = hnasmgmt::json::Selection<__HNASStorageSubSystemInfo, hnasmgmt::json::kRead>;
+    return hnasmgmt::json::readInto(
         "HNASJSONGetFileDevice::parseResponse", jobId, response, Rows::keys, subsystemInfo,
         [](JsonScan& scan, std::size_t i, JsonValue& v, __HNASStorageSubSystemInfo& info) {
-            return hnasjson::readRow<hnasjson::kRead>(scan, i, v, info) == hnasjson::Taken::Value;
+            return hnasmgmt::json::readRow<hnasmgmt::json::kRead>(scan, i, v, info) ==
+                   hnasmgmt::json::Taken::Value;
         });
 }
 
@@ -43,7 +44,7 @@ HNASJSONGetVirtualServerAssociatedWithFS::HNASJSONGetVirtualServerAssociatedWith
 // failure. The addresses accumulate.
 bool HNASJSONGetVirtualServerAssociatedWithFS::parseResponse(std::string& response) {
     static constexpr std::string_view kKeys[] = {"virtualServers"};
-    return hnasjson::readInto(
+    return hnasmgmt::json::readInto(
         "HNASJSONGetVirtualServerAssociatedWithFS::parseResponse", jobId, response, kKeys,
         virtualServer, [](JsonScan& scan, std::size_t, JsonValue& v, __HNASVirtualServers& server) {
             bool first = true;
@@ -54,7 +55,7 @@ bool HNASJSONGetVirtualServerAssociatedWithFS::parseResponse(std::string& respon
                     return;
                 }
                 first = false;
-                complete = hnasjson::readRecord(scan, element, server);
+                complete = hnasmgmt::json::readRecord(scan, element, server);
             }) && complete;
         });
 }

@@ -10,8 +10,8 @@
 #include "json/ParseFrame.h"
 #include "json/RecordReaders.h"
 
-using hnasjson::JsonScan;
-using hnasjson::JsonValue;
+using hnasmgmt::json::JsonScan;
+using hnasmgmt::json::JsonValue;
 
 HNASJSON_LISTING_MESSAGE(HNASJSONGetFileSystems, __HNASFileSystemInfo, filesystems, getFileSystems)
 
@@ -30,28 +30,28 @@ HNASJSONCreateFileSystemSnapshot::HNASJSONCreateFileSystemSnapshot(const unsigne
 // {"displayName":"D", "filesystemId":"F", "appSearchId":"A" }
 // Values go in verbatim, so each must already be valid JSON string content.
 bool HNASJSONCreateFileSystemSnapshot::buildRequest(std::string& body) {
-    return hnasjson::buildBody("HNASJSONCreateFileSystemSnapshot::buildRequest", jobId,
-                               !displayName.empty() && !filesystemId.empty() &&
-                                   !appSearchId.empty() &&
-                                   hnasjson::isJsonStringContent(displayName) &&
-                                   hnasjson::isJsonStringContent(filesystemId) &&
-                                   hnasjson::isJsonStringContent(appSearchId),
-                               body, [&] {
-                                   return hnasjson::ObjectWriter()
-                                       .text("displayName", displayName)
-                                       .text("filesystemId", filesystemId)
-                                       .text("appSearchId", appSearchId)
-                                       .close(" }");
-                               });
+    return hnasmgmt::json::buildBody("HNASJSONCreateFileSystemSnapshot::buildRequest", jobId,
+                                     !displayName.empty() && !filesystemId.empty() &&
+                                         !appSearchId.empty() &&
+                                         hnasmgmt::json::isJsonStringContent(displayName) &&
+                                         hnasmgmt::json::isJsonStringContent(filesystemId) &&
+                                         hnasmgmt::json::isJsonStringContent(appSearchId),
+                                     body, [&] {
+                                         return hnasmgmt::json::ObjectWriter()
+                                             .text("displayName", displayName)
+                                             .text("filesystemId", filesystemId)
+                                             .text("appSearchId", appSearchId)
+                                             .close(" }");
+                                     });
 }
 
 // Reads the created "snapshot" object; every key is required.
 bool HNASJSONCreateFileSystemSnapshot::parseResponse(std::string& response) {
     static constexpr std::string_view kKeys[] = {"snapshot"};
-    return hnasjson::readInto(
+    return hnasmgmt::json::readInto(
         "HNASJSONCreateFileSystemSnapshot::parseResponse", jobId, response, kKeys, snapshot,
         [](JsonScan& scan, std::size_t, JsonValue& v, __HNASFileSystemSnapshot& created) {
-            return hnasjson::readRecord(scan, v, created);
+            return hnasmgmt::json::readRecord(scan, v, created);
         });
 }
 

@@ -13,8 +13,8 @@
 #include "json/ParseFrame.h"
 #include "json/RecordReaders.h"
 
-using hnasjson::JsonScan;
-using hnasjson::JsonValue;
+using hnasmgmt::json::JsonScan;
+using hnasmgmt::json::JsonValue;
 
 HNASJSON_LISTING_MESSAGE(HNASJSONGetFileSystemShares, __HNASFileSystemShares, shares,
                          getFileSystemShares)
@@ -36,16 +36,17 @@ namespace {
 bool validIdentity(const std::string& name, const std::string& virtualServerId,
                    const std::string& filesystemId, const std::string& filesystemPath) {
     return !name.empty() && !virtualServerId.empty() && !filesystemId.empty() &&
-           !filesystemPath.empty() && hnasjson::isJsonStringContent(name) &&
-           hnasjson::isJsonNumber(virtualServerId) && hnasjson::isJsonStringContent(filesystemId) &&
-           hnasjson::isJsonStringContent(filesystemPath);
+           !filesystemPath.empty() && hnasmgmt::json::isJsonStringContent(name) &&
+           hnasmgmt::json::isJsonNumber(virtualServerId) &&
+           hnasmgmt::json::isJsonStringContent(filesystemId) &&
+           hnasmgmt::json::isJsonStringContent(filesystemPath);
 }
 
 // {"name":"N", "virtualServerId":V, "filesystemId":"F", "filesystemPath":"P", "settings":S}
 std::string shareBody(const std::string& name, const std::string& virtualServerId,
                       const std::string& filesystemId, const std::string& filesystemPath,
                       const std::string& settings) {
-    return hnasjson::ObjectWriter()
+    return hnasmgmt::json::ObjectWriter()
         .text("name", name)
         .bare("virtualServerId", virtualServerId)
         .text("filesystemId", filesystemId)
@@ -58,30 +59,30 @@ std::string shareBody(const std::string& name, const std::string& virtualServerI
 
 bool HNASJSONCreateFileSystemShare::buildRequestNFS(std::string& body,
                                                     __HNASFileSystemShareSettings& settings) {
-    return hnasjson::buildBody("HNASJSONCreateFileSystemShare::buildRequestNFS", jobId,
-                               validIdentity(name, virtualServerId, filesystemId, filesystemPath) &&
-                                   hnasjson::writable<hnasjson::kNfsBody>(settings),
-                               body, [&] {
-                                   return shareBody(
-                                       name, virtualServerId, filesystemId, filesystemPath,
-                                       hnasjson::writeRecord<hnasjson::kNfsBody>(settings));
-                               });
+    return hnasmgmt::json::buildBody(
+        "HNASJSONCreateFileSystemShare::buildRequestNFS", jobId,
+        validIdentity(name, virtualServerId, filesystemId, filesystemPath) &&
+            hnasmgmt::json::writable<hnasmgmt::json::kNfsBody>(settings),
+        body, [&] {
+            return shareBody(name, virtualServerId, filesystemId, filesystemPath,
+                             hnasmgmt::json::writeRecord<hnasmgmt::json::kNfsBody>(settings));
+        });
 }
 
 // The comment of a share created without one is "Rekanto Created Share".
 bool HNASJSONCreateFileSystemShare::buildRequestCIFS(std::string& body,
                                                      __HNASFileSystemShareSettings& settings) {
     const char* const function = "HNASJSONCreateFileSystemShare::buildRequestCIFS";
-    return hnasjson::buildBody(
+    return hnasmgmt::json::buildBody(
         function, jobId,
         validIdentity(name, virtualServerId, filesystemId, filesystemPath) &&
-            hnasjson::writable<hnasjson::kCifsBody>(settings),
+            hnasmgmt::json::writable<hnasmgmt::json::kCifsBody>(settings),
         body, [&] {
             __HNASFileSystemShareSettings written = settings;
             if (written.comment.empty()) {
                 written.comment = "Rekanto Created Share";
             }
-            const std::string s = hnasjson::writeRecord<hnasjson::kCifsBody>(written);
+            const std::string s = hnasmgmt::json::writeRecord<hnasmgmt::json::kCifsBody>(written);
             if (hnasmgmt::logOn(0)) {
                 DbgTrace trace(nullptr);
                 trace.DebugLvl(function, 0, static_cast<long long>(jobId), "Settings: [%s]",
@@ -95,10 +96,10 @@ bool HNASJSONCreateFileSystemShare::buildRequestCIFS(std::string& body,
 // settings are left as they are.
 bool HNASJSONCreateFileSystemShare::parseResponse(std::string& response) {
     static constexpr std::string_view kKeys[] = {"filesystemShare"};
-    return hnasjson::readInto(
+    return hnasmgmt::json::readInto(
         "HNASJSONCreateFileSystemShare::parseResponse", jobId, response, kKeys, share,
         [](JsonScan& scan, std::size_t, JsonValue& v, __HNASFileSystemShares& created) {
-            return hnasjson::readRecord<hnasjson::kCreated>(scan, v, created);
+            return hnasmgmt::json::readRecord<hnasmgmt::json::kCreated>(scan, v, created);
         });
 }
 

@@ -7,7 +7,7 @@
 #include <limits>
 #include <new>
 
-namespace hnasjson {
+namespace hnasmgmt::json {
 
 using simdjson::SUCCESS;
 using simdjson::ondemand::json_type;
@@ -499,4 +499,4 @@ void JsonScan::skip(JsonValue& value) {
     valid_ = false;
 }
 
-} // namespace hnasjson
+} // namespace hnasmgmt::json

@@ -33,7 +33,7 @@
 
 #include <simdjson.h>
 
-namespace hnasjson {
+namespace hnasmgmt::json {
 
 using JsonValue = simdjson::ondemand::value;
 using JsonObject = simdjson::ondemand::object;
@@ -246,4 +246,4 @@ int toInt32(std::uint64_t value);
 // many digits (read here). False when `token` is not one JSON number.
 bool numberBeyondReader(std::string_view token, double& value);
 
-} // namespace hnasjson
+} // namespace hnasmgmt::json

@@ -4,7 +4,7 @@
 
 #include <cstddef>
 
-namespace hnasjson {
+namespace hnasmgmt::json {
 
 namespace {
 
@@ -103,4 +103,4 @@ std::string jsonInteger(int value) {
     return std::to_string(value);
 }
 
-} // namespace hnasjson
+} // namespace hnasmgmt::json

@@ -7,7 +7,7 @@
 #include <string>
 #include <string_view>
 
-namespace hnasjson {
+namespace hnasmgmt::json {
 
 // True when `text` can stand between two double quotes as it is: no
 // unescaped double quote, no byte below 0x20, and every backslash starts a
@@ -24,4 +24,4 @@ bool isJsonNumber(std::string_view text);
 // "1,000" and corrupt the body).
 std::string jsonInteger(int value);
 
-} // namespace hnasjson
+} // namespace hnasmgmt::json

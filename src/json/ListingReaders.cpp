@@ -7,7 +7,7 @@
 #include "json/ParseFrame.h"
 #include "json/RecordReaders.h"
 
-namespace hnasjson {
+namespace hnasmgmt::json {
 
 namespace {
 
@@ -125,4 +125,4 @@ template bool readListing(unsigned long long, std::string&,
 template bool readListing(unsigned long long, std::string&, std::vector<__HNASCIFSAuthentication>&);
 template bool readListing(unsigned long long, std::string&, std::vector<__HNASVirtualServers>&);
 
-} // namespace hnasjson
+} // namespace hnasmgmt::json

@@ -19,20 +19,20 @@
 
 #include "hnasmgmt/json/HNASRecords.h"
 
-namespace hnasjson {
+namespace hnasmgmt::json {
 
 template <typename Record>
 bool readListing(unsigned long long jobId, std::string& response,
                  std::vector<Record>& records) noexcept;
 
-} // namespace hnasjson
+} // namespace hnasmgmt::json
 
 // The members of a listing message: the constructor, parseResponse through
 // readListing into `records`, and `getter`, which copies the records out.
 #define HNASJSON_LISTING_MESSAGE(Message, Record, records, getter)                                 \
     Message::Message(const unsigned long long& jobId) : HNASJSONBase(jobId) {}                     \
     bool Message::parseResponse(std::string& response) {                                           \
-        return hnasjson::readListing(jobId, response, records);                                    \
+        return hnasmgmt::json::readListing(jobId, response, records);                              \
     }                                                                                              \
     std::vector<Record> Message::getter() {                                                        \
         return records;                                                                            \

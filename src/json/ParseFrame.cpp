@@ -5,7 +5,7 @@
 #include "hnasmgmt/host/DbgTrace.h"
 #include "text/LogText.h"
 
-namespace hnasjson {
+namespace hnasmgmt::json {
 
 bool openResponse(const char* function, unsigned long long jobId,
                   const std::string& response) noexcept {
@@ -30,4 +30,4 @@ void logParseError(const char* function, unsigned long long jobId,
                    hnasmgmt::gatewayTextForLog(response).c_str());
 }
 
-} // namespace hnasjson
+} // namespace hnasmgmt::json

@@ -10,7 +10,7 @@
 
 #include "json/JsonScan.h"
 
-namespace hnasjson {
+namespace hnasmgmt::json {
 
 // Logs and refuses an empty text ("Empty JSON response"); logs the text at
 // level 4 ("Parsing JSON response [%s]"). Never throws.
@@ -82,4 +82,4 @@ bool readInto(const char* function, unsigned long long jobId, const std::string&
     }
 }
 
-} // namespace hnasjson
+} // namespace hnasmgmt::json

@@ -2,7 +2,7 @@
 
 #include "json/RecordReaders.h"
 
-namespace hnasjson {
+namespace hnasmgmt::json {
 
 namespace {
 
@@ -77,4 +77,4 @@ Taken readField(JsonScan& scan, JsonValue& value, long long& out, Kind) {
     return Taken::Value;
 }
 
-} // namespace hnasjson
+} // namespace hnasmgmt::json

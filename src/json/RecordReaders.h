@@ -12,7 +12,7 @@
 #include "json/JsonScan.h"
 #include "json/Schemas.h"
 
-namespace hnasjson {
+namespace hnasmgmt::json {
 
 // What a field's reader made of its value.
 enum class Taken {
@@ -66,4 +66,4 @@ template <typename Record> Taken readField(JsonScan& scan, JsonValue& value, Rec
     return readRecord(scan, value, out) ? Taken::Value : Taken::Refused;
 }
 
-} // namespace hnasjson
+} // namespace hnasmgmt::json

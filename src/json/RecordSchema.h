@@ -15,7 +15,7 @@
 #include <utility>
 #include <vector>
 
-namespace hnasjson {
+namespace hnasmgmt::json {
 
 // How a field's value is written in JSON and read into its member.
 enum class Kind {
@@ -147,4 +147,4 @@ private:
     }
 };
 
-} // namespace hnasjson
+} // namespace hnasmgmt::json

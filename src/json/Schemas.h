@@ -10,7 +10,7 @@
 #include "hnasmgmt/json/HNASRecords.h"
 #include "json/RecordSchema.h"
 
-namespace hnasjson {
+namespace hnasmgmt::json {
 
 template <> struct Schema<__HNASFileSystemInfo> {
     using R = __HNASFileSystemInfo;
@@ -128,4 +128,4 @@ template <> struct Schema<__HNASStorageSubSystemInfo> {
                         field("licenses", &R::licenses, Kind::Texts, kRequired));
 };
 
-} // namespace hnasjson
+} // namespace hnasmgmt::json

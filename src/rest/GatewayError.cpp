@@ -7,8 +7,8 @@ namespace hnasmgmt {
 
 bool describeGatewayError(const std::string& body, std::string& description) noexcept {
     try {
-        hnasjson::ErrorDocument error;
-        if (!hnasjson::scanErrorDocument(body, error))
+        hnasmgmt::json::ErrorDocument error;
+        if (!hnasmgmt::json::scanErrorDocument(body, error))
             return false;
         description = "Code[" + std::to_string(error.code) + "] Message[" +
                       gatewayTextForLog(error.text(), kGatewayMessageLimit) + "]";
