@@ -7,16 +7,11 @@
 
 #include "Output.h"
 #include "rest/ResourceCheck.h"
+#include "text/LogText.h"
 
 namespace hnasctl {
 
-namespace {
-
-bool isControl(unsigned char c) {
-    return c < 0x20 || c == 0x7F;
-}
-
-} // namespace
+using hnasmgmt::isControl;
 
 void requireNonEmpty(const std::string& what, const std::string& value) {
     if (value.empty()) {
