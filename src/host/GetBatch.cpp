@@ -118,7 +118,6 @@ private:
     ClientSettings settings_;
     std::string initHeader_;
     std::vector<std::string> headers_;
-    long long jobId_;
     std::vector<std::string> urls_;
     std::vector<Item> items_;
     HeaderList headerList_;
@@ -145,8 +144,8 @@ private:
 
 RKLibCurlGets::Impl::Impl(const GetBatchSettings& s, const std::vector<std::string>& urls,
                           unsigned cap)
-    : settings_(s.client), initHeader_(s.initHeader), headers_(s.headers), jobId_(s.jobId),
-      urls_(urls), items_(urls.size()), cap_(std::min(std::max(cap, 1u), kMaxInFlight)),
+    : settings_(s.client), initHeader_(s.initHeader), headers_(s.headers), urls_(urls),
+      items_(urls.size()), cap_(std::min(std::max(cap, 1u), kMaxInFlight)),
       window_(std::min(kFirstWindow, cap_)), ceiling_(cap_) {
     held_.limit = std::min<unsigned long long>(
         std::max<unsigned long long>(settings_.options.maxResponseBytes, 1), kMaxBytesAhead);

@@ -15,13 +15,12 @@ namespace hnasmgmt {
 namespace host {
 
 // What the client that starts a batch gives it: its options and the trust
-// its connections are made under, its headers and its job (copied: the batch
+// its connections are made under, and its headers (copied: the batch
 // outlives nothing of the client's).
 struct GetBatchSettings {
     const ClientSettings& client;
     const std::string& initHeader;
     const std::vector<std::string>& headers;
-    long long jobId;
 };
 
 // A batch sending GETs of `urls`, up to `maxInFlight` (at most 64) at once;

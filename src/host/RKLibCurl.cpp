@@ -327,9 +327,8 @@ std::unique_ptr<RKLibCurlGets> RKLibCurl::RKLibCurlStartGets(const std::vector<s
         return nullptr;
     }
     try {
-        return startGetBatch(
-            GetBatchSettings{impl_->settings, impl_->initHeader, impl_->headers, impl_->jobId},
-            urls, maxInFlight);
+        return startGetBatch(GetBatchSettings{impl_->settings, impl_->initHeader, impl_->headers},
+                             urls, maxInFlight);
     } catch (...) {
         return nullptr; // every GET goes one at a time
     }
