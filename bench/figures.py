@@ -127,12 +127,17 @@ def main():
         add("1", "Parsing, %s: `parseResponse`" % label, "%.0f MB/s" % mp,
             "bare simdjson parse %.0f MB/s" % mb, "%.0f %%" % (100 * ratio), ">= 40 %",
             ratio >= 0.40, parse_mb_s=mp, bare_mb_s=mb, ratio=ratio)
+        # Against the DOM reader: the processor times of the two readers run
+        # side by side in the same iterations (the counter dom_ratio, ours over
+        # the DOM reader's), which separate runs cannot match.
         d = parse.get("BM_%s_Dom" % name)
-        if d:
-            md = d["bytes_per_second"] / 1e6
+        if d and p.get("dom_ratio"):
+            speed = 1.0 / p["dom_ratio"]
             add("1", "Parsing, %s: `parseResponse` against a straightforward DOM reader" % label,
-                "%.0f MB/s" % mp, "simdjson DOM reader %.0f MB/s" % md, "%.2fx" % (mp / md),
-                ">= 1.00x", mp >= md, parse_mb_s=mp, dom_mb_s=md, dom_speed_ratio=mp / md)
+                "%.2fx its processor time" % p["dom_ratio"],
+                "simdjson DOM reader, side by side (alone: %.0f MB/s)" % (d["bytes_per_second"] / 1e6),
+                "%.2fx the speed" % speed, ">= 1.00x", speed >= 1.0, dom_time_ratio=p["dom_ratio"],
+                dom_speed_ratio=speed)
 
     # 2. Request overhead: the ratio from the paired benchmark (facade and raw
     # alternate request by request); the other rows are references.
