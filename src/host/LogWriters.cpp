@@ -150,6 +150,7 @@ void StreamLogWriter::Write(int level, const char* function, int /*line*/, long 
         va_start(args, format);
         if (format != nullptr && std::strcmp(format, "%s") == 0) {
             text = va_arg(args, const char*);
+            text = text != nullptr ? text : "(null)"; // as printf shows it
         } else {
             formatted = hnasFormatV(format, args);
             text = formatted.c_str();
@@ -157,14 +158,14 @@ void StreamLogWriter::Write(int level, const char* function, int /*line*/, long 
         va_end(args);
 
         std::string record;
-        record.reserve(std::strlen(text ? text : "") + 128);
+        record.reserve(std::strlen(text) + 128);
         appendUtcTimestamp(record);
         char head[64];
         const int headLength = std::snprintf(head, sizeof head, " L%d job=%lld ", level, jobId);
         record.append(head, headLength > 0 ? static_cast<size_t>(headLength) : 0);
         appendEscaped(record, function ? function : "");
         record += ": ";
-        appendEscaped(record, text ? text : "");
+        appendEscaped(record, text);
         record += '\n';
 
         std::lock_guard<std::mutex> lock(mutex_);
